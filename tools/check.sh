@@ -1,0 +1,37 @@
+#!/usr/bin/env bash
+# Installs what the tests need, then builds and tests every configuration CI
+# cares about: warnings as errors, address+undefined sanitizers, the thread
+# sanitizer for the threaded code, and the fuzz targets over their corpus.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+tools/setup-deps.sh test
+
+jobs=$(nproc)
+export CTEST_OUTPUT_ON_FAILURE=1
+
+stage() { printf '\n=== %s ===\n' "$*"; }
+
+stage "build and test (warnings are errors)"
+cmake -S . -B build -G Ninja -DDARVOLT_WERROR=ON
+cmake --build build -j "$jobs"
+ctest --test-dir build -j "$jobs" -LE 'tsan-only'
+
+stage "address and undefined sanitizers"
+cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DDARVOLT_WERROR=ON \
+      -DDARVOLT_SANITIZE=address,undefined
+cmake --build build-asan -j "$jobs"
+ctest --test-dir build-asan -j "$jobs" -LE 'tsan-only|no-asan'
+
+stage "thread sanitizer (threaded tests only)"
+cmake -S . -B build-tsan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DDARVOLT_WERROR=ON \
+      -DDARVOLT_SANITIZE=thread
+cmake --build build-tsan -j "$jobs" --target tsan_tests
+ctest --test-dir build-tsan -j "$jobs" -L 'tsan'
+
+stage "fuzz targets over the regression corpus"
+CC=clang CXX=clang++ cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=Debug \
+      -DDARVOLT_FUZZ=ON -DDARVOLT_SANITIZE=address,undefined -DBUILD_TESTING=ON
+cmake --build build-fuzz -j "$jobs" --target fuzzers
+ctest --test-dir build-fuzz -j "$jobs" -L 'fuzz'
+
+stage "all checks passed"

@@ -1,0 +1,34 @@
+#!/usr/bin/env bash
+# Installs the Debian packages Darvolt needs. "run" covers building and
+# starting the program; "test" adds what the test suite and benchmarks use.
+set -euo pipefail
+
+run_pkgs=(
+  g++ cmake ninja-build pkg-config
+  qt6-base-dev qt6-base-dev-tools libgl-dev
+  fonts-liberation xdg-utils
+)
+test_pkgs=(
+  xvfb xauth xdotool
+  clang libclang-rt-14-dev llvm-14
+  libgif-dev giflib-tools
+  wine mtools dosfstools fusefat fiu-utils
+  valgrind time
+)
+
+case "${1:-run}" in
+  run) pkgs=("${run_pkgs[@]}") ;;
+  test) pkgs=("${run_pkgs[@]}" "${test_pkgs[@]}") ;;
+  *) echo "usage: $0 [run|test]" >&2; exit 2 ;;
+esac
+
+missing=()
+for p in "${pkgs[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
+done
+if ((${#missing[@]})); then
+  SUDO=""
+  [ "$(id -u)" -eq 0 ] || SUDO=sudo
+  $SUDO apt-get update
+  DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y --no-install-recommends "${missing[@]}"
+fi
