@@ -1,0 +1,49 @@
+#include "toolkit/cursors.h"
+
+#include <QHash>
+#include <QImage>
+#include <QPixmap>
+
+#include <cstring>
+
+namespace {
+
+QHash<TCursor, QCursor> &table()
+{
+    static QHash<TCursor, QCursor> cursors;
+    return cursors;
+}
+
+} // namespace
+
+void RegisterCursor(TCursor id, const QCursor &cursor)
+{
+    table().insert(id, cursor);
+}
+
+bool HasCursor(TCursor id)
+{
+    return table().contains(id);
+}
+
+QCursor CursorById(TCursor id)
+{
+    const auto it = table().constFind(id);
+    return it == table().constEnd() ? QCursor(Qt::ArrowCursor) : *it;
+}
+
+QCursor CursorFromArt(const char *const rows[], int rowCount, QPoint hotSpot, int size)
+{
+    QImage image(size, size, QImage::Format_ARGB32);
+    image.fill(Qt::transparent);
+    for (int y = 0; y < rowCount && y < size; ++y) {
+        const int length = int(std::strlen(rows[y]));
+        for (int x = 0; x < length && x < size; ++x) {
+            if (rows[y][x] == '#')
+                image.setPixel(x, y, qRgb(0, 0, 0));
+            else if (rows[y][x] == '.')
+                image.setPixel(x, y, qRgb(255, 255, 255));
+        }
+    }
+    return QCursor(QPixmap::fromImage(image), hotSpot.x(), hotSpot.y());
+}

@@ -1,0 +1,16 @@
+#pragma once
+
+#include <QFont>
+
+// The layouts name "MS Sans Serif", which Linux desktops do not have. This
+// maps it (and the other classic dialog faces) onto a metric-near font from
+// fonts-liberation. Called once by the program at start-up and by the tests,
+// before any widget measures text; calling it again changes nothing.
+void InstallFontSubstitutes();
+
+// The family the substitution resolves to on this machine.
+QString SubstituteFamily();
+
+// A font as the layouts give it: a face name and the character height in
+// pixels (the negative "height" of the layouts, taken as positive here).
+QFont LayoutFont(const QString &family, int pixelHeight, bool bold = false);

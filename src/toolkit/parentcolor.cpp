@@ -1,0 +1,27 @@
+#include "toolkit/parentcolor.h"
+
+#include <QPalette>
+#include <QVariant>
+#include <QWidget>
+
+TColor ParentColorOf(const QWidget *widget)
+{
+    const QWidget *parent = widget ? widget->parentWidget() : nullptr;
+    if (!parent)
+        return clBtnFace;
+    const QVariant own = parent->property("Color");
+    if (own.isValid() && own.canConvert<uint>())
+        return TColor(own.toUInt());
+    return RGBToColor(parent->palette().color(QPalette::Window));
+}
+
+void ApplyBackgroundColor(QWidget *widget, TColor color)
+{
+    QPalette palette = widget->palette();
+    const QColor rgb = ColorToRGB(color);
+    if (palette.color(QPalette::Window) == rgb && widget->testAttribute(Qt::WA_SetPalette))
+        return;
+    palette.setColor(QPalette::Window, rgb);
+    palette.setColor(QPalette::Button, rgb);
+    widget->setPalette(palette);
+}
