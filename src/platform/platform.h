@@ -1,0 +1,131 @@
+#pragma once
+// The operating-system layer of the split engine and the main window.
+//
+// Everything the engine and the window do to files, folders, the diskette
+// drive and the desktop goes through one `Platform` object, so that the engine
+// runs against the real system (PosixPlatform) or against an in-memory fake
+// with scripted failures (FakePlatform) alike. No Qt here.
+//
+// Paths are byte strings as the file system holds them, with "/" separators.
+// Relative paths resolve in the process's current directory, which nothing in
+// this layer changes. Every failure carries a code in the Windows numbering
+// (errorcode.h).
+//
+// What the main window needs to measure a file for its size display is the
+// sequence attributes() -> openForReading() -> File::size(), which
+// MeasureSource() (split/sourcemeasure.h) performs; none of these blocks, also
+// not on a FIFO, socket or device.
+
+#include "platform/errorcode.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <span>
+#include <string>
+#include <vector>
+
+namespace darvolt {
+
+// Attribute bits in the Windows numbering. A FIFO, socket or device reports
+// Device and nothing else, so callers treat it as "no such file".
+namespace attribute {
+inline constexpr std::uint32_t ReadOnly = 0x01;  // no write permission for the owner
+inline constexpr std::uint32_t Hidden = 0x02;    // the name starts with "."
+inline constexpr std::uint32_t Directory = 0x10;
+inline constexpr std::uint32_t Archive = 0x20;   // every regular file
+inline constexpr std::uint32_t Device = 0x40;    // FIFO, socket, character or block device
+} // namespace attribute
+
+// Result of File::copyTo.
+struct CopyResult {
+    std::uint64_t bytes = 0; // moved; 0 (without fallBack) means the end of the source
+    bool fallBack = false;   // nothing moved: copy this range with read()/write()
+};
+
+// An open file. Destroying it closes it and drops any error of that close;
+// call close() to learn whether the data reached the file system.
+class File {
+public:
+    File() = default;
+    File(const File&) = delete;
+    File& operator=(const File&) = delete;
+    virtual ~File() = default;
+
+    // Reads up to buffer.size() bytes at the current position. Fewer bytes
+    // than asked (0 included) mean the end of the file.
+    virtual Result<std::size_t> read(std::span<std::byte> buffer) = 0;
+
+    // Writes the bytes at the current position. The value is the count that
+    // was stored; a count below data.size() without an error code is possible
+    // (the fake produces it on request) and callers treat it as a failure.
+    virtual Result<std::size_t> write(std::span<const std::byte> data) = 0;
+
+    // The size in bytes, 64-bit.
+    virtual Result<std::int64_t> size() = 0;
+
+    // Closes the file and reports whether that worked. Later calls of any
+    // operation fail with error::InvalidHandle; a second close() returns None.
+    virtual ErrorCode close() = 0;
+
+    // Moves up to maxBytes from this file's position to target's position
+    // without passing them through user space, where the platform can (holes
+    // of a sparse source stay holes). Both positions advance by the count.
+    // Any trouble answers fallBack with nothing moved; the caller then copies
+    // with read() and write(), which report the failure with its proper side.
+    // The default implementation always falls back.
+    virtual CopyResult copyTo(File& target, std::uint64_t maxBytes);
+};
+
+struct DirectoryEntry {
+    std::string name; // bare name; "." and ".." are not listed
+    bool isDirectory = false;
+};
+
+class Platform {
+public:
+    Platform() = default;
+    Platform(const Platform&) = delete;
+    Platform& operator=(const Platform&) = delete;
+    virtual ~Platform() = default;
+
+    // Opens an existing regular file for reading only, shared with every
+    // other reader and writer. The file's contents, times and attributes are
+    // left as they are. A FIFO, socket or device fails with FileNotFound at
+    // once (never blocks); a directory fails with AccessDenied.
+    virtual Result<std::unique_ptr<File>> openForReading(const std::string& path) = 0;
+
+    // Creates a file for writing, or empties an existing one. A medium that
+    // cannot be written fails with WriteProtected (19), a missing or empty
+    // drive with NotReady (21).
+    virtual Result<std::unique_ptr<File>> createFile(const std::string& path) = 0;
+
+    // Deletes a file (not a folder).
+    virtual ErrorCode removeFile(const std::string& path) = 0;
+
+    // The attribute bits of a file or folder (see `attribute`).
+    virtual Result<std::uint32_t> attributes(const std::string& path) = 0;
+
+    // Creates one folder level; its parent must exist. An existing entry of
+    // that name fails with AlreadyExists.
+    virtual ErrorCode makeDirectory(const std::string& path) = 0;
+
+    // True for an existing folder (or a link to one).
+    virtual bool isDirectory(const std::string& path) = 0;
+
+    // The entries of a folder, in no particular order.
+    virtual Result<std::vector<DirectoryEntry>> listDirectory(const std::string& path) = 0;
+
+    // The folder that stands for diskette drive A:, without a trailing "/".
+    virtual std::string driveFolder() const = 0;
+
+    // Free bytes on the medium in drive A:, 64-bit. NotReady when there is no
+    // medium.
+    virtual Result<std::int64_t> driveFreeBytes() = 0;
+
+    // Starts the desktop's file manager on a folder and returns at once. The
+    // outcome is not reported: a desktop without a file manager is no error.
+    virtual void openFileManager(const std::string& folder) = 0;
+};
+
+} // namespace darvolt

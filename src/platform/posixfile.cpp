@@ -1,0 +1,181 @@
+#include "platform/posixfile.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace darvolt {
+
+ErrorCode errorFromErrno(int e)
+{
+    switch (e) {
+    case 0: return error::None;
+    case ENOENT: return error::FileNotFound;
+    case ENOTDIR: return error::PathNotFound;
+    case EACCES:
+    case EPERM:
+    case EISDIR: return error::AccessDenied;
+    case EBADF: return error::InvalidHandle;
+    case ENOMEM: return error::NotEnoughMemory;
+    case EROFS: return error::WriteProtected;
+    case ENOMEDIUM:
+    case ENXIO:
+    case ENODEV: return error::NotReady;
+    case ETXTBSY:
+    case EBUSY: return error::SharingViolation;
+    case ENOSPC:
+    case EDQUOT:
+    case EFBIG: return error::DiskFull;
+    case EINVAL: return error::InvalidParameter;
+    case ENOTEMPTY: return error::DirectoryNotEmpty;
+    case EEXIST: return error::AlreadyExists;
+    case ENAMETOOLONG: return error::NameTooLong;
+    case EIO: return error::DeviceError;
+    default: return error::SystemBit | static_cast<ErrorCode>(e);
+    }
+}
+
+PosixFile::~PosixFile()
+{
+    if (fd_ >= 0)
+        ::close(fd_);
+}
+
+Result<std::size_t> PosixFile::read(std::span<std::byte> buffer)
+{
+    if (fd_ < 0)
+        return Result<std::size_t>::failure(error::InvalidHandle);
+    // Keep reading until the buffer is full or the file ends, so that a short
+    // count always means the end of the file.
+    std::size_t done = 0;
+    while (done < buffer.size()) {
+        const ssize_t n = ::read(fd_, buffer.data() + done, buffer.size() - done);
+        if (n < 0) {
+            if (errno == EINTR)
+                continue;
+            if (done > 0)
+                break; // hand over what arrived; the error returns on the next call
+            return Result<std::size_t>::failure(errorFromErrno(errno));
+        }
+        if (n == 0)
+            break;
+        done += static_cast<std::size_t>(n);
+    }
+    return {done, error::None};
+}
+
+Result<std::size_t> PosixFile::write(std::span<const std::byte> data)
+{
+    if (fd_ < 0)
+        return Result<std::size_t>::failure(error::InvalidHandle);
+    std::size_t done = 0;
+    while (done < data.size()) {
+        const ssize_t n = ::write(fd_, data.data() + done, data.size() - done);
+        if (n < 0) {
+            if (errno == EINTR)
+                continue;
+            return Result<std::size_t>::failure(errorFromErrno(errno));
+        }
+        if (n == 0)
+            return Result<std::size_t>::failure(error::DiskFull);
+        done += static_cast<std::size_t>(n);
+    }
+    return {done, error::None};
+}
+
+Result<std::int64_t> PosixFile::size()
+{
+    if (fd_ < 0)
+        return Result<std::int64_t>::failure(error::InvalidHandle);
+    struct stat st {};
+    if (::fstat(fd_, &st) != 0)
+        return Result<std::int64_t>::failure(errorFromErrno(errno));
+    return {static_cast<std::int64_t>(st.st_size), error::None};
+}
+
+ErrorCode PosixFile::close()
+{
+    if (fd_ < 0)
+        return error::None;
+    const int fd = fd_;
+    fd_ = -1;
+    // On Linux the descriptor is gone even when close reports EINTR; any other
+    // error means written data may not have reached the file.
+    if (::close(fd) != 0 && errno != EINTR)
+        return errorFromErrno(errno);
+    return error::None;
+}
+
+bool PosixFile::skipHole(PosixFile& target, std::uint64_t n)
+{
+    const off_t from = ::lseek(target.fd_, 0, SEEK_CUR);
+    if (from < 0)
+        return false;
+    const off_t to = from + static_cast<off_t>(n);
+    struct stat st {};
+    if (::fstat(target.fd_, &st) != 0)
+        return false;
+    if (st.st_size < to && ::ftruncate(target.fd_, to) != 0)
+        return false;
+    if (::lseek(target.fd_, to, SEEK_SET) < 0)
+        return false;
+    if (::lseek(fd_, static_cast<off_t>(n), SEEK_CUR) < 0) {
+        ::lseek(target.fd_, from, SEEK_SET);
+        return false;
+    }
+    return true;
+}
+
+CopyResult PosixFile::copyTo(File& target, std::uint64_t maxBytes)
+{
+    auto* out = dynamic_cast<PosixFile*>(&target);
+    if (!inKernelCopy_ || out == nullptr || fd_ < 0 || out->fd_ < 0 || maxBytes == 0)
+        return CopyResult{0, true};
+
+    const off_t pos = ::lseek(fd_, 0, SEEK_CUR);
+    struct stat st {};
+    if (pos < 0 || ::fstat(fd_, &st) != 0) {
+        inKernelCopy_ = false;
+        return CopyResult{0, true};
+    }
+    if (pos >= st.st_size)
+        return CopyResult{0, true}; // let read() tell the end, also for files that grow
+
+    // Holes of a sparse source become holes of the part: nothing to read, and
+    // nothing to allocate on the target medium.
+    off_t data = ::lseek(fd_, pos, SEEK_DATA);
+    if (data < 0)
+        data = (errno == ENXIO) ? st.st_size : pos; // ENXIO: a hole up to the end
+    off_t hole = ::lseek(fd_, data, SEEK_HOLE);
+    if (hole < 0 || hole <= data)
+        hole = st.st_size;
+    ::lseek(fd_, pos, SEEK_SET);
+
+    if (data > pos) {
+        const auto n = std::min<std::uint64_t>(maxBytes, static_cast<std::uint64_t>(data - pos));
+        if (skipHole(*out, n))
+            return CopyResult{n, false};
+        inKernelCopy_ = false;
+        return CopyResult{0, true};
+    }
+
+    const auto want = std::min<std::uint64_t>(maxBytes, static_cast<std::uint64_t>(hole - pos));
+    for (;;) {
+        const ssize_t n = ::copy_file_range(fd_, nullptr, out->fd_, nullptr,
+                                            static_cast<std::size_t>(want), 0);
+        if (n > 0)
+            return CopyResult{static_cast<std::uint64_t>(n), false};
+        if (n < 0 && errno == EINTR)
+            continue;
+        // A refusal (other file system, unsupported) or a real failure: the
+        // read()/write() path takes over and names the side that failed. A 0
+        // before the known end is treated alike (pseudo files report sizes
+        // they do not deliver through this call).
+        inKernelCopy_ = false;
+        return CopyResult{0, true};
+    }
+}
+
+} // namespace darvolt

@@ -1,0 +1,239 @@
+#include "platform/posixplatform.h"
+
+#include "platform/posixfile.h"
+
+#include <cerrno>
+#include <cstdint>
+#include <cstdlib>
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <sys/statvfs.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+namespace darvolt {
+
+namespace {
+
+// Clears O_NONBLOCK once the descriptor is known to be a regular file, where
+// it has no effect anyway; kept tidy for whoever inherits the descriptor.
+void makeBlocking(int fd)
+{
+    const int flags = ::fcntl(fd, F_GETFL);
+    if (flags >= 0)
+        ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK);
+}
+
+// Opens with O_NONBLOCK so that a FIFO without a writer or a device that
+// waits for a medium never stops the caller, then refuses anything that is
+// not a regular file.
+Result<std::unique_ptr<File>> openRegular(const std::string& path, int flags, ErrorCode notRegular)
+{
+    using R = Result<std::unique_ptr<File>>;
+    const int fd = ::open(path.c_str(), flags | O_NONBLOCK | O_CLOEXEC | O_NOCTTY, 0666);
+    if (fd < 0)
+        return R::failure(errorFromErrno(errno));
+    auto file = std::make_unique<PosixFile>(fd);
+    struct stat st {};
+    if (::fstat(fd, &st) != 0)
+        return R::failure(errorFromErrno(errno));
+    if (S_ISDIR(st.st_mode))
+        return R::failure(error::AccessDenied);
+    if (!S_ISREG(st.st_mode))
+        return R::failure(notRegular);
+    makeBlocking(fd);
+    return R{std::move(file), error::None};
+}
+
+std::string parentOf(const std::string& path)
+{
+    const auto slash = path.find_last_of('/');
+    if (slash == std::string::npos)
+        return ".";
+    if (slash == 0)
+        return "/";
+    return path.substr(0, slash);
+}
+
+std::string withoutTrailingSlashes(std::string path)
+{
+    while (path.size() > 1 && path.back() == '/')
+        path.pop_back();
+    return path;
+}
+
+} // namespace
+
+PosixPlatformOptions PosixPlatformOptions::fromEnvironment()
+{
+    PosixPlatformOptions options;
+    if (const char* drive = std::getenv("DARVOLT_DRIVE_A"); drive != nullptr && *drive != '\0') {
+        options.driveFolder = drive;
+        options.driveMustBeMountPoint = false;
+    }
+    return options;
+}
+
+PosixPlatform::PosixPlatform(PosixPlatformOptions options) : options_(std::move(options))
+{
+    options_.driveFolder = withoutTrailingSlashes(options_.driveFolder);
+}
+
+Result<std::unique_ptr<File>> PosixPlatform::openForReading(const std::string& path)
+{
+    if (onDrive(path))
+        if (const ErrorCode state = driveState(); state != error::None)
+            return Result<std::unique_ptr<File>>::failure(state);
+    return openRegular(path, O_RDONLY, error::FileNotFound);
+}
+
+Result<std::unique_ptr<File>> PosixPlatform::createFile(const std::string& path)
+{
+    if (onDrive(path))
+        if (const ErrorCode state = driveState(); state != error::None)
+            return Result<std::unique_ptr<File>>::failure(state);
+    return openRegular(path, O_WRONLY | O_CREAT | O_TRUNC, error::AccessDenied);
+}
+
+ErrorCode PosixPlatform::removeFile(const std::string& path)
+{
+    if (onDrive(path))
+        if (const ErrorCode state = driveState(); state != error::None)
+            return state;
+    struct stat st {};
+    if (::lstat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode))
+        return error::AccessDenied;
+    return ::unlink(path.c_str()) == 0 ? error::None : errorFromErrno(errno);
+}
+
+Result<std::uint32_t> PosixPlatform::attributes(const std::string& path)
+{
+    struct stat st {};
+    if (::stat(path.c_str(), &st) != 0)
+        return Result<std::uint32_t>::failure(errorFromErrno(errno));
+    if (!S_ISDIR(st.st_mode) && !S_ISREG(st.st_mode))
+        return {attribute::Device, error::None};
+    std::uint32_t bits = S_ISDIR(st.st_mode) ? attribute::Directory : attribute::Archive;
+    if ((st.st_mode & S_IWUSR) == 0)
+        bits |= attribute::ReadOnly;
+    const auto slash = path.find_last_of('/');
+    const std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
+    if (name.size() > 1 && name[0] == '.' && name != "..")
+        bits |= attribute::Hidden;
+    return {bits, error::None};
+}
+
+ErrorCode PosixPlatform::makeDirectory(const std::string& path)
+{
+    return ::mkdir(path.c_str(), 0777) == 0 ? error::None : errorFromErrno(errno);
+}
+
+bool PosixPlatform::isDirectory(const std::string& path)
+{
+    struct stat st {};
+    return ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+Result<std::vector<DirectoryEntry>> PosixPlatform::listDirectory(const std::string& path)
+{
+    using R = Result<std::vector<DirectoryEntry>>;
+    DIR* dir = ::opendir(path.c_str());
+    if (dir == nullptr)
+        return R::failure(errorFromErrno(errno));
+    const std::unique_ptr<DIR, int (*)(DIR*)> closer(dir, ::closedir);
+    std::vector<DirectoryEntry> entries;
+    errno = 0;
+    while (const dirent* e = ::readdir(dir)) {
+        const std::string name = e->d_name;
+        if (name == "." || name == "..")
+            continue;
+        bool folder = e->d_type == DT_DIR;
+        if (e->d_type == DT_UNKNOWN || e->d_type == DT_LNK) {
+            struct stat st {};
+            folder = ::fstatat(::dirfd(dir), e->d_name, &st, 0) == 0 && S_ISDIR(st.st_mode);
+        }
+        entries.push_back({name, folder});
+        errno = 0;
+    }
+    if (errno != 0)
+        return R::failure(errorFromErrno(errno));
+    return {std::move(entries), error::None};
+}
+
+std::string PosixPlatform::driveFolder() const
+{
+    return options_.driveFolder;
+}
+
+Result<std::int64_t> PosixPlatform::driveFreeBytes()
+{
+    if (const ErrorCode state = driveState(); state != error::None)
+        return Result<std::int64_t>::failure(state);
+    struct statvfs vfs {};
+    if (::statvfs(options_.driveFolder.c_str(), &vfs) != 0)
+        return Result<std::int64_t>::failure(errorFromErrno(errno));
+    const std::uint64_t unit = vfs.f_frsize != 0 ? vfs.f_frsize : vfs.f_bsize;
+    const std::uint64_t limit = static_cast<std::uint64_t>(INT64_MAX);
+    if (unit != 0 && vfs.f_bavail > limit / unit)
+        return {INT64_MAX, error::None};
+    return {static_cast<std::int64_t>(vfs.f_bavail * unit), error::None};
+}
+
+void PosixPlatform::openFileManager(const std::string& folder)
+{
+    if (options_.fileManagerCommand.empty())
+        return;
+    std::vector<std::string> args = options_.fileManagerCommand;
+    args.push_back(folder);
+    std::vector<char*> argv;
+    for (auto& a : args)
+        argv.push_back(a.data());
+    argv.push_back(nullptr);
+
+    // Twice forked, so the file manager belongs to no one here and leaves no
+    // zombie behind. The argument vector is built before forking: the
+    // children only call into the kernel and exec.
+    const pid_t child = ::fork();
+    if (child < 0)
+        return;
+    if (child == 0) {
+        ::setsid();
+        const pid_t grandchild = ::fork();
+        if (grandchild == 0) {
+            const int null = ::open("/dev/null", O_RDWR);
+            if (null >= 0)
+                ::dup2(null, STDIN_FILENO);
+            ::execvp(argv[0], argv.data());
+            ::_exit(127); // no file manager: nothing to report
+        }
+        ::_exit(0);
+    }
+    int status = 0;
+    while (::waitpid(child, &status, 0) < 0 && errno == EINTR) {
+    }
+}
+
+ErrorCode PosixPlatform::driveState() const
+{
+    struct stat st {};
+    if (::stat(options_.driveFolder.c_str(), &st) != 0 || !S_ISDIR(st.st_mode))
+        return error::NotReady;
+    if (options_.driveMustBeMountPoint) {
+        struct stat parent {};
+        if (::stat(parentOf(options_.driveFolder).c_str(), &parent) != 0)
+            return error::NotReady;
+        if (parent.st_dev == st.st_dev && parent.st_ino != st.st_ino)
+            return error::NotReady;
+    }
+    return error::None;
+}
+
+bool PosixPlatform::onDrive(const std::string& path) const
+{
+    const std::string& drive = options_.driveFolder;
+    return path.size() > drive.size() && path.compare(0, drive.size(), drive) == 0
+           && (path[drive.size()] == '/' || drive == "/");
+}
+
+} // namespace darvolt

@@ -1,0 +1,50 @@
+#pragma once
+// The Platform on Linux and other POSIX systems.
+
+#include "platform/platform.h"
+
+#include <string>
+#include <vector>
+
+namespace darvolt {
+
+struct PosixPlatformOptions {
+    // The folder that stands for drive A:.
+    std::string driveFolder = "/media/floppy0";
+    // When set, the drive counts as ready only while something is mounted on
+    // the folder, so that parts never land on the disk beneath an empty mount
+    // point. Off for a folder the user named explicitly.
+    bool driveMustBeMountPoint = true;
+    // The program and leading arguments that open a folder in the file
+    // manager; the folder is appended.
+    std::vector<std::string> fileManagerCommand{"xdg-open"};
+
+    // Drive A: from DARVOLT_DRIVE_A when set (taken as given, mounted or
+    // not), else /media/floppy0 (which must be a mount point).
+    static PosixPlatformOptions fromEnvironment();
+};
+
+class PosixPlatform final : public Platform {
+public:
+    explicit PosixPlatform(PosixPlatformOptions options = PosixPlatformOptions::fromEnvironment());
+
+    Result<std::unique_ptr<File>> openForReading(const std::string& path) override;
+    Result<std::unique_ptr<File>> createFile(const std::string& path) override;
+    ErrorCode removeFile(const std::string& path) override;
+    Result<std::uint32_t> attributes(const std::string& path) override;
+    ErrorCode makeDirectory(const std::string& path) override;
+    bool isDirectory(const std::string& path) override;
+    Result<std::vector<DirectoryEntry>> listDirectory(const std::string& path) override;
+    std::string driveFolder() const override;
+    Result<std::int64_t> driveFreeBytes() override;
+    void openFileManager(const std::string& folder) override;
+
+private:
+    // NotReady when the drive folder is missing or (if required) unmounted.
+    ErrorCode driveState() const;
+    bool onDrive(const std::string& path) const;
+
+    PosixPlatformOptions options_;
+};
+
+} // namespace darvolt
