@@ -1,0 +1,46 @@
+#pragma once
+// MERGE.BAT: the batch file beside the last part that joins the parts again
+// with "Copy /B", asks whether to erase them and erases them on Y.
+//
+// Nine lines, each ended by CR LF, names bare (without a folder). Names made
+// of ordinary characters give these lines byte for byte:
+//   ECHO OFF
+//   Copy /B "a.!00"+"a.!01" "a"
+//   CHOICE  Erase partial files
+//   if errorlevel 2 goto stop
+//   del a.!??
+//   :STOP
+//   ECHO ON
+//   (empty)
+//   @ECHO FILE a WAS SPLIT AND MERGED BY DARVOLT VERSION 2.1
+// A name holding characters the command interpreter acts on is made harmless
+// where it appears: "%" is doubled everywhere; line 5 puts the pattern in
+// double quotes when the name holds a blank or one of & | < > ^ % ( ) , ; =;
+// line 9 escapes & | < > ^ ( ) with "^". Bytes that no Windows name can hold
+// and that cannot be written inside quotes (control bytes, '"', '*') become
+// "?", so the script can never run a command or delete beyond the parts'
+// pattern.
+
+#include "platform/platform.h"
+#include "split/splitview.h"
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace darvolt {
+
+// The lines without their CR LF; bareParts must not be empty.
+std::vector<std::string> MergeScriptLines(const std::vector<std::string>& bareParts, std::string_view sourceName);
+
+// The whole file.
+std::string MergeScriptText(const std::vector<std::string>& bareParts, std::string_view sourceName);
+
+// Writes the script to `path`, replacing any file of that name. A script that
+// cannot be created, written completely or closed is reported with the plain
+// dialog "Error writing file " + path, and an incomplete one is deleted so
+// that it cannot be run half. Returns whether the script is complete.
+bool WriteMergeScript(Platform& platform, SplitView& view, const std::string& path,
+                      const std::vector<std::string>& bareParts, std::string_view sourceName);
+
+} // namespace darvolt

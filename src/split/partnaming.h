@@ -1,0 +1,68 @@
+#pragma once
+// Where a run puts its parts and what it calls them.
+//
+// Paths use "/" as the separator; ":" is an ordinary character. Names are the
+// bytes the file system holds; upper-casing touches only the ASCII letters a
+// to z.
+
+#include "platform/platform.h"
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+// The full names of the parts one run has written, in the order of the source.
+using PartList = std::vector<std::string>;
+
+std::string UpperCaseAscii(std::string_view text);
+
+// The text up to its last "." (the whole text without one); empty when the
+// text holds nothing but bytes of code 32 and below. The search does not stop
+// at a "/": StripExtension("/a.b/c") is "/a".
+std::string StripExtension(std::string_view text);
+
+// The folder a run writes into in folder mode: the source folder as it
+// stands, then the stem of the source name upper-cased, then "_PARTS"
+// ("/data/report.doc" gives "/data/REPORT_PARTS"). Only the new folder's own
+// name is upper-cased: the existing path keeps its case on a file system that
+// tells cases apart. The main window shows exactly this (OutputFolderForField).
+std::string OutputFolder(std::string_view sourceFolder, std::string_view sourceName);
+
+// "00" ... "99", "100", ...
+std::string PartNumber(std::int64_t counter);
+
+// What goes in front of every part name and of MERGE.BAT: the output folder
+// and "/" in folder mode (partSize > 0), the drive folder and "/" in spanning
+// mode (partSize 0).
+std::string PartPrefix(std::int64_t partSize, std::string_view outputFolder, std::string_view driveFolder);
+
+// Deletes from an existing output folder what an earlier run of the same
+// source left there: files named sourceName + ".!" + a part number, and
+// MERGE.BAT. Everything else (other files, subfolders) stays; failures are
+// ignored.
+void ClearFolder(darvolt::Platform& platform, const std::string& folder, const std::string& sourceName);
+
+namespace darvolt {
+
+// The file field's text taken apart at its last "/": the folder keeps the
+// "/" (empty when there is none), the name is the rest.
+struct SourcePath {
+    std::string folder;
+    std::string name;
+};
+SourcePath SplitSourcePath(std::string_view fieldText);
+
+// The output folder a folder-mode run started from this file field text
+// will use, for the window's output-folder display.
+std::string OutputFolderForField(std::string_view fieldText);
+
+// sourceName + ".!" + PartNumber(counter), without a prefix.
+std::string BarePartName(std::string_view sourceName, std::int64_t counter);
+
+// True when an entry name is sourceName + ".!" + a number PartNumber gives.
+bool IsPartOf(std::string_view entryName, std::string_view sourceName);
+
+inline constexpr std::string_view MergeScriptName = "MERGE.BAT";
+
+} // namespace darvolt

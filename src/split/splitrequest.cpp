@@ -1,0 +1,103 @@
+#include "split/splitrequest.h"
+
+#include "split/partnaming.h"
+#include "split/splittexts.h"
+
+#include <limits>
+
+SizeMode SizeModeFromRadios(bool radioButton1, bool /*radioButton2*/, bool radioButton3)
+{
+    if (radioButton1)
+        return SizeMode::StandardDiskette;
+    if (radioButton3)
+        return SizeMode::SpanDiskettes;
+    return SizeMode::CustomSize;
+}
+
+namespace {
+
+int digitValue(char c, int base)
+{
+    int v = -1;
+    if (c >= '0' && c <= '9')
+        v = c - '0';
+    else if (c >= 'a' && c <= 'f')
+        v = c - 'a' + 10;
+    else if (c >= 'A' && c <= 'F')
+        v = c - 'A' + 10;
+    return v < base ? v : -1;
+}
+
+} // namespace
+
+std::optional<std::int64_t> ParseCustomSize(std::string_view text)
+{
+    // The size in bytes must fit, so the KB count is bounded here rather than
+    // at the 32 bits an older part size had.
+    constexpr std::uint64_t limit = static_cast<std::uint64_t>(std::numeric_limits<std::int64_t>::max()) / 1024;
+
+    std::size_t i = 0;
+    while (i < text.size() && text[i] == ' ')
+        ++i;
+    bool negative = false;
+    int base = 10;
+    if (i < text.size() && text[i] == '$') {
+        base = 16;
+        ++i;
+    } else if (i < text.size() && (text[i] == '+' || text[i] == '-')) {
+        negative = text[i] == '-';
+        ++i;
+    }
+    if (i == text.size())
+        return std::nullopt;
+    std::uint64_t value = 0;
+    bool tooLarge = false;
+    for (; i < text.size(); ++i) {
+        const int d = digitValue(text[i], base);
+        if (d < 0)
+            return std::nullopt;
+        if (!tooLarge)
+            value = value * static_cast<std::uint64_t>(base) + static_cast<std::uint64_t>(d);
+        tooLarge = tooLarge || value > limit;
+    }
+    if (negative || value == 0 || tooLarge)
+        return std::nullopt;
+    return static_cast<std::int64_t>(value);
+}
+
+namespace darvolt {
+
+RequestResult BuildSplitRequest(std::string_view fileField, SizeMode mode, std::string_view customSizeText,
+                                std::int64_t sourceSize, SplitView& view)
+{
+    RequestResult result;
+    const SourcePath source = SplitSourcePath(fileField);
+    result.request.sourceFolder = source.folder;
+    result.request.sourceName = source.name;
+
+    switch (mode) {
+    case SizeMode::StandardDiskette:
+        result.request.partSize = StandardPartSize;
+        break;
+    case SizeMode::SpanDiskettes:
+        result.request.partSize = 0;
+        break;
+    case SizeMode::CustomSize: {
+        const auto kb = ParseCustomSize(customSizeText);
+        if (!kb) {
+            result.status = RequestStatus::CustomSizeRejected;
+            return result;
+        }
+        result.request.partSize = *kb * 1024;
+        break;
+    }
+    }
+
+    if (result.request.partSize >= sourceSize) {
+        view.showError(std::string(texts::SizeTooLarge));
+        result.status = RequestStatus::TooLarge;
+    }
+    return result;
+}
+
+} // namespace darvolt

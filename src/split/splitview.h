@@ -1,0 +1,49 @@
+#pragma once
+// What the split engine needs from the window that runs it.
+//
+// The main window implements this interface with its progress bar, status
+// bar and message dialogs; darvolt-split implements it on the console; tests
+// record the calls. All calls come from the thread that called SplitFile.
+// Texts are byte strings as the file system holds names; a Qt view converts
+// them with QFile::decodeName.
+
+#include <cstdint>
+#include <string>
+
+namespace darvolt {
+
+// Titles of the dialog kinds.
+inline constexpr const char* ErrorTitle = "Error";             // error icon, one "OK"
+inline constexpr const char* InformationTitle = "Information"; // information icon, one "OK"
+inline constexpr const char* ApplicationTitle = "Darvolt";     // plain dialog: no icon, one "OK"
+inline constexpr const char* PromptTitle = "Darvolt";          // diskette prompt: no icon, OK and Cancel
+
+class SplitView {
+public:
+    virtual ~SplitView() = default;
+
+    // Progress in whole KB of the current range: the whole source in folder
+    // mode, the current diskette's free space in spanning mode. Values are
+    // 64-bit; a bar with a narrower range scales them.
+    virtual void setProgressMaximum(std::int64_t kb) = 0;
+    virtual void setProgressPosition(std::int64_t kb) = 0;
+    virtual void setProgressStep(std::int64_t kb) = 0;
+    virtual void stepProgress() = 0; // position += step
+
+    // The status bar's text, "Writing: " + the bare part name during a run.
+    virtual void setStatusText(const std::string& text) = 0;
+
+    // Modal dialogs; each returns when the user has answered it.
+    virtual void showError(const std::string& text) = 0;       // ErrorTitle
+    virtual void showInformation(const std::string& text) = 0; // InformationTitle
+    virtual void showMessage(const std::string& text) = 0;     // the plain dialog, ApplicationTitle
+    // The diskette prompt (PromptTitle): true for OK, false for Cancel or a
+    // closed box.
+    virtual bool askForDiskette(const std::string& text) = 0;
+
+    // Lets the window handle what is pending (repaint, clicks on the
+    // controls that stay enabled) and returns.
+    virtual void processPendingMessages() = 0;
+};
+
+} // namespace darvolt
