@@ -1,0 +1,299 @@
+// The form's own handling of its non-client messages, and the mouse events
+// that become those messages.
+#include "toolkit/form.h"
+
+#include <QMenu>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QWhatsThis>
+#include <QWindow>
+
+#include <utility>
+
+namespace {
+
+LPARAM pointParam(QPoint global)
+{
+    return MakePointParam(global.x(), global.y());
+}
+
+Qt::Edges edgesFor(LRESULT hit)
+{
+    switch (hit) {
+    case HTLEFT: return Qt::LeftEdge;
+    case HTRIGHT: return Qt::RightEdge;
+    case HTTOP: return Qt::TopEdge;
+    case HTBOTTOM: return Qt::BottomEdge;
+    case HTTOPLEFT: return Qt::TopEdge | Qt::LeftEdge;
+    case HTTOPRIGHT: return Qt::TopEdge | Qt::RightEdge;
+    case HTBOTTOMLEFT: return Qt::BottomEdge | Qt::LeftEdge;
+    case HTBOTTOMRIGHT: return Qt::BottomEdge | Qt::RightEdge;
+    default: return {};
+    }
+}
+
+Qt::CursorShape cursorFor(LRESULT hit)
+{
+    switch (hit) {
+    case HTLEFT:
+    case HTRIGHT: return Qt::SizeHorCursor;
+    case HTTOP:
+    case HTBOTTOM: return Qt::SizeVerCursor;
+    case HTTOPLEFT:
+    case HTBOTTOMRIGHT: return Qt::SizeFDiagCursor;
+    case HTTOPRIGHT:
+    case HTBOTTOMLEFT: return Qt::SizeBDiagCursor;
+    default: return Qt::ArrowCursor;
+    }
+}
+
+WPARAM commandFor(LRESULT hit, bool maximized)
+{
+    switch (hit) {
+    case HTCLOSE: return SC_CLOSE;
+    case HTMINBUTTON: return SC_MINIMIZE;
+    case HTMAXBUTTON: return maximized ? SC_RESTORE : SC_MAXIMIZE;
+    case HTHELP: return SC_CONTEXTHELP;
+    default: return 0;
+    }
+}
+
+} // namespace
+
+void TForm::WndProc(TMessage &message)
+{
+    switch (message.Msg) {
+    case WM_NCPAINT: WMNCPaint(message); break;
+    case WM_NCACTIVATE: WMNCActivate(message); break;
+    case WM_NCHITTEST: WMNCHitTest(message); break;
+    case WM_NCLBUTTONDOWN: WMNCLButtonDown(message); break;
+    case WM_NCLBUTTONDBLCLK: WMNCLButtonDblClk(message); break;
+    case WM_NCRBUTTONDOWN: WMNCRButtonDown(message); break;
+    case WM_NCRBUTTONUP: WMNCRButtonUp(message); break;
+    case WM_SYSCOMMAND: WMSysCommand(message); break;
+    case WM_CANCELMODE: SendCancelMode(); break;
+    default: TWinControl::WndProc(message); break;
+    }
+}
+
+void TForm::WMNCPaint(TMessage &message)
+{
+    TWindowDC dc(this);
+    if (QPainter *painter = dc.Canvas()) {
+        if (HRGN region = RegionFromParam(message.WParam))
+            painter->setClipRegion(region->translated(-WindowRect().topLeft()));
+        PaintNonClient(*painter, NonClientLayout(), NonClientState());
+    }
+    message.Result = 0;
+}
+
+void TForm::WMNCActivate(TMessage &message)
+{
+    const bool active = message.WParam != 0;
+    const bool changed = active != m_ncActive;
+    m_ncActive = active;
+    // The title row is drawn straight away in its new colours, not through
+    // WM_NCPAINT: whoever draws the band repaints it after this.
+    TWindowDC dc(this);
+    if (QPainter *painter = dc.Canvas())
+        PaintCaptionRow(*painter, NonClientLayout(), NonClientState());
+    message.Result = 1;
+    if (changed)
+        Q_EMIT ActiveChanged(active);
+}
+
+void TForm::WMNCHitTest(TMessage &message)
+{
+    const QPoint pos = PointFromParam(message.LParam) - WindowRect().topLeft();
+    message.Result = NonClientHitTest(NonClientLayout(), pos);
+}
+
+void TForm::WMNCLButtonDown(TMessage &message)
+{
+    const auto hit = static_cast<LRESULT>(message.WParam);
+    const QPoint global = PointFromParam(message.LParam);
+    const TNonClientLayout layout = NonClientLayout();
+    if (hit == HTCAPTION) {
+        if (!windowHandle() || !windowHandle()->startSystemMove()) {
+            // No window manager to do it (or one that will not): follow the
+            // mouse ourselves.
+            m_manualMove = true;
+            m_moveOffset = global - pos();
+        }
+    } else if (const Qt::Edges edges = edgesFor(hit); edges && IsSizeable(m_borderStyle)) {
+        if (windowHandle())
+            windowHandle()->startSystemResize(edges);
+    } else if (hit == HTSYSMENU) {
+        if (QMenu *menu = SystemMenu())
+            menu->popup(mapToGlobal(layout.icon.bottomLeft() + QPoint(0, 1)));
+    } else if (ButtonEnabled(layout, hit)) {
+        m_trackedButton = hit;
+        m_trackedInside = true;
+        InvalidateNonClient(ButtonRect(layout, hit));
+    }
+    message.Result = 0;
+}
+
+void TForm::WMNCLButtonDblClk(TMessage &message)
+{
+    const auto hit = static_cast<LRESULT>(message.WParam);
+    const TBorderIcons icons = EffectiveBorderIcons(m_borderStyle, m_borderIcons);
+    if (hit == HTSYSMENU && (icons & biSystemMenu))
+        Deliver(WM_SYSCOMMAND, SC_CLOSE);
+    else if (hit == HTCAPTION && (icons & biMaximize) && IsSizeable(m_borderStyle))
+        Deliver(WM_SYSCOMMAND, isMaximized() ? SC_RESTORE : SC_MAXIMIZE);
+    message.Result = 0;
+}
+
+void TForm::WMNCRButtonDown(TMessage &message)
+{
+    const auto hit = static_cast<LRESULT>(message.WParam);
+    m_systemMenuArmed = hit == HTCAPTION || hit == HTSYSMENU;
+    message.Result = 0;
+}
+
+void TForm::WMNCRButtonUp(TMessage &message)
+{
+    // The system menu opens only for a right click whose press reached us,
+    // so whoever swallows the press keeps the menu shut.
+    if (std::exchange(m_systemMenuArmed, false))
+        if (QMenu *menu = SystemMenu())
+            menu->popup(PointFromParam(message.LParam));
+    message.Result = 0;
+}
+
+void TForm::WMSysCommand(TMessage &message)
+{
+    switch (message.WParam & 0xFFF0) {
+    case SC_CLOSE: close(); break;
+    case SC_MINIMIZE: showMinimized(); break;
+    case SC_MAXIMIZE: showMaximized(); break;
+    case SC_RESTORE: showNormal(); break;
+    case SC_CONTEXTHELP: QWhatsThis::enterWhatsThisMode(); break;
+    default: break;
+    }
+    message.Result = 0;
+}
+
+QMenu *TForm::SystemMenu()
+{
+    const TBorderIcons icons = EffectiveBorderIcons(m_borderStyle, m_borderIcons);
+    if (!(icons & biSystemMenu))
+        return nullptr;
+    if (!m_systemMenu)
+        m_systemMenu = new QMenu(this);
+    QMenu *menu = m_systemMenu;
+    menu->clear();
+    const bool sizeable = IsSizeable(m_borderStyle);
+    auto add = [this, menu](const QString &text, WPARAM command, bool enabled) {
+        QAction *action = menu->addAction(text, this, [this, command] {
+            Deliver(WM_SYSCOMMAND, command);
+        });
+        action->setEnabled(enabled);
+    };
+    const bool normal = !isMaximized() && !isMinimized();
+    add(tr("&Restore"), SC_RESTORE, !normal);
+    add(tr("Mi&nimize"), SC_MINIMIZE, icons.testFlag(biMinimize) && !isMinimized());
+    add(tr("Ma&ximize"), SC_MAXIMIZE, icons.testFlag(biMaximize) && sizeable && !isMaximized());
+    menu->addSeparator();
+    add(tr("&Close\tAlt+F4"), SC_CLOSE, true);
+    return menu;
+}
+
+void TForm::SendCancelMode()
+{
+    if (m_trackedButton != HTNOWHERE) {
+        const QRect button = ButtonRect(NonClientLayout(), m_trackedButton);
+        m_trackedButton = HTNOWHERE;
+        m_trackedInside = false;
+        InvalidateNonClient(button);
+    }
+    m_manualMove = false;
+    if (QWidget::mouseGrabber() == this)
+        releaseMouse();
+}
+
+LRESULT TForm::HitTestAt(QPoint globalPos)
+{
+    return Deliver(WM_NCHITTEST, 0, pointParam(globalPos));
+}
+
+void TForm::mousePressEvent(QMouseEvent *event)
+{
+    const QPoint global = event->globalPosition().toPoint();
+    const LRESULT hit = HitTestAt(global);
+    if (hit == HTCLIENT || hit == HTNOWHERE) {
+        TWinControl::mousePressEvent(event);
+        return;
+    }
+    if (event->button() == Qt::LeftButton)
+        Deliver(WM_NCLBUTTONDOWN, WPARAM(hit), pointParam(global));
+    else if (event->button() == Qt::RightButton)
+        Deliver(WM_NCRBUTTONDOWN, WPARAM(hit), pointParam(global));
+    event->accept();
+}
+
+void TForm::mouseDoubleClickEvent(QMouseEvent *event)
+{
+    const QPoint global = event->globalPosition().toPoint();
+    const LRESULT hit = HitTestAt(global);
+    if (event->button() == Qt::LeftButton && hit != HTCLIENT && hit != HTNOWHERE) {
+        Deliver(WM_NCLBUTTONDBLCLK, WPARAM(hit), pointParam(global));
+        event->accept();
+        return;
+    }
+    TWinControl::mouseDoubleClickEvent(event);
+}
+
+void TForm::mouseMoveEvent(QMouseEvent *event)
+{
+    const QPoint global = event->globalPosition().toPoint();
+    if (m_manualMove) {
+        move(global - m_moveOffset);
+        return;
+    }
+    if (m_trackedButton != HTNOWHERE) {
+        // The button looks pressed only while the pointer is over it.
+        const bool inside = HitTestAt(global) == m_trackedButton;
+        if (inside != m_trackedInside) {
+            m_trackedInside = inside;
+            InvalidateNonClient(ButtonRect(NonClientLayout(), m_trackedButton));
+        }
+        return;
+    }
+    const LRESULT hit = HitTestAt(global);
+    if (hit == HTCLIENT || hit == HTNOWHERE) {
+        unsetCursor();
+        TWinControl::mouseMoveEvent(event);
+        return;
+    }
+    setCursor(IsSizeable(m_borderStyle) ? cursorFor(hit) : Qt::ArrowCursor);
+    Deliver(WM_NCMOUSEMOVE, WPARAM(hit), pointParam(global));
+}
+
+void TForm::mouseReleaseEvent(QMouseEvent *event)
+{
+    const QPoint global = event->globalPosition().toPoint();
+    if (event->button() == Qt::LeftButton) {
+        m_manualMove = false;
+        if (m_trackedButton != HTNOWHERE) {
+            const LRESULT button = m_trackedButton;
+            const bool inside = HitTestAt(global) == button;
+            SendCancelMode();
+            if (inside)
+                Deliver(WM_SYSCOMMAND, commandFor(button, isMaximized()), pointParam(global));
+            event->accept();
+            return;
+        }
+    }
+    const LRESULT hit = HitTestAt(global);
+    if (hit == HTCLIENT || hit == HTNOWHERE) {
+        TWinControl::mouseReleaseEvent(event);
+        return;
+    }
+    if (event->button() == Qt::LeftButton)
+        Deliver(WM_NCLBUTTONUP, WPARAM(hit), pointParam(global));
+    else if (event->button() == Qt::RightButton)
+        Deliver(WM_NCRBUTTONUP, WPARAM(hit), pointParam(global));
+    event->accept();
+}
