@@ -1,0 +1,73 @@
+#include "widgets/filenamedialog.h"
+
+#include <QFileDialog>
+
+QStringList QtNameFilters(const QString &filter)
+{
+    QStringList result;
+    const QStringList parts = filter.split(u'|');
+    for (qsizetype i = 0; i + 1 < parts.size(); i += 2) {
+        QString description = parts[i].trimmed();
+        QStringList patterns = parts[i + 1].split(u';', Qt::SkipEmptyParts);
+        for (QString &pattern : patterns) {
+            pattern = pattern.trimmed();
+            if (pattern == u"*.*")
+                pattern = QStringLiteral("*");
+        }
+        // Qt reads the patterns from the last parentheses, so a description
+        // that shows its own patterns loses them here and gets the real ones.
+        if (description.endsWith(u')')) {
+            const qsizetype open = description.lastIndexOf(u'(');
+            if (open > 0)
+                description = description.left(open).trimmed();
+        }
+        result << QStringLiteral("%1 (%2)").arg(description, patterns.join(u' '));
+    }
+    return result;
+}
+
+FileDialogRunnerFn &FileDialogRunner()
+{
+    static FileDialogRunnerFn runner = [](TFileNameDialog &d, QWidget *parent) {
+        QFileDialog dialog(parent, d.Title, d.InitialDir);
+        const bool save = d.DialogKind == TFileNameDialog::Kind::Save;
+        dialog.setAcceptMode(save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
+        if (save)
+            dialog.setFileMode(QFileDialog::AnyFile);
+        else if (d.Options & TFileNameDialog::ofAllowMultiSelect)
+            dialog.setFileMode(QFileDialog::ExistingFiles);
+        else if (d.Options & TFileNameDialog::ofFileMustExist)
+            dialog.setFileMode(QFileDialog::ExistingFile);
+        else
+            dialog.setFileMode(QFileDialog::AnyFile);
+        if (save && !(d.Options & TFileNameDialog::ofOverwritePrompt))
+            dialog.setOption(QFileDialog::DontConfirmOverwrite);
+        if (d.Options & TFileNameDialog::ofReadOnly)
+            dialog.setOption(QFileDialog::ReadOnly);
+        const QStringList filters = QtNameFilters(d.Filter);
+        if (!filters.isEmpty()) {
+            dialog.setNameFilters(filters);
+            const qsizetype index = std::clamp<qsizetype>(d.FilterIndex, 1, filters.size()) - 1;
+            dialog.selectNameFilter(filters[index]);
+        }
+        if (!d.DefaultExt.isEmpty())
+            dialog.setDefaultSuffix(d.DefaultExt);
+        if (!d.HistoryList.isEmpty())
+            dialog.setHistory(d.HistoryList);
+        if (!d.FileName.isEmpty())
+            dialog.selectFile(d.FileName);
+        if (dialog.exec() != QDialog::Accepted)
+            return false;
+        d.Files = dialog.selectedFiles();
+        d.FileName = d.Files.value(0);
+        d.FilterIndex = int(filters.indexOf(dialog.selectedNameFilter())) + 1;
+        return !d.FileName.isEmpty();
+    };
+    return runner;
+}
+
+bool TFileNameDialog::Execute(QWidget *parent)
+{
+    const FileDialogRunnerFn &runner = FileDialogRunner();
+    return runner ? runner(*this, parent) : false;
+}
