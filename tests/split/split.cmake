@@ -1,0 +1,11 @@
+# Tests of the split engine; most run against the in-memory fake platform.
+darvolt_add_qtest(tst_partnaming SOURCES ${CMAKE_CURRENT_LIST_DIR}/tst_partnaming.cpp LIBS darvolt_split)
+darvolt_add_qtest(tst_splitrequest SOURCES ${CMAKE_CURRENT_LIST_DIR}/tst_splitrequest.cpp LIBS darvolt_split)
+darvolt_add_qtest(tst_splitfile SOURCES ${CMAKE_CURRENT_LIST_DIR}/tst_splitfile.cpp LIBS darvolt_split)
+darvolt_add_qtest(tst_splitfailures SOURCES ${CMAKE_CURRENT_LIST_DIR}/tst_splitfailures.cpp LIBS darvolt_split)
+darvolt_add_qtest(tst_spanning SOURCES ${CMAKE_CURRENT_LIST_DIR}/tst_spanning.cpp LIBS darvolt_split)
+darvolt_add_qtest(tst_mergescript SOURCES ${CMAKE_CURRENT_LIST_DIR}/tst_mergescript.cpp LIBS darvolt_split
+                  TIMEOUT 600)
+darvolt_add_qtest(tst_splitproperty SOURCES ${CMAKE_CURRENT_LIST_DIR}/tst_splitproperty.cpp
+                  ${CMAKE_CURRENT_LIST_DIR}/sparsecompare.cpp LIBS darvolt_split TIMEOUT 600)
+darvolt_add_qtest(tst_realmedium SOURCES ${CMAKE_CURRENT_LIST_DIR}/tst_realmedium.cpp LIBS darvolt_split)

@@ -1,0 +1,174 @@
+#include "platform/posixplatform.h"
+#include "split/mergescript.h"
+#include "split/partnaming.h"
+#include "split/splitfile.h"
+#include "split/recordingview.h"
+#include "split/testdata.h"
+
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QTest>
+
+class tst_MergeScript : public QObject {
+    Q_OBJECT
+
+private slots:
+    void bytes_data();
+    void bytes();
+    void everyLineEndsInCrLf();
+    void wineRejoinsAndDeletesOnlyTheParts_data();
+    void wineRejoinsAndDeletesOnlyTheParts();
+};
+
+void tst_MergeScript::bytes_data()
+{
+    QTest::addColumn<QStringList>("parts");
+    QTest::addColumn<QByteArray>("source");
+    QTest::addColumn<QByteArray>("expected");
+
+    const QByteArray tail = "CHOICE  Erase partial files \r\nif errorlevel 2 goto stop\r\n";
+    auto script = [&](const QByteArray& copy, const QByteArray& del, const QByteArray& echo) {
+        return "ECHO OFF\r\n" + copy + "\r\n" + tail + del + "\r\n:STOP\r\nECHO ON\r\n\r\n@ECHO FILE " + echo
+               + " WAS SPLIT AND MERGED BY DARVOLT VERSION 2.1\r\n";
+    };
+
+    QTest::newRow("three parts") << QStringList{"report.doc.!00", "report.doc.!01", "report.doc.!02"}
+                                 << QByteArray("report.doc")
+                                 << script(R"(Copy /B "report.doc.!00"+"report.doc.!01"+"report.doc.!02" "report.doc")",
+                                           "del report.doc.!??", "report.doc");
+    QTest::newRow("two parts") << QStringList{"a.!00", "a.!01"} << QByteArray("a")
+                               << script(R"(Copy /B "a.!00"+"a.!01" "a")", "del a.!??", "a");
+    QTest::newRow("one part") << QStringList{"a.b.!00"} << QByteArray("a.b")
+                              << script(R"(Copy /B "a.b.!00" "a.b")", "del a.b.!??", "a.b");
+    QTest::newRow("three-digit last part") << QStringList{"report.doc.!103", "report.doc.!104"}
+                                           << QByteArray("report.doc")
+                                           << script(R"(Copy /B "report.doc.!103"+"report.doc.!104" "report.doc")",
+                                                     "del report.doc.!1??", "report.doc");
+    QTest::newRow("case kept") << QStringList{"Report.Doc.!00"} << QByteArray("Report.Doc")
+                               << script(R"(Copy /B "Report.Doc.!00" "Report.Doc")", "del Report.Doc.!??", "Report.Doc");
+    QTest::newRow("blank") << QStringList{"my file.txt.!00", "my file.txt.!01"} << QByteArray("my file.txt")
+                           << script(R"(Copy /B "my file.txt.!00"+"my file.txt.!01" "my file.txt")",
+                                     R"(del "my file.txt.!??")", "my file.txt");
+    QTest::newRow("ampersand") << QStringList{"a&b.!00"} << QByteArray("a&b")
+                               << script(R"(Copy /B "a&b.!00" "a&b")", R"(del "a&b.!??")", "a^&b");
+    QTest::newRow("percent") << QStringList{"100%.txt.!00"} << QByteArray("100%.txt")
+                             << script(R"(Copy /B "100%%.txt.!00" "100%%.txt")", R"(del "100%%.txt.!??")", "100%%.txt");
+    QTest::newRow("operators") << QStringList{"x|y<z>^(1).!00"} << QByteArray("x|y<z>^(1)")
+                               << script(R"x(Copy /B "x|y<z>^(1).!00" "x|y<z>^(1)")x", R"x(del "x|y<z>^(1).!??")x",
+                                         "x^|y^<z^>^^^(1^)");
+    QTest::newRow("delimiters") << QStringList{"a,b;c=d.!00"} << QByteArray("a,b;c=d")
+                                << script(R"(Copy /B "a,b;c=d.!00" "a,b;c=d")", R"(del "a,b;c=d.!??")", "a,b;c=d");
+    QTest::newRow("line break and quote become ?")
+        << QStringList{QString::fromLatin1("a\r\nb\"*.!00")} << QByteArray("a\r\nb\"*")
+        << script(R"(Copy /B "a??b??.!00" "a??b??")", R"(del "a??b??.!??")", "a??b??");
+    QTest::newRow("non-ASCII bytes kept") << QStringList{QString::fromLatin1("\xe9t\xe9.!00")} << QByteArray("\xe9t\xe9")
+                                          << script("Copy /B \"\xe9t\xe9.!00\" \"\xe9t\xe9\"", "del \xe9t\xe9.!??",
+                                                    "\xe9t\xe9");
+}
+
+void tst_MergeScript::bytes()
+{
+    QFETCH(QStringList, parts);
+    QFETCH(QByteArray, source);
+    QFETCH(QByteArray, expected);
+    std::vector<std::string> bare;
+    for (const auto& p : parts)
+        bare.push_back(p.toLatin1().toStdString());
+    QCOMPARE(QByteArray::fromStdString(darvolt::MergeScriptText(bare, source.toStdString())), expected);
+}
+
+void tst_MergeScript::everyLineEndsInCrLf()
+{
+    const std::string text = darvolt::MergeScriptText({"a.!00"}, "a");
+    QVERIFY(text.ends_with("2.1\r\n"));
+    int lines = 0;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (text[i] == '\n') {
+            QVERIFY(i > 0 && text[i - 1] == '\r');
+            ++lines;
+        } else if (text[i] == '\r') {
+            QVERIFY(i + 1 < text.size() && text[i + 1] == '\n');
+        }
+    }
+    QCOMPARE(lines, 9);
+    QVERIFY(text.find("\r\nECHO ON\r\n\r\n@ECHO") != std::string::npos);
+}
+
+void tst_MergeScript::wineRejoinsAndDeletesOnlyTheParts_data()
+{
+    QTest::addColumn<QByteArray>("name");
+    QTest::newRow("plain") << QByteArray("report.doc");
+    QTest::newRow("blank, ampersand, percent") << QByteArray("my file & 50%PATH%.bin");
+    QTest::newRow("operators") << QByteArray("a^b (c) d,e;f=g");
+}
+
+void tst_MergeScript::wineRejoinsAndDeletesOnlyTheParts()
+{
+    QFETCH(QByteArray, name);
+    const QString wine = QStandardPaths::findExecutable("wine");
+    if (wine.isEmpty())
+        QSKIP("wine is not installed (tools/setup-deps.sh test installs it)");
+    QProcess probe;
+    probe.setProcessEnvironment([] {
+        auto env = QProcessEnvironment::systemEnvironment();
+        env.insert("WINEDEBUG", "-all");
+        return env;
+    }());
+    probe.start(wine, {"cmd", "/c", "echo", "darvolt-probe"});
+    if (!probe.waitForFinished(240000) || !probe.readAllStandardOutput().contains("darvolt-probe"))
+        QSKIP("wine cannot start a command interpreter on this machine");
+
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    const std::string folder = QFile::encodeName(dir.path()).toStdString() + "/";
+    const std::string data = patternBytes(5000, 11);
+    {
+        QFile f(dir.filePath(QFile::decodeName(name)));
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write(data.data(), qint64(data.size()));
+    }
+    const QString output = QFile::decodeName(QByteArray::fromStdString(OutputFolder(folder, name.toStdString())));
+    QVERIFY(QDir().mkpath(output));
+    // Bystanders the script must leave alone.
+    const QStringList bystanders = {"other.txt", QFile::decodeName(name) + ".txt", "x.!00",
+                                    QFile::decodeName(name) + ".!xyz"};
+    for (const auto& b : bystanders) {
+        QFile f(output + "/" + b);
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write("keep");
+    }
+
+    darvolt::PosixPlatformOptions options;
+    options.fileManagerCommand.clear();
+    darvolt::PosixPlatform platform(options);
+    RecordingView view;
+    QCOMPARE(SplitFile(platform, view, name.toStdString(), folder, 2048), darvolt::SplitOutcome::Done);
+    QVERIFY(QFile::exists(output + "/" + QFile::decodeName(name) + ".!02"));
+
+    QProcess cmd;
+    cmd.setProcessEnvironment(probe.processEnvironment());
+    cmd.setWorkingDirectory(output);
+    cmd.start(wine, {"cmd", "/c", "MERGE.BAT"});
+    QVERIFY(cmd.waitForStarted());
+    cmd.write("Y\r\n");
+    cmd.closeWriteChannel();
+    QVERIFY(cmd.waitForFinished(240000));
+    const QByteArray said = cmd.readAllStandardOutput();
+
+    QFile joined(output + "/" + QFile::decodeName(name));
+    QVERIFY2(joined.open(QIODevice::ReadOnly), said.constData());
+    QVERIFY(joined.readAll() == QByteArray::fromStdString(data));
+    QStringList left = QDir(output).entryList(QDir::Files);
+    left.sort();
+    QStringList expected = bystanders;
+    expected << "MERGE.BAT" << QFile::decodeName(name);
+    expected.sort();
+    QCOMPARE(left, expected);
+    QVERIFY2(said.contains("WAS SPLIT AND MERGED BY DARVOLT VERSION 2.1"), said.constData());
+}
+
+QTEST_GUILESS_MAIN(tst_MergeScript)
+#include "tst_mergescript.moc"

@@ -1,0 +1,269 @@
+// Whatever the sizes, the parts joined in PartList order are the source.
+
+#include "platform/fakeplatform.h"
+#include "platform/posixplatform.h"
+#include "split/partnaming.h"
+#include "split/splitfile.h"
+#include "split/recordingview.h"
+#include "split/sparsecompare.h"
+#include "split/testdata.h"
+
+#include <QDir>
+#include <QFile>
+#include <QRandomGenerator>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+using darvolt::FakePlatform;
+using darvolt::SplitOutcome;
+
+namespace {
+
+// Hides the platform's in-kernel copy so the read/write path does the work.
+class ReadWriteOnly final : public darvolt::Platform {
+public:
+    explicit ReadWriteOnly(darvolt::Platform& inner) : inner_(inner) {}
+    using FileResult = darvolt::Result<std::unique_ptr<darvolt::File>>;
+    FileResult openForReading(const std::string& p) override { return wrap(inner_.openForReading(p)); }
+    FileResult createFile(const std::string& p) override { return wrap(inner_.createFile(p)); }
+    darvolt::ErrorCode removeFile(const std::string& p) override { return inner_.removeFile(p); }
+    darvolt::Result<std::uint32_t> attributes(const std::string& p) override { return inner_.attributes(p); }
+    darvolt::ErrorCode makeDirectory(const std::string& p) override { return inner_.makeDirectory(p); }
+    bool isDirectory(const std::string& p) override { return inner_.isDirectory(p); }
+    darvolt::Result<std::vector<darvolt::DirectoryEntry>> listDirectory(const std::string& p) override
+    {
+        return inner_.listDirectory(p);
+    }
+    std::string driveFolder() const override { return inner_.driveFolder(); }
+    darvolt::Result<std::int64_t> driveFreeBytes() override { return inner_.driveFreeBytes(); }
+    void openFileManager(const std::string&) override {}
+
+private:
+    struct Plain final : darvolt::File {
+        std::unique_ptr<darvolt::File> f;
+        darvolt::Result<std::size_t> read(std::span<std::byte> b) override { return f->read(b); }
+        darvolt::Result<std::size_t> write(std::span<const std::byte> d) override { return f->write(d); }
+        darvolt::Result<std::int64_t> size() override { return f->size(); }
+        darvolt::ErrorCode close() override { return f->close(); }
+    };
+    static FileResult wrap(FileResult r)
+    {
+        if (!r.ok())
+            return r;
+        auto plain = std::make_unique<Plain>();
+        plain->f = std::move(r.value);
+        return FileResult{std::move(plain), darvolt::error::None};
+    }
+    darvolt::Platform& inner_;
+};
+
+std::int64_t randomSourceSize(QRandomGenerator& rng, std::int64_t part)
+{
+    switch (rng.bounded(4)) {
+    case 0: return part * rng.bounded(1, 6);                    // exact multiple: trailing empty part
+    case 1: return part * rng.bounded(0, 5) + rng.bounded(1, int(part)); // a remainder
+    case 2: return rng.bounded(1, int(part) + 1);               // not more than one part
+    default: return rng.bounded(1, 200000);
+    }
+}
+
+QByteArray fileBytes(const QString& path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+} // namespace
+
+class tst_SplitProperty : public QObject {
+    Q_OBJECT
+
+private slots:
+    void randomFolderRunsRejoin();
+    void randomSpannedRunsRejoin();
+    void randomRunsOnRealFilesRejoin_data();
+    void randomRunsOnRealFilesRejoin();
+    void sparseSourcesAroundTwoAndFourGiB_data();
+    void sparseSourcesAroundTwoAndFourGiB();
+};
+
+void tst_SplitProperty::randomFolderRunsRejoin()
+{
+    const quint32 seed = QRandomGenerator::global()->generate();
+    QRandomGenerator rng(seed);
+    const std::size_t blocks[] = {1024, 3000, 65536, std::size_t(1) << 20};
+    for (int round = 0; round < 150; ++round) {
+        const std::int64_t part = std::int64_t(rng.bounded(1, 65)) * 1024;
+        const std::int64_t size = randomSourceSize(rng, part);
+        darvolt::SplitOptions options;
+        options.blockSize = blocks[rng.bounded(4)];
+        const QString context = QString("seed %1 round %2: size %3 part %4 block %5")
+                                    .arg(seed).arg(round).arg(size).arg(part).arg(options.blockSize);
+
+        FakePlatform fake;
+        const std::string data = patternBytes(std::size_t(size), std::uint32_t(round + 1));
+        fake.addFile("/s/f.bin", data);
+        RecordingView view;
+        QVERIFY2(SplitFile(fake, view, "f.bin", "/s/", part, options) == SplitOutcome::Done, qPrintable(context));
+
+        const std::int64_t count = size / part + 1;
+        std::string joined;
+        for (std::int64_t i = 0; i < count; ++i) {
+            const std::string piece = fake.contents("/s/F_PARTS/" + darvolt::BarePartName("f.bin", i));
+            const std::int64_t expected = i + 1 < count ? part : size % part;
+            QVERIFY2(std::int64_t(piece.size()) == expected, qPrintable(context));
+            joined += piece;
+        }
+        QVERIFY2(!fake.hasFile("/s/F_PARTS/" + darvolt::BarePartName("f.bin", count)), qPrintable(context));
+        QVERIFY2(joined == data, qPrintable(context));
+    }
+}
+
+void tst_SplitProperty::randomSpannedRunsRejoin()
+{
+    const quint32 seed = QRandomGenerator::global()->generate();
+    QRandomGenerator rng(seed);
+    for (int round = 0; round < 100; ++round) {
+        const std::int64_t size = rng.bounded(1, 60000);
+        std::vector<FakePlatform::Medium> media;
+        for (int i = 0; i < 80; ++i) {
+            FakePlatform::Medium m;
+            m.capacity = rng.bounded(5) == 0 ? 0 : rng.bounded(1, 20000);
+            media.push_back(m);
+        }
+        FakePlatform fake;
+        const std::string data = patternBytes(std::size_t(size), std::uint32_t(round + 7));
+        fake.addFile("/s/f.bin", data);
+        fake.insertMedia(media);
+        RecordingView view;
+        view.onPrompt = [&](int n) {
+            if (n > 0)
+                fake.changeDiskette();
+            return fake.disketteIndex() >= 0; // out of diskettes: cancel rather than loop
+        };
+        const QString context = QString("seed %1 round %2 size %3").arg(seed).arg(round).arg(size);
+        const auto outcome = SplitFile(fake, view, "f.bin", "/s/", 0);
+        // A last diskette without room for MERGE.BAT is allowed to fail the script.
+        QVERIFY2(outcome == SplitOutcome::Done || outcome == SplitOutcome::ScriptFailed, qPrintable(context));
+
+        std::string joined;
+        std::int64_t next = 0;
+        for (int d = 0; d <= fake.disketteIndex(); ++d) {
+            const auto files = fake.diskette(d);
+            const auto it = files.find(darvolt::BarePartName("f.bin", next));
+            if (it == files.end())
+                continue; // a full diskette that was refused
+            const std::int64_t capacity = media[std::size_t(d)].capacity;
+            QVERIFY2(std::int64_t(it->second.size()) == capacity || d == fake.disketteIndex(), qPrintable(context));
+            joined += it->second;
+            ++next;
+        }
+        QVERIFY2(joined == data, qPrintable(context));
+    }
+}
+
+void tst_SplitProperty::randomRunsOnRealFilesRejoin_data()
+{
+    QTest::addColumn<bool>("inKernel");
+    QTest::newRow("in-kernel copy") << true;
+    QTest::newRow("read and write") << false;
+}
+
+void tst_SplitProperty::randomRunsOnRealFilesRejoin()
+{
+    QFETCH(bool, inKernel);
+    const quint32 seed = QRandomGenerator::global()->generate();
+    QRandomGenerator rng(seed);
+    darvolt::PosixPlatformOptions options;
+    options.fileManagerCommand.clear();
+    darvolt::PosixPlatform posix(options);
+    ReadWriteOnly plain(posix);
+    darvolt::Platform& platform = inKernel ? static_cast<darvolt::Platform&>(posix) : plain;
+
+    for (int round = 0; round < 12; ++round) {
+        QTemporaryDir dir;
+        const std::int64_t part = std::int64_t(rng.bounded(1, 1500)) * 1024;
+        const std::int64_t size = randomSourceSize(rng, part) + (round % 3 == 0 ? 3 * 1048576 : 0);
+        const std::string data = patternBytes(std::size_t(size), seed + std::uint32_t(round));
+        {
+            QFile f(dir.filePath("src.dat"));
+            QVERIFY(f.open(QIODevice::WriteOnly));
+            f.write(data.data(), qint64(data.size()));
+        }
+        const QString context = QString("seed %1 round %2 size %3 part %4").arg(seed).arg(round).arg(size).arg(part);
+        RecordingView view;
+        const std::string folder = QFile::encodeName(dir.path()).toStdString() + "/";
+        QVERIFY2(SplitFile(platform, view, "src.dat", folder, part) == SplitOutcome::Done, qPrintable(context));
+        QByteArray joined;
+        const std::int64_t count = size / part + 1;
+        for (std::int64_t i = 0; i < count; ++i)
+            joined += fileBytes(dir.filePath("SRC_PARTS/" + QString::fromStdString(darvolt::BarePartName("src.dat", i))));
+        QVERIFY2(joined == QByteArray::fromStdString(data), qPrintable(context));
+        QVERIFY(QFile::exists(dir.filePath("SRC_PARTS/MERGE.BAT")));
+    }
+}
+
+void tst_SplitProperty::sparseSourcesAroundTwoAndFourGiB_data()
+{
+    QTest::addColumn<qint64>("size");
+    QTest::addColumn<qint64>("partSize");
+    const qint64 G2 = qint64(1) << 31;
+    const qint64 G4 = qint64(1) << 32;
+    QTest::newRow("just above 2 GiB") << G2 + 1000 << G2 - 1024;
+    QTest::newRow("2 GiB parts of 4 GiB + 7") << G4 + 7 << G2;
+    QTest::newRow("just below 4 GiB") << G4 - 512 << G4 - 2048;
+    QTest::newRow("exactly 4 GiB in 2 GiB parts") << G4 << G2;
+    QTest::newRow("5 GB in 4 GiB parts") << qint64(5000000000) << G4;
+    QTest::newRow("4 GiB + 1 in diskette parts") << G4 + 1 << qint64(1457664) * 1000;
+}
+
+void tst_SplitProperty::sparseSourcesAroundTwoAndFourGiB()
+{
+    QFETCH(qint64, size);
+    QFETCH(qint64, partSize);
+    QTemporaryDir dir;
+    const QByteArray source = QFile::encodeName(dir.filePath("big.img"));
+    // Data where 32-bit offsets and sizes would wrap: at the start, across
+    // 2^31 and 2^32, and at the very end.
+    QList<QPair<off_t, QByteArray>> blocks;
+    for (qint64 at : {qint64(0), (qint64(1) << 31) - 4096, (qint64(1) << 32) - 4096, size - 8192})
+        if (at >= 0 && at + 8192 <= size)
+            blocks.append({off_t(at), QByteArray::fromStdString(patternBytes(8192, std::uint32_t(at % 9973)))});
+    if (!makeSparseFile(source, off_t(size), blocks))
+        QSKIP("the temporary folder's file system does not keep files sparse");
+
+    darvolt::PosixPlatformOptions options;
+    options.fileManagerCommand.clear();
+    darvolt::PosixPlatform platform(options);
+    RecordingView view;
+    const std::string folder = QFile::encodeName(dir.path()).toStdString() + "/";
+    QCOMPARE(SplitFile(platform, view, "big.img", folder, partSize), SplitOutcome::Done);
+    QCOMPARE(view.maximum, size / 1024);
+
+    const int src = ::open(source.constData(), O_RDONLY);
+    QVERIFY(src >= 0);
+    const std::int64_t count = size / partSize + 1;
+    std::int64_t offset = 0;
+    for (std::int64_t i = 0; i < count; ++i) {
+        const QByteArray name = QFile::encodeName(dir.filePath("BIG_PARTS/")) + QByteArray::fromStdString(darvolt::BarePartName("big.img", i));
+        const int part = ::open(name.constData(), O_RDONLY);
+        QVERIFY2(part >= 0, name.constData());
+        struct stat st {};
+        ::fstat(part, &st);
+        const std::int64_t expected = i + 1 < count ? partSize : size % partSize;
+        QCOMPARE(std::int64_t(st.st_size), expected);
+        QString why;
+        QVERIFY2(rangesEqual(src, off_t(offset), part, 0, off_t(expected), &why), qPrintable(name + ": " + why));
+        ::close(part);
+        offset += expected;
+    }
+    ::close(src);
+    QCOMPARE(offset, size);
+}
+
+QTEST_GUILESS_MAIN(tst_SplitProperty)
+#include "tst_splitproperty.moc"
