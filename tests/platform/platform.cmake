@@ -1,0 +1,4 @@
+# Tests of the platform layer: the POSIX implementation against real files
+# (and, as root, real mounts) and the fake's scripting.
+darvolt_add_qtest(tst_posixplatform SOURCES ${CMAKE_CURRENT_LIST_DIR}/tst_posixplatform.cpp LIBS darvolt_platform)
+darvolt_add_qtest(tst_fakeplatform SOURCES ${CMAKE_CURRENT_LIST_DIR}/tst_fakeplatform.cpp LIBS darvolt_platform)
