@@ -29,14 +29,14 @@ TForm::~TForm()
     m_dcPainter.reset();
 }
 
-void TForm::SetCaption(const QString &caption)
+void TForm::setCaption(const QString &caption)
 {
     if (caption == windowTitle())
         return;
     setWindowTitle(caption); // repaints the band through changeEvent
 }
 
-void TForm::SetIcon(const QIcon &icon)
+void TForm::setIcon(const QIcon &icon)
 {
     if (icon.cacheKey() == m_icon.cacheKey())
         return;
@@ -45,7 +45,7 @@ void TForm::SetIcon(const QIcon &icon)
     InvalidateNonClient(NonClientLayout().icon);
 }
 
-void TForm::SetBorderStyle(TFormBorderStyle style)
+void TForm::setBorderStyle(TFormBorderStyle style)
 {
     if (style == m_borderStyle)
         return;
@@ -55,7 +55,7 @@ void TForm::SetBorderStyle(TFormBorderStyle style)
     RecreateWnd();
 }
 
-void TForm::SetBorderIcons(TBorderIcons icons)
+void TForm::setBorderIcons(TBorderIcons icons)
 {
     if (icons == m_borderIcons)
         return;
@@ -64,19 +64,20 @@ void TForm::SetBorderIcons(TBorderIcons icons)
     RecreateWnd();
 }
 
-void TForm::SetClientWidth(int width)
+void TForm::setClientWidth(int width)
 {
-    SetClientSize({width, ClientHeight()});
+    setClientSize({width, ClientHeight()});
 }
 
-void TForm::SetClientHeight(int height)
+void TForm::setClientHeight(int height)
 {
-    SetClientSize({ClientWidth(), height});
+    setClientSize({ClientWidth(), height});
 }
 
-void TForm::SetClientSize(QSize size)
+void TForm::setClientSize(QSize size)
 {
-    m_client->resize(size.expandedTo({0, 0})); // the form follows (eventFilter)
+    m_client->resize(size.expandedTo({0, 0}));
+    SyncClientSize();
 }
 
 QRect TForm::WindowRect() const
@@ -106,6 +107,7 @@ void TForm::ApplyBorder()
     // borders let the user change that.
     const QMargins margins = NonClientMargins(m_borderStyle);
     const QSize total = m_client->size().grownBy(margins);
+    m_clientSizeSeen = m_client->size();
     m_syncingSize = true;
     if (IsSizeable(m_borderStyle)) {
         setMinimumSize(QSize(margins.left() + margins.right(), margins.top() + margins.bottom()));
@@ -122,11 +124,12 @@ void TForm::ApplyBorder()
 void TForm::LayoutClient()
 {
     const QRect client = NonClientLayout().client;
-    if (m_client->geometry() == client)
-        return;
-    m_syncingSize = true;
-    m_client->setGeometry(client);
-    m_syncingSize = false;
+    if (m_client->geometry() != client) {
+        m_syncingSize = true;
+        m_client->setGeometry(client);
+        m_syncingSize = false;
+    }
+    m_clientSizeSeen = m_client->size();
 }
 
 void TForm::WindowCreated()
@@ -205,9 +208,9 @@ void TForm::EndWindowPaint()
 void TForm::SyncClientSize()
 {
     // A hidden widget hears of its new size only when shown, so a layout
-    // that has just sized the client is looked at here as well.
-    if (m_client->size().grownBy(NonClientMargins(m_borderStyle)) != size()
-        || m_client->geometry() != NonClientLayout().client)
+    // that has just sized the client is looked for here as well: the client
+    // size set by code wins over the window size.
+    if (m_client->size() != m_clientSizeSeen)
         ApplyBorder();
 }
 
@@ -233,7 +236,10 @@ void TForm::paintEvent(QPaintEvent *event)
 void TForm::resizeEvent(QResizeEvent *event)
 {
     TWinControl::resizeEvent(event);
-    LayoutClient();
+    if (m_client->size() != m_clientSizeSeen)
+        ApplyBorder();
+    else
+        LayoutClient();
     EnsureSurface();
     InvalidateNonClient();
 }
@@ -266,11 +272,11 @@ bool TForm::eventFilter(QObject *watched, QEvent *event)
                 ApplyBorder();
             break;
         case QEvent::WindowTitleChange:
-            SetCaption(m_client->windowTitle());
+            setCaption(m_client->windowTitle());
             break;
         case QEvent::WindowIconChange:
             if (m_client->testAttribute(Qt::WA_SetWindowIcon))
-                SetIcon(m_client->windowIcon());
+                setIcon(m_client->windowIcon());
             break;
         default:
             break;

@@ -30,8 +30,8 @@ class QPainter;
 //     class TAboutBox : public TForm {
 //     public:
 //         explicit TAboutBox(QWidget *parent = nullptr) : TForm(parent) {
-//             SetBorderStyle(bsDialog);
-//             SetBorderIcons({});
+//             setBorderStyle(bsDialog);
+//             setBorderIcons({});
 //             ui.setupUi(Client());     // client 313 x 203, "About Darvolt"
 //         }
 //     private:
@@ -44,12 +44,12 @@ class QPainter;
 class TForm : public TWinControl
 {
     Q_OBJECT
-    Q_PROPERTY(QString Caption READ Caption WRITE SetCaption)
-    Q_PROPERTY(QIcon Icon READ Icon WRITE SetIcon)
-    Q_PROPERTY(FormTypes::TFormBorderStyle BorderStyle READ BorderStyle WRITE SetBorderStyle)
-    Q_PROPERTY(FormTypes::TBorderIcons BorderIcons READ BorderIcons WRITE SetBorderIcons)
-    Q_PROPERTY(int ClientWidth READ ClientWidth WRITE SetClientWidth)
-    Q_PROPERTY(int ClientHeight READ ClientHeight WRITE SetClientHeight)
+    Q_PROPERTY(QString Caption READ Caption WRITE setCaption)
+    Q_PROPERTY(QIcon Icon READ Icon WRITE setIcon)
+    Q_PROPERTY(FormTypes::TFormBorderStyle BorderStyle READ BorderStyle WRITE setBorderStyle)
+    Q_PROPERTY(FormTypes::TBorderIcons BorderIcons READ BorderIcons WRITE setBorderIcons)
+    Q_PROPERTY(int ClientWidth READ ClientWidth WRITE setClientWidth)
+    Q_PROPERTY(int ClientHeight READ ClientHeight WRITE setClientHeight)
     Q_PROPERTY(bool Active READ Active NOTIFY ActiveChanged)
 
 public:
@@ -60,18 +60,18 @@ public:
     QWidget *Client() const { return m_client; }
 
     QString Caption() const { return windowTitle(); }
-    void SetCaption(const QString &caption);
+    void setCaption(const QString &caption);
     QIcon Icon() const { return m_icon; }
-    void SetIcon(const QIcon &icon);
+    void setIcon(const QIcon &icon);
     TFormBorderStyle BorderStyle() const { return m_borderStyle; }
-    void SetBorderStyle(TFormBorderStyle style);
+    void setBorderStyle(TFormBorderStyle style);
     TBorderIcons BorderIcons() const { return m_borderIcons; }
-    void SetBorderIcons(TBorderIcons icons);
+    void setBorderIcons(TBorderIcons icons);
     int ClientWidth() const { return m_client->width(); }
-    void SetClientWidth(int width);
+    void setClientWidth(int width);
     int ClientHeight() const { return m_client->height(); }
-    void SetClientHeight(int height);
-    void SetClientSize(QSize size);
+    void setClientHeight(int height);
+    void setClientSize(QSize size);
 
     // Whether the frame is drawn active: the last WM_NCACTIVATE the form's
     // own procedure handled.
@@ -149,6 +149,7 @@ private:
     int m_dcDepth = 0;
     bool m_inPaintEvent = false;
     bool m_syncingSize = false;
+    QSize m_clientSizeSeen;  // the client size the window was last fitted to
 
     LRESULT m_trackedButton = HTNOWHERE;  // title button held down
     bool m_trackedInside = false;
