@@ -1,0 +1,2 @@
+darvolt_add_qtest(tst_flatspeedbuttonface SOURCES ${CMAKE_CURRENT_LIST_DIR}/tst_flatspeedbuttonface.cpp LIBS darvolt_widgets)
+darvolt_add_qtest(tst_flatspeedbuttonmouse SOURCES ${CMAKE_CURRENT_LIST_DIR}/tst_flatspeedbuttonmouse.cpp LIBS darvolt_widgets)
