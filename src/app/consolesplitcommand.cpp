@@ -1,0 +1,149 @@
+#include "app/consolesplitcommand.h"
+
+#include "split/sourcemeasure.h"
+#include "split/splitfile.h"
+#include "split/splittexts.h"
+
+namespace darvolt {
+
+namespace {
+
+SplitCommand usageError(std::string problem)
+{
+    SplitCommand command;
+    command.action = SplitCommand::Action::UsageError;
+    command.problem = std::move(problem);
+    return command;
+}
+
+} // namespace
+
+SplitCommand ParseSplitCommand(const std::vector<std::string>& args)
+{
+    SplitCommand command;
+    std::vector<std::string> files;
+    int modes = 0;
+    bool optionsEnded = false;
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        const std::string& arg = args[i];
+        if (optionsEnded || arg.empty() || arg[0] != '-' || arg == "-") {
+            files.push_back(arg);
+        } else if (arg == "--") {
+            optionsEnded = true;
+        } else if (arg == "--help" || arg == "-h") {
+            command.action = SplitCommand::Action::Help;
+            return command;
+        } else if (arg == "--standard") {
+            command.mode = SizeMode::StandardDiskette;
+            ++modes;
+        } else if (arg == "--span") {
+            command.mode = SizeMode::SpanDiskettes;
+            ++modes;
+        } else if (arg == "--custom" || arg.starts_with("--custom=")) {
+            if (arg == "--custom") {
+                if (i + 1 == args.size())
+                    return usageError("--custom needs a size in KB");
+                command.customSize = args[++i];
+            } else {
+                command.customSize = arg.substr(9);
+            }
+            command.mode = SizeMode::CustomSize;
+            ++modes;
+        } else {
+            return usageError("unknown option " + arg);
+        }
+    }
+    if (modes > 1)
+        return usageError("choose one of --standard, --custom and --span");
+    if (files.empty())
+        return usageError("no file named");
+    if (files.size() > 1)
+        return usageError("one file at a time");
+    command.file = files.front();
+    return command;
+}
+
+std::string SplitCommandUsage()
+{
+    return R"(Usage: darvolt-split [--standard | --custom KB | --span] FILE
+
+Splits FILE into numbered parts (FILE.!00, FILE.!01, ...) and writes MERGE.BAT,
+a batch file that joins them again with Copy /B. The file itself is only read.
+
+  --standard    parts of 1457664 bytes, what a 1.44 MB diskette holds (default)
+  --custom KB   parts of KB kilobytes of 1024 bytes; KB is a whole number above
+                0, in decimal or as "$" and hexadecimal digits ($10 is 16)
+  --span        one part per diskette in drive A:, each as large as the free
+                space on the diskette in the drive; asks for every diskette
+  --help        show this text
+
+Without --span the parts and MERGE.BAT go into a folder beside FILE named after
+it without its extension plus "_PARTS" (/data/report.doc gives
+/data/REPORT_PARTS); parts of FILE left there by an earlier run are replaced,
+other files stay. Drive A: is the folder named by DARVOLT_DRIVE_A, else
+/media/floppy0, which must have a medium mounted. At the diskette prompt Enter
+means OK; "c" or the end of input cancels.
+
+Messages go to standard error, the closing message of a spanned run to standard
+output. On a terminal, standard error also shows the part being written and the
+progress.
+
+Exit status: 0 success, 1 the run or its checks failed, 2 usage error,
+3 cancelled at a diskette prompt.
+)";
+}
+
+int RunSplitCommand(const SplitCommand& command, Platform& platform, SplitView& view, std::ostream& out,
+                    std::ostream& err)
+{
+    switch (command.action) {
+    case SplitCommand::Action::Help:
+        out << SplitCommandUsage();
+        return ExitSuccess;
+    case SplitCommand::Action::UsageError:
+        err << "darvolt-split: " << command.problem << "\nTry 'darvolt-split --help' for more information.\n";
+        return ExitUsage;
+    case SplitCommand::Action::Split:
+        break;
+    }
+
+    // The window keeps Split disabled for a file it cannot measure; here
+    // that ends the run with the reason.
+    const SourceMeasure measure = MeasureSource(platform, command.file);
+    if (!measure.exists) {
+        view.showError(texts::sourceNotFound(command.file));
+        return ExitFailed;
+    }
+    if (!measure.splittable) {
+        err << "darvolt-split: " << command.file << ": " << measure.sizeText << '\n';
+        return ExitFailed;
+    }
+
+    const RequestResult request =
+        BuildSplitRequest(command.file, command.mode, command.customSize, measure.sourceSize, view);
+    if (request.status == RequestStatus::CustomSizeRejected) {
+        err << "darvolt-split: --custom takes a whole number of KB above 0, in decimal or as $ and hexadecimal "
+               "digits, not '"
+            << command.customSize << "'\n";
+        return ExitFailed;
+    }
+    if (request.status == RequestStatus::TooLarge)
+        return ExitFailed;
+
+    SplitOptions options;
+    options.openFileManager = false;
+    switch (SplitFile(platform, view, request.request.sourceName, request.request.sourceFolder,
+                      request.request.partSize, options)) {
+    case SplitOutcome::Done:
+        return ExitSuccess;
+    case SplitOutcome::Cancelled:
+        return ExitCancelled;
+    case SplitOutcome::ScriptFailed:
+    case SplitOutcome::Failed:
+    case SplitOutcome::Busy:
+        break;
+    }
+    return ExitFailed;
+}
+
+} // namespace darvolt

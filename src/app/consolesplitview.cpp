@@ -1,0 +1,111 @@
+#include "app/consolesplitview.h"
+
+#include <algorithm>
+
+namespace darvolt {
+
+ConsoleSplitView::ConsoleSplitView(std::istream& in, std::ostream& out, std::ostream& err, bool errIsTerminal)
+    : in_(in), out_(out), err_(err), terminal_(errIsTerminal)
+{
+}
+
+ConsoleSplitView::~ConsoleSplitView()
+{
+    endStatusLine();
+}
+
+void ConsoleSplitView::setProgressMaximum(std::int64_t kb)
+{
+    maximum_ = kb;
+    redraw();
+}
+
+void ConsoleSplitView::setProgressPosition(std::int64_t kb)
+{
+    position_ = kb;
+    redraw();
+}
+
+void ConsoleSplitView::setProgressStep(std::int64_t kb)
+{
+    step_ = kb;
+}
+
+void ConsoleSplitView::stepProgress()
+{
+    position_ += step_;
+    redraw();
+}
+
+void ConsoleSplitView::setStatusText(const std::string& text)
+{
+    status_ = text;
+    redraw();
+}
+
+void ConsoleSplitView::showError(const std::string& text)
+{
+    endStatusLine();
+    err_ << text << '\n' << std::flush;
+}
+
+void ConsoleSplitView::showInformation(const std::string& text)
+{
+    endStatusLine();
+    out_ << text << '\n' << std::flush;
+}
+
+void ConsoleSplitView::showMessage(const std::string& text)
+{
+    endStatusLine();
+    err_ << text << '\n' << std::flush;
+}
+
+bool ConsoleSplitView::askForDiskette(const std::string& text)
+{
+    endStatusLine();
+    err_ << text << "\n[Enter: OK, c: Cancel] " << std::flush;
+    std::string answer;
+    if (!std::getline(in_, answer)) {
+        err_ << '\n' << std::flush; // the user's Enter did not end the line
+        return false;
+    }
+    return answer.empty() || (answer.front() != 'c' && answer.front() != 'C');
+}
+
+void ConsoleSplitView::processPendingMessages()
+{
+    // Nothing waits on a console; the line is drawn as values change.
+}
+
+std::string ConsoleSplitView::statusLine(const std::string& status, std::int64_t position, std::int64_t maximum)
+{
+    std::string line = status;
+    if (maximum > 0) {
+        const std::int64_t percent = std::clamp<std::int64_t>(position * 100 / maximum, 0, 100);
+        line += (line.empty() ? "" : "  ") + std::to_string(percent) + "%";
+    }
+    return line;
+}
+
+void ConsoleSplitView::redraw()
+{
+    if (!terminal_ || status_.empty())
+        return;
+    const std::string line = statusLine(status_, position_, maximum_);
+    if (line == shown_)
+        return;
+    // Back to the start of the line, draw, and clear what a longer line left.
+    err_ << '\r' << line << "\x1b[K" << std::flush;
+    shown_ = line;
+}
+
+void ConsoleSplitView::endStatusLine()
+{
+    if (shown_.empty())
+        return;
+    err_ << '\n' << std::flush;
+    shown_.clear();
+}
+
+} // namespace darvolt

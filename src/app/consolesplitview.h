@@ -1,0 +1,52 @@
+#pragma once
+// The split engine's view on a console, for darvolt-split.
+//
+// Dialog texts go to the error stream exactly as the engine words them; the
+// closing information of a spanned run goes to the output stream. The status
+// text and a percentage are drawn on one line of the error stream only when
+// it is a terminal. The diskette prompt prints its text and reads one line:
+// Enter means OK, "c" (or "C") or the end of input means Cancel.
+
+#include "split/splitview.h"
+
+#include <istream>
+#include <ostream>
+#include <string>
+
+namespace darvolt {
+
+class ConsoleSplitView final : public SplitView {
+public:
+    ConsoleSplitView(std::istream& in, std::ostream& out, std::ostream& err, bool errIsTerminal);
+    ~ConsoleSplitView() override;
+
+    void setProgressMaximum(std::int64_t kb) override;
+    void setProgressPosition(std::int64_t kb) override;
+    void setProgressStep(std::int64_t kb) override;
+    void stepProgress() override;
+    void setStatusText(const std::string& text) override;
+    void showError(const std::string& text) override;
+    void showInformation(const std::string& text) override;
+    void showMessage(const std::string& text) override;
+    bool askForDiskette(const std::string& text) override;
+    void processPendingMessages() override;
+
+    // The line drawn for a status and progress; exposed for tests.
+    static std::string statusLine(const std::string& status, std::int64_t position, std::int64_t maximum);
+
+private:
+    void redraw();
+    void endStatusLine();
+
+    std::istream& in_;
+    std::ostream& out_;
+    std::ostream& err_;
+    const bool terminal_;
+    std::string status_;
+    std::string shown_; // the status line currently on screen, if any
+    std::int64_t maximum_ = 0;
+    std::int64_t position_ = 0;
+    std::int64_t step_ = 0;
+};
+
+} // namespace darvolt

@@ -1,0 +1,9 @@
+# darvolt-split: the command-line splitter. Its console view and command
+# handling form a small library of their own so the tests can drive them.
+darvolt_plain_library(darvolt_splitcli SOURCES
+  ${CMAKE_CURRENT_LIST_DIR}/consolesplitview.cpp ${CMAKE_CURRENT_LIST_DIR}/consolesplitview.h
+  ${CMAKE_CURRENT_LIST_DIR}/consolesplitcommand.cpp ${CMAKE_CURRENT_LIST_DIR}/consolesplitcommand.h
+  LIBS darvolt_split)
+add_executable(darvolt-split ${CMAKE_CURRENT_LIST_DIR}/darvoltsplit.cpp)
+target_link_libraries(darvolt-split PRIVATE darvolt_splitcli)
+install(TARGETS darvolt-split RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
