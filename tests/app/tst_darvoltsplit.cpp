@@ -1,0 +1,319 @@
+#include "app/consolesplitcommand.h"
+#include "app/consolesplitview.h"
+#include "platform/fakeplatform.h"
+#include "split/splittexts.h"
+
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <sstream>
+
+using namespace darvolt;
+using Action = SplitCommand::Action;
+
+Q_DECLARE_METATYPE(Action)
+Q_DECLARE_METATYPE(SizeMode)
+
+namespace {
+
+struct Console {
+    std::istringstream in;
+    std::ostringstream out, err;
+    explicit Console(const std::string& input = "") : in(input) {}
+};
+
+int run(FakePlatform& fake, Console& c, const std::vector<std::string>& args, bool terminal = false)
+{
+    ConsoleSplitView view(c.in, c.out, c.err, terminal);
+    return RunSplitCommand(ParseSplitCommand(args), fake, view, c.out, c.err);
+}
+
+struct ProgramRun {
+    int status = -1;
+    QByteArray out, err;
+};
+
+ProgramRun runProgram(const QStringList& args, const QByteArray& input = {}, const QString& drive = {},
+                  const QString& workingDirectory = {})
+{
+    QProcess p;
+    auto env = QProcessEnvironment::systemEnvironment();
+    if (!drive.isEmpty())
+        env.insert("DARVOLT_DRIVE_A", drive);
+    p.setProcessEnvironment(env);
+    if (!workingDirectory.isEmpty())
+        p.setWorkingDirectory(workingDirectory);
+    p.start(DARVOLT_SPLIT_PROGRAM, args);
+    p.waitForStarted();
+    p.write(input);
+    p.closeWriteChannel();
+    p.waitForFinished(120000);
+    return {p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1, p.readAllStandardOutput(),
+            p.readAllStandardError()};
+}
+
+} // namespace
+
+class tst_DarvoltSplit : public QObject {
+    Q_OBJECT
+
+private slots:
+    void parse_data();
+    void parse();
+    void standardRunIsSilentAndSucceeds();
+    void checksFailWithTheirTexts_data();
+    void checksFailWithTheirTexts();
+    void spannedRunAnswersPromptsFromInput_data();
+    void spannedRunAnswersPromptsFromInput();
+    void terminalShowsStatusAndPercentOnErrorStreamOnly();
+    void programExitStatuses();
+    void programSplitsARealFile();
+    void programSpansOntoTheDriveFolder();
+};
+
+void tst_DarvoltSplit::parse_data()
+{
+    QTest::addColumn<QStringList>("args");
+    QTest::addColumn<Action>("action");
+    QTest::addColumn<SizeMode>("mode");
+    QTest::addColumn<QString>("custom");
+    QTest::addColumn<QString>("file");
+
+    QTest::newRow("default") << QStringList{"f"} << Action::Split << SizeMode::StandardDiskette << "" << "f";
+    QTest::newRow("standard") << QStringList{"--standard", "f"} << Action::Split << SizeMode::StandardDiskette << "" << "f";
+    QTest::newRow("custom") << QStringList{"--custom", "$10", "f"} << Action::Split << SizeMode::CustomSize << "$10" << "f";
+    QTest::newRow("custom=") << QStringList{"f", "--custom= 100"} << Action::Split << SizeMode::CustomSize << " 100" << "f";
+    QTest::newRow("span") << QStringList{"--span", "f"} << Action::Split << SizeMode::SpanDiskettes << "" << "f";
+    QTest::newRow("dash file after --") << QStringList{"--", "-f"} << Action::Split << SizeMode::StandardDiskette << "" << "-f";
+    QTest::newRow("help wins") << QStringList{"--span", "--help"} << Action::Help << SizeMode::SpanDiskettes << "" << "";
+    QTest::newRow("two modes") << QStringList{"--span", "--standard", "f"} << Action::UsageError << SizeMode::StandardDiskette << "" << "";
+    QTest::newRow("custom without size") << QStringList{"f", "--custom"} << Action::UsageError << SizeMode::StandardDiskette << "" << "";
+    QTest::newRow("unknown option") << QStringList{"--fast", "f"} << Action::UsageError << SizeMode::StandardDiskette << "" << "";
+    QTest::newRow("no file") << QStringList{"--span"} << Action::UsageError << SizeMode::StandardDiskette << "" << "";
+    QTest::newRow("two files") << QStringList{"a", "b"} << Action::UsageError << SizeMode::StandardDiskette << "" << "";
+}
+
+void tst_DarvoltSplit::parse()
+{
+    QFETCH(QStringList, args);
+    QFETCH(Action, action);
+    QFETCH(SizeMode, mode);
+    QFETCH(QString, custom);
+    QFETCH(QString, file);
+    std::vector<std::string> list;
+    for (const auto& a : args)
+        list.push_back(a.toStdString());
+    const SplitCommand c = ParseSplitCommand(list);
+    QCOMPARE(c.action, action);
+    if (action == Action::UsageError) {
+        QVERIFY(!c.problem.empty());
+        return;
+    }
+    if (action == Action::Split) {
+        QCOMPARE(c.mode, mode);
+        QCOMPARE(QString::fromStdString(c.customSize), custom);
+        QCOMPARE(QString::fromStdString(c.file), file);
+    }
+}
+
+void tst_DarvoltSplit::standardRunIsSilentAndSucceeds()
+{
+    FakePlatform fake;
+    fake.addFile("/d/report.doc", std::string(3000000, 'r'));
+    Console c;
+    QCOMPARE(run(fake, c, {"/d/report.doc"}), ExitSuccess);
+    QCOMPARE(c.out.str(), std::string());
+    QCOMPARE(c.err.str(), std::string());
+    QCOMPARE(fake.contents("/d/REPORT_PARTS/report.doc.!02").size(), std::size_t(84672));
+    QVERIFY(fake.hasFile("/d/REPORT_PARTS/MERGE.BAT"));
+    QVERIFY(fake.fileManagerLaunches().empty()); // never from the command line
+}
+
+void tst_DarvoltSplit::checksFailWithTheirTexts_data()
+{
+    QTest::addColumn<QStringList>("args");
+    QTest::addColumn<int>("status");
+    QTest::addColumn<QString>("err");
+    QTest::newRow("missing") << QStringList{"/d/none.txt"} << ExitFailed << "File /D/NONE.TXT not found\n";
+    QTest::newRow("in use") << QStringList{"/d/locked.bin"} << ExitFailed << "darvolt-split: /d/locked.bin: ? (file in use)\n";
+    QTest::newRow("too large") << QStringList{"/d/small.bin"} << ExitFailed
+                               << QString::fromStdString(std::string(texts::SizeTooLarge) + "\n");
+    QTest::newRow("empty file, any mode") << QStringList{"--span", "/d/empty"} << ExitFailed
+                                          << QString::fromStdString(std::string(texts::SizeTooLarge) + "\n");
+    QTest::newRow("custom rejected") << QStringList{"--custom", "100 ", "/d/small.bin"} << ExitFailed
+                                     << "darvolt-split: --custom takes a whole number of KB above 0, in decimal or as $ "
+                                        "and hexadecimal digits, not '100 '\n";
+    QTest::newRow("usage") << QStringList{"--bogus"} << ExitUsage
+                           << "darvolt-split: unknown option --bogus\nTry 'darvolt-split --help' for more information.\n";
+    QTest::newRow("run fails") << QStringList{"--custom", "1", "/d/ro/x.bin"} << ExitFailed
+                               << "The output directory cannot be created. Splitting file canceled\n";
+}
+
+void tst_DarvoltSplit::checksFailWithTheirTexts()
+{
+    QFETCH(QStringList, args);
+    QFETCH(int, status);
+    QFETCH(QString, err);
+    FakePlatform fake;
+    fake.addFile("/d/locked.bin", "x");
+    fake.setLocked("/d/locked.bin");
+    fake.addFile("/d/small.bin", std::string(5000, 's'));
+    fake.addFile("/d/empty", "");
+    fake.addFile("/d/ro/x.bin", std::string(5000, 'x'));
+    fake.addFile("/d/ro/X_PARTS", "a file in the way");
+    std::vector<std::string> list;
+    for (const auto& a : args)
+        list.push_back(a.toStdString());
+    Console c;
+    QCOMPARE(run(fake, c, list), status);
+    QCOMPARE(QString::fromStdString(c.err.str()), err);
+    QCOMPARE(c.out.str(), std::string());
+}
+
+void tst_DarvoltSplit::spannedRunAnswersPromptsFromInput_data()
+{
+    QTest::addColumn<QByteArray>("input");
+    QTest::addColumn<int>("status");
+    QTest::addColumn<int>("prompts");
+    QTest::newRow("Enter twice") << QByteArray("\n\n") << ExitSuccess << 2;
+    QTest::newRow("anything but c is OK") << QByteArray("yes\nok\n") << ExitSuccess << 2;
+    QTest::newRow("c at the second") << QByteArray("\nc\n") << ExitCancelled << 2;
+    QTest::newRow("C at the first") << QByteArray("C\n") << ExitCancelled << 1;
+    QTest::newRow("end of input") << QByteArray("\n") << ExitCancelled << 2;
+    QTest::newRow("no input at all") << QByteArray() << ExitCancelled << 1;
+}
+
+void tst_DarvoltSplit::spannedRunAnswersPromptsFromInput()
+{
+    QFETCH(QByteArray, input);
+    QFETCH(int, status);
+    QFETCH(int, prompts);
+    FakePlatform fake;
+    fake.addFile("/d/report.doc", std::string(2000000, 'r'));
+    fake.insertMedia({FakePlatform::Medium{}});
+    Console c(input.toStdString());
+    // The fake's single medium stays in the drive; its space frees up when
+    // the first part is taken away, as if the user had swapped diskettes.
+    ConsoleSplitView view(c.in, c.out, c.err, false);
+    struct Swapping final : SplitView {
+        SplitView& inner;
+        FakePlatform& fake;
+        Swapping(SplitView& v, FakePlatform& f) : inner(v), fake(f) {}
+        void setProgressMaximum(std::int64_t kb) override { inner.setProgressMaximum(kb); }
+        void setProgressPosition(std::int64_t kb) override { inner.setProgressPosition(kb); }
+        void setProgressStep(std::int64_t kb) override { inner.setProgressStep(kb); }
+        void stepProgress() override { inner.stepProgress(); }
+        void setStatusText(const std::string& t) override { inner.setStatusText(t); }
+        void showError(const std::string& t) override { inner.showError(t); }
+        void showInformation(const std::string& t) override { inner.showInformation(t); }
+        void showMessage(const std::string& t) override { inner.showMessage(t); }
+        bool askForDiskette(const std::string& t) override
+        {
+            const bool ok = inner.askForDiskette(t);
+            if (ok)
+                fake.removeFile("/A/report.doc.!00");
+            return ok;
+        }
+        void processPendingMessages() override {}
+    } swapping(view, fake);
+    const int result = RunSplitCommand(ParseSplitCommand({"--span", "/d/report.doc"}), fake, swapping, c.out, c.err);
+    QCOMPARE(result, status);
+    const std::string err = c.err.str();
+    int seen = 0;
+    for (auto at = err.find("Insert diskette number"); at != std::string::npos; at = err.find("Insert diskette number", at + 1))
+        ++seen;
+    QCOMPARE(seen, prompts);
+    QVERIFY(err.find(texts::diskettePrompt(1) + "\n[Enter: OK, c: Cancel] ") != std::string::npos);
+    if (status == ExitSuccess)
+        QCOMPARE(c.out.str(), texts::spanned("report.doc") + "\n");
+    else
+        QCOMPARE(c.out.str(), std::string());
+}
+
+void tst_DarvoltSplit::terminalShowsStatusAndPercentOnErrorStreamOnly()
+{
+    QCOMPARE(ConsoleSplitView::statusLine("Writing: a.!00", 50, 200), std::string("Writing: a.!00  25%"));
+    QCOMPARE(ConsoleSplitView::statusLine("Writing: a.!00", 5, 0), std::string("Writing: a.!00"));
+    QCOMPARE(ConsoleSplitView::statusLine("Writing: a.!00", 300, 200), std::string("Writing: a.!00  100%"));
+
+    FakePlatform fake;
+    fake.addFile("/d/a.bin", std::string(5000, 'a'));
+    Console quiet;
+    QCOMPARE(run(fake, quiet, {"--custom", "1", "/d/a.bin"}, false), ExitSuccess);
+    QCOMPARE(quiet.err.str(), std::string());
+
+    FakePlatform again;
+    again.addFile("/d/a.bin", std::string(5000, 'a'));
+    Console tty;
+    QCOMPARE(run(again, tty, {"--custom", "1", "/d/a.bin"}, true), ExitSuccess);
+    const std::string err = tty.err.str();
+    QVERIFY(err.find("\rWriting: a.bin.!00  0%\x1b[K") != std::string::npos);
+    QVERIFY(err.find("\rWriting: a.bin.!02  50%\x1b[K") != std::string::npos);
+    QVERIFY(err.ends_with("\n")); // the line is finished when the run ends
+    QCOMPARE(tty.out.str(), std::string());
+}
+
+void tst_DarvoltSplit::programExitStatuses()
+{
+    const ProgramRun help = runProgram({"--help"});
+    QCOMPARE(help.status, 0);
+    QVERIFY(help.out.contains("Exit status: 0 success, 1 the run or its checks failed, 2 usage error"));
+    QVERIFY(help.out.contains("--custom KB"));
+    QCOMPARE(runProgram({}).status, 2);
+    QCOMPARE(runProgram({"--standard", "--span", "x"}).status, 2);
+    const ProgramRun missing = runProgram({"/nonexistent/file.bin"});
+    QCOMPARE(missing.status, 1);
+    QCOMPARE(missing.err, QByteArray("File /NONEXISTENT/FILE.BIN not found\n"));
+}
+
+void tst_DarvoltSplit::programSplitsARealFile()
+{
+    QTemporaryDir dir;
+    QByteArray data(40000, '\0');
+    for (int i = 0; i < data.size(); ++i)
+        data[i] = char(i * 7 + i / 251);
+    {
+        QFile f(dir.filePath("data.bin"));
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write(data);
+    }
+    const ProgramRun r = runProgram({"--custom", "$10", "data.bin"}, {}, {}, dir.path());
+    QCOMPARE(r.status, 0);
+    QCOMPARE(r.err, QByteArray());
+    QByteArray joined;
+    for (const char* part : {"data.bin.!00", "data.bin.!01", "data.bin.!02"}) {
+        QFile f(dir.filePath(QString("DATA_PARTS/") + part));
+        QVERIFY(f.open(QIODevice::ReadOnly));
+        joined += f.readAll();
+    }
+    QCOMPARE(joined, data);
+    QVERIFY(QFile::exists(dir.filePath("DATA_PARTS/MERGE.BAT")));
+}
+
+void tst_DarvoltSplit::programSpansOntoTheDriveFolder()
+{
+    QTemporaryDir dir;
+    QVERIFY(QDir(dir.path()).mkdir("floppy"));
+    {
+        QFile f(dir.filePath("a.txt"));
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write(QByteArray(3000, 'a'));
+    }
+    const QString drive = dir.filePath("floppy");
+    const ProgramRun cancelled = runProgram({"--span", dir.filePath("a.txt")}, {}, drive);
+    QCOMPARE(cancelled.status, 3);
+    QVERIFY(QDir(drive).isEmpty());
+
+    const ProgramRun ok = runProgram({"--span", dir.filePath("a.txt")}, "\n", drive);
+    QCOMPARE(ok.status, 0);
+    QCOMPARE(ok.out, QByteArray("File A.TXT spanned. MERGE.BAT placed on the last diskette\n"));
+    QVERIFY(ok.err.contains("       Insert diskette number 1 into the drive        \n"));
+    QCOMPARE(QFileInfo(drive + "/a.txt.!00").size(), qint64(3000));
+    QVERIFY(QFile::exists(drive + "/MERGE.BAT"));
+}
+
+QTEST_GUILESS_MAIN(tst_DarvoltSplit)
+#include "tst_darvoltsplit.moc"
