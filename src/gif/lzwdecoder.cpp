@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 #include <memory>
 #include <stdexcept>
 #include <vector>
@@ -57,12 +58,22 @@ public:
     bool Read(int width, unsigned &code)
     {
         if (Count_ < width) {
-            while (Count_ <= 56 && Next_ != End_) {
-                Bits_ |= std::uint64_t(*Next_++) << Count_;
-                Count_ += 8;
+            if (End_ - Next_ >= 8) {
+                // Whole bytes up to 56 bits at once; bits above the count are
+                // the same bytes the next refill brings in again.
+                std::uint64_t word;
+                std::memcpy(&word, Next_, 8);
+                Bits_ |= word << Count_;
+                Next_ += (63 - Count_) >> 3;
+                Count_ |= 56;
+            } else {
+                while (Count_ <= 56 && Next_ != End_) {
+                    Bits_ |= std::uint64_t(*Next_++) << Count_;
+                    Count_ += 8;
+                }
+                if (Count_ < width)
+                    return false;
             }
-            if (Count_ < width)
-                return false;
         }
         code = unsigned(Bits_) & ((1u << width) - 1);
         Bits_ >>= width;
@@ -81,74 +92,17 @@ private:
     int Count_ = 0;
 };
 
-// Where the next pixel goes: rows top to bottom (or by the interlace passes)
-// in a bottom-up buffer.
-class RowWriter
+// Pixels in stream order, one byte each; placed into rows at the end.
+// Anything beyond the last pixel is dropped. The first `origin` bytes hold
+// every root's pixel, so that a root is a string like any other.
+struct PixelRun
 {
-public:
-    RowWriter(std::uint8_t *buffer, std::size_t rowSize, int width, int height, bool interlaced)
-        : Width(width), Buffer_(buffer), RowSize_(rowSize), Height_(height), Interlaced_(interlaced)
-    {
-        SelectRow();
-    }
+    std::vector<std::uint8_t> bytes;
+    std::size_t origin = 0;
+    std::size_t count = 0;
 
-    template <int Bits>
-    void Put(std::uint8_t value)
-    {
-        if constexpr (Bits == 8) {
-            Row[X] = value;
-        } else if constexpr (Bits == 4) {
-            std::uint8_t &b = Row[X >> 1];
-            if (X & 1)
-                b = std::uint8_t(b | (value & 0x0F));
-            else
-                b = std::uint8_t((value & 0x0F) << 4);
-        } else {
-            std::uint8_t &b = Row[X >> 3];
-            const int shift = 7 - (X & 7);
-            if (shift == 7)
-                b = std::uint8_t((value & 1) << 7);
-            else
-                b = std::uint8_t(b | (value & 1) << shift);
-        }
-        if (++X == Width)
-            NextRow();
-    }
-
-    void NextRow()
-    {
-        X = 0;
-        if (!Interlaced_) {
-            ++Y_;
-        } else {
-            static constexpr int step[4] = {8, 8, 4, 2};
-            static constexpr int start[4] = {0, 4, 2, 1};
-            Y_ += step[Pass_];
-            while (Y_ >= Height_ && Pass_ < 3) {
-                ++Pass_;
-                Y_ = start[Pass_];
-            }
-        }
-        if (Y_ >= Height_)
-            Done = true;
-        else
-            SelectRow();
-    }
-
-    std::uint8_t *Row = nullptr;
-    int X = 0;
-    const int Width;
-    bool Done = false;
-
-private:
-    void SelectRow() { Row = Buffer_ + std::size_t(Height_ - 1 - Y_) * RowSize_; }
-
-    std::uint8_t *Buffer_;
-    std::size_t RowSize_;
-    int Height_;
-    bool Interlaced_;
-    int Y_ = 0;
-    int Pass_ = 0;
+    bool Full() const { return count == bytes.size(); }
+    std::size_t Room() const { return bytes.size() - count; }
 };
 
 class Decoder
@@ -161,10 +115,15 @@ public:
     {
     }
 
-    template <int Bits>
-    bool Run(RowWriter &out);
+    // Decodes into out; true when the data was found corrupt.
+    bool Run(PixelRun &out);
 
 private:
+    enum class Step { Done, Corrupt, Irregular };
+
+    Step Regular(PixelRun &out, unsigned &code);
+    bool Chains(PixelRun &out, unsigned code);
+
     void Report()
     {
         if (!Progress_)
@@ -181,23 +140,28 @@ private:
         Progress_(psRunning, percent, std::string());
     }
 
-    template <int Bits>
-    void Emit(RowWriter &out, unsigned count)
+    void Clear()
     {
-        if constexpr (Bits == 8) {
-            while (count > 0 && !out.Done) {
-                const unsigned n = std::min(count, unsigned(out.Width - out.X));
-                std::uint8_t *dest = out.Row + out.X;
-                for (unsigned i = 0; i < n; ++i)
-                    dest[i] = Stack_[count - 1 - i];
-                count -= n;
-                out.X += int(n);
-                if (out.X == out.Width)
-                    out.NextRow();
-            }
-        } else {
-            while (count > 0 && !out.Done)
-                out.Put<Bits>(Stack_[--count]);
+        Width_ = CodeSize_ + 1;
+        NextFree_ = (1u << CodeSize_) + 2;
+        TableFull_ = false;
+    }
+
+    // After each code but the first: the entry "previous string + first
+    // pixel of this one", and the wider code once the slots run out.
+    void AddEntry(std::uint32_t prevPos, std::uint32_t prevLength)
+    {
+        if (!HavePrev_ || TableFull_)
+            return;
+        Prefix_[NextFree_] = std::uint16_t(Prev_);
+        Suffix_[NextFree_] = First_;
+        Pos_[NextFree_] = prevPos;
+        Length_[NextFree_] = prevLength + 1;
+        if (++NextFree_ == (1u << Width_)) {
+            if (Width_ < MaxCodeWidth)
+                ++Width_;
+            else
+                TableFull_ = true;
         }
     }
 
@@ -209,54 +173,189 @@ private:
     bool Tolerant_;
     const GifDecodeProgress &Progress_;
     std::size_t Block_ = 0;
+
+    int Width_ = 0;
+    unsigned NextFree_ = 0;
+    bool TableFull_ = false;
+    unsigned Prev_ = 0;
+    std::uint8_t First_ = 0;
+    // Before any code no entry can be made: a stream that leaves out its
+    // opening clear code starts exactly as if it had one.
+    bool HavePrev_ = false;
+    bool AfterClear_ = false;
+    std::uint32_t PrevPos_ = 0;
+    std::uint32_t PrevLength_ = 0;
+
     std::uint16_t Prefix_[TableSize] = {};
     std::uint8_t Suffix_[TableSize] = {};
+    // Where each entry's string was first written, and its length: in a
+    // well-formed stream every string is an earlier one plus one pixel, so
+    // it can be copied from the output instead of walked backwards.
+    std::uint32_t Pos_[TableSize] = {};
+    std::uint32_t Length_[TableSize] = {};
     std::uint8_t Stack_[StackLimit + 1] = {};
 };
 
-template <int Bits>
-bool Decoder::Run(RowWriter &out)
+bool Decoder::Run(PixelRun &out)
 {
+    Clear();
+    const unsigned clearCode = 1u << CodeSize_;
+    for (unsigned root = 0; root < clearCode; ++root) {
+        out.bytes[root] = std::uint8_t(root & RootMask_);
+        Pos_[root] = root;
+        Length_[root] = 1;
+    }
+    unsigned code = 0;
+    switch (Regular(out, code)) {
+    case Step::Done: return false;
+    case Step::Corrupt: return true;
+    case Step::Irregular: break;
+    }
+    return Chains(out, code);
+}
+
+// Well-formed codes; stops at the first code that names a slot beyond the
+// next free one (or a table code right after a clear), which only the
+// prefix chains can give a meaning.
+Decoder::Step Decoder::Regular(PixelRun &out, unsigned &code)
+{
+    // The state lives in locals here: stores of pixel bytes could alias
+    // members and would make every code reload them.
     const unsigned clearCode = 1u << CodeSize_;
     const unsigned endCode = clearCode + 1;
-    int width = CodeSize_ + 1;
-    unsigned nextFree = clearCode + 2;
-    bool tableFull = false;
-    unsigned prev = 0;
-    std::uint8_t first = 0;
-    // Before any code no entry can be made: a stream that leaves out its
-    // opening clear code starts exactly as if it had one.
-    bool havePrev = false;
-    unsigned code = 0;
+    std::uint8_t *const base = out.bytes.data();
+    const std::size_t total = out.bytes.size();
+    std::size_t count = out.count;
+    CodeReader reader = Reader_;
+    int width = Width_;
+    unsigned nextFree = NextFree_;
+    bool tableFull = TableFull_;
+    bool havePrev = HavePrev_;
+    bool afterClear = AfterClear_;
+    unsigned prev = Prev_;
+    std::uint8_t first = First_;
+    std::uint32_t prevPos = PrevPos_;
+    std::uint32_t prevLength = PrevLength_;
+    Step result = Step::Done;
 
-    while (!out.Done) {
-        if (!Reader_.Read(width, code))
-            return true; // the data ended before the picture did
+    while (count < total) {
+        if (!reader.Read(width, code)) {
+            result = Step::Corrupt; // the data ended before the picture did
+            break;
+        }
         if (code == endCode)
-            return false;
+            break;
         if (code == clearCode) {
             width = CodeSize_ + 1;
             nextFree = clearCode + 2;
             tableFull = false;
-            do {
-                if (!Reader_.Read(width, code))
+            havePrev = false;
+            afterClear = true;
+            continue;
+        }
+        const auto start = std::uint32_t(count);
+        std::uint8_t *dest = base + count;
+        const std::size_t room = total - count;
+        std::uint32_t length;
+        const std::uint8_t *src;
+        // Roots and table entries alike: copy an earlier string.
+        const bool known = (code < clearCode) | (havePrev & (code < nextFree));
+        if (known || (havePrev && code == nextFree)) {
+            const bool pending = !known; // the slot about to be made
+            src = base + (pending ? prevPos : Pos_[code]);
+            length = pending ? prevLength + 1 : Length_[code];
+            const std::uint32_t copied = pending ? prevLength : length;
+            if (copied <= 16 && room >= 16) {
+                std::uint64_t a, b;
+                std::memcpy(&a, src, 8);
+                std::memcpy(&b, src + 8, 8);
+                std::memcpy(dest, &a, 8);
+                std::memcpy(dest + 8, &b, 8);
+            } else {
+                std::memcpy(dest, src, std::min<std::size_t>(copied, room));
+            }
+            first = src[0];
+            if (pending && copied < room)
+                dest[copied] = first;
+        } else {
+            result = Step::Irregular;
+            break;
+        }
+        count += std::min<std::size_t>(length, room);
+        afterClear = false;
+        if (havePrev && !tableFull) {
+            Prefix_[nextFree] = std::uint16_t(prev);
+            Suffix_[nextFree] = first;
+            Pos_[nextFree] = prevPos;
+            Length_[nextFree] = prevLength + 1;
+            if (++nextFree == (1u << width)) {
+                if (width < MaxCodeWidth)
+                    ++width;
+                else
+                    tableFull = true;
+            }
+        }
+        prev = code;
+        prevPos = start;
+        prevLength = length;
+        havePrev = true;
+        if (Progress_) {
+            Reader_ = reader;
+            Report();
+        }
+    }
+
+    out.count = count;
+    Reader_ = reader;
+    Width_ = width;
+    NextFree_ = nextFree;
+    TableFull_ = tableFull;
+    HavePrev_ = havePrev;
+    AfterClear_ = afterClear;
+    Prev_ = prev;
+    First_ = first;
+    PrevPos_ = prevPos;
+    PrevLength_ = prevLength;
+    return result;
+}
+
+// The general rule: follow prefix chains through the table, at most 4097
+// entries deep; anything longer is corrupt (or loops).
+bool Decoder::Chains(PixelRun &out, unsigned code)
+{
+    const unsigned clearCode = 1u << CodeSize_;
+    const unsigned endCode = clearCode + 1;
+    bool pending = true; // `code` has been read already
+    while (!out.Full()) {
+        if (!pending && !Reader_.Read(Width_, code))
+            return true;
+        const bool wasPending = pending;
+        pending = false;
+        if (code == endCode)
+            return false;
+        if (code == clearCode || (wasPending && AfterClear_)) {
+            // The code after a clear is taken as one pixel, whatever it is.
+            while (code == clearCode) {
+                Clear();
+                if (!Reader_.Read(Width_, code))
                     return true;
-            } while (code == clearCode);
+            }
+            AfterClear_ = false;
             if (code == endCode)
                 return false;
-            first = std::uint8_t(code & RootMask_);
-            out.Put<Bits>(first);
-            prev = code;
-            havePrev = true;
+            First_ = std::uint8_t(code & RootMask_);
+            out.bytes[out.count++] = First_;
+            Prev_ = code;
+            HavePrev_ = true;
             Report();
             continue;
         }
 
         const unsigned current = code;
         unsigned sp = 0;
-        if (code >= nextFree) {
-            code = prev;
-            Stack_[sp++] = first;
+        if (code >= NextFree_) {
+            code = Prev_;
+            Stack_[sp++] = First_;
         }
         while (code >= clearCode) {
             if (sp == StackLimit) {
@@ -267,26 +366,62 @@ bool Decoder::Run(RowWriter &out)
             Stack_[sp++] = Suffix_[code];
             code = Prefix_[code];
         }
-        first = std::uint8_t(code & RootMask_);
-        Stack_[sp++] = first;
-        Emit<Bits>(out, sp);
-
-        if (havePrev && !tableFull) {
-            Prefix_[nextFree] = std::uint16_t(prev);
-            Suffix_[nextFree] = first;
-            if (++nextFree == (1u << width)) {
-                if (width < MaxCodeWidth)
-                    ++width;
-                else
-                    tableFull = true;
-            }
-        }
-        prev = current;
-        havePrev = true;
+        First_ = std::uint8_t(code & RootMask_);
+        Stack_[sp++] = First_;
+        const auto start = std::uint32_t(out.count);
+        while (sp > 0 && !out.Full())
+            out.bytes[out.count++] = Stack_[--sp];
+        AddEntry(PrevPos_, PrevLength_);
+        Prev_ = current;
+        PrevPos_ = start;
+        PrevLength_ = std::uint32_t(out.count) - start;
+        HavePrev_ = true;
         Report();
     }
     return false;
 }
+
+// Stream-order pixels into the bottom-up buffer, row by row (or by the
+// interlace passes), packed to the target depth.
+void PlaceRows(const PixelRun &run, int width, int height, int targetBits, bool interlaced,
+               std::uint8_t *buffer, std::size_t rowSize)
+{
+    static constexpr int step[4] = {8, 8, 4, 2};
+    static constexpr int first[4] = {0, 4, 2, 1};
+    int pass = 0;
+    int y = 0;
+    const std::size_t rows = (run.count - run.origin + std::size_t(width) - 1) / std::size_t(width);
+    for (std::size_t k = 0; k < rows; ++k) {
+        const std::uint8_t *src = run.bytes.data() + run.origin + k * std::size_t(width);
+        std::uint8_t *dest = buffer + std::size_t(height - 1 - y) * rowSize;
+        if (targetBits == 8) {
+            std::memcpy(dest, src, std::size_t(width));
+        } else if (targetBits == 4) {
+            for (int x = 0; x < width; ++x)
+                dest[x >> 1] = std::uint8_t((x & 1) ? (dest[x >> 1] | (src[x] & 0x0F)) : ((src[x] & 0x0F) << 4));
+        } else {
+            for (int x = 0; x < width; ++x) {
+                const int shift = 7 - (x & 7);
+                dest[x >> 3] = std::uint8_t(shift == 7 ? (src[x] & 1) << 7 : dest[x >> 3] | (src[x] & 1) << shift);
+            }
+        }
+        if (!interlaced) {
+            ++y;
+            continue;
+        }
+        y += step[pass];
+        while (y >= height && pass < 3) {
+            ++pass;
+            y = first[pass];
+        }
+        if (y >= height)
+            break;
+    }
+}
+
+} // namespace
+
+namespace {
 
 bool DecodeChecked(std::span<const std::uint8_t> codeStream, int width, int height, int targetBits,
                    bool interlaced, int pixelBits, bool tolerant, std::span<std::uint8_t> pixels,
@@ -313,12 +448,13 @@ bool DecodeChecked(std::span<const std::uint8_t> codeStream, int width, int heig
     const Payload payload = JoinSubBlocks(codeStream, bool(progress));
     auto decoder = std::make_unique<Decoder>(payload, codeStream.size(), codeSize, pixelBits,
                                              tolerant, progress);
-    RowWriter out(pixels.data(), rowSize, width, height, interlaced);
-    switch (targetBits) {
-    case 1: return decoder->Run<1>(out);
-    case 4: return decoder->Run<4>(out);
-    default: return decoder->Run<8>(out);
-    }
+    PixelRun run;
+    run.origin = std::size_t(1) << codeSize;
+    run.count = run.origin;
+    run.bytes.assign(run.origin + std::size_t(width) * std::size_t(height), 0);
+    const bool corrupt = decoder->Run(run);
+    PlaceRows(run, width, height, targetBits, interlaced, pixels.data(), rowSize);
+    return corrupt;
 }
 
 } // namespace
