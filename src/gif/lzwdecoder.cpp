@@ -1,6 +1,7 @@
 #include "lzwdecoder.h"
 
 #include "giferrors.h"
+#include "lzwbits.h"
 
 #include <algorithm>
 #include <cmath>
@@ -11,99 +12,13 @@
 
 namespace {
 
+using namespace gifdetail;
+
 constexpr int MaxCodeWidth = 12;
 constexpr unsigned TableSize = 1u << MaxCodeWidth;
 // A chain that is still not at a root after this many entries is not a
 // string any encoder can have made: it is corrupt or loops.
 constexpr unsigned StackLimit = TableSize + 1;
-
-// The data bytes of all sub-blocks, joined, so that codes can be read
-// without watching block boundaries. Block ends are kept (payload offset,
-// stream offset) only when someone listens for progress.
-struct Payload
-{
-    std::vector<std::uint8_t> bytes;
-    std::vector<std::pair<std::size_t, std::size_t>> blockEnds;
-};
-
-Payload JoinSubBlocks(std::span<const std::uint8_t> stream, bool keepBlockEnds)
-{
-    Payload payload;
-    payload.bytes.reserve(stream.size());
-    std::size_t pos = 1;
-    while (pos < stream.size()) {
-        const std::size_t count = stream[pos++];
-        if (count == 0)
-            break;
-        const std::size_t available = std::min(count, stream.size() - pos);
-        payload.bytes.insert(payload.bytes.end(), stream.begin() + std::ptrdiff_t(pos),
-                             stream.begin() + std::ptrdiff_t(pos + available));
-        pos += available;
-        if (keepBlockEnds)
-            payload.blockEnds.emplace_back(payload.bytes.size(), pos);
-    }
-    return payload;
-}
-
-// Codes of a variable width, least significant bit first. Never reads
-// beyond the bytes it holds: a code that would need more gives false.
-class CodeReader
-{
-public:
-    explicit CodeReader(const std::vector<std::uint8_t> &bytes)
-        : Next_(bytes.data()), End_(bytes.data() + bytes.size()), Begin_(bytes.data())
-    {
-    }
-
-    bool Read(int width, unsigned &code)
-    {
-        if (Count_ < width) {
-            if (End_ - Next_ >= 8) {
-                // Whole bytes up to 56 bits at once; bits above the count are
-                // the same bytes the next refill brings in again.
-                std::uint64_t word;
-                std::memcpy(&word, Next_, 8);
-                Bits_ |= word << Count_;
-                Next_ += (63 - Count_) >> 3;
-                Count_ |= 56;
-            } else {
-                while (Count_ <= 56 && Next_ != End_) {
-                    Bits_ |= std::uint64_t(*Next_++) << Count_;
-                    Count_ += 8;
-                }
-                if (Count_ < width)
-                    return false;
-            }
-        }
-        code = unsigned(Bits_) & ((1u << width) - 1);
-        Bits_ >>= width;
-        Count_ -= width;
-        return true;
-    }
-
-    // Payload bytes consumed by the codes read so far (partly read bytes count).
-    std::size_t Consumed() const { return std::size_t(Next_ - Begin_) - std::size_t(Count_ / 8); }
-
-private:
-    const std::uint8_t *Next_;
-    const std::uint8_t *End_;
-    const std::uint8_t *Begin_;
-    std::uint64_t Bits_ = 0;
-    int Count_ = 0;
-};
-
-// Pixels in stream order, one byte each; placed into rows at the end.
-// Anything beyond the last pixel is dropped. The first `origin` bytes hold
-// every root's pixel, so that a root is a string like any other.
-struct PixelRun
-{
-    std::vector<std::uint8_t> bytes;
-    std::size_t origin = 0;
-    std::size_t count = 0;
-
-    bool Full() const { return count == bytes.size(); }
-    std::size_t Room() const { return bytes.size() - count; }
-};
 
 class Decoder
 {
@@ -380,48 +295,6 @@ bool Decoder::Chains(PixelRun &out, unsigned code)
     }
     return false;
 }
-
-// Stream-order pixels into the bottom-up buffer, row by row (or by the
-// interlace passes), packed to the target depth.
-void PlaceRows(const PixelRun &run, int width, int height, int targetBits, bool interlaced,
-               std::uint8_t *buffer, std::size_t rowSize)
-{
-    static constexpr int step[4] = {8, 8, 4, 2};
-    static constexpr int first[4] = {0, 4, 2, 1};
-    int pass = 0;
-    int y = 0;
-    const std::size_t rows = (run.count - run.origin + std::size_t(width) - 1) / std::size_t(width);
-    for (std::size_t k = 0; k < rows; ++k) {
-        const std::uint8_t *src = run.bytes.data() + run.origin + k * std::size_t(width);
-        std::uint8_t *dest = buffer + std::size_t(height - 1 - y) * rowSize;
-        if (targetBits == 8) {
-            std::memcpy(dest, src, std::size_t(width));
-        } else if (targetBits == 4) {
-            for (int x = 0; x < width; ++x)
-                dest[x >> 1] = std::uint8_t((x & 1) ? (dest[x >> 1] | (src[x] & 0x0F)) : ((src[x] & 0x0F) << 4));
-        } else {
-            for (int x = 0; x < width; ++x) {
-                const int shift = 7 - (x & 7);
-                dest[x >> 3] = std::uint8_t(shift == 7 ? (src[x] & 1) << 7 : dest[x >> 3] | (src[x] & 1) << shift);
-            }
-        }
-        if (!interlaced) {
-            ++y;
-            continue;
-        }
-        y += step[pass];
-        while (y >= height && pass < 3) {
-            ++pass;
-            y = first[pass];
-        }
-        if (y >= height)
-            break;
-    }
-}
-
-} // namespace
-
-namespace {
 
 bool DecodeChecked(std::span<const std::uint8_t> codeStream, int width, int height, int targetBits,
                    bool interlaced, int pixelBits, bool tolerant, std::span<std::uint8_t> pixels,

@@ -1,0 +1,62 @@
+#include "lzwbits.h"
+
+#include <algorithm>
+
+namespace gifdetail {
+
+Payload JoinSubBlocks(std::span<const std::uint8_t> stream, bool keepBlockEnds)
+{
+    Payload payload;
+    payload.bytes.reserve(stream.size());
+    std::size_t pos = 1;
+    while (pos < stream.size()) {
+        const std::size_t count = stream[pos++];
+        if (count == 0)
+            break;
+        const std::size_t available = std::min(count, stream.size() - pos);
+        payload.bytes.insert(payload.bytes.end(), stream.begin() + std::ptrdiff_t(pos),
+                             stream.begin() + std::ptrdiff_t(pos + available));
+        pos += available;
+        if (keepBlockEnds)
+            payload.blockEnds.emplace_back(payload.bytes.size(), pos);
+    }
+    return payload;
+}
+
+void PlaceRows(const PixelRun &run, int width, int height, int targetBits, bool interlaced,
+               std::uint8_t *buffer, std::size_t rowSize)
+{
+    static constexpr int step[4] = {8, 8, 4, 2};
+    static constexpr int first[4] = {0, 4, 2, 1};
+    int pass = 0;
+    int y = 0;
+    const std::size_t rows = (run.count - run.origin + std::size_t(width) - 1) / std::size_t(width);
+    for (std::size_t k = 0; k < rows; ++k) {
+        const std::uint8_t *src = run.bytes.data() + run.origin + k * std::size_t(width);
+        std::uint8_t *dest = buffer + std::size_t(height - 1 - y) * rowSize;
+        if (targetBits == 8) {
+            std::memcpy(dest, src, std::size_t(width));
+        } else if (targetBits == 4) {
+            for (int x = 0; x < width; ++x)
+                dest[x >> 1] = std::uint8_t((x & 1) ? (dest[x >> 1] | (src[x] & 0x0F)) : ((src[x] & 0x0F) << 4));
+        } else {
+            for (int x = 0; x < width; ++x) {
+                const int shift = 7 - (x & 7);
+                dest[x >> 3] = std::uint8_t(shift == 7 ? (src[x] & 1) << 7 : dest[x >> 3] | (src[x] & 1) << shift);
+            }
+        }
+        if (!interlaced) {
+            ++y;
+            continue;
+        }
+        y += step[pass];
+        while (y >= height && pass < 3) {
+            ++pass;
+            y = first[pass];
+        }
+        if (y >= height)
+            break;
+    }
+}
+
+} // namespace gifdetail
