@@ -1,0 +1,2 @@
+darvolt_add_qtest(tst_gradientcaption SOURCES ${CMAKE_CURRENT_LIST_DIR}/tst_gradientcaption.cpp LIBS darvolt_widgets)
+darvolt_add_qtest(tst_gradientcaptiontext SOURCES ${CMAKE_CURRENT_LIST_DIR}/tst_gradientcaptiontext.cpp LIBS darvolt_widgets)
