@@ -1,0 +1,43 @@
+#include "app/startup.h"
+
+#include "app/classicstyle.h"
+#include "app/tform4.h"
+#include "toolkit/application.h"
+#include "toolkit/fonts.h"
+#include "widgets/prourl.h"
+
+#include <QIcon>
+
+void InitDarvoltResources()
+{
+    // The resources live in a static library, whose registration the linker
+    // would otherwise drop as unreferenced.
+    Q_INIT_RESOURCE(darvolt);
+}
+
+void PrepareApplication(TApplication &app)
+{
+    InitDarvoltResources();
+    app.SetTitle(QStringLiteral("Darvolt"));
+    app.SetHelpFile(QStringLiteral("darvolt.html"));
+    QGuiApplication::setDesktopFileName(QStringLiteral("darvolt"));
+    // The layouts were designed for the classic controls; the desktop's
+    // own style would draw bigger ones that do not fit their places.
+    QApplication::setStyle(new TClassicStyle);
+    InstallFontSubstitutes();
+    QGuiApplication::setWindowIcon(QIcon(QStringLiteral(":/darvolt/darvolt.xpm")));
+    RegisterProUrlCursors();
+}
+
+int DarvoltMain(int argc, char **argv)
+{
+    TApplication app(argc, argv);
+    // The program serves no automation objects, so there is nothing to
+    // register or remove: it only ends.
+    if (TApplication::FindRegistrationSwitch(QCoreApplication::arguments().mid(1)))
+        return 0;
+    PrepareApplication(app);
+    TForm4 form;
+    form.show();
+    return app.exec();
+}

@@ -1,0 +1,117 @@
+#pragma once
+
+#include "platform/platform.h"
+#include "split/splitfile.h"
+#include "split/splitview.h"
+#include "toolkit/application.h"
+#include "toolkit/form.h"
+
+#include "ui_tform4.h"
+
+#include <QStringList>
+
+#include <cstdint>
+#include <memory>
+
+// The main window: the file to split, its size and output folder, the three
+// part sizes, and the Split, Help, About and Exit buttons. It builds the
+// request from its controls, runs the split engine and is the engine's view:
+// the progress bar, the status bar and the message dialogs.
+class TForm4 : public TForm, public darvolt::SplitView
+{
+    Q_OBJECT
+
+public:
+    // Runs against the given platform, or the real system when it is null.
+    explicit TForm4(darvolt::Platform *platform = nullptr, QWidget *parent = nullptr);
+    ~TForm4() override;
+
+    // The command-line arguments FormShow looks at, without the program's
+    // name; the application's own at first.
+    QStringList Arguments() const { return m_arguments; }
+    void SetArguments(const QStringList &arguments) { m_arguments = arguments; }
+
+    // The last measured byte size of the selected file: 0 when it could not
+    // be opened, 3 when its size is unknown.
+    std::int64_t SourceSize() const { return m_sourceSize; }
+    bool Running() const { return m_running; }
+
+    // How the engine runs (file manager, block size, pacing).
+    darvolt::SplitOptions &RunOptions() { return m_options; }
+    darvolt::Platform &SplitPlatform() const { return *m_platform; }
+
+    // The controls of the layout.
+    const Ui::TForm4 &Controls() const { return ui; }
+
+    // The window's handlers.
+    void FormCreate(QObject *Sender);
+    void FormShow(QObject *Sender);
+    void FormDestroy(QObject *Sender);
+    void FormDragOver(QObject *Sender, QObject *Source, int X, int Y, bool &Accept);
+    void FilenameEdit1Change(QObject *Sender);
+    void UpdateOutputFolder();
+    void ProPanel2Click(QObject *Sender);
+    void FlatSpeedButton1Click(QObject *Sender);
+    void FlatSpeedButton2Click(QObject *Sender);
+    void FlatSpeedButton3Click(QObject *Sender);
+    void FlatSpeedButton4Click(QObject *Sender);
+    void ApplicationMessage(TMsg &Msg, bool &Handled);
+    void WMDropFiles(TMessage &Msg);
+
+    // The split engine's view.
+    void setProgressMaximum(std::int64_t kb) override;
+    void setProgressPosition(std::int64_t kb) override;
+    void setProgressStep(std::int64_t kb) override;
+    void stepProgress() override;
+    void setStatusText(const std::string &text) override;
+    void showError(const std::string &text) override;
+    void showInformation(const std::string &text) override;
+    void showMessage(const std::string &text) override;
+    bool askForDiskette(const std::string &text) override;
+    void processPendingMessages() override;
+
+    // Where the progress bar stands for 64-bit KB counts: its range and value.
+    struct TBarSetting {
+        int maximum = 0;
+        int value = 0;
+    };
+    static TBarSetting ProgressBarSetting(std::int64_t maximum, std::int64_t position);
+
+    // Where the manual is looked for: beside the program, then where an
+    // installation puts it.
+    static QString HelpFileFor(const QString &programFolder);
+
+protected:
+    void WndProc(TMessage &message) override;
+    void showEvent(QShowEvent *event) override;
+    void dragEnterEvent(QDragEnterEvent *event) override;
+    void dragMoveEvent(QDragMoveEvent *event) override;
+    void dropEvent(QDropEvent *event) override;
+
+private:
+    class RunScope;
+
+    void ConnectHandlers();
+    void ShowSize(const QString &text);
+    void ApplyProgress();
+    // The banner strip's two steps around a run; the strip is held still
+    // while the engine works and plays again afterwards.
+    void HoldBanner();
+    void RestartBanner();
+
+    Ui::TForm4 ui;
+    std::unique_ptr<darvolt::Platform> m_ownPlatform;
+    darvolt::Platform *m_platform = nullptr;
+    darvolt::SplitOptions m_options;
+    QStringList m_arguments;
+    std::int64_t m_sourceSize = 0;
+    bool m_running = false;
+    bool m_hookInstalled = false;
+    std::int64_t m_progressMaximum = 0;
+    std::int64_t m_progressPosition = 0;
+    std::int64_t m_progressStep = 0;
+};
+
+// Byte strings of the engine and the file system at the Qt boundary.
+std::string FileNameBytes(const QString &name);
+QString FileNameText(const std::string &bytes);

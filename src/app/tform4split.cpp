@@ -1,0 +1,156 @@
+// The main window's Split button and its part as the split engine's view.
+#include "app/tform4.h"
+
+#include "split/splitrequest.h"
+#include "toolkit/dialogs.h"
+
+#include <limits>
+
+// Puts the window back the way it was before the run on every way out of
+// it, an exception included.
+class TForm4::RunScope
+{
+public:
+    explicit RunScope(TForm4 &form) : m_form(form), m_status(form.ui.StatusBar1->SimpleText())
+    {
+        m_form.m_running = true;
+    }
+    ~RunScope()
+    {
+        Ui::TForm4 &ui = m_form.ui;
+        m_form.m_running = false;
+        ui.FlatSpeedButton1->setEnabled(true);
+        m_form.RestartBanner();
+        ui.ProgressBar1->hide();
+        ui.StatusBar1->setSimpleText(m_status);
+        ui.FilenameEdit1->setEnabled(true);
+        ui.RadioButton1->setEnabled(true);
+        ui.RadioButton2->setEnabled(true);
+        ui.RadioButton3->setEnabled(true);
+    }
+    RunScope(const RunScope &) = delete;
+    RunScope &operator=(const RunScope &) = delete;
+
+private:
+    TForm4 &m_form;
+    QString m_status;
+};
+
+void TForm4::FlatSpeedButton1Click(QObject *)
+{
+    // The button is disabled during a run, but a click queued before that
+    // must not start a run inside the running one either.
+    if (m_running)
+        return;
+    const SizeMode mode = SizeModeFromRadios(ui.RadioButton1->isChecked(), ui.RadioButton2->isChecked(),
+                                             ui.RadioButton3->isChecked());
+    const darvolt::RequestResult built =
+        darvolt::BuildSplitRequest(FileNameBytes(ui.FilenameEdit1->text()), mode, ui.Edit2->text().toStdString(),
+                                   m_sourceSize, *this);
+    if (built.status == darvolt::RequestStatus::CustomSizeRejected) {
+        ui.Edit2->selectAll();
+        ui.Edit2->setFocus(Qt::OtherFocusReason);
+        return;
+    }
+    if (built.status != darvolt::RequestStatus::Ready)
+        return; // the engine has shown why
+
+    ui.ProgressBar1->show();
+    const RunScope scope(*this); // keeps the status text, restores all after
+    HoldBanner();
+    ui.FlatSpeedButton1->setEnabled(false);
+    ui.FilenameEdit1->setEnabled(false);
+    ui.RadioButton1->setEnabled(false);
+    ui.RadioButton2->setEnabled(false);
+    ui.RadioButton3->setEnabled(false);
+    SplitFile(*m_platform, *this, built.request.sourceName, built.request.sourceFolder, built.request.partSize,
+              m_options);
+}
+
+void TForm4::HoldBanner()
+{
+    // The banner strip is still empty; its animation is held at one frame
+    // here once it plays.
+}
+
+void TForm4::RestartBanner()
+{
+    // The banner strip is still empty; its animation resumes here once it
+    // plays.
+}
+
+TForm4::TBarSetting TForm4::ProgressBarSetting(std::int64_t maximum, std::int64_t position)
+{
+    // The bar counts in int; larger ranges are scaled down to fit, and an
+    // empty range shows an empty bar rather than the busy animation.
+    constexpr std::int64_t limit = std::numeric_limits<int>::max();
+    maximum = std::max<std::int64_t>(maximum, 0);
+    position = std::clamp<std::int64_t>(position, 0, maximum);
+    if (maximum == 0)
+        return {1, 0};
+    if (maximum <= limit)
+        return {static_cast<int>(maximum), static_cast<int>(position)};
+    const std::int64_t divisor = maximum / limit + 1;
+    return {static_cast<int>(maximum / divisor), static_cast<int>(position / divisor)};
+}
+
+void TForm4::ApplyProgress()
+{
+    const TBarSetting setting = ProgressBarSetting(m_progressMaximum, m_progressPosition);
+    if (ui.ProgressBar1->maximum() != setting.maximum)
+        ui.ProgressBar1->setRange(0, setting.maximum);
+    ui.ProgressBar1->setValue(setting.value);
+}
+
+void TForm4::setProgressMaximum(std::int64_t kb)
+{
+    m_progressMaximum = kb;
+    ApplyProgress();
+}
+
+void TForm4::setProgressPosition(std::int64_t kb)
+{
+    m_progressPosition = kb;
+    ApplyProgress();
+}
+
+void TForm4::setProgressStep(std::int64_t kb)
+{
+    m_progressStep = kb;
+}
+
+void TForm4::stepProgress()
+{
+    m_progressPosition += m_progressStep;
+    ApplyProgress();
+}
+
+void TForm4::setStatusText(const std::string &text)
+{
+    ui.StatusBar1->setSimpleText(FileNameText(text));
+}
+
+void TForm4::showError(const std::string &text)
+{
+    ShowErrorDialog(FileNameText(text));
+}
+
+void TForm4::showInformation(const std::string &text)
+{
+    ShowInformationDialog(FileNameText(text));
+}
+
+void TForm4::showMessage(const std::string &text)
+{
+    ShowPlainDialog(FileNameText(text));
+}
+
+bool TForm4::askForDiskette(const std::string &text)
+{
+    return AskOkCancel(QString::fromLatin1(darvolt::PromptTitle), FileNameText(text));
+}
+
+void TForm4::processPendingMessages()
+{
+    TApplication::ProcessMessages();
+}

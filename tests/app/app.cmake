@@ -1,0 +1,4 @@
+# Tests of the window program, through its real windows and the real split
+# engine, with dialogs, the file dialog, the browser and the drive answered
+# at their seams.
+darvolt_add_qtest(tst_form4layout SOURCES ${CMAKE_CURRENT_LIST_DIR}/tst_form4layout.cpp LIBS darvolt_app)

@@ -1,0 +1,182 @@
+#pragma once
+// What the window tests share: the application object as the program makes
+// it, and stand-ins at the seams where the program would meet the user or
+// the desktop (message dialogs, the file dialog, the browser, links), so
+// that no test ever opens a real dialog or starts a program.
+
+#include "app/startup.h"
+#include "toolkit/application.h"
+#include "toolkit/dialogs.h"
+#include "widgets/filenamedialog.h"
+#include "widgets/prourl.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QDropEvent>
+#include <QFile>
+#include <QMimeData>
+#include <QTest>
+#include <QUrl>
+
+#include <deque>
+#include <functional>
+#include <vector>
+
+// The test's main: the program's own application object and preparation
+// (title, classic style, substituted fonts), at the designed 96 dpi.
+#define DARVOLT_APP_TEST_MAIN(TestObject)                                                            \
+    int main(int argc, char **argv)                                                                  \
+    {                                                                                                \
+        QCoreApplication::setAttribute(Qt::AA_Use96Dpi, true);                                       \
+        TApplication app(argc, argv);                                                                \
+        PrepareApplication(app);                                                                     \
+        app.setAttribute(Qt::AA_Use96Dpi, true);                                                     \
+        TestObject test;                                                                             \
+        QTEST_SET_MAIN_SOURCE_PATH                                                                   \
+        return QTest::qExec(&test, argc, argv);                                                      \
+    }
+
+// Records every message dialog and answers it: prompts from the queue of
+// answers (OK when it is empty) or from a function given by the test.
+class DialogRecorder
+{
+public:
+    DialogRecorder()
+    {
+        m_previous = SetMessageDialogHandler([this](const TMessageDialogRequest &request) {
+            shown.push_back(request);
+            if (onShow)
+                onShow(request);
+            if (request.kind != TMsgDlgKind::Prompt)
+                return mrOk;
+            if (promptAnswer)
+                return promptAnswer(request);
+            if (answers.empty())
+                return mrOk;
+            const int answer = answers.front();
+            answers.pop_front();
+            return answer;
+        });
+    }
+    ~DialogRecorder() { SetMessageDialogHandler(std::move(m_previous)); }
+    DialogRecorder(const DialogRecorder &) = delete;
+    DialogRecorder &operator=(const DialogRecorder &) = delete;
+
+    QStringList texts(TMsgDlgKind kind) const
+    {
+        QStringList out;
+        for (const auto &request : shown)
+            if (request.kind == kind)
+                out << request.text;
+        return out;
+    }
+
+    std::vector<TMessageDialogRequest> shown;
+    std::deque<int> answers;
+    std::function<int(const TMessageDialogRequest &)> promptAnswer;
+    std::function<void(const TMessageDialogRequest &)> onShow;
+
+private:
+    TMessageDialogHandler m_previous;
+};
+
+// Answers the file dialog in place of the user.
+class FileDialogScript
+{
+public:
+    explicit FileDialogScript(QString choice, bool confirm = true)
+    {
+        m_previous = FileDialogRunner();
+        FileDialogRunner() = [this, choice, confirm](TFileNameDialog &dialog, QWidget *) {
+            ++runs;
+            title = dialog.Title;
+            if (confirm) {
+                dialog.FileName = choice;
+                dialog.Files = QStringList{choice};
+            }
+            return confirm;
+        };
+    }
+    ~FileDialogScript() { FileDialogRunner() = std::move(m_previous); }
+    FileDialogScript(const FileDialogScript &) = delete;
+    FileDialogScript &operator=(const FileDialogScript &) = delete;
+
+    int runs = 0;
+    QString title;
+
+private:
+    FileDialogRunnerFn m_previous;
+};
+
+// Keeps the browser and the link handler closed, noting what they were
+// asked to open.
+class DesktopRecorder
+{
+public:
+    DesktopRecorder()
+    {
+        m_previousHelp = TApplication::SetHelpOpener([this](const QUrl &url) {
+            help << url;
+            return true;
+        });
+        m_previousLink = LinkOpener();
+        LinkOpener() = [this](const QString &link) { links << link; };
+    }
+    ~DesktopRecorder()
+    {
+        TApplication::SetHelpOpener(std::move(m_previousHelp));
+        LinkOpener() = std::move(m_previousLink);
+    }
+    DesktopRecorder(const DesktopRecorder &) = delete;
+    DesktopRecorder &operator=(const DesktopRecorder &) = delete;
+
+    QList<QUrl> help;
+    QStringList links;
+
+private:
+    TApplication::THelpOpener m_previousHelp;
+    LinkOpenerFn m_previousLink;
+};
+
+// Drags local files onto a widget and drops them there, the way a file
+// manager's drag arrives: enter, move, drop, each through the application.
+// Answers whether the drop was accepted.
+inline bool DropFilesOn(QWidget *target, const QStringList &paths, QPoint pos = {5, 5})
+{
+    QMimeData data;
+    QList<QUrl> urls;
+    for (const QString &path : paths)
+        urls << QUrl::fromLocalFile(path);
+    data.setUrls(urls);
+    const Qt::DropActions actions = Qt::CopyAction | Qt::MoveAction | Qt::LinkAction;
+    QDragEnterEvent enter(pos, actions, &data, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(target, &enter);
+    if (!enter.isAccepted())
+        return false;
+    QDragMoveEvent move(pos, actions, &data, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(target, &move);
+    QDropEvent drop(QPointF(pos), actions, &data, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(target, &drop);
+    return drop.isAccepted();
+}
+
+// A file of the given size filled with a pattern that tells its bytes apart.
+inline QByteArray PatternBytes(qint64 size, int seed = 7)
+{
+    QByteArray bytes(static_cast<int>(size), Qt::Uninitialized);
+    for (qint64 i = 0; i < size; ++i)
+        bytes[static_cast<int>(i)] = static_cast<char>((i * 131 + seed + i / 1024) & 0xFF);
+    return bytes;
+}
+
+inline bool WriteFile(const QString &path, const QByteArray &contents)
+{
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly) && file.write(contents) == contents.size();
+}
+
+inline QByteArray ReadFile(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
