@@ -108,7 +108,7 @@ double median(std::vector<double> v)
 int main(int argc, char** argv)
 {
     std::uint64_t size = std::uint64_t(2) << 30;
-    int runs = 3;
+    int runs = 5;
     fs::path base = fs::temp_directory_path();
     for (int i = 1; i + 1 < argc; i += 2) {
         const std::string option = argv[i];
@@ -135,6 +135,9 @@ int main(int argc, char** argv)
     long peak = 0;
     for (int r = 0; r < runs; ++r) {
         fs::remove_all(work / "SOURCE_PARTS");
+        // Each run starts without the previous run's data waiting to be
+        // written back, so neither program pays for the other's writes.
+        ::sync();
         const Run a = runProgram({DARVOLT_SPLIT_PROGRAM, "--standard", "source.bin"}, work);
         if (a.status != 0) {
             std::fprintf(stderr, "splitbench: darvolt-split failed (%d)\n", a.status);
@@ -145,6 +148,7 @@ int main(int argc, char** argv)
 
         fs::remove_all(work / "gnu");
         fs::create_directories(work / "gnu");
+        ::sync();
         const Run b = runProgram({"split", "-b", "1457664", "../source.bin", "part."}, work / "gnu");
         if (b.status != 0) {
             std::fprintf(stderr, "splitbench: GNU split failed (%d)\n", b.status);
