@@ -115,6 +115,8 @@ void tst_MergeScript::wineRejoinsAndDeletesOnlyTheParts()
     probe.setProcessEnvironment([] {
         auto env = QProcessEnvironment::systemEnvironment();
         env.insert("WINEDEBUG", "-all");
+        // A new prefix would otherwise offer to install Mono and Gecko.
+        env.insert("WINEDLLOVERRIDES", "mscoree,mshtml=");
         return env;
     }());
     probe.start(wine, {"cmd", "/c", "echo", "darvolt-probe"});
