@@ -5,3 +5,4 @@ darvolt_add_qtest(tst_form4layout SOURCES ${CMAKE_CURRENT_LIST_DIR}/tst_form4lay
 darvolt_add_qtest(tst_form4field SOURCES ${CMAKE_CURRENT_LIST_DIR}/tst_form4field.cpp LIBS darvolt_app)
 darvolt_add_qtest(tst_form4split SOURCES ${CMAKE_CURRENT_LIST_DIR}/tst_form4split.cpp LIBS darvolt_app)
 darvolt_add_qtest(tst_form4busy SOURCES ${CMAKE_CURRENT_LIST_DIR}/tst_form4busy.cpp LIBS darvolt_app)
+darvolt_add_qtest(tst_aboutbox SOURCES ${CMAKE_CURRENT_LIST_DIR}/tst_aboutbox.cpp LIBS darvolt_app)
