@@ -6,3 +6,6 @@ darvolt_add_qtest(tst_form4field SOURCES ${CMAKE_CURRENT_LIST_DIR}/tst_form4fiel
 darvolt_add_qtest(tst_form4split SOURCES ${CMAKE_CURRENT_LIST_DIR}/tst_form4split.cpp LIBS darvolt_app)
 darvolt_add_qtest(tst_form4busy SOURCES ${CMAKE_CURRENT_LIST_DIR}/tst_form4busy.cpp LIBS darvolt_app)
 darvolt_add_qtest(tst_aboutbox SOURCES ${CMAKE_CURRENT_LIST_DIR}/tst_aboutbox.cpp LIBS darvolt_app)
+darvolt_add_qtest(tst_application SOURCES ${CMAKE_CURRENT_LIST_DIR}/tst_application.cpp LIBS darvolt_app)
+target_compile_definitions(tst_application PRIVATE DARVOLT_PROGRAM="$<TARGET_FILE:darvolt>")
+add_dependencies(tst_application darvolt)

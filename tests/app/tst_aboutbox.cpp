@@ -116,6 +116,13 @@ private slots:
         QVERIFY(ui.ProUrlLabel3->geometry().right() < ui.Label2->geometry().left());
         QVERIFY(ui.Copyright->geometry().right() < ui.ProUrlLabel1->geometry().left());
         QVERIFY(ui.Label2->geometry().right() < ui.Panel1->width());
+
+        box.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&box));
+        const QImage shot = box.RenderWindow();
+        QVERIFY(!shot.isNull());
+        if (const QByteArray dir = qgetenv("DARVOLT_RENDER_DIR"); !dir.isEmpty())
+            shot.save(QString::fromLocal8Bit(dir) + QStringLiteral("/taboutbox.png"));
     }
 
     void aboutOpensModallyWithFreshLinksAndClosesOnEnter()

@@ -1,0 +1,244 @@
+// The application object and start-up: the registration switches, the
+// message hook and file drops, help, and exceptions that escape a handler.
+#include "apptest.h"
+
+#include "app/tform4.h"
+#include "platform/fakeplatform.h"
+#include "widgets/filenameedit.h"
+
+#include <QProcess>
+#include <QPushButton>
+#include <QTemporaryDir>
+
+namespace {
+
+// A widget whose handlers fail the way a faulty handler would.
+class Thrower : public QWidget
+{
+public:
+    int presses = 0;
+
+protected:
+    void mousePressEvent(QMouseEvent *) override
+    {
+        if (++presses == 1)
+            throw std::runtime_error("The handler failed");
+    }
+};
+
+// A window that counts the drops that reach it directly.
+class DropWindow : public TForm
+{
+public:
+    QStringList received;
+
+protected:
+    void WndProc(TMessage &message) override
+    {
+        if (message.Msg == WM_DROPFILES) {
+            received << DragQueryFile(DropFromParam(message.WParam), 0);
+            return;
+        }
+        TForm::WndProc(message);
+    }
+};
+
+} // namespace
+
+class tst_Application : public QObject
+{
+    Q_OBJECT
+
+private:
+    QTemporaryDir dir;
+
+private slots:
+    void initTestCase() { QVERIFY(dir.isValid()); }
+
+    void registrationSwitches_data()
+    {
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<bool>("found");
+        QTest::newRow("none") << QStringList{} << false;
+        QTest::newRow("/regserver") << QStringList{"/regserver"} << true;
+        QTest::newRow("-UNREGSERVER") << QStringList{"-UNREGSERVER"} << true;
+        QTest::newRow("mixed case") << QStringList{"/RegServer"} << true;
+        QTest::newRow("among others") << QStringList{"report.doc", "-unregserver"} << true;
+        QTest::newRow("no switch character") << QStringList{"regserver"} << false;
+        QTest::newRow("longer word") << QStringList{"/regservers"} << false;
+        QTest::newRow("two switch characters") << QStringList{"//regserver"} << false;
+        QTest::newRow("a file of that name") << QStringList{"/home/regserver"} << false;
+    }
+    void registrationSwitches()
+    {
+        QFETCH(QStringList, arguments);
+        QFETCH(bool, found);
+        QCOMPARE(TApplication::FindRegistrationSwitch(arguments), found);
+    }
+
+    void theProgramEndsAtOnceOnARegistrationSwitch_data()
+    {
+        QTest::addColumn<QString>("argument");
+        QTest::newRow("/regserver") << "/regserver";
+        QTest::newRow("-UNREGSERVER") << "-UNREGSERVER";
+    }
+    void theProgramEndsAtOnceOnARegistrationSwitch()
+    {
+        QFETCH(QString, argument);
+        // A program that showed its window would run until it is closed.
+        QProcess program;
+        program.start(QStringLiteral(DARVOLT_PROGRAM), {argument});
+        QVERIFY(program.waitForFinished(60000));
+        QCOMPARE(program.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(program.exitCode(), 0);
+    }
+
+    void theTitleIsDarvolt()
+    {
+        QCOMPARE(Application()->Title(), QStringLiteral("Darvolt"));
+        QCOMPARE(MessageDialogTitle(TMsgDlgKind::Plain), QStringLiteral("Darvolt"));
+    }
+
+    void anExceptionFromAHandlerIsShownAndTheProgramGoesOn()
+    {
+        DialogRecorder dialogs;
+        Thrower widget;
+        widget.resize(50, 50);
+        widget.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&widget));
+        QTest::mouseClick(&widget, Qt::LeftButton);
+        QCOMPARE(dialogs.texts(TMsgDlgKind::Error), QStringList{QStringLiteral("The handler failed")});
+        QTest::mouseClick(&widget, Qt::LeftButton);
+        QCOMPARE(widget.presses, 2);
+        QCOMPARE(dialogs.shown.size(), std::size_t(1));
+    }
+
+    void anExceptionFromAPostedMessageIsShown()
+    {
+        DialogRecorder dialogs;
+        const auto window = AllocateHWnd([](HWND, UINT msg, WPARAM, LPARAM) -> LRESULT {
+            if (msg == WM_USER)
+                throw std::runtime_error("Posted work failed");
+            return 0;
+        });
+        QVERIFY(PostMessage(window->Handle(), WM_USER));
+        QTRY_COMPARE(dialogs.texts(TMsgDlgKind::Error), QStringList{QStringLiteral("Posted work failed")});
+    }
+
+    void anInvalidFileNameFromAWidgetIsReported()
+    {
+        DialogRecorder dialogs;
+        TFilenameEdit edit;
+        QPushButton button;
+        connect(&button, &QPushButton::clicked, &edit, [&edit] { edit.setFileName(QStringLiteral("a|b")); });
+        button.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&button));
+        QTest::mouseClick(&button, Qt::LeftButton);
+        QCOMPARE(dialogs.texts(TMsgDlgKind::Error), QStringList{QStringLiteral("Invalid file name - a|b")});
+        QVERIFY(edit.text().isEmpty());
+    }
+
+    void helpOpensTheManualInTheBrowser()
+    {
+        DesktopRecorder desktop;
+        DialogRecorder dialogs;
+        const QString manual = dir.filePath(QStringLiteral("darvolt.html"));
+        QVERIFY(WriteFile(manual, "<html></html>"));
+        Application()->SetHelpFile(manual);
+        QVERIFY(Application()->HelpCommand(HELP_FINDER, 0));
+        QVERIFY(Application()->HelpContext(60));
+        QCOMPARE(desktop.help.size(), 2);
+        QCOMPARE(desktop.help[0], QUrl::fromLocalFile(manual));
+        QCOMPARE(desktop.help[1].fragment(), QStringLiteral("context-60"));
+        QVERIFY(dialogs.shown.empty());
+
+        // A manual that is not there is said so.
+        Application()->SetHelpFile(dir.filePath(QStringLiteral("missing.html")));
+        QVERIFY(!Application()->HelpCommand(HELP_FINDER, 0));
+        QCOMPARE(desktop.help.size(), 2);
+        QCOMPARE(dialogs.texts(TMsgDlgKind::Error).size(), 1);
+        QVERIFY(dialogs.texts(TMsgDlgKind::Error).first().contains(QStringLiteral("missing.html")));
+    }
+
+    void theHelpButtonAndF1OpenTheManualOfTheWindow()
+    {
+        DesktopRecorder desktop;
+        darvolt::FakePlatform platform;
+        TForm4 form(&platform);
+        form.SetArguments({});
+        form.show();
+        QVERIFY(QTest::qWaitForWindowActive(&form));
+        const QString manual = dir.filePath(QStringLiteral("darvolt.html"));
+        QVERIFY(WriteFile(manual, "<html></html>"));
+        Application()->SetHelpFile(manual);
+        QTest::mouseClick(form.Controls().FlatSpeedButton2, Qt::LeftButton);
+        QTest::keyClick(form.Controls().FilenameEdit1, Qt::Key_F1);
+        QCOMPARE(desktop.help.size(), 2);
+        QVERIFY(desktop.help[0].fragment().isEmpty());
+        QCOMPARE(desktop.help[1].fragment(), QStringLiteral("context-60"));
+    }
+
+    void theManualIsLookedForBesideTheProgram()
+    {
+        const QString bin = dir.filePath(QStringLiteral("prefix/bin"));
+        const QString doc = dir.filePath(QStringLiteral("prefix/share/doc/darvolt"));
+        QVERIFY(QDir().mkpath(bin) && QDir().mkpath(doc));
+        // Nothing there yet: the place beside the program is named.
+        QCOMPARE(TForm4::HelpFileFor(bin), bin + QStringLiteral("/darvolt.html"));
+        // Installed: found where the installation put it.
+        QVERIFY(WriteFile(doc + QStringLiteral("/darvolt.html"), "<html></html>"));
+        QCOMPARE(TForm4::HelpFileFor(bin), QFileInfo(doc + QStringLiteral("/darvolt.html")).absoluteFilePath());
+        // Beside the program wins.
+        QVERIFY(WriteFile(bin + QStringLiteral("/darvolt.html"), "<html></html>"));
+        QCOMPARE(TForm4::HelpFileFor(bin), bin + QStringLiteral("/darvolt.html"));
+    }
+
+    void theHookSeesDropsFirstAndMayKeepThem()
+    {
+        const QString file = dir.filePath(QStringLiteral("dropped.txt"));
+        QVERIFY(WriteFile(file, "x"));
+        DropWindow window;
+        window.setClientSize({100, 60});
+        DragAcceptFiles(&window, true);
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+
+        QList<UINT> seen;
+        Application()->OnMessage = [&](TMsg &msg, bool &handled) {
+            if (msg.message == WM_DROPFILES) {
+                seen << msg.message;
+                QCOMPARE(DragQueryFileCount(DropFromParam(msg.wParam)), 1);
+                handled = true;
+            }
+        };
+        QVERIFY(DropFilesOn(window.Client(), {file}));
+        QCOMPARE(seen.size(), 1);
+        QVERIFY(window.received.isEmpty());
+
+        // Not handled by the hook: the window's own handler takes it.
+        Application()->OnMessage = [&](TMsg &, bool &) {};
+        QVERIFY(DropFilesOn(window.Client(), {file}));
+        QCOMPARE(window.received, QStringList{file});
+        Application()->OnMessage = nullptr;
+
+        // A window that is not registered takes no files.
+        DragAcceptFiles(&window, false);
+        QVERIFY(!DropFilesOn(window.Client(), {file}));
+    }
+
+    void theMainWindowTakesADropThatReachesItDirectly()
+    {
+        const QString file = dir.filePath(QStringLiteral("direct.bin"));
+        QVERIFY(WriteFile(file, PatternBytes(2000)));
+        darvolt::FakePlatform platform;
+        TForm4 form(&platform);
+        form.SetArguments({});
+        TDropFiles drop({file, dir.filePath(QStringLiteral("second.bin"))});
+        SendMessage(form.Handle(), WM_DROPFILES, DropParam(&drop));
+        QCOMPARE(form.Controls().FilenameEdit1->text(), file);
+        QVERIFY(drop.Finished());
+    }
+};
+
+DARVOLT_APP_TEST_MAIN(tst_Application)
+#include "tst_application.moc"
