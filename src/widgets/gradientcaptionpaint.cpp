@@ -57,13 +57,28 @@ void GradientFill(QPainter &painter, const QRect &rect, TColor startColor, TColo
 
 QString FitText(const QFont &font, const QString &text, int width)
 {
+    // Attempt k keeps the first length - 1 - k characters and adds "...";
+    // the first attempt that fits wins, and after `length` attempts only
+    // "..." is left. Widths shrink as characters go, so the first fitting
+    // attempt is found by halving instead of trying them one by one, which
+    // kept a long title from freezing every repaint.
     const QFontMetrics metrics(font);
-    QString result = text;
+    if (text.isEmpty() || metrics.horizontalAdvance(text) <= width)
+        return text;
     const auto length = text.size();
-    for (qsizetype attempt = 1; metrics.horizontalAdvance(result) > width && attempt <= length;
-         ++attempt)
-        result = text.left(std::max<qsizetype>(0, length - 1 - attempt)) + QStringLiteral("...");
-    return result;
+    auto attempt = [&](qsizetype k) {
+        return text.left(std::max<qsizetype>(0, length - 1 - k)) + QStringLiteral("...");
+    };
+    auto fits = [&](qsizetype k) { return metrics.horizontalAdvance(attempt(k)) <= width; };
+    qsizetype low = 1, high = length; // attempt `length` is taken whether it fits or not
+    while (low < high) {
+        const qsizetype mid = low + (high - low) / 2;
+        if (fits(mid))
+            high = mid;
+        else
+            low = mid + 1;
+    }
+    return attempt(low);
 }
 
 namespace {

@@ -170,6 +170,7 @@ private Q_SLOTS:
         QTest::newRow("nothing fits") << title << 0 << QStringLiteral("...");
         QTest::newRow("negative width") << title << -5 << QStringLiteral("...");
         QTest::newRow("empty") << QString() << 0 << QString();
+        QTest::newRow("empty, no room") << QString() << -3 << QString();
         QTest::newRow("single letter") << QStringLiteral("W") << 1 << QStringLiteral("...");
     }
     void fitText()
@@ -178,6 +179,23 @@ private Q_SLOTS:
         QFETCH(int, width);
         QFETCH(QString, expected);
         QCOMPARE(FitText(plainFont(), text, width), expected);
+    }
+
+    void fitTextMatchesTryingOneLetterLessEachTime()
+    {
+        // The rule as the band has always applied it, one attempt after
+        // another; the quick search must give the same text.
+        auto stepwise = [](const QString &text, int width) {
+            QString result = text;
+            for (qsizetype k = 1; textWidth(result) > width && k <= text.size(); ++k)
+                result = text.left(std::max<qsizetype>(0, text.size() - 1 - k)) + QStringLiteral("...");
+            return result;
+        };
+        const QString title = QStringLiteral("Darvolt - The File Splitter (iiiWWW...)");
+        for (int width = -1; width <= textWidth(title) + 1; ++width)
+            QCOMPARE(FitText(plainFont(), title, width), stepwise(title, width));
+        const QString longTitle = QString(3000, QLatin1Char('W'));
+        QCOMPARE(FitText(plainFont(), longTitle, 300), stepwise(longTitle, 300));
     }
 
     void fitTextKeepsAsMuchAsFits()
