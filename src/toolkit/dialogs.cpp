@@ -6,8 +6,21 @@
 #include <QMessageBox>
 #include <QPushButton>
 #include <QScreen>
+#include <QShowEvent>
 
 namespace {
+
+// A message box that takes the middle of the screen once it has its final
+// size, which it settles only as it is shown.
+class CentredMessageBox : public QMessageBox
+{
+protected:
+    void showEvent(QShowEvent *event) override
+    {
+        QMessageBox::showEvent(event);
+        CenterOnScreen(this);
+    }
+};
 
 TMessageDialogHandler &handlerSlot()
 {
@@ -18,10 +31,6 @@ TMessageDialogHandler &handlerSlot()
 int runDialog(const TMessageDialogRequest &request)
 {
     const std::unique_ptr<QMessageBox> box = CreateMessageDialog(request);
-    // The box is shown at the size it has now, so centre it for that size;
-    // QMessageBox would otherwise place itself over the active window.
-    box->adjustSize();
-    CenterOnScreen(box.get());
     const int answer = box->exec();
     if (request.kind != TMsgDlgKind::Prompt)
         return mrOk;
@@ -43,7 +52,7 @@ QString MessageDialogTitle(TMsgDlgKind kind, const QString &promptTitle)
 
 std::unique_ptr<QMessageBox> CreateMessageDialog(const TMessageDialogRequest &request)
 {
-    auto box = std::make_unique<QMessageBox>();
+    std::unique_ptr<QMessageBox> box = std::make_unique<CentredMessageBox>();
     box->setWindowTitle(request.title);
     box->setTextFormat(Qt::PlainText);
     box->setText(request.text);

@@ -35,7 +35,8 @@ struct TMessageDialogRequest {
 QString MessageDialogTitle(TMsgDlgKind kind, const QString &promptTitle = {});
 
 // The dialog as it will be shown, built but not yet shown: for the seam's
-// default and for tests that look at it.
+// default and for tests that look at it. It centres itself on the screen
+// whenever it is shown.
 std::unique_ptr<QMessageBox> CreateMessageDialog(const TMessageDialogRequest &request);
 
 // Moves a top-level window to the centre of the screen it would appear on.

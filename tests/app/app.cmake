@@ -9,3 +9,4 @@ darvolt_add_qtest(tst_aboutbox SOURCES ${CMAKE_CURRENT_LIST_DIR}/tst_aboutbox.cp
 darvolt_add_qtest(tst_application SOURCES ${CMAKE_CURRENT_LIST_DIR}/tst_application.cpp LIBS darvolt_app)
 target_compile_definitions(tst_application PRIVATE DARVOLT_PROGRAM="$<TARGET_FILE:darvolt>")
 add_dependencies(tst_application darvolt)
+darvolt_add_qtest(tst_dialogs SOURCES ${CMAKE_CURRENT_LIST_DIR}/tst_dialogs.cpp LIBS darvolt_app)
