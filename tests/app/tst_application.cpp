@@ -178,6 +178,32 @@ private slots:
         QCOMPARE(desktop.help[1].fragment(), QStringLiteral("context-60"));
     }
 
+    void theAcceleratorsReachTheirControls()
+    {
+        DesktopRecorder desktop;
+        darvolt::FakePlatform platform;
+        TForm4 form(&platform);
+        form.SetArguments({});
+        form.show();
+        QVERIFY(QTest::qWaitForWindowActive(&form));
+        const QString manual = dir.filePath(QStringLiteral("darvolt.html"));
+        QVERIFY(WriteFile(manual, "<html></html>"));
+        Application()->SetHelpFile(manual);
+        const Ui::TForm4 &ui = form.Controls();
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_C, Qt::AltModifier);
+        // A button's accelerator clicks it the way a short press would.
+        QTRY_VERIFY(ui.RadioButton2->isChecked());
+        QTRY_COMPARE(QApplication::focusWidget(), static_cast<QWidget *>(ui.Edit2));
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_D, Qt::AltModifier);
+        QTRY_VERIFY(ui.RadioButton3->isChecked());
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_F, Qt::AltModifier);
+        QTRY_COMPARE(QApplication::focusWidget(), static_cast<QWidget *>(ui.FilenameEdit1));
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_T, Qt::AltModifier);
+        QTRY_VERIFY(ui.RadioButton1->isChecked());
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_H, Qt::AltModifier);
+        QTRY_COMPARE(desktop.help.size(), 1);
+    }
+
     void theManualIsLookedForBesideTheProgram()
     {
         const QString bin = dir.filePath(QStringLiteral("prefix/bin"));
