@@ -8,6 +8,7 @@
 
 #include <QProcess>
 #include <QPushButton>
+#include <QSettings>
 #include <QTemporaryDir>
 
 namespace {
@@ -217,6 +218,20 @@ private slots:
         // Beside the program wins.
         QVERIFY(WriteFile(bin + QStringLiteral("/darvolt.html"), "<html></html>"));
         QCOMPARE(TForm4::HelpFileFor(bin), bin + QStringLiteral("/darvolt.html"));
+    }
+
+    void theDesktopEntryOpensAFileWithTheProgram()
+    {
+        QSettings entry(QStringLiteral(DARVOLT_APP_SOURCE_DIR "/desktop/darvolt.desktop"), QSettings::IniFormat);
+        entry.beginGroup(QStringLiteral("Desktop Entry"));
+        QCOMPARE(entry.value(QStringLiteral("Type")).toString(), QStringLiteral("Application"));
+        QCOMPARE(entry.value(QStringLiteral("Exec")).toString(), QStringLiteral("darvolt %f"));
+        QCOMPARE(entry.value(QStringLiteral("Icon")).toString(), QStringLiteral("darvolt"));
+        // The installed icon is the program's own icon, pixel for pixel.
+        const QImage installed(QStringLiteral(DARVOLT_APP_SOURCE_DIR "/desktop/darvolt.png"));
+        const QImage own(QStringLiteral(":/darvolt/darvolt.xpm"));
+        QCOMPARE(installed.size(), QSize(32, 32));
+        QCOMPARE(installed.convertToFormat(QImage::Format_ARGB32), own.convertToFormat(QImage::Format_ARGB32));
     }
 
     void theHookSeesDropsFirstAndMayKeepThem()
