@@ -281,7 +281,7 @@ private slots:
     void announcesItsPaletteOnlyToTheActiveFormOnAPaletteDisplay()
     {
         TForm form;
-        form.resize(420, 100);
+        form.Client()->resize(400, 60);
         auto *animator = new PaletteAnimator(form.Client());
         animator->setGeometry(3, 3, 385, 36);
         LoadBanner(*animator);
