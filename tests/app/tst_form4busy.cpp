@@ -159,8 +159,12 @@ private slots:
             if (!bench.form.Running())
                 return;
             const QString text = ui.StatusBar1->SimpleText();
-            if (painted.isEmpty() || painted.last() != text)
+            if (painted.isEmpty() || painted.last() != text) {
                 painted << text;
+                const QByteArray dir = qgetenv("DARVOLT_RENDER_DIR");
+                if (!dir.isEmpty() && text.endsWith(QLatin1String("!01")))
+                    bench.form.RenderWindow().save(QString::fromLocal8Bit(dir) + QStringLiteral("/tform4-running.png"));
+            }
         });
         pump.start(0);
         QTest::mouseClick(ui.FlatSpeedButton1, Qt::LeftButton);
