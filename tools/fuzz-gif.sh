@@ -22,5 +22,5 @@ seeds=()
 for d in wuffs giflib peterdn; do
   [ -d "$testdata/gif/$d" ] && seeds+=("$testdata/gif/$d")
 done
-exec build-fuzz-gif/fuzz/fuzz_gif -max_total_time="$seconds" -rss_limit_mb=2048 -timeout=10 \
+exec build-fuzz-gif/fuzz/fuzz_gif -max_total_time="$seconds" -rss_limit_mb=2048 -timeout=10 -max_len=65536 \
   -artifact_prefix=build-fuzz-gif/artifacts/ "$@" build-fuzz-gif/corpus-gif "${seeds[@]}"
