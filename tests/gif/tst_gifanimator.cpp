@@ -218,6 +218,16 @@ private slots:
         QCOMPARE(animator.Timer().Interval(), 50u);
     }
 
+    void destroyingTheAnimatorFromItsFrameEventIsSafe()
+    {
+        auto *animator = new TRxGIFAnimator;
+        animator->setImage(*MakeImage({30, 50}));
+        const QPointer<TRxGIFAnimator> watch(animator);
+        connect(animator, &TRxGIFAnimator::OnFrameChanged, this, [animator] { delete animator; });
+        animator->NextFrame(nullptr);
+        QVERIFY(watch.isNull());
+    }
+
     void emptyImageTicksWithoutChangingAnything()
     {
         TRxGIFAnimator animator;
