@@ -25,6 +25,9 @@ void PrepareApplication(TApplication &app)
     // own style would draw bigger ones that do not fit their places.
     QApplication::setStyle(new TClassicStyle);
     InstallFontSubstitutes();
+    // Message boxes and anything else without a font of its own speak in
+    // the windows' dialog font.
+    QApplication::setFont(LayoutFont(QStringLiteral("MS Sans Serif"), 11));
     QGuiApplication::setWindowIcon(QIcon(QStringLiteral(":/darvolt/darvolt.xpm")));
     RegisterProUrlCursors();
 }
