@@ -244,6 +244,9 @@ bool TApplication::filterDrag(QWidget *widget, QEvent *event)
     QWidget *window = widget->window();
     if (!AcceptsDroppedFiles(window))
         return false;
+    // A window that a modal dialog blocks takes no input, drops included.
+    if (QWidget *modal = QApplication::activeModalWidget(); modal && modal->window() != window)
+        return false;
     auto *drag = static_cast<QDropEvent *>(event);
     QStringList files = DroppedFiles(drag->mimeData());
     if (files.isEmpty())

@@ -148,6 +148,9 @@ private slots:
             QCOMPARE(desktop.links, QStringList{mail->URL()});
             QVERIFY(mail->Visited());
             QCOMPARE(mail->FontColor(), clNavy);
+            // The main window takes no files while the box is up.
+            QVERIFY(!DropFilesOn(form.Controls().Label2, {QCoreApplication::applicationFilePath()}));
+            QVERIFY(form.Controls().FilenameEdit1->text().isEmpty());
             // Escape does nothing: the box is still up.
             QTest::keyClick(box, Qt::Key_Escape);
             QCOMPARE(QApplication::activeModalWidget(), static_cast<QWidget *>(box));

@@ -163,6 +163,40 @@ private slots:
         QCOMPARE(ui.RadioButton1->font().pixelSize(), 13);
     }
 
+    void statusBarIsASunkenStripWithoutGrip()
+    {
+        TStatusBar bar;
+        bar.resize(390, 19);
+        bar.setSimplePanel(true);
+        bar.setSimpleText(QStringLiteral("Simple is beautiful..."));
+        bar.setSizeGrip(false);
+        QImage face = bar.RenderFace();
+        // Shadow along the top and left of the strip, highlight along its
+        // bottom and right; the strip starts two pixels down.
+        QCOMPARE(face.pixelColor(0, 0), ColorToRGB(clBtnFace));
+        QCOMPARE(face.pixelColor(100, 2), ColorToRGB(clBtnShadow));
+        QCOMPARE(face.pixelColor(0, 10), ColorToRGB(clBtnShadow));
+        QCOMPARE(face.pixelColor(100, 18), ColorToRGB(clBtnHighlight));
+        QCOMPARE(face.pixelColor(389, 10), ColorToRGB(clBtnHighlight));
+        QVERIFY(bar.TextRect().left() > 0 && bar.TextRect().right() < 389);
+        // Some text is drawn inside the text rectangle and nowhere else.
+        bool inked = false;
+        for (int x = bar.TextRect().left(); x <= bar.TextRect().right() && !inked; ++x)
+            for (int y = bar.TextRect().top(); y <= bar.TextRect().bottom() && !inked; ++y)
+                inked = face.pixelColor(x, y) == ColorToRGB(clBtnText);
+        QVERIFY(inked);
+        // With the grip the strip ends short of the corner, which shows the
+        // grip's ridges.
+        bar.setSizeGrip(true);
+        face = bar.RenderFace();
+        QVERIFY(bar.TextRect().right() < 389 - 12);
+        QCOMPARE(face.pixelColor(389, 4), ColorToRGB(clBtnFace));
+        int ridges = 0;
+        for (int x = 378; x < 390; ++x)
+            ridges += face.pixelColor(x, 18) == ColorToRGB(clBtnShadow);
+        QVERIFY(ridges >= 3);
+    }
+
     void tabOrderVisitsTheFieldThenTheSizes()
     {
         TForm4 form(&platform);
