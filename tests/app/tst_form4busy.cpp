@@ -147,6 +147,36 @@ private slots:
         QVERIFY(bench.form.findChildren<TAboutBox *>().isEmpty());
     }
 
+    void exitDuringARunEndsTheProgramOnceTheRunIsOver()
+    {
+        const QByteArray data = PatternBytes(50000, 5);
+        const QString file = source(QStringLiteral("quit"), data);
+        Bench bench(path("A"), file);
+        const Ui::TForm4 &ui = bench.form.Controls();
+        bool exitClicked = false;
+        QTimer pump;
+        connect(&pump, &QTimer::timeout, this, [&] {
+            if (bench.form.Running() && !exitClicked) {
+                exitClicked = true;
+                QTest::mouseClick(ui.FlatSpeedButton4, Qt::LeftButton);
+            }
+        });
+        pump.start(0);
+        // The program's own loop, with the Split press as its first event.
+        QTimer::singleShot(0, this, [&] {
+            QTest::mouseClick(ui.FlatSpeedButton1, Qt::LeftButton);
+            // Reached only if nothing asked the loop to end.
+            QTimer::singleShot(0, [] { QCoreApplication::exit(2); });
+        });
+        const int status = QCoreApplication::exec();
+        pump.stop();
+        QVERIFY(exitClicked);
+        QCOMPARE(status, 0);
+        QVERIFY(!bench.form.isVisible());
+        QCOMPARE(joined(path("quit/DATA_PARTS"), 4), data);
+        QVERIFY(QFileInfo::exists(path("quit/DATA_PARTS/MERGE.BAT")));
+    }
+
     void theWindowRepaintsDuringARun()
     {
         const QString file = source(QStringLiteral("paint"), PatternBytes(40000));
