@@ -10,7 +10,7 @@ darvolt_qt_library(darvolt_app SOURCES
   ${darvolt_app_dir}/layoutfonts.cpp ${darvolt_app_dir}/layoutfonts.h
   ${darvolt_app_dir}/classicstyle.cpp ${darvolt_app_dir}/classicstyle.h
   ${darvolt_app_dir}/resources/darvolt.qrc
-  LIBS darvolt_widgets darvolt_toolkit darvolt_split darvolt_platform Qt6::Widgets)
+  LIBS darvolt_widgets darvolt_gif darvolt_toolkit darvolt_split darvolt_platform Qt6::Widgets)
 # The layouts name their resources relative to this folder.
 set_target_properties(darvolt_app PROPERTIES AUTOUIC_SEARCH_PATHS ${darvolt_app_dir})
 # The window headers include their generated layout classes.

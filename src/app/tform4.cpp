@@ -38,6 +38,11 @@ TForm4::TForm4(darvolt::Platform *platform, QWidget *parent) : TForm(parent), m_
     ui.setupUi(Client());
     UseLayoutPixelFonts(this);
     FitLabelsToText(Client());
+    // Made after the border is set, which decides its default font; it
+    // hooks the window at once.
+    RxGradientCaption1 = new TRxGradientCaption(this);
+    RxGradientCaption1->setObjectName(QStringLiteral("RxGradientCaption1"));
+    RxGradientCaption1->setFormCaption(QStringLiteral("Darvolt - The File Splitter"));
     ui.FilenameEdit1->setFocus();
     ConnectHandlers();
     FormCreate(this);
@@ -77,12 +82,16 @@ void TForm4::FormShow(QObject *)
 {
     if (m_arguments.size() == 1)
         ui.FilenameEdit1->setText(m_arguments.first());
+    // The banner stands still from creation until the window is first seen.
+    ui.RxGIFAnimator1->setAnimate(true);
     if (TApplication *app = Application())
         app->SetHelpFile(HelpFileFor(QCoreApplication::applicationDirPath()));
 }
 
 void TForm4::FormDestroy(QObject *)
 {
+    // Stopped for good: no frame may arrive while the window goes.
+    ui.RxGIFAnimator1->setAnimate(false);
     if (m_hookInstalled) {
         if (TApplication *app = Application())
             app->OnMessage = nullptr;

@@ -5,6 +5,7 @@
 #include "split/splitview.h"
 #include "toolkit/application.h"
 #include "toolkit/form.h"
+#include "widgets/gradientcaption.h"
 
 #include "ui_tform4.h"
 
@@ -42,6 +43,10 @@ public:
 
     // The controls of the layout.
     const Ui::TForm4 &Controls() const { return ui; }
+
+    // Paints the title band as a ramp; it works through the window's
+    // messages on its own, so the window never touches it after creating it.
+    TRxGradientCaption *RxGradientCaption1 = nullptr;
 
     // The window's handlers.
     void FormCreate(QObject *Sender);

@@ -3,6 +3,7 @@
 
 #include "split/splitrequest.h"
 #include "toolkit/dialogs.h"
+#include "toolkit/wndproc.h"
 
 #include <limits>
 
@@ -20,7 +21,13 @@ public:
         Ui::TForm4 &ui = m_form.ui;
         m_form.m_running = false;
         ui.FlatSpeedButton1->setEnabled(true);
-        m_form.RestartBanner();
+        // Runs inside a destructor: a failure to restart is reported and the
+        // rest of the window is still put back.
+        try {
+            m_form.RestartBanner();
+        } catch (...) {
+            HandleApplicationException(std::current_exception());
+        }
         ui.ProgressBar1->hide();
         ui.StatusBar1->setSimpleText(m_status);
         ui.FilenameEdit1->setEnabled(true);
@@ -69,14 +76,16 @@ void TForm4::FlatSpeedButton1Click(QObject *)
 
 void TForm4::HoldBanner()
 {
-    // The banner strip is still empty; its animation is held at one frame
-    // here once it plays.
+    // The banner shows one still frame while the engine works, so the run's
+    // message pumping delivers no banner ticks.
+    ui.RxGIFAnimator1->setFrameIndex(33);
+    ui.RxGIFAnimator1->setAnimate(false);
 }
 
 void TForm4::RestartBanner()
 {
-    // The banner strip is still empty; its animation resumes here once it
-    // plays.
+    // Playing goes on from the frame held, so frame 34 comes next.
+    ui.RxGIFAnimator1->setAnimate(true);
 }
 
 TForm4::TBarSetting TForm4::ProgressBarSetting(std::int64_t maximum, std::int64_t position)

@@ -5,9 +5,14 @@
 
 #include "app/statusbar.h"
 #include "app/tform4.h"
+#include "gif/gifanimator.h"
+#include "gif/gifimage.h"
 #include "platform/fakeplatform.h"
 #include "widgets/flatspeedbutton.h"
+#include "widgets/gradientcaption.h"
 #include "widgets/propanel.h"
+#include "widgets/prourlimage.h"
+#include "widgets/windowhook.h"
 
 #include <QLabel>
 #include <QProgressBar>
@@ -76,6 +81,8 @@ private slots:
         row("FlatSpeedButton3", "Panel2", {8, 103, 64, 40}, "&About", "Program information");
         row("FlatSpeedButton4", "Panel2", {8, 152, 64, 40}, "&Exit", "Shutdown Darvolt");
         row("Panel3", window, {0, 0, 391, 41}, "", "");
+        row("RxGIFAnimator1", "Panel3", {3, 3, 385, 36}, "", "");
+        row("ProUrlImage1", "Panel3", {1, 3, 380, 34}, "", "");
         row("StatusBar1", window, {0, 237, 390, 19}, "Simple is beautiful...", "");
         row("ProgressBar1", window, {222, 239, 164, 16}, "", "");
     }
@@ -161,6 +168,62 @@ private slots:
         QCOMPARE(ui.Label3->font().pixelSize(), 13);
         QVERIFY(ui.Label3->font().bold());
         QCOMPARE(ui.RadioButton1->font().pixelSize(), 13);
+    }
+
+    void bannerStripHasItsStoredSettings()
+    {
+        TForm4 form(&platform);
+        form.SetArguments({});
+        const Ui::TForm4 &ui = form.Controls();
+        const TRxGIFAnimator &banner = *ui.RxGIFAnimator1;
+        // The stored picture, stretched into the layout's size rather than
+        // fitted to its own.
+        QCOMPARE(banner.Image().FrameCount(), 44);
+        QCOMPARE(QSize(banner.Image().LogicalWidth(), banner.Image().LogicalHeight()), QSize(393, 40));
+        QCOMPARE(banner.size(), QSize(385, 36));
+        QVERIFY(banner.Stretch());
+        QVERIFY(!banner.Transparent());
+        QVERIFY(!banner.ShowHint());
+        QVERIFY(!banner.ParentShowHint());
+        QVERIFY(!banner.Animate()); // until the window is shown
+        QCOMPARE(banner.FrameIndex(), 0);
+        QVERIFY(banner.AutoSize());
+        QVERIFY(banner.Loop());
+        QVERIFY(!banner.Center());
+        // The link area: no picture, the product's page, the hand cursor,
+        // lying over the banner.
+        const TProUrlImage &link = *ui.ProUrlImage1;
+        QCOMPARE(link.URL(), QStringLiteral("https://ombrix.example.org/"));
+        QCOMPARE(link.Cursor(), crHandPoint);
+        QVERIFY(link.Picture().isNull());
+        const QObjectList strip = ui.Panel3->children();
+        QVERIFY(strip.indexOf(ui.RxGIFAnimator1) >= 0);
+        QVERIFY(strip.indexOf(ui.RxGIFAnimator1) < strip.indexOf(ui.ProUrlImage1));
+    }
+
+    void gradientCaptionHasItsTitleAndDefaults()
+    {
+        TForm4 form(&platform);
+        form.SetArguments({});
+        auto *caption = form.findChild<TRxGradientCaption *>(QStringLiteral("RxGradientCaption1"));
+        QVERIFY(caption);
+        QCOMPARE(caption, form.RxGradientCaption1);
+        QCOMPARE(caption->parent(), &form);
+        QCOMPARE(caption->FormCaption(), QStringLiteral("Darvolt - The File Splitter"));
+        QVERIFY(caption->Active());
+        QCOMPARE(caption->Captions()->Count(), 0);
+        QVERIFY(caption->DefaultFont());
+        QCOMPARE(caption->FontColor(), clCaptionText);
+        QCOMPARE(caption->FontInactiveColor(), clInactiveCaptionText);
+        QVERIFY(caption->GradientActive());
+        QVERIFY(!caption->GradientInactive());
+        QCOMPARE(caption->GradientSteps(), 64);
+        QCOMPARE(caption->HideDirection(), TRxGradientCaption::hdLeftToRight);
+        QCOMPARE(caption->PopupMenu(), nullptr);
+        QCOMPARE(caption->StartColor(), clWindowText);
+        // It has hooked the window from the start.
+        QVERIFY(caption->IsEffectivelyActive());
+        QCOMPARE(caption->Hook()->WinControl(), static_cast<TWinControl *>(&form));
     }
 
     void statusBarIsASunkenStripWithoutGrip()
