@@ -169,7 +169,8 @@ private slots:
     void splitHoldsFrame33ThenPlaysOnFrom34_data()
     {
         QTest::addColumn<QString>("outcome");
-        for (const char *outcome : {"parts written", "write fails", "source gone", "diskette cancelled"})
+        for (const char *outcome :
+             {"parts written", "write fails", "source gone", "diskette cancelled", "exception from the error box"})
             QTest::newRow(outcome) << QString::fromLatin1(outcome);
     }
     void splitHoldsFrame33ThenPlaysOnFrom34()
@@ -194,7 +195,8 @@ private slots:
         QCOMPARE(banner.FrameIndex(), 2);
 
         const Ui::TForm4 &ui = form.Controls();
-        if (outcome == QLatin1String("write fails")) {
+        bool throwOnce = outcome == QLatin1String("exception from the error box");
+        if (outcome == QLatin1String("write fails") || throwOnce) {
             platform.failCall(darvolt::FakePlatform::Operation::Write, 2, darvolt::error::DeviceError);
         } else if (outcome == QLatin1String("source gone")) {
             platform.removeFile("/data/report.doc");
@@ -223,13 +225,28 @@ private slots:
                 QVERIFY(WaitWithoutEvents([&] { return gate->Sleeping() == 0; }));
             }
         };
-        dialogs.onShow = [&](const TMessageDialogRequest &) { duringRun(); };
+        dialogs.onShow = [&](const TMessageDialogRequest &) {
+            duringRun();
+            if (std::exchange(throwOnce, false))
+                throw std::runtime_error("The error box failed");
+        };
         {
             EveryPump watch(duringRun);
-            QTest::mouseClick(ui.FlatSpeedButton1, Qt::LeftButton);
+            if (outcome == QLatin1String("exception from the error box")) {
+                // As a queued call: an exception unwinding through Qt's own
+                // mouse delivery would leak its event copies.
+                QMetaObject::invokeMethod(
+                    &form, [&] { form.FlatSpeedButton1Click(ui.FlatSpeedButton1); }, Qt::QueuedConnection);
+                QCoreApplication::sendPostedEvents(&form, QEvent::MetaCall);
+            } else {
+                QTest::mouseClick(ui.FlatSpeedButton1, Qt::LeftButton);
+            }
         }
         QVERIFY(!form.Running());
         QVERIFY(!dialogs.shown.empty() || outcome == QLatin1String("parts written"));
+        QCOMPARE(platform.openFiles(), 0);
+        if (outcome == QLatin1String("exception from the error box"))
+            QVERIFY(dialogs.texts(TMsgDlgKind::Error).contains(QStringLiteral("The error box failed")));
 
         // Held after the progress bar came up and before the controls were
         // locked.
