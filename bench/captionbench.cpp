@@ -1,7 +1,7 @@
 // Prints how long the title band takes to paint, so that a slow change to
 // the ramp, the text fitting or the hook chain shows up as a number.
 //
-//     captionbench [rounds]      (QT_QPA_PLATFORM=offscreen works)
+//     captionbench [rounds]      (offscreen unless QT_QPA_PLATFORM says otherwise)
 #include "toolkit/fonts.h"
 #include "toolkit/form.h"
 #include "widgets/gradientcaption.h"
@@ -30,6 +30,8 @@ void measure(const char *what, int rounds, const std::function<void()> &work)
 
 int main(int argc, char **argv)
 {
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
     InstallFontSubstitutes();
     const int rounds = argc > 1 ? std::max(1, std::atoi(argv[1])) : 2000;
