@@ -15,6 +15,25 @@ TColor ParentColorOf(const QWidget *widget)
     return RGBToColor(parent->palette().color(QPalette::Window));
 }
 
+bool TParentedColor::Set(TColor color)
+{
+    if (!m_followParent && color == m_own)
+        return false;
+    m_own = color;
+    m_followParent = false;
+    return true;
+}
+
+bool TParentedColor::SetFollowParent(const QWidget *owner, bool value)
+{
+    if (value == m_followParent)
+        return false;
+    if (!value)
+        m_own = ParentColorOf(owner);
+    m_followParent = value;
+    return true;
+}
+
 void ApplyBackgroundColor(QWidget *widget, TColor color)
 {
     QPalette palette = widget->palette();

@@ -98,26 +98,19 @@ void TFlatSpeedButton::setAllowAllUp(bool value)
 
 TColor TFlatSpeedButton::Color() const
 {
-    return m_parentColor ? ParentColorOf(this) : m_color;
+    return m_color.Value(this);
 }
 
 void TFlatSpeedButton::setColor(TColor color)
 {
-    if (!m_parentColor && color == m_color)
-        return;
-    m_color = color;
-    m_parentColor = false;
-    update();
+    if (m_color.Set(color))
+        update();
 }
 
 void TFlatSpeedButton::setParentColor(bool value)
 {
-    if (value == m_parentColor)
-        return;
-    if (!value)
-        m_color = ParentColorOf(this);
-    m_parentColor = value;
-    update();
+    if (m_color.SetFollowParent(this, value))
+        update();
 }
 
 void TFlatSpeedButton::setIndexedColor(int index, TColor color)
@@ -445,7 +438,7 @@ void TFlatSpeedButton::changeEvent(QEvent *event)
     case QEvent::PaletteChange:
     case QEvent::ParentChange:
         if (m_useAdvColors) {
-            m_parentColor = true;
+            m_color.SetFollowParent(this, true);
             CalcAdvColors();
         }
         update();

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "toolkit/colors.h"
+#include "toolkit/parentcolor.h"
 
 #include <QImage>
 #include <QPixmap>
@@ -67,7 +68,7 @@ public:
     void setAllowAllUp(bool value);
     TColor Color() const;
     void setColor(TColor color);
-    bool ParentColor() const { return m_parentColor; }
+    bool ParentColor() const { return m_color.FollowsParent(); }
     void setParentColor(bool value);
     TColor ColorFocused() const { return m_colorFocused; }
     void setColorFocused(TColor color) { setIndexedColor(0, color); }
@@ -178,8 +179,7 @@ private:
     TColor m_colorHighLight = clWhite;
     TColor m_colorShadow = clBlack;
     TColor m_colorFocused = 0xE1EAEB;
-    TColor m_color = clBtnFace;
-    bool m_parentColor = true;
+    TParentedColor m_color;
     int m_groupIndex = 0;
     QImage m_glyph;
     bool m_down = false;

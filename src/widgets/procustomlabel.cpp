@@ -35,26 +35,19 @@ void TProCustomLabel::setFontColor(TColor color)
 
 TColor TProCustomLabel::Color() const
 {
-    return m_parentColor ? ParentColorOf(this) : m_color;
+    return m_color.Value(this);
 }
 
 void TProCustomLabel::setColor(TColor color)
 {
-    if (!m_parentColor && color == m_color)
-        return;
-    m_color = color;
-    m_parentColor = false;
-    update();
+    if (m_color.Set(color))
+        update();
 }
 
 void TProCustomLabel::setParentColor(bool value)
 {
-    if (value == m_parentColor)
-        return;
-    if (!value)
-        m_color = ParentColorOf(this);
-    m_parentColor = value;
-    update();
+    if (m_color.SetFollowParent(this, value))
+        update();
 }
 
 void TProCustomLabel::setAlignment(TAlignment alignment)

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "toolkit/colors.h"
+#include "toolkit/parentcolor.h"
 
 #include <QPointer>
 #include <QWidget>
@@ -34,7 +35,7 @@ public:
     void setFontColor(TColor color);
     TColor Color() const;
     void setColor(TColor color);
-    bool ParentColor() const { return m_parentColor; }
+    bool ParentColor() const { return m_color.FollowsParent(); }
     void setParentColor(bool value);
     TAlignment Alignment() const { return m_alignment; }
     void setAlignment(TAlignment alignment);
@@ -82,8 +83,7 @@ private:
 
     QString m_caption;
     TColor m_fontColor = clWindowText;
-    TColor m_color = clBtnFace;
-    bool m_parentColor = true;
+    TParentedColor m_color;
     TAlignment m_alignment = taLeftJustify;
     bool m_autoSize = true;
     bool m_wordWrap = false;
