@@ -3,6 +3,8 @@
 #include "toolkit/form.h"
 #include "toolkit/metrics.h"
 
+#include "support/mainwindowform.h"
+
 #include <QApplication>
 #include <QPainter>
 #include <QSignalSpy>
@@ -45,26 +47,6 @@ protected:
         TForm::WndProc(message);
     }
 };
-
-QRgb rgb(TColor color)
-{
-    return ColorToRGB(color).rgb();
-}
-
-void makeMainWindowLike(TForm &form)
-{
-    form.setBorderStyle(bsSingle);
-    form.setBorderIcons(biSystemMenu | biMinimize);
-    form.setClientSize({390, 256});
-    form.setCaption(QStringLiteral("Darvolt - The File Splitter"));
-}
-
-bool showActive(TForm &form)
-{
-    form.show();
-    form.activateWindow();
-    return QTest::qWaitForWindowActive(&form);
-}
 
 } // namespace
 

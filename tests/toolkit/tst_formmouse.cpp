@@ -1,5 +1,7 @@
 #include "toolkit/form.h"
 
+#include "support/mainwindowform.h"
+
 #include <QApplication>
 #include <QMenu>
 #include <QTest>
@@ -33,14 +35,6 @@ protected:
         TForm::WndProc(message);
     }
 };
-
-void makeMainWindowLike(TForm &form)
-{
-    form.setBorderStyle(bsSingle);
-    form.setBorderIcons(biSystemMenu | biMinimize);
-    form.setClientSize({390, 256});
-    form.setCaption(QStringLiteral("Darvolt - The File Splitter"));
-}
 
 } // namespace
 

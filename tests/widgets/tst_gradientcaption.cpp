@@ -3,6 +3,8 @@
 #include "widgets/gradientcaption.h"
 #include "widgets/windowhook.h"
 
+#include "support/mainwindowform.h"
+
 #include <QApplication>
 #include <QTest>
 
@@ -29,28 +31,6 @@ protected:
         TForm::WndProc(message);
     }
 };
-
-QRgb rgb(TColor color)
-{
-    return ColorToRGB(color).rgb();
-}
-
-// The main window's frame: single border, system menu and minimise, client
-// 390 x 256, so the band is (3, 3) 336 x 18 in the window.
-void makeMainWindowLike(TForm &form)
-{
-    form.setBorderStyle(bsSingle);
-    form.setBorderIcons(biSystemMenu | biMinimize);
-    form.setClientSize({390, 256});
-    form.setCaption(QStringLiteral("Darvolt - The File Splitter"));
-}
-
-bool showActive(TForm &form)
-{
-    form.show();
-    form.activateWindow();
-    return QTest::qWaitForWindowActive(&form) && form.Active();
-}
 
 const QPoint bandAt(3, 3);
 constexpr int bandWidth = 336;
