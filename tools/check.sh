@@ -28,10 +28,11 @@ cmake -S . -B build-tsan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DDARVOLT_WERROR=ON \
 cmake --build build-tsan -j "$jobs" --target tsan_tests
 ctest --test-dir build-tsan -j "$jobs" -L 'tsan'
 
-stage "fuzz targets over the regression corpus"
+stage "clang: the whole tree (warnings are errors), fuzz targets over their corpus"
 CC=clang CXX=clang++ cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=Debug \
-      -DDARVOLT_FUZZ=ON -DDARVOLT_SANITIZE=address,undefined -DBUILD_TESTING=ON
-cmake --build build-fuzz -j "$jobs" --target fuzzers
+      -DDARVOLT_WERROR=ON -DDARVOLT_FUZZ=ON -DDARVOLT_SANITIZE=address,undefined \
+      -DBUILD_TESTING=ON
+cmake --build build-fuzz -j "$jobs"
 ctest --test-dir build-fuzz -j "$jobs" -L 'fuzz'
 
 stage "all checks passed"
