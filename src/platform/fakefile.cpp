@@ -5,44 +5,65 @@
 
 namespace darvolt {
 
-FakeFile::FakeFile(FakePlatform& fake, std::shared_ptr<FakePlatform::Node> node, bool writable)
-    : fake_(fake), node_(std::move(node)), writable_(writable)
+using Op = FakePlatform::Operation;
+
+FakeFile::FakeFile(FakePlatform& fake, std::string path, std::shared_ptr<FakePlatform::Node> node, bool writable)
+    : fake_(fake), path_(std::move(path)), node_(std::move(node)), writable_(writable)
 {
     ++fake_.openFiles_;
 }
 
 FakeFile::~FakeFile()
 {
+    const FakePlatform::Lock lock(fake_.mutex_);
     if (node_)
         --fake_.openFiles_;
 }
 
 Result<std::size_t> FakeFile::read(std::span<std::byte> buffer)
 {
-    if (const ErrorCode e = fake_.enter(FakePlatform::Operation::Read); e != error::None)
-        return Result<std::size_t>::failure(e);
+    fake_.callHook(Op::Read, path_);
+    const FakePlatform::Lock lock(fake_.mutex_);
+    const auto got = readFrom(pos_, buffer);
+    pos_ += got.value;
+    return got;
+}
+
+Result<std::size_t> FakeFile::readAt(std::int64_t offset, std::span<std::byte> buffer)
+{
+    fake_.callHook(Op::Read, path_);
+    const FakePlatform::Lock lock(fake_.mutex_);
+    if (offset < 0)
+        return Result<std::size_t>::failure(error::InvalidParameter);
+    return readFrom(static_cast<std::size_t>(offset), buffer);
+}
+
+Result<std::size_t> FakeFile::readFrom(std::size_t offset, std::span<std::byte> buffer)
+{
+    const auto verdict = fake_.faults_.enterFile(Op::Read, path_, static_cast<std::int64_t>(offset), buffer.size());
+    if (verdict.error != error::None)
+        return Result<std::size_t>::failure(verdict.error);
     if (!node_)
         return Result<std::size_t>::failure(error::InvalidHandle);
-    const std::size_t have = node_->data.size() > pos_ ? node_->data.size() - pos_ : 0;
+    const std::size_t have = node_->data.size() > offset ? node_->data.size() - offset : 0;
     const std::size_t n = std::min(have, buffer.size());
     if (n > 0)
-        std::memcpy(buffer.data(), node_->data.data() + pos_, n);
-    pos_ += n;
+        std::memcpy(buffer.data(), node_->data.data() + offset, n);
     return {n, error::None};
 }
 
 Result<std::size_t> FakeFile::write(std::span<const std::byte> data)
 {
-    const int call = fake_.calls(FakePlatform::Operation::Write) + 1;
-    if (const ErrorCode e = fake_.enter(FakePlatform::Operation::Write); e != error::None)
-        return Result<std::size_t>::failure(e);
+    fake_.callHook(Op::Write, path_);
+    const FakePlatform::Lock lock(fake_.mutex_);
+    const auto verdict = fake_.faults_.enterFile(Op::Write, path_);
+    if (verdict.error != error::None)
+        return Result<std::size_t>::failure(verdict.error);
     if (!node_)
         return Result<std::size_t>::failure(error::InvalidHandle);
     if (!writable_)
         return Result<std::size_t>::failure(error::AccessDenied);
-    std::size_t n = data.size();
-    if (const auto shortCount = fake_.shortWriteFor(call))
-        n = std::min(n, *shortCount);
+    std::size_t n = std::min(data.size(), verdict.storeOnly.value_or(data.size()));
     ErrorCode result = error::None;
     if (node_->slot != nullptr) {
         const auto room = static_cast<std::size_t>(std::max<std::int64_t>(0, FakePlatform::freeBytesOf(*node_->slot)));
@@ -64,7 +85,9 @@ Result<std::size_t> FakeFile::write(std::span<const std::byte> data)
 
 Result<std::int64_t> FakeFile::size()
 {
-    if (const ErrorCode e = fake_.enter(FakePlatform::Operation::Size); e != error::None)
+    fake_.callHook(Op::Size, path_);
+    const FakePlatform::Lock lock(fake_.mutex_);
+    if (const ErrorCode e = fake_.faults_.enterFile(Op::Size, path_).error; e != error::None)
         return Result<std::int64_t>::failure(e);
     if (!node_)
         return Result<std::int64_t>::failure(error::InvalidHandle);
@@ -75,11 +98,13 @@ Result<std::int64_t> FakeFile::size()
 
 ErrorCode FakeFile::close()
 {
+    fake_.callHook(Op::Close, path_);
+    const FakePlatform::Lock lock(fake_.mutex_);
     if (!node_)
         return error::None;
     node_.reset();
     --fake_.openFiles_;
-    return fake_.enter(FakePlatform::Operation::Close);
+    return fake_.faults_.enterFile(Op::Close, path_).error;
 }
 
 } // namespace darvolt

@@ -1,10 +1,35 @@
 #pragma once
-// The insides of the fake platform: a file's node, a medium's slot, and an
-// open file. Only fakeplatform.cpp and fakefile.cpp use this header.
+// The insides of the fake platform: a file's node, a medium's slot, an open
+// file, and its path helpers. Only the fake's own sources use this header.
 
 #include "platform/fakeplatform.h"
 
 namespace darvolt {
+
+namespace fakepath {
+
+inline std::string parentOf(const std::string& path)
+{
+    const auto slash = path.find_last_of('/');
+    if (slash == std::string::npos)
+        return std::string(); // the current directory
+    return slash == 0 ? std::string("/") : path.substr(0, slash);
+}
+
+inline std::string trimmed(std::string path)
+{
+    while (path.size() > 1 && path.back() == '/')
+        path.pop_back();
+    return path;
+}
+
+inline std::string bareName(const std::string& path)
+{
+    const auto slash = path.find_last_of('/');
+    return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+} // namespace fakepath
 
 struct FakePlatform::Node {
     std::string data;
@@ -21,18 +46,23 @@ struct FakePlatform::Slot {
     std::map<std::string, std::shared_ptr<Node>> files;
 };
 
+// Made by the platform under its lock; every call takes that lock.
 class FakeFile final : public File {
 public:
-    FakeFile(FakePlatform& fake, std::shared_ptr<FakePlatform::Node> node, bool writable);
+    FakeFile(FakePlatform& fake, std::string path, std::shared_ptr<FakePlatform::Node> node, bool writable);
     ~FakeFile() override;
 
     Result<std::size_t> read(std::span<std::byte> buffer) override;
     Result<std::size_t> write(std::span<const std::byte> data) override;
     Result<std::int64_t> size() override;
     ErrorCode close() override;
+    Result<std::size_t> readAt(std::int64_t offset, std::span<std::byte> buffer) override;
 
 private:
+    Result<std::size_t> readFrom(std::size_t offset, std::span<std::byte> buffer);
+
     FakePlatform& fake_;
+    const std::string path_;
     std::shared_ptr<FakePlatform::Node> node_;
     bool writable_;
     std::size_t pos_ = 0;

@@ -7,137 +7,18 @@
 
 namespace darvolt {
 
-namespace {
-
-std::string parentOf(const std::string& path)
-{
-    const auto slash = path.find_last_of('/');
-    if (slash == std::string::npos)
-        return std::string(); // the current directory
-    return slash == 0 ? std::string("/") : path.substr(0, slash);
-}
-
-std::string trimmed(std::string path)
-{
-    while (path.size() > 1 && path.back() == '/')
-        path.pop_back();
-    return path;
-}
-
-std::string bareName(const std::string& path)
-{
-    const auto slash = path.find_last_of('/');
-    return slash == std::string::npos ? path : path.substr(slash + 1);
-}
-
-} // namespace
+using fakepath::bareName;
+using fakepath::parentOf;
+using fakepath::trimmed;
 
 FakePlatform::FakePlatform(std::string driveFolder) : drive_(trimmed(std::move(driveFolder))) {}
 
 FakePlatform::~FakePlatform() = default;
 
-void FakePlatform::addDirectory(const std::string& path)
+void FakePlatform::callHook(Operation op, const std::string& path) const
 {
-    for (std::string p = trimmed(path); !p.empty() && p != "/"; p = parentOf(p))
-        directories_.insert(p);
-}
-
-void FakePlatform::addFile(const std::string& path, const std::string& contents)
-{
-    addDirectory(parentOf(path));
-    auto node = std::make_shared<Node>();
-    node->data = contents;
-    files_[path] = std::move(node);
-}
-
-void FakePlatform::addSpecialFile(const std::string& path)
-{
-    addFile(path, std::string());
-    files_[path]->special = true;
-}
-
-void FakePlatform::setLocked(const std::string& path) { files_.at(path)->locked = true; }
-void FakePlatform::setReadOnly(const std::string& path) { files_.at(path)->readOnly = true; }
-void FakePlatform::setSizeUnknown(const std::string& path) { files_.at(path)->sizeUnknown = true; }
-
-bool FakePlatform::hasFile(const std::string& path) const { return find(path) != nullptr; }
-
-bool FakePlatform::hasDirectory(const std::string& path) const
-{
-    const std::string p = trimmed(path);
-    return p.empty() || p == "/" || directories_.count(p) > 0 || (p == drive_ && current() != nullptr);
-}
-
-std::string FakePlatform::contents(const std::string& path) const
-{
-    const auto node = find(path);
-    return node ? node->data : std::string();
-}
-
-std::uint64_t FakePlatform::changeCount(const std::string& path) const
-{
-    const auto node = find(path);
-    return node ? node->changes : 0;
-}
-
-std::vector<std::string> FakePlatform::directoryPaths() const
-{
-    return {directories_.begin(), directories_.end()};
-}
-
-void FakePlatform::insertMedia(std::vector<Medium> media)
-{
-    for (auto& m : media) {
-        auto slot = std::make_unique<Slot>();
-        slot->medium = std::move(m);
-        for (const auto& [name, data] : slot->medium.files) {
-            auto node = std::make_shared<Node>();
-            node->data = data;
-            node->slot = slot.get();
-            slot->files[name] = std::move(node);
-        }
-        media_.push_back(std::move(slot));
-    }
-    if (current_ < 0 && !media_.empty())
-        current_ = 0;
-}
-
-void FakePlatform::changeDiskette()
-{
-    if (current_ >= 0)
-        ++current_;
-}
-
-int FakePlatform::disketteIndex() const
-{
-    return current() != nullptr ? current_ : -1;
-}
-
-std::map<std::string, std::string> FakePlatform::diskette(int index) const
-{
-    std::map<std::string, std::string> result;
-    if (index >= 0 && index < static_cast<int>(media_.size()))
-        for (const auto& [name, node] : media_[static_cast<std::size_t>(index)]->files)
-            result[name] = node->data;
-    return result;
-}
-
-void FakePlatform::failCall(Operation op, int nth, ErrorCode code) { faults_[{op, nth}] = code; }
-void FakePlatform::storeShortWrite(int nth, std::size_t stored) { shortWrites_[nth] = stored; }
-
-ErrorCode FakePlatform::enter(Operation op)
-{
-    const int n = ++counts_[static_cast<std::size_t>(op)];
-    const auto it = faults_.find({op, n});
-    return it == faults_.end() ? error::None : it->second;
-}
-
-std::optional<std::size_t> FakePlatform::shortWriteFor(int writeCall) const
-{
-    const auto it = shortWrites_.find(writeCall);
-    if (it == shortWrites_.end())
-        return std::nullopt;
-    return it->second;
+    if (hook_)
+        hook_(op, path);
 }
 
 FakePlatform::Slot* FakePlatform::current() const
@@ -191,8 +72,10 @@ std::int64_t FakePlatform::freeBytesOf(const Slot& slot)
 
 Result<std::unique_ptr<File>> FakePlatform::openForReading(const std::string& path)
 {
+    callHook(Operation::OpenForReading, path);
+    const Lock lock(mutex_);
     using R = Result<std::unique_ptr<File>>;
-    if (const ErrorCode e = enter(Operation::OpenForReading); e != error::None)
+    if (const ErrorCode e = faults_.enter(Operation::OpenForReading); e != error::None)
         return R::failure(e);
     std::string key;
     ErrorCode e;
@@ -206,13 +89,15 @@ Result<std::unique_ptr<File>> FakePlatform::openForReading(const std::string& pa
         return R::failure(error::FileNotFound);
     if (it->second->locked)
         return R::failure(error::SharingViolation);
-    return R{std::make_unique<FakeFile>(*this, it->second, false), error::None};
+    return R{std::make_unique<FakeFile>(*this, path, it->second, false), error::None};
 }
 
 Result<std::unique_ptr<File>> FakePlatform::createFile(const std::string& path)
 {
+    callHook(Operation::CreateFile, path);
+    const Lock lock(mutex_);
     using R = Result<std::unique_ptr<File>>;
-    if (const ErrorCode e = enter(Operation::CreateFile); e != error::None)
+    if (const ErrorCode e = faults_.enter(Operation::CreateFile); e != error::None)
         return R::failure(e);
     std::string key;
     ErrorCode e;
@@ -238,12 +123,14 @@ Result<std::unique_ptr<File>> FakePlatform::createFile(const std::string& path)
         node = std::make_shared<Node>();
         node->slot = slot;
     }
-    return R{std::make_unique<FakeFile>(*this, node, true), error::None};
+    return R{std::make_unique<FakeFile>(*this, path, node, true), error::None};
 }
 
 ErrorCode FakePlatform::removeFile(const std::string& path)
 {
-    if (const ErrorCode e = enter(Operation::RemoveFile); e != error::None)
+    callHook(Operation::RemoveFile, path);
+    const Lock lock(mutex_);
+    if (const ErrorCode e = faults_.enter(Operation::RemoveFile); e != error::None)
         return e;
     std::string key;
     ErrorCode e;
@@ -266,7 +153,9 @@ ErrorCode FakePlatform::removeFile(const std::string& path)
 
 Result<std::uint32_t> FakePlatform::attributes(const std::string& path)
 {
-    if (const ErrorCode e = enter(Operation::Attributes); e != error::None)
+    callHook(Operation::Attributes, path);
+    const Lock lock(mutex_);
+    if (const ErrorCode e = faults_.enter(Operation::Attributes); e != error::None)
         return Result<std::uint32_t>::failure(e);
     if (hasDirectory(path))
         return {attribute::Directory, error::None};
@@ -285,7 +174,9 @@ Result<std::uint32_t> FakePlatform::attributes(const std::string& path)
 
 ErrorCode FakePlatform::makeDirectory(const std::string& path)
 {
-    if (const ErrorCode e = enter(Operation::MakeDirectory); e != error::None)
+    callHook(Operation::MakeDirectory, path);
+    const Lock lock(mutex_);
+    if (const ErrorCode e = faults_.enter(Operation::MakeDirectory); e != error::None)
         return e;
     const std::string p = trimmed(path);
     if (hasDirectory(p) || find(p))
@@ -300,14 +191,18 @@ ErrorCode FakePlatform::makeDirectory(const std::string& path)
 
 bool FakePlatform::isDirectory(const std::string& path)
 {
-    enter(Operation::IsDirectory);
+    callHook(Operation::IsDirectory, path);
+    const Lock lock(mutex_);
+    faults_.enter(Operation::IsDirectory);
     return hasDirectory(path);
 }
 
 Result<std::vector<DirectoryEntry>> FakePlatform::listDirectory(const std::string& path)
 {
+    callHook(Operation::ListDirectory, path);
+    const Lock lock(mutex_);
     using R = Result<std::vector<DirectoryEntry>>;
-    if (const ErrorCode e = enter(Operation::ListDirectory); e != error::None)
+    if (const ErrorCode e = faults_.enter(Operation::ListDirectory); e != error::None)
         return R::failure(e);
     const std::string p = trimmed(path);
     if (!hasDirectory(p))
@@ -329,7 +224,9 @@ Result<std::vector<DirectoryEntry>> FakePlatform::listDirectory(const std::strin
 
 Result<std::int64_t> FakePlatform::driveFreeBytes()
 {
-    if (const ErrorCode e = enter(Operation::DriveFreeBytes); e != error::None)
+    callHook(Operation::DriveFreeBytes, drive_);
+    const Lock lock(mutex_);
+    if (const ErrorCode e = faults_.enter(Operation::DriveFreeBytes); e != error::None)
         return Result<std::int64_t>::failure(e);
     const Slot* slot = current();
     if (slot == nullptr)
@@ -339,7 +236,9 @@ Result<std::int64_t> FakePlatform::driveFreeBytes()
 
 void FakePlatform::openFileManager(const std::string& folder)
 {
-    enter(Operation::OpenFileManager);
+    callHook(Operation::OpenFileManager, folder);
+    const Lock lock(mutex_);
+    faults_.enter(Operation::OpenFileManager);
     launches_.push_back(folder);
 }
 

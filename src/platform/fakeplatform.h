@@ -13,14 +13,21 @@
 //   with the queue used up the drive is empty. A full medium refuses writes
 //   with DiskFull after storing what fits, as a real one does.
 // - openFileManager() only records the folder.
+// - Copies are sequential by default; allowConcurrentCopies(true) lets the
+//   split engine copy two parts at once. Every call is serialised by one
+//   lock, and the faults counted per path or tied to a source offset
+//   (fakefaults.h) hit the same part whichever thread copies it. A call hook
+//   runs at the start of every call, outside the lock, so a test can hold
+//   one thread at a chosen point until another has got somewhere.
 //
 // The fake must outlive the files it hands out.
 
+#include "platform/fakefaults.h"
 #include "platform/platform.h"
 
-#include <array>
+#include <functional>
 #include <map>
-#include <optional>
+#include <mutex>
 #include <set>
 #include <string>
 #include <vector>
@@ -29,11 +36,11 @@ namespace darvolt {
 
 class FakePlatform final : public Platform {
 public:
-    enum class Operation {
-        OpenForReading, CreateFile, RemoveFile, Attributes, MakeDirectory, IsDirectory,
-        ListDirectory, DriveFreeBytes, OpenFileManager, Read, Write, Size, Close,
-    };
-    static constexpr std::size_t OperationCount = 13;
+    using Operation = FakeOperation;
+    static constexpr std::size_t OperationCount = FakeFaults::OperationCount;
+    // Runs at the start of a call with the operation and the path it
+    // concerns (the file's path for Read, Write, Size and Close).
+    using CallHook = std::function<void(Operation, const std::string&)>;
 
     struct Medium {
         enum class State { Ready, WriteProtected, Missing };
@@ -71,9 +78,18 @@ public:
     // Faults and records.
     void failCall(Operation op, int nth, ErrorCode code);
     void storeShortWrite(int nth, std::size_t stored);
-    int calls(Operation op) const { return counts_[static_cast<std::size_t>(op)]; }
-    const std::vector<std::string>& fileManagerLaunches() const { return launches_; }
-    int openFiles() const { return openFiles_; }
+    // The n-th Read, Write or Close on files opened at this path.
+    void failFileCall(const std::string& path, Operation op, int nth, ErrorCode code);
+    void storeShortWriteTo(const std::string& path, int nth, std::size_t stored);
+    // Any read of the file whose range takes in the byte at offset.
+    void failReadAt(const std::string& path, std::int64_t offset, ErrorCode code);
+    int calls(Operation op) const;
+    int fileCalls(const std::string& path, Operation op) const;
+    std::vector<std::string> fileManagerLaunches() const;
+    int openFiles() const;
+    // Set before the run, not during it.
+    void setCallHook(CallHook hook) { hook_ = std::move(hook); }
+    void allowConcurrentCopies(bool allow) { concurrent_ = allow; }
 
     // Platform
     Result<std::unique_ptr<File>> openForReading(const std::string& path) override;
@@ -86,14 +102,15 @@ public:
     std::string driveFolder() const override { return drive_; }
     Result<std::int64_t> driveFreeBytes() override;
     void openFileManager(const std::string& folder) override;
+    bool allowsConcurrentCopies() const override { return concurrent_; }
 
 private:
     friend class FakeFile;
     struct Slot; // a medium and its files
+    using Lock = std::lock_guard<std::recursive_mutex>;
 
-    // Counts the call and answers the code scripted for it, or None.
-    ErrorCode enter(Operation op);
-    std::optional<std::size_t> shortWriteFor(int writeCall) const;
+    // Called first by every operation, before it takes the lock.
+    void callHook(Operation op, const std::string& path) const;
     // Where a path's file lives: the general tree or the medium in the drive.
     std::map<std::string, std::shared_ptr<Node>>* filesFor(const std::string& path, std::string& key,
                                                          ErrorCode& error) const;
@@ -107,11 +124,13 @@ private:
     std::set<std::string> directories_;
     std::vector<std::unique_ptr<Slot>> media_;
     int current_ = -1;
-    std::array<int, OperationCount> counts_{};
-    std::map<std::pair<Operation, int>, ErrorCode> faults_;
-    std::map<int, std::size_t> shortWrites_;
+    FakeFaults faults_;
     std::vector<std::string> launches_;
     int openFiles_ = 0;
+    CallHook hook_;
+    bool concurrent_ = false;
+    // Recursive, because public calls use one another.
+    mutable std::recursive_mutex mutex_;
 };
 
 } // namespace darvolt

@@ -7,4 +7,14 @@ CopyResult File::copyTo(File&, std::uint64_t)
     return CopyResult{0, true};
 }
 
+Result<std::size_t> File::readAt(std::int64_t, std::span<std::byte>)
+{
+    return Result<std::size_t>::failure(error::InvalidParameter);
+}
+
+CopyResult File::copyRangeTo(std::int64_t, File&, std::uint64_t)
+{
+    return CopyResult{0, true};
+}
+
 } // namespace darvolt

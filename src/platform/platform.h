@@ -75,6 +75,17 @@ public:
     // with read() and write(), which report the failure with its proper side.
     // The default implementation always falls back.
     virtual CopyResult copyTo(File& target, std::uint64_t maxBytes);
+
+    // The positional twins of read() and copyTo(): they take the source
+    // offset as an argument instead of using this file's position, so two
+    // threads may copy different ranges of one file at the same time. The
+    // position is left undefined; the target's position advances as with
+    // copyTo(). readAt() fills the buffer unless the file ends first.
+    // The default readAt() fails with InvalidParameter (and copyRangeTo()
+    // always falls back): a platform whose files keep that default must not
+    // allow concurrent copies.
+    virtual Result<std::size_t> readAt(std::int64_t offset, std::span<std::byte> buffer);
+    virtual CopyResult copyRangeTo(std::int64_t offset, File& target, std::uint64_t maxBytes);
 };
 
 struct DirectoryEntry {
@@ -126,6 +137,14 @@ public:
     // Starts the desktop's file manager on a folder and returns at once. The
     // outcome is not reported: a desktop without a file manager is no error.
     virtual void openFileManager(const std::string& folder) = 0;
+
+    // True when the split engine may copy two parts at once: one thread
+    // calling the platform's operations (creating, deleting files) and
+    // copying one part, another thread copying another part from the same
+    // source with readAt() / copyRangeTo() into a file of its own, which it
+    // also closes. Files and the platform must then be safe for that. The
+    // default is false: everything stays on the calling thread.
+    virtual bool allowsConcurrentCopies() const { return false; }
 };
 
 } // namespace darvolt

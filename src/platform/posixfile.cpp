@@ -108,63 +108,100 @@ ErrorCode PosixFile::close()
     return error::None;
 }
 
-bool PosixFile::skipHole(PosixFile& target, std::uint64_t n)
+Result<std::size_t> PosixFile::readAt(std::int64_t offset, std::span<std::byte> buffer)
 {
-    const off_t from = ::lseek(target.fd_, 0, SEEK_CUR);
+    if (fd_ < 0)
+        return Result<std::size_t>::failure(error::InvalidHandle);
+    if (offset < 0)
+        return Result<std::size_t>::failure(error::InvalidParameter);
+    std::size_t done = 0;
+    while (done < buffer.size()) {
+        const ssize_t n = ::pread(fd_, buffer.data() + done, buffer.size() - done,
+                                  static_cast<off_t>(offset) + static_cast<off_t>(done));
+        if (n < 0) {
+            if (errno == EINTR)
+                continue;
+            if (done > 0)
+                break; // as read(): what arrived first, the error on the next call
+            return Result<std::size_t>::failure(errorFromErrno(errno));
+        }
+        if (n == 0)
+            break;
+        done += static_cast<std::size_t>(n);
+    }
+    return {done, error::None};
+}
+
+bool PosixFile::appendHole(std::uint64_t n)
+{
+    const off_t from = ::lseek(fd_, 0, SEEK_CUR);
     if (from < 0)
         return false;
     const off_t to = from + static_cast<off_t>(n);
     struct stat st {};
-    if (::fstat(target.fd_, &st) != 0)
+    if (::fstat(fd_, &st) != 0)
         return false;
-    if (st.st_size < to && ::ftruncate(target.fd_, to) != 0)
+    if (st.st_size < to && ::ftruncate(fd_, to) != 0)
         return false;
-    if (::lseek(target.fd_, to, SEEK_SET) < 0)
-        return false;
-    if (::lseek(fd_, static_cast<off_t>(n), SEEK_CUR) < 0) {
-        ::lseek(target.fd_, from, SEEK_SET);
-        return false;
-    }
-    return true;
+    return ::lseek(fd_, to, SEEK_SET) == to;
 }
 
 CopyResult PosixFile::copyTo(File& target, std::uint64_t maxBytes)
 {
+    const off_t pos = fd_ >= 0 ? ::lseek(fd_, 0, SEEK_CUR) : -1;
+    if (pos < 0)
+        return CopyResult{0, true};
+    const CopyResult moved = copyFrom(pos, target, maxBytes);
+    // The hole search moved the position; put it behind what was copied.
+    ::lseek(fd_, pos + static_cast<off_t>(moved.bytes), SEEK_SET);
+    return moved;
+}
+
+CopyResult PosixFile::copyRangeTo(std::int64_t offset, File& target, std::uint64_t maxBytes)
+{
+    if (offset < 0)
+        return CopyResult{0, true};
+    return copyFrom(static_cast<off_t>(offset), target, maxBytes);
+}
+
+CopyResult PosixFile::copyFrom(off_t pos, File& target, std::uint64_t maxBytes)
+{
     auto* out = dynamic_cast<PosixFile*>(&target);
-    if (!inKernelCopy_ || out == nullptr || fd_ < 0 || out->fd_ < 0 || maxBytes == 0)
+    if (!inKernelCopy_.load(std::memory_order_relaxed) || out == nullptr || fd_ < 0 || out->fd_ < 0
+        || maxBytes == 0)
         return CopyResult{0, true};
 
-    const off_t pos = ::lseek(fd_, 0, SEEK_CUR);
     struct stat st {};
-    if (pos < 0 || ::fstat(fd_, &st) != 0) {
-        inKernelCopy_ = false;
+    if (::fstat(fd_, &st) != 0) {
+        inKernelCopy_.store(false, std::memory_order_relaxed);
         return CopyResult{0, true};
     }
     if (pos >= st.st_size)
         return CopyResult{0, true}; // let read() tell the end, also for files that grow
 
     // Holes of a sparse source become holes of the part: nothing to read, and
-    // nothing to allocate on the target medium.
+    // nothing to allocate on the target medium. Both searches take the
+    // offset as given, so it does not matter that they move the position
+    // another thread might also be moving.
     off_t data = ::lseek(fd_, pos, SEEK_DATA);
     if (data < 0)
         data = (errno == ENXIO) ? st.st_size : pos; // ENXIO: a hole up to the end
     off_t hole = ::lseek(fd_, data, SEEK_HOLE);
     if (hole < 0 || hole <= data)
         hole = st.st_size;
-    ::lseek(fd_, pos, SEEK_SET);
 
     if (data > pos) {
         const auto n = std::min<std::uint64_t>(maxBytes, static_cast<std::uint64_t>(data - pos));
-        if (skipHole(*out, n))
+        if (out->appendHole(n))
             return CopyResult{n, false};
-        inKernelCopy_ = false;
+        inKernelCopy_.store(false, std::memory_order_relaxed);
         return CopyResult{0, true};
     }
 
     const auto want = std::min<std::uint64_t>(maxBytes, static_cast<std::uint64_t>(hole - pos));
     for (;;) {
-        const ssize_t n = ::copy_file_range(fd_, nullptr, out->fd_, nullptr,
-                                            static_cast<std::size_t>(want), 0);
+        off64_t from = pos;
+        const ssize_t n = ::copy_file_range(fd_, &from, out->fd_, nullptr, static_cast<std::size_t>(want), 0);
         if (n > 0)
             return CopyResult{static_cast<std::uint64_t>(n), false};
         if (n < 0 && errno == EINTR)
@@ -173,7 +210,7 @@ CopyResult PosixFile::copyTo(File& target, std::uint64_t maxBytes)
         // read()/write() path takes over and names the side that failed. A 0
         // before the known end is treated alike (pseudo files report sizes
         // they do not deliver through this call).
-        inKernelCopy_ = false;
+        inKernelCopy_.store(false, std::memory_order_relaxed);
         return CopyResult{0, true};
     }
 }

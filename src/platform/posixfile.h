@@ -3,6 +3,9 @@
 
 #include "platform/platform.h"
 
+#include <atomic>
+#include <sys/types.h>
+
 namespace darvolt {
 
 // Maps an errno value onto the Windows numbering of errorcode.h.
@@ -19,15 +22,23 @@ public:
     Result<std::int64_t> size() override;
     ErrorCode close() override;
     CopyResult copyTo(File& target, std::uint64_t maxBytes) override;
+    Result<std::size_t> readAt(std::int64_t offset, std::span<std::byte> buffer) override;
+    CopyResult copyRangeTo(std::int64_t offset, File& target, std::uint64_t maxBytes) override;
 
     int descriptor() const { return fd_; }
 
 private:
-    // Extends target by a hole of n bytes instead of writing zeros.
-    bool skipHole(PosixFile& target, std::uint64_t n);
+    // The in-kernel copy of up to maxBytes from offset on; this file's
+    // position is left undefined.
+    CopyResult copyFrom(off_t offset, File& target, std::uint64_t maxBytes);
+    // Extends the file by a hole of n bytes at its position instead of
+    // writing zeros.
+    bool appendHole(std::uint64_t n);
 
     int fd_ = -1;
-    bool inKernelCopy_ = true; // cleared after the first refusal of copy_file_range
+    // Cleared after the first refusal of copy_file_range; two threads copying
+    // from one source may both read and clear it.
+    std::atomic<bool> inKernelCopy_{true};
 };
 
 } // namespace darvolt

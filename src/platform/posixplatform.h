@@ -38,6 +38,9 @@ public:
     std::string driveFolder() const override;
     Result<std::int64_t> driveFreeBytes() override;
     void openFileManager(const std::string& folder) override;
+    // Descriptors are shared between threads and every copy from the source
+    // names its offset (pread, copy_file_range with an offset).
+    bool allowsConcurrentCopies() const override { return true; }
 
 private:
     // NotReady when the drive folder is missing or (if required) unmounted.
