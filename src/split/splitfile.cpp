@@ -1,11 +1,14 @@
 #include "split/splitfile.h"
 
 #include "split/mergescript.h"
+#include "split/messagepacer.h"
 #include "split/partnaming.h"
+#include "split/partpipeline.h"
 #include "split/splittexts.h"
 
 #include <algorithm>
 #include <memory>
+#include <optional>
 #include <vector>
 
 using namespace darvolt;
@@ -21,10 +24,9 @@ public:
         : platform_(platform), view_(view), options_(options), sourceName_(sourceName),
           sourcePath_(sourceFolder + sourceName), partSize_(partSize), spanning_(partSize == 0),
           outputFolder_(OutputFolder(sourceFolder, sourceName)),
-          prefix_(PartPrefix(partSize, outputFolder_, platform.driveFolder()))
+          prefix_(PartPrefix(partSize, outputFolder_, platform.driveFolder())),
+          pacer_(view, options.clock ? options.clock : [] { return Clock::now(); }, options.pumpInterval)
     {
-        if (!options_.clock)
-            options_.clock = [] { return Clock::now(); };
         options_.blockSize = std::max<std::size_t>(options_.blockSize, 1024);
     }
 
@@ -36,9 +38,9 @@ private:
     bool openSource();
     bool prepareOutputFolder();
     Attempt attemptPart();
+    // Writes every part; the outcome when the run stops before that.
+    std::optional<SplitOutcome> copyParts(const Result<std::int64_t>& sourceSize);
     bool copyInto(File& part, std::int64_t size);
-    void pace();
-    void pumpNow();
 
     Platform& platform_;
     SplitView& view_;
@@ -49,6 +51,7 @@ private:
     const bool spanning_;
     const std::string outputFolder_;
     const std::string prefix_;
+    MessagePacer pacer_;
 
     std::unique_ptr<File> source_;
     PartList parts_;
@@ -57,7 +60,6 @@ private:
     std::int64_t diskette_ = 1;
     std::uint64_t lastCount_ = 0;
     std::vector<std::byte> buffer_;
-    Clock::time_point lastPump_{};
 };
 
 SplitOutcome SplitRun::run()
@@ -73,15 +75,8 @@ SplitOutcome SplitRun::run()
     view_.setProgressMaximum(size.ok() ? std::max<std::int64_t>(size.value, 0) / 1024 : 0);
     view_.setProgressPosition(0);
 
-    for (;;) {
-        const Attempt attempt = attemptPart();
-        if (attempt == Attempt::Fatal)
-            return SplitOutcome::Failed;
-        if (attempt == Attempt::Cancelled)
-            return SplitOutcome::Cancelled;
-        if (attempt == Attempt::SourceDone)
-            break;
-    }
+    if (const auto stopped = copyParts(size); stopped)
+        return *stopped;
 
     const bool scriptWritten = WriteMergeScript(platform_, view_, prefix_ + std::string(MergeScriptName),
                                                 bareParts_, sourceName_);
@@ -91,6 +86,29 @@ SplitOutcome SplitRun::run()
     else if (options_.openFileManager)
         platform_.openFileManager(outputFolder_);
     return scriptWritten ? SplitOutcome::Done : SplitOutcome::ScriptFailed;
+}
+
+std::optional<SplitOutcome> SplitRun::copyParts(const Result<std::int64_t>& sourceSize)
+{
+    // Spanning stays one part at a time: each part's size comes from the
+    // diskette in the drive, after a prompt.
+    if (!spanning_ && options_.concurrentCopies && platform_.allowsConcurrentCopies() && sourceSize.ok()
+        && PartPipeline::worthwhile(sourceSize.value, partSize_)) {
+        PartPipeline pipeline(PipelineSetup{platform_, view_, pacer_, *source_, sourceName_, prefix_,
+                                            sourceSize.value, partSize_, options_.blockSize});
+        if (!pipeline.run(parts_, bareParts_))
+            return SplitOutcome::Failed;
+        return std::nullopt;
+    }
+    for (;;) {
+        switch (attemptPart()) {
+        case Attempt::Fatal: return SplitOutcome::Failed;
+        case Attempt::Cancelled: return SplitOutcome::Cancelled;
+        case Attempt::SourceDone: return std::nullopt;
+        case Attempt::NextPart:
+        case Attempt::Again: break;
+        }
+    }
 }
 
 bool SplitRun::openSource()
@@ -122,23 +140,16 @@ SplitRun::Attempt SplitRun::attemptPart()
     const std::string name = prefix_ + bare;
     if (spanning_ && !view_.askForDiskette(texts::diskettePrompt(diskette_)))
         return Attempt::Cancelled;
-    pumpNow();
+    pacer_.pumpNow();
 
     platform_.removeFile(name);
     auto created = platform_.createFile(name);
     if (!created.ok()) {
         // Spanning goes back to the prompt so the user can change the
         // diskette; in folder mode nothing would change between two tries.
-        if (created.error == error::WriteProtected) {
-            view_.showError(std::string(texts::WriteProtected));
-            return spanning_ ? Attempt::Again : Attempt::Fatal;
-        }
-        if (created.error == error::NotReady) {
-            view_.showError(std::string(texts::NotReady));
-            return spanning_ ? Attempt::Again : Attempt::Fatal;
-        }
-        view_.showError(texts::cannotOpenOutput(name));
-        return Attempt::Fatal;
+        view_.showError(texts::partNotCreated(created.error, name));
+        const bool disketteTrouble = created.error == error::WriteProtected || created.error == error::NotReady;
+        return spanning_ && disketteTrouble ? Attempt::Again : Attempt::Fatal;
     }
     std::unique_ptr<File> part = std::move(created.value);
     view_.setStatusText(texts::writing(bare));
@@ -176,7 +187,7 @@ bool SplitRun::copyInto(File& part, std::int64_t size)
     std::int64_t written = 0;
     std::int64_t shownKb = 0;
     do {
-        pace();
+        pacer_.pace();
         const auto want = static_cast<std::uint64_t>(
             std::min<std::int64_t>(size - written, static_cast<std::int64_t>(options_.blockSize)));
         std::uint64_t count = 0;
@@ -209,18 +220,6 @@ bool SplitRun::copyInto(File& part, std::int64_t size)
         shownKb = kb;
     } while (lastCount_ != 0 && written < size);
     return true;
-}
-
-void SplitRun::pace()
-{
-    if (options_.clock() - lastPump_ >= options_.pumpInterval)
-        pumpNow();
-}
-
-void SplitRun::pumpNow()
-{
-    view_.processPendingMessages();
-    lastPump_ = options_.clock();
 }
 
 // Set while a run is going on in this thread.

@@ -39,6 +39,9 @@ struct SplitOptions {
     std::chrono::milliseconds pumpInterval{25};
     // The clock that paces those calls (tests drive their own).
     std::function<std::chrono::steady_clock::time_point()> clock;
+    // In folder mode, copy two parts at once on two threads where the
+    // platform allows it and the source makes more than one part.
+    bool concurrentCopies = true;
 };
 
 } // namespace darvolt

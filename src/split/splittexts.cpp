@@ -14,6 +14,15 @@ std::string cannotOpenOutput(std::string_view partName)
     return "Cannot open output file " + UpperCaseAscii(partName) + ". Split execution failed.";
 }
 
+std::string partNotCreated(ErrorCode code, std::string_view partName)
+{
+    if (code == error::WriteProtected)
+        return std::string(WriteProtected);
+    if (code == error::NotReady)
+        return std::string(NotReady);
+    return cannotOpenOutput(partName);
+}
+
 std::string writing(std::string_view barePartName)
 {
     return "Writing: " + std::string(barePartName);

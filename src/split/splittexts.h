@@ -1,6 +1,8 @@
 #pragma once
 // The engine's messages, word for word as the user sees them, blanks included.
 
+#include "platform/errorcode.h"
+
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -21,6 +23,8 @@ inline constexpr std::string_view DisketteFull = "     Cannot write to diskette 
 
 std::string sourceNotFound(std::string_view sourcePath);  // "File X not found", upper-cased
 std::string cannotOpenOutput(std::string_view partName);  // upper-cased part name
+// Why a part could not be created: WriteProtected, NotReady or cannotOpenOutput.
+std::string partNotCreated(ErrorCode code, std::string_view partName);
 std::string writing(std::string_view barePartName);       // the status text
 std::string diskettePrompt(std::int64_t disketteNumber);
 std::string spanned(std::string_view sourceName);         // closing information, upper-cased

@@ -1,0 +1,44 @@
+#pragma once
+// Keeps the window responsive during a run: the view's pending messages are
+// processed before every part and then whenever the time budget since the
+// last time has run out.
+
+#include "split/splitview.h"
+
+#include <chrono>
+#include <functional>
+#include <utility>
+
+namespace darvolt {
+
+class MessagePacer {
+public:
+    using Clock = std::chrono::steady_clock;
+
+    MessagePacer(SplitView& view, std::function<Clock::time_point()> clock, std::chrono::milliseconds interval)
+        : view_(view), clock_(std::move(clock)), interval_(interval)
+    {
+    }
+
+    std::chrono::milliseconds interval() const { return interval_; }
+
+    void pumpNow()
+    {
+        view_.processPendingMessages();
+        last_ = clock_();
+    }
+
+    void pace()
+    {
+        if (clock_() - last_ >= interval_)
+            pumpNow();
+    }
+
+private:
+    SplitView& view_;
+    std::function<Clock::time_point()> clock_;
+    std::chrono::milliseconds interval_;
+    Clock::time_point last_{};
+};
+
+} // namespace darvolt
