@@ -1,0 +1,4 @@
+# Runs that copy two parts at once: through the fake switched to concurrent
+# copies, and on real files. Labelled tsan so the thread sanitizer runs them.
+darvolt_add_qtest(tst_partpipeline SOURCES ${CMAKE_CURRENT_LIST_DIR}/tst_partpipeline.cpp LIBS darvolt_split
+                  LABELS tsan)
