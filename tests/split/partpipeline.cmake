@@ -2,3 +2,5 @@
 # copies, and on real files. Labelled tsan so the thread sanitizer runs them.
 darvolt_add_qtest(tst_partpipeline SOURCES ${CMAKE_CURRENT_LIST_DIR}/tst_partpipeline.cpp LIBS darvolt_split
                   LABELS tsan)
+darvolt_add_qtest(tst_partpipelinefiles SOURCES ${CMAKE_CURRENT_LIST_DIR}/tst_partpipelinefiles.cpp
+                  ${CMAKE_CURRENT_LIST_DIR}/sparsecompare.cpp LIBS darvolt_split LABELS tsan TIMEOUT 600)
