@@ -38,6 +38,9 @@ private slots:
     void fullDisketteStoresWhatFitsThenFails();
     void writeProtectedAndMissingDiskettes();
     void recordsFileManagerLaunchesAndOpenFiles();
+    void faultsCountedPerPathHitThatFileOnly();
+    void readFaultAtAnOffsetHitsEveryReadOverIt();
+    void readAtLeavesThePosition();
 };
 
 void tst_FakePlatform::filesRoundTripAndCountChanges()
@@ -211,6 +214,58 @@ void tst_FakePlatform::recordsFileManagerLaunchesAndOpenFiles()
     QCOMPARE(fake.openFiles(), 1);
     two.value.reset();
     QCOMPARE(fake.openFiles(), 0);
+}
+
+void tst_FakePlatform::faultsCountedPerPathHitThatFileOnly()
+{
+    FakePlatform fake;
+    fake.addDirectory("/d");
+    fake.failFileCall("/d/b", Op::Write, 2, error::DiskFull);
+    fake.storeShortWriteTo("/d/a", 3, 1);
+    fake.failFileCall("/d/a", Op::Close, 1, error::DeviceError);
+    auto a = fake.createFile("/d/a");
+    auto b = fake.createFile("/d/b");
+    QVERIFY(a.value->write(bytes("1")).ok());
+    QVERIFY(a.value->write(bytes("2")).ok()); // the second write overall, the second to /d/a
+    QVERIFY(b.value->write(bytes("x")).ok());
+    QCOMPARE(b.value->write(bytes("y")).error, error::DiskFull);
+    QCOMPARE(a.value->write(bytes("34")).value, std::size_t(1));
+    QCOMPARE(fake.contents("/d/a"), std::string("123"));
+    QCOMPARE(fake.contents("/d/b"), std::string("x"));
+    QCOMPARE(b.value->close(), error::None);
+    QCOMPARE(a.value->close(), error::DeviceError);
+    QCOMPARE(fake.fileCalls("/d/a", Op::Write), 3);
+    QCOMPARE(fake.fileCalls("/d/b", Op::Write), 2);
+    QCOMPARE(fake.calls(Op::Write), 5);
+}
+
+void tst_FakePlatform::readFaultAtAnOffsetHitsEveryReadOverIt()
+{
+    FakePlatform fake;
+    fake.addFile("/d/src", std::string(300, 's'));
+    fake.failReadAt("/d/src", 100, error::DeviceError);
+    auto in = fake.openForReading("/d/src");
+    std::byte b[64];
+    QVERIFY(in.value->read(b).ok());                        // [0, 64)
+    QCOMPARE(in.value->read(b).error, error::DeviceError);   // [64, 128)
+    QCOMPARE(in.value->readAt(90, std::span(b).first(20)).error, error::DeviceError);
+    QCOMPARE(in.value->readAt(100, std::span(b).first(1)).error, error::DeviceError);
+    QVERIFY(in.value->readAt(36, std::span(b).first(64)).ok()); // [36, 100)
+    QVERIFY(in.value->readAt(101, b).ok());
+}
+
+void tst_FakePlatform::readAtLeavesThePosition()
+{
+    FakePlatform fake;
+    fake.addFile("/d/src", "0123456789");
+    auto in = fake.openForReading("/d/src");
+    std::byte b[4];
+    QCOMPARE(in.value->readAt(6, b).value, std::size_t(4));
+    QCOMPARE(std::to_integer<char>(b[0]), '6');
+    QCOMPARE(in.value->readAt(8, b).value, std::size_t(2));
+    QCOMPARE(in.value->readAt(-1, b).error, error::InvalidParameter);
+    QCOMPARE(readAll(*in.value), std::string("0123456789"));
+    QCOMPARE(fake.calls(Op::Read), 5); // positional reads count as reads; the refused offset does not
 }
 
 QTEST_GUILESS_MAIN(tst_FakePlatform)
