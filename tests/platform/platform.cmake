@@ -5,3 +5,5 @@ darvolt_add_qtest(tst_fakeplatform SOURCES ${CMAKE_CURRENT_LIST_DIR}/tst_fakepla
 # Positional reads and copies from two threads on one source, POSIX and fake.
 darvolt_add_qtest(tst_concurrentfiles SOURCES ${CMAKE_CURRENT_LIST_DIR}/tst_concurrentfiles.cpp LIBS darvolt_platform
                   LABELS tsan)
+set_property(TEST tst_concurrentfiles APPEND PROPERTY ENVIRONMENT
+             "TSAN_OPTIONS=suppressions=${PROJECT_SOURCE_DIR}/tests/tsan.supp")

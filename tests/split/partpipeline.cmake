@@ -4,3 +4,7 @@ darvolt_add_qtest(tst_partpipeline SOURCES ${CMAKE_CURRENT_LIST_DIR}/tst_partpip
                   LABELS tsan)
 darvolt_add_qtest(tst_partpipelinefiles SOURCES ${CMAKE_CURRENT_LIST_DIR}/tst_partpipelinefiles.cpp
                   ${CMAKE_CURRENT_LIST_DIR}/sparsecompare.cpp LIBS darvolt_split LABELS tsan TIMEOUT 600)
+foreach(test IN ITEMS tst_partpipeline tst_partpipelinefiles)
+  set_property(TEST ${test} APPEND PROPERTY ENVIRONMENT
+               "TSAN_OPTIONS=suppressions=${PROJECT_SOURCE_DIR}/tests/tsan.supp")
+endforeach()
