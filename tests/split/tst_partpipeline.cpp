@@ -58,6 +58,7 @@ private slots:
     void creationFailureWaitsForTheEarlierPart();
     void pumpsWhileWaitingForTheWorker();
     void exceptionFromTheViewStillJoinsTheWorker();
+    void exceptionOnTheWorkerReachesTheCaller();
 };
 
 void tst_PartPipeline::leavesWhatARunOnePartAtATimeLeaves()
@@ -362,6 +363,27 @@ void tst_PartPipeline::exceptionFromTheViewStillJoinsTheWorker()
     r.view.onPump = {};
     QCOMPARE(SplitFile(r.fake, r.view, "report.doc", "/data/", 8192, r.options), SplitOutcome::Done);
     QCOMPARE(r.fake.openFiles(), 0);
+}
+
+void tst_PartPipeline::exceptionOnTheWorkerReachesTheCaller()
+{
+    // Whatever escapes the copy on the worker is raised again on the run's
+    // thread, as it would have been had that thread copied the part.
+    FakeRun r(patternBytes(200000, 11), true);
+    r.options.blockSize = 1024;
+    r.hook = [](Op op, const std::string& path, int nth) {
+        if (op == Op::Write && path == part(0) && nth == 2)
+            throw std::runtime_error("out of memory");
+    };
+    QString what;
+    try {
+        SplitFile(r.fake, r.view, "report.doc", "/data/", 8192, r.options);
+    } catch (const std::runtime_error& e) {
+        what = e.what();
+    }
+    QCOMPARE(what, QString("out of memory"));
+    QCOMPARE(r.fake.openFiles(), 0);
+    QVERIFY(!r.view.foreignCall);
 }
 
 QTEST_GUILESS_MAIN(tst_PartPipeline)
