@@ -46,6 +46,8 @@ public:
     std::string driveFolder() const override { return m_real.driveFolder(); }
     darvolt::Result<std::int64_t> driveFreeBytes() override { return m_real.driveFreeBytes(); }
     void openFileManager(const std::string &folder) override { fileManagerFolders.push_back(folder); }
+    // The window runs the engine as the real program does, two parts at a time.
+    bool allowsConcurrentCopies() const override { return m_real.allowsConcurrentCopies(); }
 
 private:
     darvolt::PosixPlatform m_real;
