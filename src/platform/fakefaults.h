@@ -25,6 +25,10 @@ namespace darvolt {
 enum class FakeOperation {
     OpenForReading, CreateFile, RemoveFile, Attributes, MakeDirectory, IsDirectory,
     ListDirectory, DriveFreeBytes, OpenFileManager, Read, Write, Size, Close,
+    // A file object let go by its owner: reported to the call hook only, so
+    // that tests can tell when a thread is done with a file; never counted
+    // and never failed.
+    Release,
 };
 
 class FakeFaults {

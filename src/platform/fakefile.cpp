@@ -15,9 +15,12 @@ FakeFile::FakeFile(FakePlatform& fake, std::string path, std::shared_ptr<FakePla
 
 FakeFile::~FakeFile()
 {
-    const FakePlatform::Lock lock(fake_.mutex_);
-    if (node_)
-        --fake_.openFiles_;
+    {
+        const FakePlatform::Lock lock(fake_.mutex_);
+        if (node_)
+            --fake_.openFiles_;
+    }
+    fake_.callHook(Op::Release, path_);
 }
 
 Result<std::size_t> FakeFile::read(std::span<std::byte> buffer)

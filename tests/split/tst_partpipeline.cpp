@@ -219,52 +219,46 @@ void tst_PartPipeline::runThreadFailureLetsTheWorkersEarlierPartFinish()
 void tst_PartPipeline::runThreadFailureRemovesTheWorkersLaterPart()
 {
     // The worker finishes part 0 while the run thread is early in part 1
-    // and is handed part 2; then part 1 fails. Part 2 must go. When the
-    // worker is handed part 2 depends on the scheduler, so the run repeats
-    // until that order has been seen (the outcome is checked every time).
+    // and is handed part 2; then part 1 fails. Part 2 must go. The run
+    // thread holds its second write of part 1 until the worker has let go of
+    // part 0, which it does after handing back its result, so the run thread
+    // collects part 0 and hands out part 2 at its next step; part 1 fails at
+    // the first write after that.
     const std::string data = patternBytes(3 * 65536 + 100, 7);
-    bool seen = false;
-    for (int attempt = 0; attempt < 20 && !seen; ++attempt) {
-        Signal partZeroClosed;
-        Signal partOneClosed;
-        std::atomic<bool> partTwoCreated{false};
-        int failedAt = 0; // the run thread's only
-        FakeRun r(data, true);
-        r.options.blockSize = 1024;
-        r.hook = [&](Op op, const std::string& path, int nth) {
-            if (op == Op::Close && path == part(0))
-                partZeroClosed.raise();
-            if (op == Op::Close && path == part(1))
-                partOneClosed.raise();
-            if (op == Op::CreateFile && path == part(2))
-                partTwoCreated = true;
-            if (op == Op::Write && path == part(1) && nth >= 2) {
-                partZeroClosed.wait();
-                if (partTwoCreated && failedAt == 0) {
-                    failedAt = nth;
-                    r.fake.failFileCall(part(1), Op::Write, nth, error::DiskFull);
-                }
+    Signal partZeroReleased;
+    Signal partOneClosed;
+    std::atomic<bool> partTwoCreated{false};
+    int failedAt = 0; // the run thread's only
+    FakeRun r(data, true);
+    r.options.blockSize = 1024;
+    r.hook = [&](Op op, const std::string& path, int nth) {
+        if (op == Op::Release && path == part(0))
+            partZeroReleased.raise();
+        if (op == Op::Close && path == part(1))
+            partOneClosed.raise();
+        if (op == Op::CreateFile && path == part(2))
+            partTwoCreated = true;
+        if (op == Op::Write && path == part(1) && nth >= 2) {
+            partZeroReleased.wait();
+            if (partTwoCreated && failedAt == 0) {
+                failedAt = nth;
+                r.fake.failFileCall(part(1), Op::Write, nth, error::DiskFull);
             }
-            if (op == Op::Write && path == part(2) && nth == 1)
-                partOneClosed.wait();
-        };
-        const RunRecord run = r.run(65536);
-        QVERIFY(!partZeroClosed.timedOut && !partOneClosed.timedOut);
-        checkTidy(run);
-        if (failedAt == 0) {
-            QCOMPARE(run.outcome, SplitOutcome::Done);
-            continue;
         }
-        seen = true;
-        QCOMPARE(run.outcome, SplitOutcome::Failed);
-        QCOMPARE(run.dialogs, std::vector<std::string>{WriteFailed});
-        QCOMPARE(run.files, (Files{{bare(0), data.substr(0, 65536)},
-                                   {bare(1), data.substr(65536, std::size_t(failedAt - 1) * 1024)}}));
-        QVERIFY(run.writes.count(part(2)) == 0 || run.writes.at(part(2)) <= 1); // stopped at its next step
-        QVERIFY(run.byWorker.count(part(0)) == 1);
-        QCOMPARE(run.statuses, (std::vector<std::string>{status(0), status(1), status(2)}));
-    }
-    QVERIFY2(seen, "the worker was never handed the part after the failing one");
+        if (op == Op::Write && path == part(2) && nth == 1)
+            partOneClosed.wait();
+    };
+    const RunRecord run = r.run(65536);
+    QVERIFY(!partZeroReleased.timedOut && !partOneClosed.timedOut);
+    checkTidy(run);
+    QVERIFY2(failedAt == 3, "part 2 was not handed out at the step after part 0 came back");
+    QCOMPARE(run.outcome, SplitOutcome::Failed);
+    QCOMPARE(run.dialogs, std::vector<std::string>{WriteFailed});
+    QCOMPARE(run.files, (Files{{bare(0), data.substr(0, 65536)},
+                               {bare(1), data.substr(65536, std::size_t(failedAt - 1) * 1024)}}));
+    QVERIFY(run.writes.count(part(2)) == 0 || run.writes.at(part(2)) <= 1); // stopped at its next step
+    QVERIFY(run.byWorker.count(part(0)) == 1);
+    QCOMPARE(run.statuses, (std::vector<std::string>{status(0), status(1), status(2)}));
 }
 
 void tst_PartPipeline::creationFailureWaitsForTheEarlierPart_data()
