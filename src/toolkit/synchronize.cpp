@@ -11,6 +11,7 @@
 #include <memory>
 #include <mutex>
 #include <thread>
+#include <utility>
 
 namespace {
 
@@ -179,12 +180,18 @@ bool Synchronize(const std::function<void()> &work)
         work();
         return true;
     }
-    std::unique_lock lock(request->mutex);
-    request->done.wait(lock, [&] { return request->finished; });
-    if (!request->ran)
-        return false;
-    if (request->error)
-        std::rethrow_exception(request->error);
+    std::exception_ptr error;
+    {
+        std::unique_lock lock(request->mutex);
+        request->done.wait(lock, [&] { return request->finished; });
+        if (!request->ran)
+            return false;
+        // Taken out of the request, so that the exception ends its life on
+        // this thread even when the GUI thread lets go of the request last.
+        error = std::exchange(request->error, nullptr);
+    }
+    if (error)
+        std::rethrow_exception(error);
     return true;
 }
 
