@@ -222,8 +222,8 @@ void tst_PartPipeline::runThreadFailureRemovesTheWorkersLaterPart()
     // and is handed part 2; then part 1 fails. Part 2 must go. The run
     // thread holds its second write of part 1 until the worker has let go of
     // part 0, which it does after handing back its result, so the run thread
-    // collects part 0 and hands out part 2 at its next step; part 1 fails at
-    // the first write after that.
+    // collects part 0 and hands out part 2 at its next step at the latest;
+    // part 1 fails at the first write after that.
     const std::string data = patternBytes(3 * 65536 + 100, 7);
     Signal partZeroReleased;
     Signal partOneClosed;
@@ -251,7 +251,9 @@ void tst_PartPipeline::runThreadFailureRemovesTheWorkersLaterPart()
     const RunRecord run = r.run(65536);
     QVERIFY(!partZeroReleased.timedOut && !partOneClosed.timedOut);
     checkTidy(run);
-    QVERIFY2(failedAt == 3, "part 2 was not handed out at the step after part 0 came back");
+    // Part 2 goes out at the first step after part 0 is back: before the
+    // second write when the worker was quick, else before the third.
+    QVERIFY2(failedAt == 2 || failedAt == 3, "part 2 was not handed out at the step after part 0 came back");
     QCOMPARE(run.outcome, SplitOutcome::Failed);
     QCOMPARE(run.dialogs, std::vector<std::string>{WriteFailed});
     QCOMPARE(run.files, (Files{{bare(0), data.substr(0, 65536)},
