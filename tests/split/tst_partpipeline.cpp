@@ -159,26 +159,26 @@ void tst_PartPipeline::partsGoToTheWorkerOnlyWhenWorthIt()
 void tst_PartPipeline::workerFailureStopsAndRemovesTheLaterPart()
 {
     // The worker's part 0 fails at its third write, held back until the run
-    // thread has created part 1; part 1's second write waits for part 0 to
-    // close, so part 1 is caught in the middle.
+    // thread has reached the second write of part 1; that write waits for
+    // part 0 to close, so part 1 is caught in the middle.
     const std::string data = patternBytes(20000, 5); // parts of 8192, 8192 and 3616
-    Signal partOneCreated;
+    Signal partOneAtSecondWrite;
     Signal partZeroClosed;
     FakeRun r(data, true);
     r.options.blockSize = 1024;
     r.fake.failFileCall(part(0), Op::Write, 3, error::DiskFull);
     r.hook = [&](Op op, const std::string& path, int nth) {
-        if (op == Op::CreateFile && path == part(1))
-            partOneCreated.raise();
         if (op == Op::Close && path == part(0))
             partZeroClosed.raise();
         if (op == Op::Write && path == part(0) && nth == 3)
-            partOneCreated.wait();
-        if (op == Op::Write && path == part(1) && nth == 2)
+            partOneAtSecondWrite.wait();
+        if (op == Op::Write && path == part(1) && nth == 2) {
+            partOneAtSecondWrite.raise();
             partZeroClosed.wait();
+        }
     };
     const RunRecord run = r.run(8192);
-    QVERIFY(!partOneCreated.timedOut && !partZeroClosed.timedOut);
+    QVERIFY(!partOneAtSecondWrite.timedOut && !partZeroClosed.timedOut);
 
     QCOMPARE(run.outcome, SplitOutcome::Failed);
     QCOMPARE(run.dialogs, std::vector<std::string>{WriteFailed});
