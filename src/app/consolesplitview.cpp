@@ -14,29 +14,6 @@ ConsoleSplitView::~ConsoleSplitView()
     endStatusLine();
 }
 
-void ConsoleSplitView::setProgressMaximum(std::int64_t kb)
-{
-    maximum_ = kb;
-    redraw();
-}
-
-void ConsoleSplitView::setProgressPosition(std::int64_t kb)
-{
-    position_ = kb;
-    redraw();
-}
-
-void ConsoleSplitView::setProgressStep(std::int64_t kb)
-{
-    step_ = kb;
-}
-
-void ConsoleSplitView::stepProgress()
-{
-    position_ += step_;
-    redraw();
-}
-
 void ConsoleSplitView::setStatusText(const std::string& text)
 {
     status_ = text;
@@ -92,7 +69,7 @@ void ConsoleSplitView::redraw()
 {
     if (!terminal_ || status_.empty())
         return;
-    const std::string line = statusLine(status_, position_, maximum_);
+    const std::string line = statusLine(status_, progressPosition(), progressMaximum());
     if (line == shown_)
         return;
     // Back to the start of the line, draw, and clear what a longer line left.

@@ -15,15 +15,11 @@
 
 namespace darvolt {
 
-class ConsoleSplitView final : public SplitView {
+class ConsoleSplitView final : public ProgressKeepingView {
 public:
     ConsoleSplitView(std::istream& in, std::ostream& out, std::ostream& err, bool errIsTerminal);
     ~ConsoleSplitView() override;
 
-    void setProgressMaximum(std::int64_t kb) override;
-    void setProgressPosition(std::int64_t kb) override;
-    void setProgressStep(std::int64_t kb) override;
-    void stepProgress() override;
     void setStatusText(const std::string& text) override;
     void showError(const std::string& text) override;
     void showInformation(const std::string& text) override;
@@ -35,6 +31,7 @@ public:
     static std::string statusLine(const std::string& status, std::int64_t position, std::int64_t maximum);
 
 private:
+    void progressChanged() override { redraw(); }
     void redraw();
     void endStatusLine();
 
@@ -44,9 +41,6 @@ private:
     const bool terminal_;
     std::string status_;
     std::string shown_; // the status line currently on screen, if any
-    std::int64_t maximum_ = 0;
-    std::int64_t position_ = 0;
-    std::int64_t step_ = 0;
 };
 
 } // namespace darvolt

@@ -18,7 +18,7 @@
 // part sizes, and the Split, Help, About and Exit buttons. It builds the
 // request from its controls, runs the split engine and is the engine's view:
 // the progress bar, the status bar and the message dialogs.
-class TForm4 : public TForm, public darvolt::SplitView
+class TForm4 : public TForm, public darvolt::ProgressKeepingView
 {
     Q_OBJECT
 
@@ -64,10 +64,6 @@ public:
     void WMDropFiles(TMessage &Msg);
 
     // The split engine's view.
-    void setProgressMaximum(std::int64_t kb) override;
-    void setProgressPosition(std::int64_t kb) override;
-    void setProgressStep(std::int64_t kb) override;
-    void stepProgress() override;
     void setStatusText(const std::string &text) override;
     void showError(const std::string &text) override;
     void showInformation(const std::string &text) override;
@@ -89,6 +85,7 @@ public:
 protected:
     void WndProc(TMessage &message) override;
     void showEvent(QShowEvent *event) override;
+    void progressChanged() override;
     void dragEnterEvent(QDragEnterEvent *event) override;
     void dragMoveEvent(QDragMoveEvent *event) override;
     void dropEvent(QDropEvent *event) override;
@@ -98,7 +95,6 @@ private:
 
     void ConnectHandlers();
     void ShowSize(const QString &text);
-    void ApplyProgress();
     // The banner strip's two steps around a run; the strip is held still
     // while the engine works and plays again afterwards.
     void HoldBanner();
@@ -112,9 +108,6 @@ private:
     std::int64_t m_sourceSize = 0;
     bool m_running = false;
     bool m_hookInstalled = false;
-    std::int64_t m_progressMaximum = 0;
-    std::int64_t m_progressPosition = 0;
-    std::int64_t m_progressStep = 0;
 };
 
 // Byte strings of the engine and the file system at the Qt boundary.

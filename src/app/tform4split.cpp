@@ -103,35 +103,12 @@ TForm4::TBarSetting TForm4::ProgressBarSetting(std::int64_t maximum, std::int64_
     return {static_cast<int>(maximum / divisor), static_cast<int>(position / divisor)};
 }
 
-void TForm4::ApplyProgress()
+void TForm4::progressChanged()
 {
-    const TBarSetting setting = ProgressBarSetting(m_progressMaximum, m_progressPosition);
+    const TBarSetting setting = ProgressBarSetting(progressMaximum(), progressPosition());
     if (ui.ProgressBar1->maximum() != setting.maximum)
         ui.ProgressBar1->setRange(0, setting.maximum);
     ui.ProgressBar1->setValue(setting.value);
-}
-
-void TForm4::setProgressMaximum(std::int64_t kb)
-{
-    m_progressMaximum = kb;
-    ApplyProgress();
-}
-
-void TForm4::setProgressPosition(std::int64_t kb)
-{
-    m_progressPosition = kb;
-    ApplyProgress();
-}
-
-void TForm4::setProgressStep(std::int64_t kb)
-{
-    m_progressStep = kb;
-}
-
-void TForm4::stepProgress()
-{
-    m_progressPosition += m_progressStep;
-    ApplyProgress();
 }
 
 void TForm4::setStatusText(const std::string &text)

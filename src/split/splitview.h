@@ -46,4 +46,36 @@ public:
     virtual void processPendingMessages() = 0;
 };
 
+// A view that keeps the progress counts itself and only has to show them:
+// progressChanged() runs after every change of the maximum or the position.
+class ProgressKeepingView : public SplitView {
+public:
+    void setProgressMaximum(std::int64_t kb) final
+    {
+        maximum_ = kb;
+        progressChanged();
+    }
+    void setProgressPosition(std::int64_t kb) final
+    {
+        position_ = kb;
+        progressChanged();
+    }
+    void setProgressStep(std::int64_t kb) final { step_ = kb; }
+    void stepProgress() final
+    {
+        position_ += step_;
+        progressChanged();
+    }
+
+protected:
+    std::int64_t progressMaximum() const { return maximum_; }
+    std::int64_t progressPosition() const { return position_; }
+    virtual void progressChanged() = 0;
+
+private:
+    std::int64_t maximum_ = 0;
+    std::int64_t position_ = 0;
+    std::int64_t step_ = 0;
+};
+
 } // namespace darvolt

@@ -1,6 +1,8 @@
 #include "toolkit/wincontrol.h"
 #include "toolkit/wndproc.h"
 
+#include "support/caughterrors.h"
+
 #include <QApplication>
 #include <QTest>
 
@@ -25,19 +27,6 @@ protected:
         if (message.Msg == WM_USER + 1)
             throw std::runtime_error("control failed");
     }
-};
-
-// Installs an exception handler for the life of a test and keeps what it got.
-struct CaughtErrors
-{
-    QStringList messages;
-    TExceptionHandler previous;
-    CaughtErrors()
-    {
-        previous = SetApplicationExceptionHandler(
-            [this](std::exception_ptr e) { messages << ExceptionMessage(e); });
-    }
-    ~CaughtErrors() { SetApplicationExceptionHandler(previous); }
 };
 
 } // namespace

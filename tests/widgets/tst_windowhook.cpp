@@ -1,6 +1,8 @@
 #include "toolkit/form.h"
 #include "widgets/windowhook.h"
 
+#include "support/caughterrors.h"
+
 #include <QApplication>
 #include <QTest>
 
@@ -56,18 +58,6 @@ std::unique_ptr<TRxWindowHook> loggingHook(const QString &name, Log &log, TWinCo
     hook->setWinControl(target);
     return hook;
 }
-
-struct CaughtErrors
-{
-    QStringList messages;
-    TExceptionHandler previous;
-    CaughtErrors()
-    {
-        previous = SetApplicationExceptionHandler(
-            [this](std::exception_ptr e) { messages << ExceptionMessage(e); });
-    }
-    ~CaughtErrors() { SetApplicationExceptionHandler(previous); }
-};
 
 } // namespace
 
