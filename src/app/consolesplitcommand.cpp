@@ -33,6 +33,8 @@ SplitCommand ParseSplitCommand(const std::vector<std::string>& args)
         } else if (arg == "--help" || arg == "-h") {
             command.action = SplitCommand::Action::Help;
             return command;
+        } else if (arg == "--flush") {
+            command.flush = true;
         } else if (arg == "--standard") {
             command.mode = SizeMode::StandardDiskette;
             ++modes;
@@ -65,7 +67,7 @@ SplitCommand ParseSplitCommand(const std::vector<std::string>& args)
 
 std::string SplitCommandUsage()
 {
-    return R"(Usage: darvolt-split [--standard | --custom KB | --span] FILE
+    return R"(Usage: darvolt-split [--standard | --custom KB | --span] [--flush] FILE
 
 Splits FILE into numbered parts (FILE.!00, FILE.!01, ...) and writes MERGE.BAT,
 a batch file that joins them again with Copy /B. The file itself is only read.
@@ -75,47 +77,75 @@ a batch file that joins them again with Copy /B. The file itself is only read.
                 0, in decimal or as "$" and hexadecimal digits ($10 is 16)
   --span        one part per diskette in drive A:, each as large as the free
                 space on the diskette in the drive; asks for every diskette
+  --flush       wait until the parts are on the disk before ending, also on a
+                fixed disk (always done when spanning and for USB sticks and
+                memory cards)
   --help        show this text
 
 Without --span the parts and MERGE.BAT go into a folder beside FILE named after
 it without its extension plus "_PARTS" (/data/report.doc gives
 /data/REPORT_PARTS); parts of FILE left there by an earlier run are replaced,
 other files stay. Drive A: is the folder named by DARVOLT_DRIVE_A, else
-/media/floppy0, which must have a medium mounted. At the diskette prompt Enter
-means OK; "c" or the end of input cancels.
+/media/floppy0, which must have a medium mounted. At the diskette prompt Enter,
+"y" or "yes" mean OK; "n", "no", "c", "cancel" or the end of input cancel.
+
+FILE is split as it is when the run starts: if it changes while it is being
+split (written to, truncated, grown), the run fails and writes no MERGE.BAT.
+Ctrl-C (or SIGTERM) stops the run at the next block: the unfinished part is
+deleted, the finished parts stay, and no MERGE.BAT is written.
 
 Messages go to standard error, the closing message of a spanned run to standard
 output. On a terminal, standard error also shows the part being written and the
 progress.
 
-Exit status: 0 success, 1 the run or its checks failed, 2 usage error,
-3 cancelled at a diskette prompt.
+Exit status: 0 success, 1 the run or its checks failed (or a message could not
+be written), 2 usage error, 3 cancelled at a diskette prompt, 130 interrupted
+by Ctrl-C, 143 by SIGTERM.
 )";
 }
 
-int RunSplitCommand(const SplitCommand& command, Platform& platform, SplitView& view, std::ostream& out,
-                    std::ostream& err)
-{
-    switch (command.action) {
-    case SplitCommand::Action::Help:
-        out << SplitCommandUsage();
-        return ExitSuccess;
-    case SplitCommand::Action::UsageError:
-        err << "darvolt-split: " << command.problem << "\nTry 'darvolt-split --help' for more information.\n";
-        return ExitUsage;
-    case SplitCommand::Action::Split:
-        break;
-    }
+namespace {
 
+// Why the file cannot be split, in words for the console.
+std::string unreadableReason(const SourceMeasure& measure)
+{
+    if ((measure.attributes & attribute::Directory) != 0)
+        return "is a folder, not a file";
+    if ((measure.attributes & attribute::Device) != 0)
+        return "is not a regular file";
+    switch (measure.openError) {
+    case error::AccessDenied: return "permission denied";
+    case error::SharingViolation: return "file in use";
+    case error::FileNotFound: return "no such file";
+    default: return "cannot be read (error " + std::to_string(measure.openError) + ")";
+    }
+}
+
+int splitExitStatus(SplitOutcome outcome)
+{
+    switch (outcome) {
+    case SplitOutcome::Done: return ExitSuccess;
+    case SplitOutcome::Cancelled: return ExitCancelled;
+    case SplitOutcome::Interrupted: return ExitInterrupted;
+    case SplitOutcome::ScriptFailed:
+    case SplitOutcome::Failed:
+    case SplitOutcome::Busy: break;
+    }
+    return ExitFailed;
+}
+
+int runSplit(const SplitCommand& command, Platform& platform, SplitView& view, std::ostream& err,
+             const std::atomic<bool>* stop)
+{
     // The window keeps Split disabled for a file it cannot measure; here
     // that ends the run with the reason.
     const SourceMeasure measure = MeasureSource(platform, command.file);
-    if (!measure.exists) {
-        view.showError(texts::sourceNotFound(command.file));
+    if (measure.openError == error::FileNotFound || measure.openError == error::PathNotFound) {
+        view.showError(texts::sourceNotFound(command.file, platform.ignoresCase(command.file)));
         return ExitFailed;
     }
     if (!measure.splittable) {
-        err << "darvolt-split: " << command.file << ": " << measure.sizeText << '\n';
+        err << "darvolt-split: " << command.file << ": " << unreadableReason(measure) << '\n';
         return ExitFailed;
     }
 
@@ -132,18 +162,41 @@ int RunSplitCommand(const SplitCommand& command, Platform& platform, SplitView& 
 
     SplitOptions options;
     options.openFileManager = false;
-    switch (SplitFile(platform, view, request.request.sourceName, request.request.sourceFolder,
-                      request.request.partSize, options)) {
-    case SplitOutcome::Done:
-        return ExitSuccess;
-    case SplitOutcome::Cancelled:
-        return ExitCancelled;
-    case SplitOutcome::ScriptFailed:
-    case SplitOutcome::Failed:
-    case SplitOutcome::Busy:
+    options.alwaysFlush = command.flush;
+    options.stop = stop;
+    return splitExitStatus(SplitFile(platform, view, request.request.sourceName, request.request.sourceFolder,
+                                     request.request.partSize, options));
+}
+
+} // namespace
+
+int RunSplitCommand(const SplitCommand& command, Platform& platform, SplitView& view, std::ostream& out,
+                    std::ostream& err, const std::atomic<bool>* stop)
+{
+    int status = ExitFailed;
+    switch (command.action) {
+    case SplitCommand::Action::Help:
+        out << SplitCommandUsage();
+        status = ExitSuccess;
+        break;
+    case SplitCommand::Action::UsageError:
+        err << "darvolt-split: " << command.problem << "\nTry 'darvolt-split --help' for more information.\n";
+        return ExitUsage;
+    case SplitCommand::Action::Split:
+        status = runSplit(command, platform, view, err, stop);
         break;
     }
-    return ExitFailed;
+    // A closing message or progress line that never reached its reader
+    // (a full disk, a closed pipe) must not pass as success.
+    out.flush();
+    err.flush();
+    if (status == ExitSuccess && (out.fail() || err.fail())) {
+        err.clear();
+        err << "darvolt-split: " << (out.fail() ? "standard output" : "standard error")
+            << " could not be written\n" << std::flush;
+        status = ExitFailed;
+    }
+    return status;
 }
 
 } // namespace darvolt

@@ -8,6 +8,7 @@
 #include "split/splitrequest.h"
 #include "split/splitview.h"
 
+#include <atomic>
 #include <ostream>
 #include <string>
 #include <vector>
@@ -18,12 +19,15 @@ inline constexpr int ExitSuccess = 0;
 inline constexpr int ExitFailed = 1;    // the run or its checks failed
 inline constexpr int ExitUsage = 2;     // the command line is wrong
 inline constexpr int ExitCancelled = 3; // Cancel at a diskette prompt
+// Stopped by a signal: 128 + its number, as shells expect (130 for Ctrl-C).
+inline constexpr int ExitInterrupted = 130;
 
 struct SplitCommand {
     enum class Action { Split, Help, UsageError };
     Action action = Action::Split;
     SizeMode mode = SizeMode::StandardDiskette;
     std::string customSize; // the text after --custom, read as the custom-size field is
+    bool flush = false;     // --flush: parts on the medium before success is told, also on fixed disks
     std::string file;
     std::string problem;    // what is wrong, for UsageError
 };
@@ -34,8 +38,10 @@ SplitCommand ParseSplitCommand(const std::vector<std::string>& args);
 std::string SplitCommandUsage();
 
 // Runs the command and answers the exit status. The file manager is not
-// started; help goes to `out`, command-line problems to `err`.
+// started; help goes to `out`, command-line problems to `err`. `stop`, when
+// given, interrupts the run (ExitInterrupted). A message that could not be
+// written to either stream makes a run that succeeded fail.
 int RunSplitCommand(const SplitCommand& command, Platform& platform, SplitView& view, std::ostream& out,
-                    std::ostream& err);
+                    std::ostream& err, const std::atomic<bool>* stop = nullptr);
 
 } // namespace darvolt

@@ -38,16 +38,34 @@ void ConsoleSplitView::showMessage(const std::string& text)
     err_ << text << '\n' << std::flush;
 }
 
+std::optional<bool> ConsoleSplitView::promptAnswer(std::string answer)
+{
+    const auto first = answer.find_first_not_of(" \t\r");
+    answer = first == std::string::npos ? std::string() : answer.substr(first, answer.find_last_not_of(" \t\r") - first + 1);
+    for (char& c : answer)
+        if (c >= 'A' && c <= 'Z')
+            c = static_cast<char>(c - 'A' + 'a');
+    if (answer.empty() || answer == "y" || answer == "yes")
+        return true;
+    if (answer == "n" || answer == "no" || answer == "c" || answer == "cancel")
+        return false;
+    return std::nullopt;
+}
+
 bool ConsoleSplitView::askForDiskette(const std::string& text)
 {
     endStatusLine();
-    err_ << text << "\n[Enter: OK, c: Cancel] " << std::flush;
-    std::string answer;
-    if (!std::getline(in_, answer)) {
-        err_ << '\n' << std::flush; // the user's Enter did not end the line
-        return false;
+    err_ << text << "\n[Enter or y: OK, n or c: Cancel] " << std::flush;
+    for (;;) {
+        std::string answer;
+        if (!std::getline(in_, answer)) {
+            err_ << '\n' << std::flush; // the user's Enter did not end the line
+            return false;
+        }
+        if (const auto ok = promptAnswer(answer))
+            return *ok;
+        err_ << "Please answer y (or Enter) to go on, or n to cancel: " << std::flush;
     }
-    return answer.empty() || (answer.front() != 'c' && answer.front() != 'C');
 }
 
 void ConsoleSplitView::processPendingMessages()

@@ -4,12 +4,14 @@
 // Dialog texts go to the error stream exactly as the engine words them; the
 // closing information of a spanned run goes to the output stream. The status
 // text and a percentage are drawn on one line of the error stream only when
-// it is a terminal. The diskette prompt prints its text and reads one line:
-// Enter means OK, "c" (or "C") or the end of input means Cancel.
+// it is a terminal. The diskette prompt prints its text and reads lines
+// until one answers it: Enter, "y" or "yes" mean OK; "n", "no", "c",
+// "cancel" (in any case) or the end of input mean Cancel.
 
 #include "split/splitview.h"
 
 #include <istream>
+#include <optional>
 #include <ostream>
 #include <string>
 
@@ -26,6 +28,10 @@ public:
     void showMessage(const std::string& text) override;
     bool askForDiskette(const std::string& text) override;
     void processPendingMessages() override;
+
+    // What a line typed at the diskette prompt means: OK, Cancel, or nothing
+    // (ask again).
+    static std::optional<bool> promptAnswer(std::string line);
 
     // The line drawn for a status and progress; exposed for tests.
     static std::string statusLine(const std::string& status, std::int64_t position, std::int64_t maximum);

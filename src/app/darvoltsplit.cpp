@@ -2,6 +2,7 @@
 
 #include "app/consolesplitcommand.h"
 #include "app/consolesplitview.h"
+#include "platform/interruptsignals.h"
 #include "platform/posixplatform.h"
 
 #include <iostream>
@@ -12,11 +13,13 @@ int main(int argc, char** argv)
     const std::vector<std::string> args(argv + 1, argv + argc);
     const darvolt::SplitCommand command = darvolt::ParseSplitCommand(args);
     darvolt::PosixPlatform platform;
+    const darvolt::InterruptSignals signals;
     int status = 0;
     {
         darvolt::ConsoleSplitView view(std::cin, std::cout, std::cerr, ::isatty(STDERR_FILENO) == 1);
-        status = darvolt::RunSplitCommand(command, platform, view, std::cout, std::cerr);
+        status = darvolt::RunSplitCommand(command, platform, view, std::cout, std::cerr, signals.stopFlag());
     }
-    std::cout.flush();
+    if (status == darvolt::ExitInterrupted)
+        status = darvolt::InterruptSignals::exitStatus();
     return status;
 }

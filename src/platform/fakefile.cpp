@@ -69,7 +69,8 @@ Result<std::size_t> FakeFile::write(std::span<const std::byte> data)
     std::size_t n = std::min(data.size(), verdict.storeOnly.value_or(data.size()));
     ErrorCode result = error::None;
     if (node_->slot != nullptr) {
-        const auto room = static_cast<std::size_t>(std::max<std::int64_t>(0, FakePlatform::freeBytesOf(*node_->slot)));
+        const std::int64_t free = FakePlatform::freeBytesOf(*node_->slot) - node_->slot->medium.reserved;
+        const auto room = static_cast<std::size_t>(std::max<std::int64_t>(0, free));
         if (n > room) {
             n = room;
             result = error::DiskFull;
@@ -81,9 +82,8 @@ Result<std::size_t> FakeFile::write(std::span<const std::byte> data)
         std::memcpy(node_->data.data() + pos_, data.data(), n);
     pos_ += n;
     ++node_->changes;
-    if (result != error::None)
-        return Result<std::size_t>::failure(result);
-    return {n, error::None};
+    node_->dataFlushed = false;
+    return {n, result};
 }
 
 Result<std::int64_t> FakeFile::size()
@@ -97,6 +97,26 @@ Result<std::int64_t> FakeFile::size()
     if (node_->sizeUnknown)
         return Result<std::int64_t>::failure(error::DeviceError);
     return {static_cast<std::int64_t>(node_->data.size()), error::None};
+}
+
+Result<FileIdentity> FakeFile::identity()
+{
+    const FakePlatform::Lock lock(fake_.mutex_);
+    if (!node_)
+        return Result<FileIdentity>::failure(error::InvalidHandle);
+    return {fake_.identityOfNode(*node_), error::None};
+}
+
+ErrorCode FakeFile::flush()
+{
+    fake_.callHook(Op::Flush, path_);
+    const FakePlatform::Lock lock(fake_.mutex_);
+    if (const ErrorCode e = fake_.faults_.enterFile(Op::Flush, path_).error; e != error::None)
+        return e;
+    if (!node_)
+        return error::InvalidHandle;
+    node_->dataFlushed = true;
+    return error::None;
 }
 
 ErrorCode FakeFile::close()

@@ -39,6 +39,8 @@ struct FakePlatform::Node {
     bool sizeUnknown = false;
     std::uint64_t changes = 0;
     const Slot* slot = nullptr; // the medium it lives on, if any
+    bool dataFlushed = true;    // no write since the last flush
+    bool entryFlushed = true;   // its folder flushed since it was created
 };
 
 struct FakePlatform::Slot {
@@ -55,6 +57,8 @@ public:
     Result<std::size_t> read(std::span<std::byte> buffer) override;
     Result<std::size_t> write(std::span<const std::byte> data) override;
     Result<std::int64_t> size() override;
+    Result<FileIdentity> identity() override;
+    ErrorCode flush() override;
     ErrorCode close() override;
     Result<std::size_t> readAt(std::int64_t offset, std::span<std::byte> buffer) override;
 

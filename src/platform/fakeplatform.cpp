@@ -111,6 +111,10 @@ Result<std::unique_ptr<File>> FakePlatform::createFile(const std::string& path)
         return R::failure(error::AccessDenied);
     if (slot == nullptr && !parentExists(path))
         return R::failure(error::PathNotFound);
+    const auto existing = files->find(key);
+    if (existing == files->end() && slot != nullptr && slot->medium.maxFiles >= 0
+        && static_cast<int>(slot->files.size()) >= slot->medium.maxFiles)
+        return R::failure(error::DiskFull); // no directory entry left
     auto& node = (*files)[key];
     if (node) {
         if (node->locked)
@@ -119,9 +123,11 @@ Result<std::unique_ptr<File>> FakePlatform::createFile(const std::string& path)
             return R::failure(error::AccessDenied);
         node->data.clear();
         ++node->changes;
+        node->dataFlushed = false;
     } else {
         node = std::make_shared<Node>();
         node->slot = slot;
+        node->entryFlushed = false;
     }
     return R{std::make_unique<FakeFile>(*this, path, node, true), error::None};
 }
@@ -195,6 +201,54 @@ bool FakePlatform::isDirectory(const std::string& path)
     const Lock lock(mutex_);
     faults_.enter(Operation::IsDirectory);
     return hasDirectory(path);
+}
+
+FileIdentity FakePlatform::identityOfNode(const Node& node) const
+{
+    FileIdentity id;
+    id.device = node.slot != nullptr ? 2 : 1;
+    id.inode = reinterpret_cast<std::uintptr_t>(&node);
+    id.size = static_cast<std::int64_t>(node.data.size());
+    id.modified = static_cast<std::int64_t>(node.changes);
+    return id;
+}
+
+Result<FileIdentity> FakePlatform::identityOf(const std::string& path)
+{
+    const Lock lock(mutex_);
+    const auto node = find(path);
+    if (!node)
+        return Result<FileIdentity>::failure(hasDirectory(path) ? error::AccessDenied : error::FileNotFound);
+    return {identityOfNode(*node), error::None};
+}
+
+ErrorCode FakePlatform::flushFolder(const std::string& folder)
+{
+    callHook(Operation::FlushFolder, folder);
+    const Lock lock(mutex_);
+    if (const ErrorCode e = faults_.enter(Operation::FlushFolder); e != error::None)
+        return e;
+    const std::string p = trimmed(folder);
+    if (p == drive_) {
+        if (Slot* slot = current())
+            for (auto& [name, node] : slot->files)
+                node->entryFlushed = true;
+        return error::None;
+    }
+    for (auto& [path, node] : files_)
+        if (parentOf(path) == p)
+            node->entryFlushed = true;
+    return error::None;
+}
+
+bool FakePlatform::isRemovable(const std::string& folder)
+{
+    const Lock lock(mutex_);
+    const std::string p = trimmed(folder);
+    for (const auto& root : removable_)
+        if (p == root || p.starts_with(root + "/"))
+            return true;
+    return false;
 }
 
 Result<std::vector<DirectoryEntry>> FakePlatform::listDirectory(const std::string& path)

@@ -11,7 +11,14 @@
 //   missing, with its own capacity and files. changeDiskette() takes the next
 //   one into the drive (the test calls it when its view answers a prompt);
 //   with the queue used up the drive is empty. A full medium refuses writes
-//   with DiskFull after storing what fits, as a real one does.
+//   with DiskFull after storing what fits, as a real one does; a medium may
+//   keep room for its own bookkeeping that its free space does not show, and
+//   may run out of directory entries.
+// - Files keep an identity (inode, size, a modification count) that a test
+//   can change in the middle of a run, and remember whether their data and
+//   their folder's entries were flushed since they last changed.
+// - Paths ignore case unless setCaseSensitive(true); no folder is removable
+//   unless setRemovable() says so.
 // - openFileManager() only records the folder.
 // - Copies are sequential by default; allowConcurrentCopies(true) lets the
 //   split engine copy two parts at once. Every call is serialised by one
@@ -47,6 +54,8 @@ public:
         State state = State::Ready;
         std::int64_t capacity = 1457664; // free bytes while it holds nothing
         std::map<std::string, std::string> files{}; // bare name -> contents already on it
+        std::int64_t reserved = 0; // counted as free, yet never given to a file
+        int maxFiles = -1;         // directory entries; -1: no limit
     };
 
     struct Node; // a file's contents and flags
@@ -67,6 +76,14 @@ public:
     // Writes, truncations and flag changes made through the platform since
     // the file was added: 0 means untouched.
     std::uint64_t changeCount(const std::string& path) const;
+    // Rewrites a file in place, as another program would: same inode, new
+    // contents and modification.
+    void rewriteFile(const std::string& path, const std::string& contents);
+    // True when the file's data and its name are on the medium: flushed
+    // after its last write, and its folder flushed after it was created.
+    bool isDurable(const std::string& path) const;
+    void setCaseSensitive(bool sensitive) { caseSensitive_ = sensitive; }
+    void setRemovable(const std::string& folder); // it and everything under it
     std::vector<std::string> directoryPaths() const;
 
     // The drive.
@@ -98,6 +115,10 @@ public:
     Result<std::uint32_t> attributes(const std::string& path) override;
     ErrorCode makeDirectory(const std::string& path) override;
     bool isDirectory(const std::string& path) override;
+    Result<FileIdentity> identityOf(const std::string& path) override;
+    ErrorCode flushFolder(const std::string& folder) override;
+    bool isRemovable(const std::string& folder) override;
+    bool ignoresCase(const std::string&) override { return !caseSensitive_; }
     Result<std::vector<DirectoryEntry>> listDirectory(const std::string& path) override;
     std::string driveFolder() const override { return drive_; }
     Result<std::int64_t> driveFreeBytes() override;
@@ -118,6 +139,7 @@ private:
     Slot* current() const;
     bool parentExists(const std::string& path) const;
     static std::int64_t freeBytesOf(const Slot& slot);
+    FileIdentity identityOfNode(const Node& node) const;
 
     std::string drive_;
     std::map<std::string, std::shared_ptr<Node>> files_;
@@ -129,6 +151,8 @@ private:
     int openFiles_ = 0;
     CallHook hook_;
     bool concurrent_ = false;
+    bool caseSensitive_ = false;
+    std::set<std::string> removable_;
     // Recursive, because public calls use one another.
     mutable std::recursive_mutex mutex_;
 };

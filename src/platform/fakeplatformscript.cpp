@@ -78,6 +78,27 @@ std::uint64_t FakePlatform::changeCount(const std::string& path) const
     return node ? node->changes : 0;
 }
 
+void FakePlatform::rewriteFile(const std::string& path, const std::string& contents)
+{
+    const Lock lock(mutex_);
+    const auto node = find(path);
+    node->data = contents;
+    ++node->changes;
+}
+
+bool FakePlatform::isDurable(const std::string& path) const
+{
+    const Lock lock(mutex_);
+    const auto node = find(path);
+    return node && node->dataFlushed && node->entryFlushed;
+}
+
+void FakePlatform::setRemovable(const std::string& folder)
+{
+    const Lock lock(mutex_);
+    removable_.insert(trimmed(folder));
+}
+
 std::vector<std::string> FakePlatform::directoryPaths() const
 {
     const Lock lock(mutex_);

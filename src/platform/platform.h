@@ -37,6 +37,20 @@ inline constexpr std::uint32_t Archive = 0x20;   // every regular file
 inline constexpr std::uint32_t Device = 0x40;    // FIFO, socket, character or block device
 } // namespace attribute
 
+// What tells one file from every other (device and inode) and from its own
+// earlier state (size and modification time). A run notes its source's
+// identity when it opens it, so that a source rewritten, truncated or
+// replaced while it is being split is never passed off as split.
+struct FileIdentity {
+    std::uint64_t device = 0;
+    std::uint64_t inode = 0;
+    std::int64_t size = 0;
+    std::int64_t modified = 0; // nanoseconds since the epoch, as the file system keeps them
+
+    bool sameFile(const FileIdentity& other) const { return device == other.device && inode == other.inode; }
+    friend bool operator==(const FileIdentity&, const FileIdentity&) = default;
+};
+
 // Result of File::copyTo.
 struct CopyResult {
     std::uint64_t bytes = 0; // moved; 0 (without fallBack) means the end of the source
@@ -59,10 +73,19 @@ public:
     // Writes the bytes at the current position. The value is the count that
     // was stored; a count below data.size() without an error code is possible
     // (the fake produces it on request) and callers treat it as a failure.
+    // A failure keeps in `value` what was stored before it, so a medium that
+    // fills up (DiskFull) tells how much of the data it took.
     virtual Result<std::size_t> write(std::span<const std::byte> data) = 0;
 
     // The size in bytes, 64-bit.
     virtual Result<std::int64_t> size() = 0;
+
+    // Device, inode, size and modification time of the open file.
+    virtual Result<FileIdentity> identity() = 0;
+
+    // Waits until the data written so far are on the medium (fdatasync). An
+    // error here means data the writes accepted may be lost.
+    virtual ErrorCode flush() = 0;
 
     // Closes the file and reports whether that worked. Later calls of any
     // operation fail with error::InvalidHandle; a second close() returns None.
@@ -123,6 +146,23 @@ public:
 
     // True for an existing folder (or a link to one).
     virtual bool isDirectory(const std::string& path) = 0;
+
+    // The identity of the file a path names (links followed).
+    virtual Result<FileIdentity> identityOf(const std::string& path) = 0;
+
+    // Makes the entries of a folder (new names, removed names) durable, once
+    // the files themselves have been flushed.
+    virtual ErrorCode flushFolder(const std::string& folder) = 0;
+
+    // True when the folder lies on a removable or hot-pluggable device (a
+    // USB stick, a memory card), whose data must be on it before the user is
+    // told the run is done. False when that cannot be told.
+    virtual bool isRemovable(const std::string& folder) = 0;
+
+    // True when the file system holding the path ignores the case of names
+    // (FAT, NTFS, a case-folding folder), so that an upper-cased path still
+    // names the same file.
+    virtual bool ignoresCase(const std::string& path) = 0;
 
     // The entries of a folder, in no particular order.
     virtual Result<std::vector<DirectoryEntry>> listDirectory(const std::string& path) = 0;

@@ -8,6 +8,16 @@
 
 namespace darvolt {
 
+FileIdentity IdentityFromStat(const struct stat& st)
+{
+    FileIdentity id;
+    id.device = static_cast<std::uint64_t>(st.st_dev);
+    id.inode = static_cast<std::uint64_t>(st.st_ino);
+    id.size = static_cast<std::int64_t>(st.st_size);
+    id.modified = static_cast<std::int64_t>(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec;
+    return id;
+}
+
 ErrorCode errorFromErrno(int e)
 {
     switch (e) {
@@ -76,10 +86,10 @@ Result<std::size_t> PosixFile::write(std::span<const std::byte> data)
         if (n < 0) {
             if (errno == EINTR)
                 continue;
-            return Result<std::size_t>::failure(errorFromErrno(errno));
+            return {done, errorFromErrno(errno)}; // what was stored stays told
         }
         if (n == 0)
-            return Result<std::size_t>::failure(error::DiskFull);
+            return {done, error::DiskFull};
         done += static_cast<std::size_t>(n);
     }
     return {done, error::None};
@@ -93,6 +103,27 @@ Result<std::int64_t> PosixFile::size()
     if (::fstat(fd_, &st) != 0)
         return Result<std::int64_t>::failure(errorFromErrno(errno));
     return {static_cast<std::int64_t>(st.st_size), error::None};
+}
+
+Result<FileIdentity> PosixFile::identity()
+{
+    if (fd_ < 0)
+        return Result<FileIdentity>::failure(error::InvalidHandle);
+    struct stat st {};
+    if (::fstat(fd_, &st) != 0)
+        return Result<FileIdentity>::failure(errorFromErrno(errno));
+    return {IdentityFromStat(st), error::None};
+}
+
+ErrorCode PosixFile::flush()
+{
+    if (fd_ < 0)
+        return error::InvalidHandle;
+    while (::fdatasync(fd_) != 0) {
+        if (errno != EINTR)
+            return errorFromErrno(errno);
+    }
+    return error::None;
 }
 
 ErrorCode PosixFile::close()
@@ -164,6 +195,37 @@ CopyResult PosixFile::copyRangeTo(std::int64_t offset, File& target, std::uint64
     return copyFrom(static_cast<off_t>(offset), target, maxBytes);
 }
 
+PosixFile::Extent PosixFile::extentAt(off_t offset)
+{
+    const std::lock_guard lock(extentMutex_);
+    if (offset >= known_.start && offset < known_.end)
+        return known_;
+    Extent found;
+    found.start = offset;
+    const off_t data = ::lseek(fd_, offset, SEEK_DATA);
+    if (data < 0) {
+        struct stat st {};
+        if (errno != ENXIO || ::fstat(fd_, &st) != 0) {
+            found.end = offset; // no answer: take it as data, read() will tell
+            return found;
+        }
+        // No data from the offset on. Within the file as it is now that is a
+        // hole up to its end; past its end the data have ended (the file
+        // shrank) and nothing may be made up for them.
+        found.hole = true;
+        found.end = std::max(offset, static_cast<off_t>(st.st_size));
+    } else if (data > offset) {
+        found.hole = true;
+        found.end = data;
+    } else {
+        const off_t hole = ::lseek(fd_, data, SEEK_HOLE);
+        found.end = hole > data ? hole : data;
+    }
+    if (found.end > found.start)
+        known_ = found;
+    return found;
+}
+
 CopyResult PosixFile::copyFrom(off_t pos, File& target, std::uint64_t maxBytes)
 {
     auto* out = dynamic_cast<PosixFile*>(&target);
@@ -180,25 +242,25 @@ CopyResult PosixFile::copyFrom(off_t pos, File& target, std::uint64_t maxBytes)
         return CopyResult{0, true}; // let read() tell the end, also for files that grow
 
     // Holes of a sparse source become holes of the part: nothing to read, and
-    // nothing to allocate on the target medium. Both searches take the
-    // offset as given, so it does not matter that they move the position
-    // another thread might also be moving.
-    off_t data = ::lseek(fd_, pos, SEEK_DATA);
-    if (data < 0)
-        data = (errno == ENXIO) ? st.st_size : pos; // ENXIO: a hole up to the end
-    off_t hole = ::lseek(fd_, data, SEEK_HOLE);
-    if (hole < 0 || hole <= data)
-        hole = st.st_size;
-
-    if (data > pos) {
-        const auto n = std::min<std::uint64_t>(maxBytes, static_cast<std::uint64_t>(data - pos));
-        if (out->appendHole(n))
-            return CopyResult{n, false};
-        inKernelCopy_.store(false, std::memory_order_relaxed);
-        return CopyResult{0, true};
+    // nothing to allocate on the target medium. Only a file with fewer blocks
+    // than its size calls for can have holes; for every other file the hole
+    // search is skipped.
+    std::uint64_t want = maxBytes;
+    if (static_cast<std::int64_t>(st.st_blocks) * 512 < static_cast<std::int64_t>(st.st_size)) {
+        const Extent extent = extentAt(pos);
+        if (extent.end <= pos)
+            return CopyResult{0, true};
+        const auto length = static_cast<std::uint64_t>(extent.end - pos);
+        if (extent.hole) {
+            const auto n = std::min(maxBytes, length);
+            if (out->appendHole(n))
+                return CopyResult{n, false};
+            inKernelCopy_.store(false, std::memory_order_relaxed);
+            return CopyResult{0, true};
+        }
+        want = std::min(want, length);
     }
 
-    const auto want = std::min<std::uint64_t>(maxBytes, static_cast<std::uint64_t>(hole - pos));
     for (;;) {
         off64_t from = pos;
         const ssize_t n = ::copy_file_range(fd_, &from, out->fd_, nullptr, static_cast<std::size_t>(want), 0);

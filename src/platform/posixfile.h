@@ -4,12 +4,16 @@
 #include "platform/platform.h"
 
 #include <atomic>
+#include <mutex>
+#include <sys/stat.h>
 #include <sys/types.h>
 
 namespace darvolt {
 
 // Maps an errno value onto the Windows numbering of errorcode.h.
 ErrorCode errorFromErrno(int errnoValue);
+
+FileIdentity IdentityFromStat(const struct stat& st);
 
 // Owns one descriptor; closes it when destroyed.
 class PosixFile final : public File {
@@ -20,6 +24,8 @@ public:
     Result<std::size_t> read(std::span<std::byte> buffer) override;
     Result<std::size_t> write(std::span<const std::byte> data) override;
     Result<std::int64_t> size() override;
+    Result<FileIdentity> identity() override;
+    ErrorCode flush() override;
     ErrorCode close() override;
     CopyResult copyTo(File& target, std::uint64_t maxBytes) override;
     Result<std::size_t> readAt(std::int64_t offset, std::span<std::byte> buffer) override;
@@ -35,7 +41,21 @@ private:
     // writing zeros.
     bool appendHole(std::uint64_t n);
 
+    // A stretch of the file that is all data or all hole.
+    struct Extent {
+        off_t start = 0;
+        off_t end = 0; // start == end: nothing at that offset, the file ends there
+        bool hole = false;
+    };
+    // The stretch that holds offset, from the file system's hole search
+    // (SEEK_DATA, SEEK_HOLE). The last answer is kept, so a stretch costs one
+    // search however many blocks it takes: on tmpfs each search walks the
+    // file's pages from the offset on.
+    Extent extentAt(off_t offset);
+
     int fd_ = -1;
+    std::mutex extentMutex_;
+    Extent known_;
     // Cleared after the first refusal of copy_file_range; two threads copying
     // from one source may both read and clear it.
     std::atomic<bool> inKernelCopy_{true};

@@ -1,5 +1,6 @@
 #include "platform/posixplatform.h"
 
+#include "platform/posixdevices.h"
 #include "platform/posixfile.h"
 
 #include <cerrno>
@@ -7,6 +8,10 @@
 #include <cstdlib>
 #include <dirent.h>
 #include <fcntl.h>
+#include <linux/fs.h>
+#include <sys/sysmacros.h>
+#include <sys/ioctl.h>
+#include <sys/statfs.h>
 #include <sys/stat.h>
 #include <sys/statvfs.h>
 #include <sys/wait.h>
@@ -31,7 +36,11 @@ void makeBlocking(int fd)
 Result<std::unique_ptr<File>> openRegular(const std::string& path, int flags, ErrorCode notRegular)
 {
     using R = Result<std::unique_ptr<File>>;
-    const int fd = ::open(path.c_str(), flags | O_NONBLOCK | O_CLOEXEC | O_NOCTTY, 0666);
+    int fd = ::open(path.c_str(), flags | O_NONBLOCK | O_CLOEXEC | O_NOCTTY, 0666);
+    // Reading leaves even the access time alone where the kernel lets us:
+    // only the file's owner (or root) may ask for that.
+    if (fd < 0 && errno == EPERM && (flags & O_NOATIME) != 0)
+        fd = ::open(path.c_str(), (flags & ~O_NOATIME) | O_NONBLOCK | O_CLOEXEC | O_NOCTTY, 0666);
     if (fd < 0)
         return R::failure(errorFromErrno(errno));
     auto file = std::make_unique<PosixFile>(fd);
@@ -85,7 +94,7 @@ Result<std::unique_ptr<File>> PosixPlatform::openForReading(const std::string& p
     if (onDrive(path))
         if (const ErrorCode state = driveState(); state != error::None)
             return Result<std::unique_ptr<File>>::failure(state);
-    return openRegular(path, O_RDONLY, error::FileNotFound);
+    return openRegular(path, O_RDONLY | O_NOATIME, error::FileNotFound);
 }
 
 Result<std::unique_ptr<File>> PosixPlatform::createFile(const std::string& path)
@@ -133,6 +142,80 @@ bool PosixPlatform::isDirectory(const std::string& path)
 {
     struct stat st {};
     return ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+Result<FileIdentity> PosixPlatform::identityOf(const std::string& path)
+{
+    struct stat st {};
+    if (::stat(path.c_str(), &st) != 0)
+        return Result<FileIdentity>::failure(errorFromErrno(errno));
+    return {IdentityFromStat(st), error::None};
+}
+
+ErrorCode PosixPlatform::flushFolder(const std::string& folder)
+{
+    const int fd = ::open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0)
+        return errorFromErrno(errno);
+    ErrorCode result = error::None;
+    while (::fsync(fd) != 0) {
+        // Some file systems cannot sync a folder; their entries are as
+        // durable as they get.
+        if (errno == EINVAL || errno == EROFS)
+            break;
+        if (errno != EINTR) {
+            result = errorFromErrno(errno);
+            break;
+        }
+    }
+    ::close(fd);
+    return result;
+}
+
+bool PosixPlatform::isRemovable(const std::string& folder)
+{
+    struct stat st {};
+    if (::stat(folder.empty() ? "." : folder.c_str(), &st) != 0)
+        return false;
+    if (major(st.st_dev) != 0)
+        return IsRemovableBlockDevice(st.st_dev, options_.sysRoot);
+    // FUSE, tmpfs and the like have a device number of their own: the mount
+    // table names what is mounted, which may be a block device.
+    const auto mount = MountOfDevice(st.st_dev, options_.mountInfoPath);
+    struct stat source {};
+    if (!mount || ::stat(mount->source.c_str(), &source) != 0 || !S_ISBLK(source.st_mode))
+        return false;
+    return IsRemovableBlockDevice(source.st_rdev, options_.sysRoot);
+}
+
+bool PosixPlatform::ignoresCase(const std::string& path)
+{
+    // The nearest folder that exists: a file about to be made, or one that
+    // was not found, is named by its folder's rules.
+    std::string folder = withoutTrailingSlashes(path.empty() ? std::string(".") : path);
+    struct statfs fs {};
+    while (::statfs(folder.c_str(), &fs) != 0) {
+        if (folder == "/" || folder == ".")
+            return false;
+        folder = parentOf(folder);
+    }
+    std::string type;
+    if (fs.f_type == 0x65735546) { // FUSE: the mount table has the name
+        struct stat st {};
+        if (::stat(folder.c_str(), &st) == 0)
+            if (const auto mount = MountOfDevice(st.st_dev, options_.mountInfoPath))
+                type = mount->fsType;
+    }
+    if (FileSystemIgnoresCase(static_cast<std::int64_t>(fs.f_type), type))
+        return true;
+    // ext4 and f2fs can fold case per folder.
+    const int fd = ::open(folder.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    if (fd < 0)
+        return false;
+    int flags = 0;
+    const bool folded = ::ioctl(fd, FS_IOC_GETFLAGS, &flags) == 0 && (flags & FS_CASEFOLD_FL) != 0;
+    ::close(fd);
+    return folded;
 }
 
 Result<std::vector<DirectoryEntry>> PosixPlatform::listDirectory(const std::string& path)

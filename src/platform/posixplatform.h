@@ -18,6 +18,9 @@ struct PosixPlatformOptions {
     // The program and leading arguments that open a folder in the file
     // manager; the folder is appended.
     std::vector<std::string> fileManagerCommand{"xdg-open"};
+    // Where the kernel tells about mounts and devices; tests hand in their own.
+    std::string mountInfoPath = "/proc/self/mountinfo";
+    std::string sysRoot = "/sys";
 
     // Drive A: from DARVOLT_DRIVE_A when set (taken as given, mounted or
     // not), else /media/floppy0 (which must be a mount point).
@@ -34,6 +37,10 @@ public:
     Result<std::uint32_t> attributes(const std::string& path) override;
     ErrorCode makeDirectory(const std::string& path) override;
     bool isDirectory(const std::string& path) override;
+    Result<FileIdentity> identityOf(const std::string& path) override;
+    ErrorCode flushFolder(const std::string& folder) override;
+    bool isRemovable(const std::string& folder) override;
+    bool ignoresCase(const std::string& path) override;
     Result<std::vector<DirectoryEntry>> listDirectory(const std::string& path) override;
     std::string driveFolder() const override;
     Result<std::int64_t> driveFreeBytes() override;

@@ -2,8 +2,8 @@
 
 namespace darvolt {
 
-CopyWorker::CopyWorker(File& source, std::size_t blockSize, SharedCopyState& shared)
-    : source_(source), blockSize_(blockSize), shared_(shared), thread_([this] { loop(); })
+CopyWorker::CopyWorker(File& source, const PartCopySettings& settings, SharedCopyState& shared)
+    : source_(source), settings_(settings), shared_(shared), thread_([this] { loop(); })
 {
 }
 
@@ -58,7 +58,7 @@ void CopyWorker::loop()
         Finished done;
         done.index = job.index;
         try {
-            done.result = CopyAndClosePart(source_, job, *part, blockSize_, buffer_, shared_, bytes_, {});
+            done.result = CopyAndClosePart(source_, job, *part, settings_, buffer_, shared_, bytes_, {});
         } catch (...) {
             done.exception = std::current_exception();
         }

@@ -26,7 +26,7 @@ public:
         std::exception_ptr exception; // what escaped the copy, to be raised on the run's thread
     };
 
-    CopyWorker(File& source, std::size_t blockSize, SharedCopyState& shared);
+    CopyWorker(File& source, const PartCopySettings& settings, SharedCopyState& shared);
     ~CopyWorker();
     CopyWorker(const CopyWorker&) = delete;
     CopyWorker& operator=(const CopyWorker&) = delete;
@@ -44,7 +44,7 @@ private:
     void loop();
 
     File& source_;
-    const std::size_t blockSize_;
+    const PartCopySettings settings_;
     SharedCopyState& shared_;
     bool busy_ = false; // the run's thread only
     std::atomic<std::int64_t> bytes_{0};

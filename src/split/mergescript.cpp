@@ -2,6 +2,7 @@
 
 #include "split/splittexts.h"
 
+#include <algorithm>
 #include <cstddef>
 #include <span>
 
@@ -56,39 +57,65 @@ std::string escapedForEcho(std::string_view name)
     return out;
 }
 
-std::string deletePattern(const std::string& lastPart)
+std::string deleteLine(std::string pattern)
+{
+    if (!needsQuotes(pattern))
+        return "del " + pattern;
+    return "del \"" + quoted(pattern) + "\"";
+}
+
+// The del lines: the last part's name with its last two characters made
+// "??", and for longer part numbers one line per length, so that no part
+// stays behind.
+std::vector<std::string> deleteLines(const std::string& lastPart, std::string_view sourceName)
 {
     std::string pattern = lastPart;
     for (std::size_t i = pattern.size() >= 2 ? pattern.size() - 2 : 0; i < pattern.size(); ++i)
         pattern[i] = '?';
-    if (!needsQuotes(pattern))
-        return "del " + pattern;
-    return "del \"" + quoted(pattern) + "\"";
+    std::vector<std::string> lines{deleteLine(pattern)};
+    const std::string stem = std::string(sourceName) + ".!";
+    if (lastPart.starts_with(stem))
+        for (std::size_t digits = 3; digits <= lastPart.size() - stem.size(); ++digits)
+            lines.push_back(deleteLine(stem + std::string(digits, '?')));
+    return lines;
+}
+
+// "Copy /B" lines that join the parts in order, each within MaxScriptLine.
+std::vector<std::string> copyLines(const std::vector<std::string>& bareParts, std::string_view sourceName)
+{
+    const std::string target = '"' + quoted(sourceName) + '"';
+    std::vector<std::string> lines;
+    std::string line = "Copy /B ";
+    bool first = true;
+    for (const auto& part : bareParts) {
+        const std::string item = '"' + quoted(part) + '"';
+        if (!first && line.size() + 1 + item.size() + 1 + target.size() > MaxScriptLine) {
+            lines.push_back(line + ' ' + target);
+            line = "Copy /B " + target; // appends to what the lines before joined
+            first = false;
+        }
+        line += (first ? "" : "+") + item;
+        first = false;
+    }
+    lines.push_back(line + ' ' + target);
+    return lines;
 }
 
 } // namespace
 
 std::vector<std::string> MergeScriptLines(const std::vector<std::string>& bareParts, std::string_view sourceName)
 {
-    std::string copy = "Copy /B ";
-    for (std::size_t i = 0; i < bareParts.size(); ++i) {
-        if (i > 0)
-            copy += '+';
-        copy += '"' + quoted(bareParts[i]) + '"';
-    }
-    copy += " \"" + quoted(sourceName) + '"';
-
-    return {
-        "ECHO OFF",
-        copy,
-        "CHOICE  Erase partial files ",
-        "if errorlevel 2 goto stop",
-        deletePattern(bareParts.empty() ? std::string() : bareParts.back()),
-        ":STOP",
-        "ECHO ON",
-        "",
-        "@ECHO FILE " + escapedForEcho(sourceName) + " WAS SPLIT AND MERGED BY DARVOLT VERSION 2.1",
-    };
+    std::vector<std::string> lines{"ECHO OFF"};
+    for (auto& copy : copyLines(bareParts, sourceName))
+        lines.push_back(std::move(copy));
+    lines.push_back("CHOICE  Erase partial files ");
+    lines.push_back("if errorlevel 2 goto stop");
+    for (auto& del : deleteLines(bareParts.empty() ? std::string() : bareParts.back(), sourceName))
+        lines.push_back(std::move(del));
+    for (const char* tail : {":STOP", "ECHO ON", ""})
+        lines.emplace_back(tail);
+    lines.push_back("@ECHO FILE " + escapedForEcho(sourceName) + " WAS SPLIT AND MERGED BY DARVOLT VERSION 2.1");
+    return lines;
 }
 
 std::string MergeScriptText(const std::vector<std::string>& bareParts, std::string_view sourceName)
@@ -100,7 +127,7 @@ std::string MergeScriptText(const std::vector<std::string>& bareParts, std::stri
 }
 
 bool WriteMergeScript(Platform& platform, SplitView& view, const std::string& path,
-                      const std::vector<std::string>& bareParts, std::string_view sourceName)
+                      const std::vector<std::string>& bareParts, std::string_view sourceName, bool flush)
 {
     auto created = platform.createFile(path);
     if (!created.ok()) {
@@ -117,8 +144,15 @@ bool WriteMergeScript(Platform& platform, SplitView& view, const std::string& pa
             break;
         }
     }
+    if (complete && flush && file.flush() != error::None)
+        complete = false;
     if (file.close() != error::None)
         complete = false;
+    if (complete && flush) {
+        const auto slash = path.find_last_of('/');
+        const std::string folder = slash == std::string::npos ? std::string() : path.substr(0, std::max<std::size_t>(slash, 1));
+        complete = platform.flushFolder(folder) == error::None;
+    }
     if (!complete) {
         view.showMessage(texts::scriptFailed(path));
         platform.removeFile(path);

@@ -2,8 +2,10 @@
 // MERGE.BAT: the batch file beside the last part that joins the parts again
 // with "Copy /B", asks whether to erase them and erases them on Y.
 //
-// Nine lines, each ended by CR LF, names bare (without a folder). Names made
-// of ordinary characters give these lines byte for byte:
+// Nine lines, each ended by CR LF, names bare (without a folder), as long as
+// the copy line fits the command interpreter's limit of 8191 characters and
+// the parts are numbered with two digits. Names made of ordinary characters
+// give these lines byte for byte:
 //   ECHO OFF
 //   Copy /B "a.!00"+"a.!01" "a"
 //   CHOICE  Erase partial files
@@ -20,6 +22,12 @@
 // and that cannot be written inside quotes (control bytes, '"', '*') become
 // "?", so the script can never run a command or delete beyond the parts'
 // pattern.
+//
+// A copy line that would be longer than the limit (some 500 parts and more)
+// is spread over several: the first joins as many parts as fit into the
+// target, each further one appends the next parts to it ("Copy /B "a"+"a.!41"
+// ... "a""). Part numbers of three and more digits get a del line of their
+// own for each length ("del a.!???"), after the one for two digits.
 
 #include "platform/platform.h"
 #include "split/splitview.h"
@@ -30,17 +38,21 @@
 
 namespace darvolt {
 
+// The longest line cmd.exe reads from a batch file.
+inline constexpr std::size_t MaxScriptLine = 8191;
+
 // The lines without their CR LF; bareParts must not be empty.
 std::vector<std::string> MergeScriptLines(const std::vector<std::string>& bareParts, std::string_view sourceName);
 
 // The whole file.
 std::string MergeScriptText(const std::vector<std::string>& bareParts, std::string_view sourceName);
 
-// Writes the script to `path`, replacing any file of that name. A script that
-// cannot be created, written completely or closed is reported with the plain
+// Writes the script to `path`, replacing any file of that name, and with
+// `flush` makes it and its folder entry durable. A script that cannot be
+// created, written completely, flushed or closed is reported with the plain
 // dialog "Error writing file " + path, and an incomplete one is deleted so
 // that it cannot be run half. Returns whether the script is complete.
 bool WriteMergeScript(Platform& platform, SplitView& view, const std::string& path,
-                      const std::vector<std::string>& bareParts, std::string_view sourceName);
+                      const std::vector<std::string>& bareParts, std::string_view sourceName, bool flush);
 
 } // namespace darvolt

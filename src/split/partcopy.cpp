@@ -13,34 +13,37 @@ void SharedCopyState::wantNothingAfter(std::int64_t index)
 
 namespace {
 
+struct Step {
+    std::uint64_t count = 0; // bytes stored in the part; 0 at the end of the source
+    PartCopyFailure failure = PartCopyFailure::None;
+    ErrorCode error = error::None;
+};
+
 // One step: the in-kernel copy where the platform can, else a read at the
-// offset and a write. The count is 0 at the end of the source.
-PartCopyFailure copyStep(File& source, std::int64_t offset, File& part, std::uint64_t want,
-                         std::size_t blockSize, std::vector<std::byte>& buffer, std::uint64_t& count)
+// offset and a write.
+Step copyStep(File& source, std::int64_t offset, File& part, std::uint64_t want, std::size_t blockSize,
+              std::vector<std::byte>& buffer)
 {
     const CopyResult moved = source.copyRangeTo(offset, part, want);
-    if (!moved.fallBack) {
-        count = moved.bytes;
-        return PartCopyFailure::None;
-    }
+    if (!moved.fallBack)
+        return {moved.bytes};
     if (buffer.empty())
         buffer.resize(blockSize);
     const auto got = source.readAt(offset, std::span(buffer).first(static_cast<std::size_t>(want)));
     if (!got.ok())
-        return PartCopyFailure::Read;
-    count = got.value;
-    if (count == 0)
-        return PartCopyFailure::None;
+        return {0, PartCopyFailure::Read, got.error};
+    if (got.value == 0)
+        return {};
     const auto put = part.write(std::span<const std::byte>(buffer).first(got.value));
     // Bytes read but not stored would be missing from the parts.
     if (!put.ok() || put.value != got.value)
-        return PartCopyFailure::Write;
-    return PartCopyFailure::None;
+        return {put.value, PartCopyFailure::Write, put.error};
+    return {got.value};
 }
 
 } // namespace
 
-PartCopyResult CopyAndClosePart(File& source, const PartJob& job, File& part, std::size_t blockSize,
+PartCopyResult CopyAndClosePart(File& source, const PartJob& job, File& part, const PartCopySettings& settings,
                                 std::vector<std::byte>& buffer, SharedCopyState& shared,
                                 std::atomic<std::int64_t>& bytes, const std::function<void()>& betweenSteps)
 {
@@ -53,26 +56,49 @@ PartCopyResult CopyAndClosePart(File& source, const PartJob& job, File& part, st
             result.failure = PartCopyFailure::Stopped;
             break;
         }
-        const auto want = static_cast<std::uint64_t>(
-            std::min<std::int64_t>(job.size - result.written, static_cast<std::int64_t>(blockSize)));
+        const std::int64_t offset = job.offset + result.written;
+        std::int64_t want = std::min(job.size - result.written, static_cast<std::int64_t>(settings.blockSize));
+        if (settings.sourceEnd >= 0)
+            want = std::clamp<std::int64_t>(settings.sourceEnd - offset, 0, want);
         count = 0;
-        result.failure = copyStep(source, job.offset + result.written, part, want, blockSize, buffer, count);
+        if (want == 0)
+            break; // the source's end as the run found it: nothing past it is read
+        const Step step = copyStep(source, offset, part, static_cast<std::uint64_t>(want), settings.blockSize, buffer);
+        count = step.count;
+        if (step.failure == PartCopyFailure::Write && step.error == error::DiskFull && settings.endAtFullMedium) {
+            // The medium holds less than its free space promised (room its
+            // file system keeps for itself): the part ends with what fitted.
+            result.written += static_cast<std::int64_t>(step.count);
+            result.mediumFull = true;
+            break;
+        }
+        result.failure = step.failure;
         if (result.failure != PartCopyFailure::None)
             break;
+        if (count == 0 && settings.sourceEnd >= 0) {
+            // Shorter than when the run opened it: truncated or rewritten.
+            result.failure = PartCopyFailure::Changed;
+            break;
+        }
         result.written += static_cast<std::int64_t>(count);
         bytes.store(result.written, std::memory_order_relaxed);
     } while (count != 0 && result.written < job.size);
+    bytes.store(result.written, std::memory_order_relaxed);
 
     // The other thread learns first that the parts after this one are not
     // wanted, so that it stops before this thread is done closing.
-    const bool failed = result.failure == PartCopyFailure::Read || result.failure == PartCopyFailure::Write;
-    result.sourceEnded = result.failure == PartCopyFailure::None && count == 0;
+    const bool failed = result.failure != PartCopyFailure::None && result.failure != PartCopyFailure::Stopped;
+    result.sourceEnded = result.failure == PartCopyFailure::None && count == 0 && !result.mediumFull;
     if (failed || result.sourceEnded)
         shared.wantNothingAfter(job.index);
     if (result.failure != PartCopyFailure::None) {
         part.close(); // the part stays as far as it got; its failure is already known
-    } else if (part.close() != error::None) {
-        // A close that fails may have lost data the write calls accepted.
+        return result;
+    }
+    const bool flushed = !settings.flush || part.flush() == error::None;
+    const bool closed = part.close() == error::None;
+    if (!flushed || !closed) {
+        // A flush or close that fails may have lost data the writes accepted.
         result.failure = PartCopyFailure::Write;
         shared.wantNothingAfter(job.index);
     }

@@ -20,13 +20,15 @@ namespace darvolt {
 enum class PartCopyFailure {
     None,
     Read,    // the source could not be read
-    Write,   // the part refused data, stored less than asked, or failed to close
-    Stopped, // given up because the part is no longer wanted
+    Write,   // the part refused data, stored less than asked, or failed to flush or close
+    Changed, // the source ended before the size it had when the run opened it
+    Stopped, // given up because the part is no longer wanted (or the run was interrupted)
 };
 
 struct PartCopyResult {
     std::int64_t written = 0;
     bool sourceEnded = false; // the last step found the end of the source: no part follows
+    bool mediumFull = false;  // the part ended early because its medium filled up
     PartCopyFailure failure = PartCopyFailure::None;
 };
 
@@ -38,32 +40,52 @@ struct PartJob {
     std::int64_t size = 0;
 };
 
+// How every part of a run is copied.
+struct PartCopySettings {
+    std::size_t blockSize = 0;
+    // The source's size when the run opened it, or -1 when it could not be
+    // told. Nothing past it is read, and a source that ends before it has
+    // changed under the run.
+    std::int64_t sourceEnd = -1;
+    // Flush the part's data to the medium before closing it.
+    bool flush = false;
+    // A medium that fills up ends the part where it is (spanning), instead
+    // of failing the run.
+    bool endAtFullMedium = false;
+};
+
 // What the two copying threads know of each other.
 class SharedCopyState {
 public:
+    // stop, when given, is raised from outside (a signal, the desktop session
+    // ending) to interrupt the run at the next step.
+    explicit SharedCopyState(const std::atomic<bool>* stop = nullptr) : stop_(stop) {}
+
     // A part is wanted unless a part before it failed or found the end of
-    // the source, or the run is being abandoned.
+    // the source, or the run is being abandoned or interrupted.
     bool wanted(std::int64_t index) const
     {
-        return !abandoned_.load(std::memory_order_acquire) && index <= lastWanted();
+        return !abandoned_.load(std::memory_order_acquire) && !stopRequested() && index <= lastWanted();
     }
+    bool stopRequested() const { return stop_ != nullptr && stop_->load(std::memory_order_relaxed); }
     std::int64_t lastWanted() const { return lastWanted_.load(std::memory_order_acquire); }
     // Parts after this one are not wanted; never raises the limit.
     void wantNothingAfter(std::int64_t index);
     void abandon() { abandoned_.store(true, std::memory_order_release); }
 
 private:
+    const std::atomic<bool>* stop_;
     std::atomic<std::int64_t> lastWanted_{std::numeric_limits<std::int64_t>::max()};
     std::atomic<bool> abandoned_{false};
 };
 
 // Copies the job's range from the source into part in steps of at most
-// blockSize bytes, then closes part. Before every step betweenSteps runs (if
-// set) and the copy stops when the part is no longer wanted. `bytes` follows
-// the count written, for a progress display on another thread. A failure or
-// the end of the source makes the parts after this one unwanted. `buffer` is
-// the thread's own, sized on first need.
-PartCopyResult CopyAndClosePart(File& source, const PartJob& job, File& part, std::size_t blockSize,
+// blockSize bytes, then flushes (if asked) and closes part. Before every step
+// betweenSteps runs (if set) and the copy stops when the part is no longer
+// wanted. `bytes` follows the count written, for a progress display on
+// another thread. A failure or the end of the source makes the parts after
+// this one unwanted. `buffer` is the thread's own, sized on first need.
+PartCopyResult CopyAndClosePart(File& source, const PartJob& job, File& part, const PartCopySettings& settings,
                                 std::vector<std::byte>& buffer, SharedCopyState& shared,
                                 std::atomic<std::int64_t>& bytes, const std::function<void()>& betweenSteps);
 

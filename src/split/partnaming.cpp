@@ -42,17 +42,28 @@ std::string PartPrefix(std::int64_t partSize, std::string_view outputFolder, std
     return prefix;
 }
 
-void ClearFolder(darvolt::Platform& platform, const std::string& folder, const std::string& sourceName)
+std::vector<std::string> EarlierRunFiles(darvolt::Platform& platform, const std::string& folder,
+                                         const std::string& sourceName)
 {
+    std::vector<std::string> names;
     const auto listing = platform.listDirectory(folder);
     if (!listing.ok())
-        return;
+        return names;
     for (const auto& entry : listing.value) {
         if (entry.isDirectory)
             continue;
-        if (entry.name == darvolt::MergeScriptName || darvolt::IsPartOf(entry.name, sourceName))
-            platform.removeFile(folder + "/" + entry.name);
+        if (entry.name == darvolt::MergeScriptName)
+            names.insert(names.begin(), entry.name);
+        else if (darvolt::IsPartOf(entry.name, sourceName))
+            names.push_back(entry.name);
     }
+    return names;
+}
+
+void ClearFolder(darvolt::Platform& platform, const std::string& folder, const std::string& sourceName)
+{
+    for (const auto& name : EarlierRunFiles(platform, folder, sourceName))
+        platform.removeFile(folder + "/" + name);
 }
 
 namespace darvolt {

@@ -37,10 +37,15 @@ std::string PartNumber(std::int64_t counter);
 // mode (partSize 0).
 std::string PartPrefix(std::int64_t partSize, std::string_view outputFolder, std::string_view driveFolder);
 
-// Deletes from an existing output folder what an earlier run of the same
-// source left there: files named sourceName + ".!" + a part number, and
-// MERGE.BAT. Everything else (other files, subfolders) stays; failures are
-// ignored.
+// What an earlier run of the same source left in an existing output folder,
+// as bare names in the order they are to be deleted: MERGE.BAT first, then
+// the files named sourceName + ".!" + a part number. An interruption of the
+// clearing therefore never leaves a merge script beside a set with gaps.
+std::vector<std::string> EarlierRunFiles(darvolt::Platform& platform, const std::string& folder,
+                                         const std::string& sourceName);
+
+// Deletes EarlierRunFiles() in their order. Everything else (other files,
+// subfolders) stays; failures are ignored.
 void ClearFolder(darvolt::Platform& platform, const std::string& folder, const std::string& sourceName);
 
 namespace darvolt {

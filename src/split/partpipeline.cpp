@@ -6,13 +6,13 @@
 
 namespace darvolt {
 
-bool PartPipeline::run(PartList& parts, std::vector<std::string>& bareParts)
+PipelineEnd PartPipeline::run(PartList& parts, std::vector<std::string>& bareParts)
 {
     parts_ = &parts;
     bareParts_ = &bareParts;
     // Declared after everything it uses, so it is joined first, also when a
     // view call throws.
-    CopyWorker worker(s_.source, s_.blockSize, shared_);
+    CopyWorker worker(s_.source, s_.copy, shared_);
     worker_ = &worker;
     struct Forget {
         CopyWorker*& worker;
@@ -41,9 +41,10 @@ bool PartPipeline::run(PartList& parts, std::vector<std::string>& bareParts)
 
 bool PartPipeline::mayCreate() const
 {
-    // Past the parts the size calls for (the source grew), one at a time.
-    return window_.size() < 2 && nextIndex_ <= shared_.lastWanted()
-           && (nextIndex_ <= plannedLast_ || window_.empty());
+    // Nothing past the source's size when the run began is copied, so the
+    // part at plannedLast_ is the last one there can be.
+    return window_.size() < 2 && nextIndex_ <= std::min(shared_.lastWanted(), plannedLast_)
+           && !shared_.stopRequested();
 }
 
 void PartPipeline::feedWorker()
@@ -63,7 +64,9 @@ PartPipeline::Slot* PartPipeline::createPart(Where where)
     s_.platform.removeFile(part.name);
     auto created = s_.platform.createFile(part.name);
     if (!created.ok()) {
-        part.failure = texts::partNotCreated(created.error, part.name);
+        // Folder mode ends the run here whatever the reason, so no text that
+        // promises another try.
+        part.failure = texts::cannotOpenOutput(part.name, s_.ignoresCase);
         shared_.wantNothingAfter(part.index);
         window_.push_back(std::move(part));
         return nullptr;
@@ -85,7 +88,7 @@ void PartPipeline::copyOnMain(std::int64_t index)
 {
     mainBytes_.store(0, std::memory_order_relaxed);
     const PartJob job{index, index * s_.partSize, s_.partSize};
-    const PartCopyResult result = CopyAndClosePart(s_.source, job, *mainPart_, s_.blockSize, buffer_, shared_,
+    const PartCopyResult result = CopyAndClosePart(s_.source, job, *mainPart_, s_.copy, buffer_, shared_,
                                                    mainBytes_, [this] { betweenMainSteps(); });
     mainPart_.reset();
     finish(index, result);
@@ -124,9 +127,11 @@ void PartPipeline::finish(std::int64_t index, const PartCopyResult& result)
         part.failure = std::string(texts::ReadFailed);
     else if (result.failure == PartCopyFailure::Write)
         part.failure = std::string(texts::WriteFailed);
+    else if (result.failure == PartCopyFailure::Changed)
+        part.failure = std::string(texts::SourceChanged);
 }
 
-std::optional<bool> PartPipeline::settle()
+std::optional<PipelineEnd> PartPipeline::settle()
 {
     while (!window_.empty() && window_.front().where == Where::Done) {
         Slot& front = window_.front();
@@ -137,20 +142,19 @@ std::optional<bool> PartPipeline::settle()
             window_.pop_front();
             continue;
         }
+        if (front.result.failure == PartCopyFailure::Stopped)
+            break; // interrupted: dealt with below once nothing runs
         if (!front.failure.empty()) {
             // The first failure in part order. The part after it stops at its
             // next step; once it has, it goes, and then the failure is shown.
-            if (std::any_of(window_.begin(), window_.end(), [](const Slot& p) { return p.where != Where::Done; }))
+            if (anyRunning())
                 return std::nullopt;
             const std::string failure = front.failure;
             window_.pop_front();
-            for (const Slot& later : window_)
-                if (later.created)
-                    s_.platform.removeFile(later.name);
-            window_.clear();
+            dropWindow();
             reportProgress();
             s_.view.showError(failure);
-            return false;
+            return PipelineEnd::Failed;
         }
         parts_->push_back(front.name);
         bareParts_->push_back(front.bare);
@@ -158,9 +162,26 @@ std::optional<bool> PartPipeline::settle()
         window_.pop_front();
     }
     reportProgress();
-    if (window_.empty() && nextIndex_ > shared_.lastWanted())
-        return true;
+    if (shared_.stopRequested() && !anyRunning()) {
+        dropWindow();
+        return PipelineEnd::Interrupted;
+    }
+    if (window_.empty() && nextIndex_ > std::min(shared_.lastWanted(), plannedLast_))
+        return PipelineEnd::Done;
     return std::nullopt;
+}
+
+bool PartPipeline::anyRunning() const
+{
+    return std::any_of(window_.begin(), window_.end(), [](const Slot& p) { return p.where != Where::Done; });
+}
+
+void PartPipeline::dropWindow()
+{
+    for (const Slot& part : window_)
+        if (part.created)
+            s_.platform.removeFile(part.name);
+    window_.clear();
 }
 
 void PartPipeline::reportProgress()

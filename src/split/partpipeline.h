@@ -16,7 +16,10 @@
 // - the first failure in part order is the one reported, once, in the usual
 //   words; a part after it that was already created is deleted, so the disk
 //   holds the complete parts before the failure and the failed part as far
-//   as it got, nothing after.
+//   as it got, nothing after;
+// - an interruption (the stop flag) stops both parts at their next step;
+//   the complete parts before the first unfinished one stay, that part and
+//   any after it are deleted.
 
 #include "platform/platform.h"
 #include "split/copyworker.h"
@@ -39,8 +42,12 @@ struct PipelineSetup {
     std::string prefix; // in front of every part name
     std::int64_t sourceSize = 0;
     std::int64_t partSize = 0;
-    std::size_t blockSize = 0;
+    PartCopySettings copy;
+    bool ignoresCase = false; // upper-case the part names in messages
+    const std::atomic<bool>* stop = nullptr;
 };
+
+enum class PipelineEnd { Done, Failed, Interrupted };
 
 class PartPipeline {
 public:
@@ -50,11 +57,15 @@ public:
         return partSize > 0 && sourceSize / partSize >= 1;
     }
 
-    explicit PartPipeline(const PipelineSetup& setup) : s_(setup), plannedLast_(setup.sourceSize / setup.partSize) {}
+    explicit PartPipeline(const PipelineSetup& setup)
+        : s_(setup), plannedLast_(setup.sourceSize / setup.partSize), shared_(setup.stop)
+    {
+    }
 
-    // Writes the parts and appends them to parts / bareParts in order. False
-    // when the run stopped at a failure, which has been reported.
-    bool run(PartList& parts, std::vector<std::string>& bareParts);
+    // Writes the parts and appends them to parts / bareParts in order. A
+    // failure has been reported when the run ends with it; an interruption
+    // is left to the caller to tell.
+    PipelineEnd run(PartList& parts, std::vector<std::string>& bareParts);
 
 private:
     enum class Where { Worker, Main, Done };
@@ -77,7 +88,10 @@ private:
     void finish(std::int64_t index, const PartCopyResult& result);
     // Lists, discards or reports the finished parts at the front; a value
     // once the run is over.
-    std::optional<bool> settle();
+    std::optional<PipelineEnd> settle();
+    bool anyRunning() const;
+    // Deletes the parts still in the window, which will not be listed.
+    void dropWindow();
     void reportProgress();
     Slot& slot(std::int64_t index);
 

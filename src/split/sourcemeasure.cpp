@@ -6,12 +6,15 @@ SourceMeasure MeasureSource(Platform& platform, const std::string& path)
 {
     SourceMeasure measure;
     const auto bits = platform.attributes(path);
+    measure.attributes = bits.value;
+    measure.openError = bits.error;
     if (!bits.ok() || (bits.value & (attribute::Directory | attribute::Device)) != 0)
         return measure;
     measure.exists = true;
 
     auto opened = platform.openForReading(path);
     if (!opened.ok()) {
+        measure.openError = opened.error;
         measure.sizeText = "? (file in use)";
         return measure;
     }

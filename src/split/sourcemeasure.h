@@ -20,6 +20,10 @@ struct SourceMeasure {
     std::string sizeText;
     // Whether the Split button may be enabled.
     bool splittable = false;
+    // Why the file could not be read: the attribute bits that rule it out
+    // (Directory, Device) or the code of the failed open.
+    std::uint32_t attributes = 0;
+    ErrorCode openError = error::None;
 };
 
 // Opens the file for reading only, as the run will, and never blocks or

@@ -7,6 +7,7 @@
 #include "split/splittexts.h"
 
 #include <algorithm>
+#include <atomic>
 #include <memory>
 #include <optional>
 #include <vector>
@@ -19,28 +20,37 @@ using Clock = std::chrono::steady_clock;
 
 class SplitRun {
 public:
-    SplitRun(Platform& platform, SplitView& view, const std::string& sourceName,
-             const std::string& sourceFolder, std::int64_t partSize, const SplitOptions& options)
+    SplitRun(Platform& platform, SplitView& view, const std::string& sourceName, const std::string& sourceFolder,
+             std::int64_t partSize, const SplitOptions& options)
         : platform_(platform), view_(view), options_(options), sourceName_(sourceName),
           sourcePath_(sourceFolder + sourceName), partSize_(partSize), spanning_(partSize == 0),
           outputFolder_(OutputFolder(sourceFolder, sourceName)),
           prefix_(PartPrefix(partSize, outputFolder_, platform.driveFolder())),
-          pacer_(view, options.clock ? options.clock : [] { return Clock::now(); }, options.pumpInterval)
+          pacer_(view, options.clock ? options.clock : [] { return Clock::now(); }, options.pumpInterval),
+          shared_(options.stop)
     {
-        options_.blockSize = std::max<std::size_t>(options_.blockSize, 1024);
+        copy_.blockSize = std::max<std::size_t>(options_.blockSize, 1024);
+        copy_.endAtFullMedium = spanning_;
     }
 
     SplitOutcome run();
 
 private:
-    enum class Attempt { NextPart, SourceDone, Again, Fatal, Cancelled };
+    enum class Attempt { NextPart, SourceDone, Again, Fatal, Cancelled, Interrupted };
 
     bool openSource();
     bool prepareOutputFolder();
     Attempt attemptPart();
+    Attempt copyPart(File& part, const std::string& name, std::int64_t size);
     // Writes every part; the outcome when the run stops before that.
-    std::optional<SplitOutcome> copyParts(const Result<std::int64_t>& sourceSize);
-    bool copyInto(File& part, std::int64_t size);
+    std::optional<SplitOutcome> copyParts();
+    bool stopped() const { return shared_.stopRequested(); }
+    SplitOutcome interrupted();
+    // True (after telling the user) when path names the source itself.
+    bool isSource(const std::string& path);
+    bool sourceUnchanged();
+    bool namesIgnoreCase(const std::string& path) { return platform_.ignoresCase(path); }
+    void stepProgress(std::int64_t bytes);
 
     Platform& platform_;
     SplitView& view_;
@@ -52,13 +62,17 @@ private:
     const std::string outputFolder_;
     const std::string prefix_;
     MessagePacer pacer_;
+    SharedCopyState shared_;
+    PartCopySettings copy_;
 
     std::unique_ptr<File> source_;
+    std::optional<FileIdentity> sourceId_;
     PartList parts_;
     std::vector<std::string> bareParts_;
     std::int64_t counter_ = 0;
+    std::int64_t offset_ = 0; // where the next part starts in the source
     std::int64_t diskette_ = 1;
-    std::uint64_t lastCount_ = 0;
+    std::int64_t shownKb_ = 0; // of the current part
     std::vector<std::byte> buffer_;
 };
 
@@ -71,39 +85,54 @@ SplitOutcome SplitRun::run()
     if (!spanning_ && !prepareOutputFolder())
         return SplitOutcome::Failed;
 
-    const auto size = source_->size();
-    view_.setProgressMaximum(size.ok() ? std::max<std::int64_t>(size.value, 0) / 1024 : 0);
+    view_.setProgressMaximum(std::max<std::int64_t>(copy_.sourceEnd, 0) / 1024);
     view_.setProgressPosition(0);
 
-    if (const auto stopped = copyParts(size); stopped)
-        return *stopped;
+    if (const auto stoppedWith = copyParts(); stoppedWith)
+        return *stoppedWith;
+    if (stopped())
+        return interrupted();
+    if (!sourceUnchanged()) {
+        view_.showError(std::string(texts::SourceChanged));
+        return SplitOutcome::Failed;
+    }
+    if (copy_.flush && !spanning_ && platform_.flushFolder(outputFolder_) != error::None) {
+        view_.showError(std::string(texts::WriteFailed));
+        return SplitOutcome::Failed;
+    }
 
-    const bool scriptWritten = WriteMergeScript(platform_, view_, prefix_ + std::string(MergeScriptName),
-                                                bareParts_, sourceName_);
+    const std::string script = prefix_ + std::string(MergeScriptName);
+    if (isSource(script))
+        return SplitOutcome::Failed;
+    const bool scriptWritten = WriteMergeScript(platform_, view_, script, bareParts_, sourceName_, copy_.flush);
     source_->close();
     if (spanning_)
-        view_.showInformation(texts::spanned(sourceName_));
+        view_.showInformation(texts::spanned(sourceName_, namesIgnoreCase(sourcePath_)));
     else if (options_.openFileManager)
         platform_.openFileManager(outputFolder_);
     return scriptWritten ? SplitOutcome::Done : SplitOutcome::ScriptFailed;
 }
 
-std::optional<SplitOutcome> SplitRun::copyParts(const Result<std::int64_t>& sourceSize)
+std::optional<SplitOutcome> SplitRun::copyParts()
 {
     // Spanning stays one part at a time: each part's size comes from the
     // diskette in the drive, after a prompt.
-    if (!spanning_ && options_.concurrentCopies && platform_.allowsConcurrentCopies() && sourceSize.ok()
-        && PartPipeline::worthwhile(sourceSize.value, partSize_)) {
+    if (!spanning_ && options_.concurrentCopies && platform_.allowsConcurrentCopies() && copy_.sourceEnd >= 0
+        && PartPipeline::worthwhile(copy_.sourceEnd, partSize_)) {
         PartPipeline pipeline(PipelineSetup{platform_, view_, pacer_, *source_, sourceName_, prefix_,
-                                            sourceSize.value, partSize_, options_.blockSize});
-        if (!pipeline.run(parts_, bareParts_))
-            return SplitOutcome::Failed;
-        return std::nullopt;
+                                            copy_.sourceEnd, partSize_, copy_, namesIgnoreCase(prefix_),
+                                            options_.stop});
+        switch (pipeline.run(parts_, bareParts_)) {
+        case PipelineEnd::Done: return std::nullopt;
+        case PipelineEnd::Failed: return SplitOutcome::Failed;
+        case PipelineEnd::Interrupted: return interrupted();
+        }
     }
     for (;;) {
         switch (attemptPart()) {
         case Attempt::Fatal: return SplitOutcome::Failed;
         case Attempt::Cancelled: return SplitOutcome::Cancelled;
+        case Attempt::Interrupted: return interrupted();
         case Attempt::SourceDone: return std::nullopt;
         case Attempt::NextPart:
         case Attempt::Again: break;
@@ -111,45 +140,101 @@ std::optional<SplitOutcome> SplitRun::copyParts(const Result<std::int64_t>& sour
     }
 }
 
+SplitOutcome SplitRun::interrupted()
+{
+    view_.showError(std::string(texts::Interrupted));
+    return SplitOutcome::Interrupted;
+}
+
 bool SplitRun::openSource()
 {
     auto opened = platform_.openForReading(sourcePath_);
     if (!opened.ok()) {
-        view_.showError(texts::sourceNotFound(sourcePath_));
+        view_.showError(texts::sourceNotFound(sourcePath_, namesIgnoreCase(sourcePath_)));
         return false;
     }
     source_ = std::move(opened.value);
+    // What the source is now is what the run splits: it is checked again
+    // after the last part, and nothing past this size is read.
+    if (const auto id = source_->identity(); id.ok())
+        sourceId_ = id.value;
+    const auto size = source_->size();
+    copy_.sourceEnd = size.ok() && size.value >= 0 ? size.value : -1;
+    copy_.flush = spanning_ || options_.alwaysFlush;
     return true;
 }
 
 bool SplitRun::prepareOutputFolder()
 {
-    if (platform_.makeDirectory(outputFolder_) == error::None)
-        return true;
-    if (platform_.isDirectory(outputFolder_)) {
+    if (platform_.makeDirectory(outputFolder_) != error::None) {
+        if (!platform_.isDirectory(outputFolder_)) {
+            view_.showError(std::string(texts::OutputFolderFailed));
+            return false;
+        }
+        // Nothing is deleted when one of the old run's files is the source
+        // itself (a link to it, say): that would destroy what is split.
+        for (const auto& name : EarlierRunFiles(platform_, outputFolder_, sourceName_))
+            if (isSource(outputFolder_ + "/" + name))
+                return false;
         ClearFolder(platform_, outputFolder_, sourceName_);
-        return true;
     }
-    view_.showError(std::string(texts::OutputFolderFailed));
-    return false;
+    copy_.flush = copy_.flush || platform_.isRemovable(outputFolder_);
+    return true;
+}
+
+bool SplitRun::isSource(const std::string& path)
+{
+    if (!sourceId_)
+        return false;
+    const auto id = platform_.identityOf(path);
+    if (!id.ok() || !id.value.sameFile(*sourceId_))
+        return false;
+    view_.showError(texts::wouldOverwriteSource(path, namesIgnoreCase(path)));
+    return true;
+}
+
+bool SplitRun::sourceUnchanged()
+{
+    if (!sourceId_)
+        return true;
+    const auto now = source_->identity();
+    return now.ok() && now.value == *sourceId_;
 }
 
 SplitRun::Attempt SplitRun::attemptPart()
 {
     const std::string bare = BarePartName(sourceName_, counter_);
     const std::string name = prefix_ + bare;
+    if (stopped())
+        return Attempt::Interrupted;
     if (spanning_ && !view_.askForDiskette(texts::diskettePrompt(diskette_)))
-        return Attempt::Cancelled;
+        return stopped() ? Attempt::Interrupted : Attempt::Cancelled;
     pacer_.pumpNow();
+    if (stopped())
+        return Attempt::Interrupted;
+    if (spanning_ && isSource(name))
+        return Attempt::Fatal;
 
     platform_.removeFile(name);
     auto created = platform_.createFile(name);
     if (!created.ok()) {
         // Spanning goes back to the prompt so the user can change the
         // diskette; in folder mode nothing would change between two tries.
-        view_.showError(texts::partNotCreated(created.error, name));
-        const bool disketteTrouble = created.error == error::WriteProtected || created.error == error::NotReady;
-        return spanning_ && disketteTrouble ? Attempt::Again : Attempt::Fatal;
+        const ErrorCode e = created.error;
+        if (!spanning_) {
+            view_.showError(texts::cannotOpenOutput(name, namesIgnoreCase(name)));
+            return Attempt::Fatal;
+        }
+        if (e == error::WriteProtected || e == error::NotReady || e == error::DiskFull) {
+            // A medium without room for one more file (or one more entry in
+            // its folder) is a full diskette.
+            view_.showError(std::string(e == error::WriteProtected ? texts::WriteProtected
+                                        : e == error::NotReady    ? texts::NotReady
+                                                                  : texts::DisketteFull));
+            return Attempt::Again;
+        }
+        view_.showError(texts::cannotOpenOutput(name, namesIgnoreCase(name)));
+        return Attempt::Fatal;
     }
     std::unique_ptr<File> part = std::move(created.value);
     view_.setStatusText(texts::writing(bare));
@@ -168,58 +253,57 @@ SplitRun::Attempt SplitRun::attemptPart()
         view_.setProgressPosition(0);
         size = free.value;
     }
+    return copyPart(*part, name, size);
+}
 
-    if (!copyInto(*part, size))
-        return Attempt::Fatal;
-    // A close that fails may have lost data the write calls accepted.
-    if (part->close() != error::None) {
+SplitRun::Attempt SplitRun::copyPart(File& part, const std::string& name, std::int64_t size)
+{
+    shownKb_ = 0;
+    std::atomic<std::int64_t> bytes{0};
+    const PartCopyResult result =
+        CopyAndClosePart(*source_, PartJob{counter_, offset_, size}, part, copy_, buffer_, shared_, bytes, [&] {
+            pacer_.pace();
+            stepProgress(bytes.load(std::memory_order_relaxed));
+        });
+    stepProgress(result.written);
+
+    switch (result.failure) {
+    case PartCopyFailure::None: break;
+    case PartCopyFailure::Stopped:
+        platform_.removeFile(name);
+        return Attempt::Interrupted;
+    case PartCopyFailure::Read: view_.showError(std::string(texts::ReadFailed)); return Attempt::Fatal;
+    case PartCopyFailure::Write: view_.showError(std::string(texts::WriteFailed)); return Attempt::Fatal;
+    case PartCopyFailure::Changed: view_.showError(std::string(texts::SourceChanged)); return Attempt::Fatal;
+    }
+    if (result.mediumFull && result.written == 0) {
+        // Not even the first block fitted: as a diskette without free space.
+        view_.showError(std::string(texts::DisketteFull));
+        platform_.removeFile(name);
+        --diskette_;
+        return Attempt::Again;
+    }
+    // The part's name must be on the medium as well as its data before the
+    // user is asked to take the medium out.
+    if (spanning_ && platform_.flushFolder(platform_.driveFolder()) != error::None) {
         view_.showError(std::string(texts::WriteFailed));
         return Attempt::Fatal;
     }
     parts_.push_back(name);
-    bareParts_.push_back(bare);
+    bareParts_.push_back(BarePartName(sourceName_, counter_));
     ++counter_;
-    return lastCount_ != 0 ? Attempt::NextPart : Attempt::SourceDone;
+    offset_ += result.written;
+    return result.sourceEnded ? Attempt::SourceDone : Attempt::NextPart;
 }
 
-bool SplitRun::copyInto(File& part, std::int64_t size)
+void SplitRun::stepProgress(std::int64_t bytes)
 {
-    std::int64_t written = 0;
-    std::int64_t shownKb = 0;
-    do {
-        pacer_.pace();
-        const auto want = static_cast<std::uint64_t>(
-            std::min<std::int64_t>(size - written, static_cast<std::int64_t>(options_.blockSize)));
-        std::uint64_t count = 0;
-        const CopyResult moved = source_->copyTo(part, want);
-        if (!moved.fallBack) {
-            count = moved.bytes;
-        } else {
-            if (buffer_.empty())
-                buffer_.resize(options_.blockSize);
-            const auto got = source_->read(std::span(buffer_).first(static_cast<std::size_t>(want)));
-            if (!got.ok()) {
-                view_.showError(std::string(texts::ReadFailed));
-                return false;
-            }
-            count = got.value;
-            if (count > 0) {
-                const auto put = part.write(std::span<const std::byte>(buffer_).first(got.value));
-                // Bytes read but not stored would be missing from the parts.
-                if (!put.ok() || put.value != got.value) {
-                    view_.showError(std::string(texts::WriteFailed));
-                    return false;
-                }
-            }
-        }
-        written += static_cast<std::int64_t>(count);
-        lastCount_ = count;
-        const std::int64_t kb = written / 1024;
-        view_.setProgressStep(kb - shownKb);
-        view_.stepProgress();
-        shownKb = kb;
-    } while (lastCount_ != 0 && written < size);
-    return true;
+    const std::int64_t kb = bytes / 1024;
+    if (kb == shownKb_)
+        return;
+    view_.setProgressStep(kb - shownKb_);
+    view_.stepProgress();
+    shownKb_ = kb;
 }
 
 // Set while a run is going on in this thread.

@@ -8,13 +8,22 @@
 // with a prompt for every diskette and a closing information message.
 //
 // The source is opened for reading only and is never written, renamed,
-// truncated or given other attributes. Everything is reported through the
-// view in the engine's own words (splittexts.h); parts already written stay
-// on disk after a failure.
+// truncated or given other attributes, and no file the run writes may be
+// the source under another name. The run splits the source as it was when
+// it was opened: a source that changes during the run (rewritten, truncated,
+// grown) ends it as a read failure does, without a merge script.
+//
+// Spanned parts and the merge script are flushed to the medium before the
+// next prompt or the closing message; in folder mode the same happens when
+// the output folder lies on a removable device (or when asked). A flush
+// error is a write error. Everything is reported through the view in the
+// engine's own words (splittexts.h); parts already written stay on disk
+// after a failure.
 
 #include "platform/platform.h"
 #include "split/splitview.h"
 
+#include <atomic>
 #include <chrono>
 #include <cstdint>
 #include <functional>
@@ -27,6 +36,7 @@ enum class SplitOutcome {
     ScriptFailed, // every part written; MERGE.BAT could not be (reported)
     Failed,       // the run stopped at a reported failure
     Cancelled,    // Cancel at a diskette prompt
+    Interrupted,  // the stop flag was raised: the unfinished part deleted, no merge script (reported)
     Busy,         // called while another run is going on; nothing done
 };
 
@@ -42,6 +52,12 @@ struct SplitOptions {
     // In folder mode, copy two parts at once on two threads where the
     // platform allows it and the source makes more than one part.
     bool concurrentCopies = true;
+    // Flush the parts in folder mode also where the output folder is not on
+    // a removable device.
+    bool alwaysFlush = false;
+    // Raised from outside (a signal handler, the desktop session ending) to
+    // stop the run at its next step as a cancel does.
+    const std::atomic<bool>* stop = nullptr;
 };
 
 } // namespace darvolt

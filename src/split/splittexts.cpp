@@ -4,23 +4,24 @@
 
 namespace darvolt::texts {
 
-std::string sourceNotFound(std::string_view sourcePath)
+std::string shown(std::string_view path, bool ignoresCase)
 {
-    return "File " + UpperCaseAscii(sourcePath) + " not found";
+    return ignoresCase ? UpperCaseAscii(path) : std::string(path);
 }
 
-std::string cannotOpenOutput(std::string_view partName)
+std::string sourceNotFound(std::string_view sourcePath, bool ignoresCase)
 {
-    return "Cannot open output file " + UpperCaseAscii(partName) + ". Split execution failed.";
+    return "File " + shown(sourcePath, ignoresCase) + " not found";
 }
 
-std::string partNotCreated(ErrorCode code, std::string_view partName)
+std::string cannotOpenOutput(std::string_view partName, bool ignoresCase)
 {
-    if (code == error::WriteProtected)
-        return std::string(WriteProtected);
-    if (code == error::NotReady)
-        return std::string(NotReady);
-    return cannotOpenOutput(partName);
+    return "Cannot open output file " + shown(partName, ignoresCase) + ". Split execution failed.";
+}
+
+std::string wouldOverwriteSource(std::string_view path, bool ignoresCase)
+{
+    return "Output file " + shown(path, ignoresCase) + " is the file being split. Split execution failed.";
 }
 
 std::string writing(std::string_view barePartName)
@@ -33,9 +34,9 @@ std::string diskettePrompt(std::int64_t disketteNumber)
     return "       Insert diskette number " + std::to_string(disketteNumber) + " into the drive        ";
 }
 
-std::string spanned(std::string_view sourceName)
+std::string spanned(std::string_view sourceName, bool ignoresCase)
 {
-    return "File " + UpperCaseAscii(sourceName) + " spanned. MERGE.BAT placed on the last diskette";
+    return "File " + shown(sourceName, ignoresCase) + " spanned. MERGE.BAT placed on the last diskette";
 }
 
 std::string scriptFailed(std::string_view scriptPath)

@@ -20,14 +20,23 @@ inline constexpr std::string_view NotReady =
 inline constexpr std::string_view ReadFailed = "    Error reading file. Split execution failed.    ";
 inline constexpr std::string_view WriteFailed = "    Error writing file. Split execution failed.    ";
 inline constexpr std::string_view DisketteFull = "     Cannot write to diskette (it is full)     ";
+inline constexpr std::string_view SourceChanged =
+    "    The file changed while it was being split. Split execution failed.    ";
+inline constexpr std::string_view Interrupted = "    Split execution interrupted.    ";
 
-std::string sourceNotFound(std::string_view sourcePath);  // "File X not found", upper-cased
-std::string cannotOpenOutput(std::string_view partName);  // upper-cased part name
-// Why a part could not be created: WriteProtected, NotReady or cannotOpenOutput.
-std::string partNotCreated(ErrorCode code, std::string_view partName);
+// Paths and names in messages are upper-cased (ASCII letters only) where the
+// file system ignores case, as the names were always shown; elsewhere an
+// upper-cased path would name a file that does not exist, so they stay as
+// they are.
+std::string shown(std::string_view path, bool ignoresCase);
+
+std::string sourceNotFound(std::string_view sourcePath, bool ignoresCase); // "File X not found"
+std::string cannotOpenOutput(std::string_view partName, bool ignoresCase);
+// A file the run would write (a part, the script) is the source itself.
+std::string wouldOverwriteSource(std::string_view path, bool ignoresCase);
 std::string writing(std::string_view barePartName);       // the status text
 std::string diskettePrompt(std::int64_t disketteNumber);
-std::string spanned(std::string_view sourceName);         // closing information, upper-cased
+std::string spanned(std::string_view sourceName, bool ignoresCase); // closing information
 std::string scriptFailed(std::string_view scriptPath);    // path as built
 
 } // namespace darvolt::texts

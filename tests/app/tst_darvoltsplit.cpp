@@ -138,7 +138,9 @@ void tst_DarvoltSplit::checksFailWithTheirTexts_data()
     QTest::addColumn<int>("status");
     QTest::addColumn<QString>("err");
     QTest::newRow("missing") << QStringList{"/d/none.txt"} << ExitFailed << "File /D/NONE.TXT not found\n";
-    QTest::newRow("in use") << QStringList{"/d/locked.bin"} << ExitFailed << "darvolt-split: /d/locked.bin: ? (file in use)\n";
+    QTest::newRow("in use") << QStringList{"/d/locked.bin"} << ExitFailed << "darvolt-split: /d/locked.bin: file in use\n";
+    QTest::newRow("a folder") << QStringList{"/d/ro"} << ExitFailed << "darvolt-split: /d/ro: is a folder, not a file\n";
+    QTest::newRow("a FIFO") << QStringList{"/d/fifo"} << ExitFailed << "darvolt-split: /d/fifo: is not a regular file\n";
     QTest::newRow("too large") << QStringList{"/d/small.bin"} << ExitFailed
                                << QString::fromStdString(std::string(texts::SizeTooLarge) + "\n");
     QTest::newRow("empty file, any mode") << QStringList{"--span", "/d/empty"} << ExitFailed
@@ -162,6 +164,7 @@ void tst_DarvoltSplit::checksFailWithTheirTexts()
     fake.setLocked("/d/locked.bin");
     fake.addFile("/d/small.bin", std::string(5000, 's'));
     fake.addFile("/d/empty", "");
+    fake.addSpecialFile("/d/fifo");
     fake.addFile("/d/ro/x.bin", std::string(5000, 'x'));
     fake.addFile("/d/ro/X_PARTS", "a file in the way");
     std::vector<std::string> list;
@@ -179,7 +182,9 @@ void tst_DarvoltSplit::spannedRunAnswersPromptsFromInput_data()
     QTest::addColumn<int>("status");
     QTest::addColumn<int>("prompts");
     QTest::newRow("Enter twice") << QByteArray("\n\n") << ExitSuccess << 2;
-    QTest::newRow("anything but c is OK") << QByteArray("yes\nok\n") << ExitSuccess << 2;
+    QTest::newRow("yes and y are OK") << QByteArray("Yes\ny\n") << ExitSuccess << 2;
+    QTest::newRow("anything else asks again") << QByteArray("ok\n\nmaybe\n y \n") << ExitSuccess << 2;
+    QTest::newRow("no at the second") << QByteArray("\nno\n") << ExitCancelled << 2;
     QTest::newRow("c at the second") << QByteArray("\nc\n") << ExitCancelled << 2;
     QTest::newRow("C at the first") << QByteArray("C\n") << ExitCancelled << 1;
     QTest::newRow("end of input") << QByteArray("\n") << ExitCancelled << 2;
@@ -226,9 +231,9 @@ void tst_DarvoltSplit::spannedRunAnswersPromptsFromInput()
     for (auto at = err.find("Insert diskette number"); at != std::string::npos; at = err.find("Insert diskette number", at + 1))
         ++seen;
     QCOMPARE(seen, prompts);
-    QVERIFY(err.find(texts::diskettePrompt(1) + "\n[Enter: OK, c: Cancel] ") != std::string::npos);
+    QVERIFY(err.find(texts::diskettePrompt(1) + "\n[Enter or y: OK, n or c: Cancel] ") != std::string::npos);
     if (status == ExitSuccess)
-        QCOMPARE(c.out.str(), texts::spanned("report.doc") + "\n");
+        QCOMPARE(c.out.str(), texts::spanned("report.doc", true) + "\n");
     else
         QCOMPARE(c.out.str(), std::string());
 }

@@ -299,6 +299,10 @@ void tst_ConcurrentFiles::platformsSayWhetherTheyCopyConcurrently()
         Result<std::uint32_t> attributes(const std::string&) override { return {}; }
         ErrorCode makeDirectory(const std::string&) override { return error::None; }
         bool isDirectory(const std::string&) override { return false; }
+        Result<FileIdentity> identityOf(const std::string&) override { return {}; }
+        ErrorCode flushFolder(const std::string&) override { return error::None; }
+        bool isRemovable(const std::string&) override { return false; }
+        bool ignoresCase(const std::string&) override { return false; }
         Result<std::vector<DirectoryEntry>> listDirectory(const std::string&) override { return {}; }
         std::string driveFolder() const override { return "/A"; }
         Result<std::int64_t> driveFreeBytes() override { return {}; }

@@ -329,6 +329,8 @@ void tst_PosixPlatform::copyToFallsBackForForeignFiles()
         Result<std::size_t> read(std::span<std::byte>) override { return {}; }
         Result<std::size_t> write(std::span<const std::byte> d) override { return {d.size(), error::None}; }
         Result<std::int64_t> size() override { return {}; }
+        Result<FileIdentity> identity() override { return {}; }
+        ErrorCode flush() override { return error::None; }
         ErrorCode close() override { return error::None; }
     } other;
     QTemporaryDir dir;

@@ -10,3 +10,4 @@ darvolt_add_qtest(tst_splitproperty SOURCES ${CMAKE_CURRENT_LIST_DIR}/tst_splitp
                   ${CMAKE_CURRENT_LIST_DIR}/sparsecompare.cpp LIBS darvolt_split TIMEOUT 600)
 darvolt_add_qtest(tst_realmedium SOURCES ${CMAKE_CURRENT_LIST_DIR}/tst_realmedium.cpp LIBS darvolt_split)
 darvolt_add_qtest(tst_sourcemeasure SOURCES ${CMAKE_CURRENT_LIST_DIR}/tst_sourcemeasure.cpp LIBS darvolt_split)
+darvolt_add_qtest(tst_datasafety SOURCES ${CMAKE_CURRENT_LIST_DIR}/tst_datasafety.cpp LIBS darvolt_split LABELS tsan)

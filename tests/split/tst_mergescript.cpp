@@ -46,7 +46,7 @@ void tst_MergeScript::bytes_data()
     QTest::newRow("three-digit last part") << QStringList{"report.doc.!103", "report.doc.!104"}
                                            << QByteArray("report.doc")
                                            << script(R"(Copy /B "report.doc.!103"+"report.doc.!104" "report.doc")",
-                                                     "del report.doc.!1??", "report.doc");
+                                                     "del report.doc.!1??\r\ndel report.doc.!???", "report.doc");
     QTest::newRow("case kept") << QStringList{"Report.Doc.!00"} << QByteArray("Report.Doc")
                                << script(R"(Copy /B "Report.Doc.!00" "Report.Doc")", "del Report.Doc.!??", "Report.Doc");
     QTest::newRow("blank") << QStringList{"my file.txt.!00", "my file.txt.!01"} << QByteArray("my file.txt")

@@ -3,6 +3,7 @@
 // sparse source keeps its holes across 4 GiB, and a medium that fills up
 // ends the run with the parts in order.
 
+#include "platform/forwardingplatform.h"
 #include "platform/posixplatform.h"
 #include "split/partnaming.h"
 #include "split/sparsecompare.h"
@@ -34,23 +35,13 @@ namespace {
 // The real platform with every file wrapped, so the test sees which thread
 // put data into which part. With inKernel false the source offers only
 // positional reads, so parts are written with write().
-class NotingPlatform final : public darvolt::Platform {
+class NotingPlatform final : public darvolt::ForwardingPlatform {
 public:
-    NotingPlatform(darvolt::Platform& inner, bool inKernel) : inner_(inner), inKernel_(inKernel) {}
+    NotingPlatform(darvolt::Platform& inner, bool inKernel) : ForwardingPlatform(inner), inKernel_(inKernel) {}
     using FileResult = darvolt::Result<std::unique_ptr<darvolt::File>>;
 
-    FileResult openForReading(const std::string& p) override { return wrap(inner_.openForReading(p), p); }
-    FileResult createFile(const std::string& p) override { return wrap(inner_.createFile(p), p); }
-    darvolt::ErrorCode removeFile(const std::string& p) override { return inner_.removeFile(p); }
-    darvolt::Result<std::uint32_t> attributes(const std::string& p) override { return inner_.attributes(p); }
-    darvolt::ErrorCode makeDirectory(const std::string& p) override { return inner_.makeDirectory(p); }
-    bool isDirectory(const std::string& p) override { return inner_.isDirectory(p); }
-    darvolt::Result<std::vector<darvolt::DirectoryEntry>> listDirectory(const std::string& p) override
-    {
-        return inner_.listDirectory(p);
-    }
-    std::string driveFolder() const override { return inner_.driveFolder(); }
-    darvolt::Result<std::int64_t> driveFreeBytes() override { return inner_.driveFreeBytes(); }
+    FileResult openForReading(const std::string& p) override { return wrap(inner().openForReading(p), p); }
+    FileResult createFile(const std::string& p) override { return wrap(inner().createFile(p), p); }
     void openFileManager(const std::string&) override {}
     bool allowsConcurrentCopies() const override { return true; }
 
@@ -62,27 +53,25 @@ public:
     }
 
 private:
-    struct Noting final : darvolt::File {
+    struct Noting final : darvolt::ForwardingFile {
+        Noting(NotingPlatform* o, std::string p, std::unique_ptr<darvolt::File> f)
+            : ForwardingFile(std::move(f)), owner(o), path(std::move(p))
+        {
+        }
         NotingPlatform* owner = nullptr;
         std::string path;
-        std::unique_ptr<darvolt::File> f;
         void note() { owner->note(path); }
-        darvolt::Result<std::size_t> read(std::span<std::byte> b) override { return f->read(b); }
         darvolt::Result<std::size_t> write(std::span<const std::byte> d) override
         {
             note();
-            return f->write(d);
+            return ForwardingFile::write(d);
         }
-        darvolt::Result<std::int64_t> size() override { return f->size(); }
-        darvolt::ErrorCode close() override { return f->close(); }
-        darvolt::Result<std::size_t> readAt(std::int64_t at, std::span<std::byte> b) override { return f->readAt(at, b); }
         darvolt::CopyResult copyRangeTo(std::int64_t at, darvolt::File& target, std::uint64_t n) override
         {
-            auto& part = dynamic_cast<Noting&>(target);
             if (!owner->inKernel_)
                 return darvolt::CopyResult{0, true};
-            part.note();
-            return f->copyRangeTo(at, *part.f, n);
+            dynamic_cast<Noting&>(target).note();
+            return ForwardingFile::copyRangeTo(at, target, n);
         }
     };
 
@@ -90,11 +79,7 @@ private:
     {
         if (!r.ok())
             return r;
-        auto file = std::make_unique<Noting>();
-        file->owner = this;
-        file->path = path;
-        file->f = std::move(r.value);
-        return FileResult{std::move(file), darvolt::error::None};
+        return FileResult{std::make_unique<Noting>(this, path, std::move(r.value)), darvolt::error::None};
     }
     void note(const std::string& path)
     {
@@ -104,7 +89,6 @@ private:
         byWorker_.insert(path);
     }
 
-    darvolt::Platform& inner_;
     const bool inKernel_;
     const std::thread::id maker_ = std::this_thread::get_id();
     std::mutex mutex_;

@@ -113,7 +113,7 @@ void tst_RealMedium::spansOntoTwoTmpfsDiskettes()
                                  "prompt " + darvolt::texts::diskettePrompt(1), full,
                                  "prompt " + darvolt::texts::diskettePrompt(1),
                                  "prompt " + darvolt::texts::diskettePrompt(2),
-                                 "information " + darvolt::texts::spanned("report.doc")}));
+                                 "information " + darvolt::texts::spanned("report.doc", false)}));
     QCOMPARE(firstPart.size(), qsizetype(1474560)); // the whole 1440 KB
     const QByteArray secondPart = readAll(drive + "/report.doc.!01");
     QCOMPARE(secondPart.size(), qsizetype(2000000 - 1474560));

@@ -1,6 +1,7 @@
 // Whatever the sizes, the parts joined in PartList order are the source.
 
 #include "platform/fakeplatform.h"
+#include "platform/forwardingplatform.h"
 #include "platform/posixplatform.h"
 #include "split/partnaming.h"
 #include "split/splitfile.h"
@@ -24,41 +25,27 @@ using darvolt::SplitOutcome;
 namespace {
 
 // Hides the platform's in-kernel copy so the read/write path does the work.
-class ReadWriteOnly final : public darvolt::Platform {
+class ReadWriteOnly final : public darvolt::ForwardingPlatform {
 public:
-    explicit ReadWriteOnly(darvolt::Platform& inner) : inner_(inner) {}
+    using ForwardingPlatform::ForwardingPlatform;
     using FileResult = darvolt::Result<std::unique_ptr<darvolt::File>>;
-    FileResult openForReading(const std::string& p) override { return wrap(inner_.openForReading(p)); }
-    FileResult createFile(const std::string& p) override { return wrap(inner_.createFile(p)); }
-    darvolt::ErrorCode removeFile(const std::string& p) override { return inner_.removeFile(p); }
-    darvolt::Result<std::uint32_t> attributes(const std::string& p) override { return inner_.attributes(p); }
-    darvolt::ErrorCode makeDirectory(const std::string& p) override { return inner_.makeDirectory(p); }
-    bool isDirectory(const std::string& p) override { return inner_.isDirectory(p); }
-    darvolt::Result<std::vector<darvolt::DirectoryEntry>> listDirectory(const std::string& p) override
-    {
-        return inner_.listDirectory(p);
-    }
-    std::string driveFolder() const override { return inner_.driveFolder(); }
-    darvolt::Result<std::int64_t> driveFreeBytes() override { return inner_.driveFreeBytes(); }
+    FileResult openForReading(const std::string& p) override { return wrap(inner().openForReading(p)); }
+    FileResult createFile(const std::string& p) override { return wrap(inner().createFile(p)); }
     void openFileManager(const std::string&) override {}
+    bool allowsConcurrentCopies() const override { return false; }
 
 private:
-    struct Plain final : darvolt::File {
-        std::unique_ptr<darvolt::File> f;
-        darvolt::Result<std::size_t> read(std::span<std::byte> b) override { return f->read(b); }
-        darvolt::Result<std::size_t> write(std::span<const std::byte> d) override { return f->write(d); }
-        darvolt::Result<std::int64_t> size() override { return f->size(); }
-        darvolt::ErrorCode close() override { return f->close(); }
+    struct Plain final : darvolt::ForwardingFile {
+        using ForwardingFile::ForwardingFile;
+        darvolt::CopyResult copyTo(darvolt::File&, std::uint64_t) override { return {0, true}; }
+        darvolt::CopyResult copyRangeTo(std::int64_t, darvolt::File&, std::uint64_t) override { return {0, true}; }
     };
     static FileResult wrap(FileResult r)
     {
         if (!r.ok())
             return r;
-        auto plain = std::make_unique<Plain>();
-        plain->f = std::move(r.value);
-        return FileResult{std::move(plain), darvolt::error::None};
+        return FileResult{std::make_unique<Plain>(std::move(r.value)), darvolt::error::None};
     }
-    darvolt::Platform& inner_;
 };
 
 std::int64_t randomSourceSize(QRandomGenerator& rng, std::int64_t part)
