@@ -9,6 +9,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <csignal>
 #include <sstream>
 
 using namespace darvolt;
@@ -72,6 +73,8 @@ private slots:
     void programExitStatuses();
     void programSplitsARealFile();
     void programSpansOntoTheDriveFolder();
+    void programStopsOnSignalsAndFailsOnUnwritableOutput_data();
+    void programStopsOnSignalsAndFailsOnUnwritableOutput();
 };
 
 void tst_DarvoltSplit::parse_data()
@@ -265,13 +268,14 @@ void tst_DarvoltSplit::programExitStatuses()
 {
     const ProgramRun help = runProgram({"--help"});
     QCOMPARE(help.status, 0);
-    QVERIFY(help.out.contains("Exit status: 0 success, 1 the run or its checks failed, 2 usage error"));
+    QVERIFY(help.out.contains("Exit status: 0 success, 1 the run or its checks failed"));
     QVERIFY(help.out.contains("--custom KB"));
     QCOMPARE(runProgram({}).status, 2);
     QCOMPARE(runProgram({"--standard", "--span", "x"}).status, 2);
     const ProgramRun missing = runProgram({"/nonexistent/file.bin"});
     QCOMPARE(missing.status, 1);
-    QCOMPARE(missing.err, QByteArray("File /NONEXISTENT/FILE.BIN not found\n"));
+    // The root file system tells cases apart: the path is named as it is.
+    QCOMPARE(missing.err, QByteArray("File /nonexistent/file.bin not found\n"));
 }
 
 void tst_DarvoltSplit::programSplitsARealFile()
@@ -314,10 +318,68 @@ void tst_DarvoltSplit::programSpansOntoTheDriveFolder()
 
     const ProgramRun ok = runProgram({"--span", dir.filePath("a.txt")}, "\n", drive);
     QCOMPARE(ok.status, 0);
-    QCOMPARE(ok.out, QByteArray("File A.TXT spanned. MERGE.BAT placed on the last diskette\n"));
+    QCOMPARE(ok.out, QByteArray("File a.txt spanned. MERGE.BAT placed on the last diskette\n"));
     QVERIFY(ok.err.contains("       Insert diskette number 1 into the drive        \n"));
     QCOMPARE(QFileInfo(drive + "/a.txt.!00").size(), qint64(3000));
     QVERIFY(QFile::exists(drive + "/MERGE.BAT"));
+}
+
+void tst_DarvoltSplit::programStopsOnSignalsAndFailsOnUnwritableOutput_data()
+{
+    QTest::addColumn<QStringList>("args");
+    QTest::addColumn<int>("signal"); // sent while the first diskette prompt waits; 0: answered
+    QTest::addColumn<bool>("outputFull");
+    QTest::addColumn<int>("status");
+    QTest::addColumn<QByteArray>("said");
+    QTest::newRow("Ctrl-C at the prompt") << QStringList{"--span"} << int(SIGINT) << false << 130
+                                          << QByteArray(texts::Interrupted.data());
+    QTest::newRow("SIGTERM at the prompt") << QStringList{"--span"} << int(SIGTERM) << false << 143
+                                           << QByteArray(texts::Interrupted.data());
+    QTest::newRow("closing message to a full disk") << QStringList{"--span"} << 0 << true << 1
+                                                    << QByteArray("standard output could not be written");
+    QTest::newRow("help to a full disk") << QStringList{"--help"} << 0 << true << 1
+                                         << QByteArray("standard output could not be written");
+}
+
+void tst_DarvoltSplit::programStopsOnSignalsAndFailsOnUnwritableOutput()
+{
+    QFETCH(QStringList, args);
+    QFETCH(int, signal);
+    QFETCH(bool, outputFull);
+    QFETCH(int, status);
+    QFETCH(QByteArray, said);
+    QTemporaryDir dir;
+    QVERIFY(QDir(dir.path()).mkdir("floppy"));
+    QFile source(dir.filePath("a.txt"));
+    QVERIFY(source.open(QIODevice::WriteOnly) && source.write(QByteArray(3000, 'a')) == 3000);
+    source.close();
+
+    QProcess p;
+    auto env = QProcessEnvironment::systemEnvironment();
+    env.insert("DARVOLT_DRIVE_A", dir.filePath("floppy"));
+    p.setProcessEnvironment(env);
+    if (outputFull)
+        p.setStandardOutputFile("/dev/full");
+    p.setReadChannel(QProcess::StandardError);
+    p.start(DARVOLT_SPLIT_PROGRAM, args << dir.filePath("a.txt"));
+    QVERIFY(p.waitForStarted());
+    QByteArray err;
+    if (args.contains("--span")) {
+        while (!err.contains("Insert diskette number 1") && p.waitForReadyRead(60000))
+            err += p.readAllStandardError();
+        if (signal != 0)
+            ::kill(pid_t(p.processId()), signal);
+        else
+            p.write("\n");
+    }
+    QVERIFY(p.waitForFinished(60000));
+    err += p.readAllStandardError();
+    QCOMPARE(p.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(p.exitCode(), status);
+    QVERIFY2(err.contains(said), err.constData());
+    // Interrupted before anything was written: the drive stays empty.
+    if (signal != 0)
+        QVERIFY(QDir(dir.filePath("floppy")).isEmpty());
 }
 
 QTEST_GUILESS_MAIN(tst_DarvoltSplit)
