@@ -65,19 +65,33 @@ std::string deleteLine(std::string pattern)
 }
 
 // The del lines: the last part's name with its last two characters made
-// "??", and for longer part numbers one line per length, so that no part
-// stays behind.
-std::vector<std::string> deleteLines(const std::string& lastPart, std::string_view sourceName)
+// "??". Past part 99 that pattern covers parts 00 to 99 only; the parts
+// numbered 100 and up are named one by one (a pattern of three "?" would also
+// take other files, say name.!bak), as many to a line as fit.
+std::vector<std::string> deleteLines(const std::vector<std::string>& bareParts, std::string_view sourceName)
 {
-    std::string pattern = lastPart;
+    const std::string stem = std::string(sourceName) + ".!";
+    std::vector<std::string> lines;
+    std::string line = "del";
+    for (const auto& part : bareParts) {
+        if (!part.starts_with(stem) || part.size() <= stem.size() + 2)
+            continue;
+        const std::string item = " \"" + quoted(part) + '"';
+        if (line.size() + item.size() > MaxScriptLine && line != "del") {
+            lines.push_back(line);
+            line = "del";
+        }
+        line += item;
+    }
+    if (line != "del") {
+        lines.insert(lines.begin(), deleteLine(stem + "??"));
+        lines.push_back(line);
+        return lines;
+    }
+    std::string pattern = bareParts.empty() ? std::string() : bareParts.back();
     for (std::size_t i = pattern.size() >= 2 ? pattern.size() - 2 : 0; i < pattern.size(); ++i)
         pattern[i] = '?';
-    std::vector<std::string> lines{deleteLine(pattern)};
-    const std::string stem = std::string(sourceName) + ".!";
-    if (lastPart.starts_with(stem))
-        for (std::size_t digits = 3; digits <= lastPart.size() - stem.size(); ++digits)
-            lines.push_back(deleteLine(stem + std::string(digits, '?')));
-    return lines;
+    return {deleteLine(pattern)};
 }
 
 // "Copy /B" lines that join the parts in order, each within MaxScriptLine.
@@ -110,7 +124,7 @@ std::vector<std::string> MergeScriptLines(const std::vector<std::string>& barePa
         lines.push_back(std::move(copy));
     lines.push_back("CHOICE  Erase partial files ");
     lines.push_back("if errorlevel 2 goto stop");
-    for (auto& del : deleteLines(bareParts.empty() ? std::string() : bareParts.back(), sourceName))
+    for (auto& del : deleteLines(bareParts, sourceName))
         lines.push_back(std::move(del));
     for (const char* tail : {":STOP", "ECHO ON", ""})
         lines.emplace_back(tail);

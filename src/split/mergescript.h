@@ -26,8 +26,9 @@
 // A copy line that would be longer than the limit (some 500 parts and more)
 // is spread over several: the first joins as many parts as fit into the
 // target, each further one appends the next parts to it ("Copy /B "a"+"a.!41"
-// ... "a""). Part numbers of three and more digits get a del line of their
-// own for each length ("del a.!???"), after the one for two digits.
+// ... "a""). Past part 99 the del line becomes "del a.!??" for parts 00 to
+// 99 and lines that name the later parts one by one ("del "a.!100" ..."),
+// so that every part goes and nothing else does.
 
 #include "platform/platform.h"
 #include "split/splitview.h"

@@ -19,6 +19,8 @@ private slots:
     void bytes_data();
     void bytes();
     void everyLineEndsInCrLf();
+    void longCopyIsSpreadOverLinesWithinTheLimit_data();
+    void longCopyIsSpreadOverLinesWithinTheLimit();
     void wineRejoinsAndDeletesOnlyTheParts_data();
     void wineRejoinsAndDeletesOnlyTheParts();
 };
@@ -46,7 +48,8 @@ void tst_MergeScript::bytes_data()
     QTest::newRow("three-digit last part") << QStringList{"report.doc.!103", "report.doc.!104"}
                                            << QByteArray("report.doc")
                                            << script(R"(Copy /B "report.doc.!103"+"report.doc.!104" "report.doc")",
-                                                     "del report.doc.!1??\r\ndel report.doc.!???", "report.doc");
+                                                     "del report.doc.!??\r\ndel \"report.doc.!103\" \"report.doc.!104\"",
+                                                     "report.doc");
     QTest::newRow("case kept") << QStringList{"Report.Doc.!00"} << QByteArray("Report.Doc")
                                << script(R"(Copy /B "Report.Doc.!00" "Report.Doc")", "del Report.Doc.!??", "Report.Doc");
     QTest::newRow("blank") << QStringList{"my file.txt.!00", "my file.txt.!01"} << QByteArray("my file.txt")
@@ -97,17 +100,80 @@ void tst_MergeScript::everyLineEndsInCrLf()
     QVERIFY(text.find("\r\nECHO ON\r\n\r\n@ECHO") != std::string::npos);
 }
 
+void tst_MergeScript::longCopyIsSpreadOverLinesWithinTheLimit_data()
+{
+    QTest::addColumn<int>("parts");
+    QTest::addColumn<QByteArray>("name");
+    QTest::addColumn<int>("copyLines");
+    QTest::addColumn<int>("delLines");
+    QTest::addColumn<QByteArray>("firstDel");
+    QTest::newRow("100 parts: the nine lines") << 100 << QByteArray("a.b") << 1 << 1 << QByteArray("del a.b.!??");
+    QTest::newRow("101 parts") << 101 << QByteArray("a.b") << 1 << 2 << QByteArray("del a.b.!??");
+    QTest::newRow("700 parts of a long name") << 700 << QByteArray("quarterly report 50% & more.xlsx") << 4 << 5
+                                              << QByteArray(R"(del "quarterly report 50%% & more.xlsx.!??")");
+    QTest::newRow("1001 parts") << 1001 << QByteArray("x") << 2 << 2 << QByteArray("del x.!??");
+}
+
+void tst_MergeScript::longCopyIsSpreadOverLinesWithinTheLimit()
+{
+    QFETCH(int, parts);
+    QFETCH(QByteArray, name);
+    QFETCH(int, copyLines);
+    QFETCH(int, delLines);
+    QFETCH(QByteArray, firstDel);
+    std::vector<std::string> bare;
+    for (int i = 0; i < parts; ++i)
+        bare.push_back(darvolt::BarePartName(name.toStdString(), i));
+    const auto lines = darvolt::MergeScriptLines(bare, name.toStdString());
+    QCOMPARE(int(lines.size()), 7 + copyLines + delLines);
+    for (const auto& line : lines)
+        QVERIFY(line.size() <= darvolt::MaxScriptLine);
+
+    // The copy lines join every part once, in order, into the target; the
+    // lines after the first append to what the first one made. The del
+    // lines after the pattern name every part from 100 on.
+    const auto inQuotes = [](std::string text) {
+        for (std::size_t at = text.find('%'); at != std::string::npos; at = text.find('%', at + 2))
+            text.insert(at, 1, '%');
+        return '"' + text + '"';
+    };
+    const std::string target = inQuotes(name.toStdString());
+    std::string joined, expected, deleted, expectedDeleted;
+    for (int i = 1; i <= copyLines; ++i) {
+        const std::string& line = lines[std::size_t(i)];
+        const std::string head = i == 1 ? "Copy /B " : "Copy /B " + target + "+";
+        QVERIFY2(line.starts_with(head) && line.ends_with(" " + target), line.c_str());
+        joined += (i == 1 ? "" : "+") + line.substr(head.size(), line.size() - head.size() - target.size() - 1);
+    }
+    for (int i = 0; i < parts; ++i) {
+        expected += (i == 0 ? "" : "+") + inQuotes(bare[std::size_t(i)]);
+        if (i >= 100)
+            expectedDeleted += " " + inQuotes(bare[std::size_t(i)]);
+    }
+    QCOMPARE(joined, expected);
+    const std::size_t firstDelLine = std::size_t(copyLines) + 3;
+    QCOMPARE(QByteArray::fromStdString(lines[firstDelLine]), firstDel);
+    for (std::size_t i = firstDelLine + 1; i < firstDelLine + std::size_t(delLines); ++i) {
+        QVERIFY(lines[i].starts_with("del \""));
+        deleted += lines[i].substr(3);
+    }
+    QCOMPARE(deleted, expectedDeleted);
+}
+
 void tst_MergeScript::wineRejoinsAndDeletesOnlyTheParts_data()
 {
     QTest::addColumn<QByteArray>("name");
-    QTest::newRow("plain") << QByteArray("report.doc");
-    QTest::newRow("blank, ampersand, percent") << QByteArray("my file & 50%PATH%.bin");
-    QTest::newRow("operators") << QByteArray("a^b (c) d,e;f=g");
+    QTest::addColumn<int>("parts");
+    QTest::newRow("plain") << QByteArray("report.doc") << 3;
+    QTest::newRow("blank, ampersand, percent") << QByteArray("my file & 50%PATH%.bin") << 3;
+    QTest::newRow("operators") << QByteArray("a^b (c) d,e;f=g") << 3;
+    QTest::newRow("700 parts, blank, ampersand, percent") << QByteArray("my file & 50%PATH%.bin") << 700;
 }
 
 void tst_MergeScript::wineRejoinsAndDeletesOnlyTheParts()
 {
     QFETCH(QByteArray, name);
+    QFETCH(int, parts);
     const QString wine = QStandardPaths::findExecutable("wine");
     if (wine.isEmpty())
         QSKIP("wine is not installed (tools/setup-deps.sh test installs it)");
@@ -126,7 +192,8 @@ void tst_MergeScript::wineRejoinsAndDeletesOnlyTheParts()
     QTemporaryDir dir;
     QVERIFY(dir.isValid());
     const std::string folder = QFile::encodeName(dir.path()).toStdString() + "/";
-    const std::string data = patternBytes(5000, 11);
+    // Parts of 1 KB; the last one short.
+    const std::string data = patternBytes(std::size_t(parts) * 1024 - 100, 11);
     {
         QFile f(dir.filePath(QFile::decodeName(name)));
         QVERIFY(f.open(QIODevice::WriteOnly));
@@ -147,8 +214,9 @@ void tst_MergeScript::wineRejoinsAndDeletesOnlyTheParts()
     options.fileManagerCommand.clear();
     darvolt::PosixPlatform platform(options);
     RecordingView view;
-    QCOMPARE(SplitFile(platform, view, name.toStdString(), folder, 2048), darvolt::SplitOutcome::Done);
-    QVERIFY(QFile::exists(output + "/" + QFile::decodeName(name) + ".!02"));
+    QCOMPARE(SplitFile(platform, view, name.toStdString(), folder, 1024), darvolt::SplitOutcome::Done);
+    QVERIFY(QFile::exists(output + "/" + QFile::decodeName(QByteArray::fromStdString(
+                                             darvolt::BarePartName(name.toStdString(), parts - 1)))));
 
     QProcess cmd;
     cmd.setProcessEnvironment(probe.processEnvironment());
@@ -157,7 +225,7 @@ void tst_MergeScript::wineRejoinsAndDeletesOnlyTheParts()
     QVERIFY(cmd.waitForStarted());
     cmd.write("Y\r\n");
     cmd.closeWriteChannel();
-    QVERIFY(cmd.waitForFinished(240000));
+    QVERIFY(cmd.waitForFinished(480000));
     const QByteArray said = cmd.readAllStandardOutput();
 
     QFile joined(output + "/" + QFile::decodeName(name));
