@@ -7,3 +7,4 @@ darvolt_add_qtest(tst_concurrentfiles SOURCES ${CMAKE_CURRENT_LIST_DIR}/tst_conc
                   LABELS tsan)
 set_property(TEST tst_concurrentfiles APPEND PROPERTY ENVIRONMENT
              "TSAN_OPTIONS=suppressions=${PROJECT_SOURCE_DIR}/tests/tsan.supp")
+darvolt_add_qtest(tst_posixdatasafety SOURCES ${CMAKE_CURRENT_LIST_DIR}/tst_posixdatasafety.cpp LIBS darvolt_platform)
