@@ -4,9 +4,17 @@
 
 namespace darvolt {
 
-ConsoleSplitView::ConsoleSplitView(std::istream& in, std::ostream& out, std::ostream& err, bool errIsTerminal)
-    : in_(in), out_(out), err_(err), terminal_(errIsTerminal)
+ConsoleSplitView::ConsoleSplitView(std::istream& in, std::ostream& out, std::ostream& err, bool errIsTerminal,
+                                   LineReader readLine)
+    : in_(in), readLine_(std::move(readLine)), out_(out), err_(err), terminal_(errIsTerminal)
 {
+    if (!readLine_)
+        readLine_ = [this]() -> std::optional<std::string> {
+            std::string line;
+            if (!std::getline(in_, line))
+                return std::nullopt;
+            return line;
+        };
 }
 
 ConsoleSplitView::~ConsoleSplitView()
@@ -57,12 +65,12 @@ bool ConsoleSplitView::askForDiskette(const std::string& text)
     endStatusLine();
     err_ << text << "\n[Enter or y: OK, n or c: Cancel] " << std::flush;
     for (;;) {
-        std::string answer;
-        if (!std::getline(in_, answer)) {
+        const auto answer = readLine_();
+        if (!answer) {
             err_ << '\n' << std::flush; // the user's Enter did not end the line
             return false;
         }
-        if (const auto ok = promptAnswer(answer))
+        if (const auto ok = promptAnswer(*answer))
             return *ok;
         err_ << "Please answer y (or Enter) to go on, or n to cancel: " << std::flush;
     }

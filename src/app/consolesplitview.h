@@ -10,6 +10,7 @@
 
 #include "split/splitview.h"
 
+#include <functional>
 #include <istream>
 #include <optional>
 #include <ostream>
@@ -19,7 +20,12 @@ namespace darvolt {
 
 class ConsoleSplitView final : public ProgressKeepingView {
 public:
-    ConsoleSplitView(std::istream& in, std::ostream& out, std::ostream& err, bool errIsTerminal);
+    // Reads one line of input for the prompt; nothing at the end of input.
+    using LineReader = std::function<std::optional<std::string>()>;
+
+    // Lines come from `in` unless readLine is given.
+    ConsoleSplitView(std::istream& in, std::ostream& out, std::ostream& err, bool errIsTerminal,
+                     LineReader readLine = {});
     ~ConsoleSplitView() override;
 
     void setStatusText(const std::string& text) override;
@@ -42,6 +48,7 @@ private:
     void endStatusLine();
 
     std::istream& in_;
+    LineReader readLine_;
     std::ostream& out_;
     std::ostream& err_;
     const bool terminal_;

@@ -4,7 +4,9 @@
 #include <cerrno>
 #include <csignal>
 #include <fcntl.h>
+#include <poll.h>
 #include <unistd.h>
+#include <utility>
 
 namespace darvolt {
 
@@ -61,6 +63,37 @@ InterruptSignals::~InterruptSignals()
 const std::atomic<bool>* InterruptSignals::stopFlag()
 {
     return &stopRequested;
+}
+
+std::optional<std::string> InterruptSignals::readLine(int fd)
+{
+    for (;;) {
+        if (const auto end = pending_.find('\n'); end != std::string::npos) {
+            std::string line = pending_.substr(0, end);
+            pending_.erase(0, end + 1);
+            return line;
+        }
+        if (stopRequested.load())
+            return std::nullopt;
+        pollfd waits[2] = {{fd, POLLIN, 0}, {pipe_[0], POLLIN, 0}};
+        if (::poll(waits, pipe_[0] >= 0 ? 2 : 1, -1) < 0) {
+            if (errno == EINTR)
+                continue;
+            return std::nullopt;
+        }
+        if ((waits[0].revents & (POLLIN | POLLHUP | POLLERR)) == 0)
+            continue; // the wake pipe: the flag is up
+        char chunk[256];
+        const ssize_t n = ::read(fd, chunk, sizeof chunk);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0) {
+            if (pending_.empty())
+                return std::nullopt;
+            return std::exchange(pending_, std::string()); // a last line without its newline
+        }
+        pending_.append(chunk, static_cast<std::size_t>(n));
+    }
 }
 
 int InterruptSignals::caught()

@@ -11,6 +11,8 @@
 // readable when a signal came, for an event loop that sleeps.
 
 #include <atomic>
+#include <optional>
+#include <string>
 
 namespace darvolt {
 
@@ -29,8 +31,14 @@ public:
     // Readable once a signal has come; -1 when no pipe could be made.
     int wakeDescriptor() const { return pipe_[0]; }
 
+    // One line from the descriptor, without its newline; nothing at the end
+    // of input, on an error, or once a signal has come, also one that came
+    // just before the wait began (which a plain read would sleep through).
+    std::optional<std::string> readLine(int fd);
+
 private:
     int pipe_[2] = {-1, -1};
+    std::string pending_; // read past the last line handed out
 };
 
 } // namespace darvolt
