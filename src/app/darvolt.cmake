@@ -3,6 +3,7 @@
 set(darvolt_app_dir ${CMAKE_CURRENT_LIST_DIR})
 darvolt_qt_library(darvolt_app SOURCES
   ${darvolt_app_dir}/startup.cpp ${darvolt_app_dir}/startup.h
+  ${darvolt_app_dir}/sessionend.cpp ${darvolt_app_dir}/sessionend.h
   ${darvolt_app_dir}/tform4.cpp ${darvolt_app_dir}/tform4split.cpp ${darvolt_app_dir}/tform4.h
   ${darvolt_app_dir}/tform4.ui
   ${darvolt_app_dir}/taboutbox.cpp ${darvolt_app_dir}/taboutbox.h ${darvolt_app_dir}/taboutbox.ui

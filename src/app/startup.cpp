@@ -1,6 +1,7 @@
 #include "app/startup.h"
 
 #include "app/classicstyle.h"
+#include "app/sessionend.h"
 #include "app/tform4.h"
 #include "toolkit/application.h"
 #include "toolkit/fonts.h"
@@ -40,7 +41,9 @@ int DarvoltMain(int argc, char **argv)
     if (TApplication::FindRegistrationSwitch(QCoreApplication::arguments().mid(1)))
         return 0;
     PrepareApplication(app);
+    darvolt::InterruptSignals interrupts;
     TForm4 form;
+    const TSessionEnd sessionEnd(form, interrupts);
     form.show();
     return app.exec();
 }

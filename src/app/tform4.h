@@ -36,6 +36,9 @@ public:
     // be opened, 3 when its size is unknown.
     std::int64_t SourceSize() const { return m_sourceSize; }
     bool Running() const { return m_running; }
+    // The session is ending (the run's stop flag is up): the run's messages
+    // go to the log, since nobody is left to answer a box.
+    bool Quitting() const;
 
     // How the engine runs (file manager, block size, pacing).
     darvolt::SplitOptions &RunOptions() { return m_options; }

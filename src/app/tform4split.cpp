@@ -111,6 +111,11 @@ void TForm4::progressChanged()
     ui.ProgressBar1->setValue(setting.value);
 }
 
+bool TForm4::Quitting() const
+{
+    return m_options.stop != nullptr && m_options.stop->load();
+}
+
 void TForm4::setStatusText(const std::string &text)
 {
     ui.StatusBar1->setSimpleText(FileNameText(text));
@@ -118,22 +123,31 @@ void TForm4::setStatusText(const std::string &text)
 
 void TForm4::showError(const std::string &text)
 {
-    ShowErrorDialog(FileNameText(text));
+    if (Quitting())
+        qWarning("%s", text.c_str());
+    else
+        ShowErrorDialog(FileNameText(text));
 }
 
 void TForm4::showInformation(const std::string &text)
 {
-    ShowInformationDialog(FileNameText(text));
+    if (Quitting())
+        qInfo("%s", text.c_str());
+    else
+        ShowInformationDialog(FileNameText(text));
 }
 
 void TForm4::showMessage(const std::string &text)
 {
-    ShowPlainDialog(FileNameText(text));
+    if (Quitting())
+        qWarning("%s", text.c_str());
+    else
+        ShowPlainDialog(FileNameText(text));
 }
 
 bool TForm4::askForDiskette(const std::string &text)
 {
-    return AskOkCancel(QString::fromLatin1(darvolt::PromptTitle), FileNameText(text));
+    return !Quitting() && AskOkCancel(QString::fromLatin1(darvolt::PromptTitle), FileNameText(text));
 }
 
 void TForm4::processPendingMessages()

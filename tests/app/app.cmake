@@ -11,3 +11,4 @@ target_compile_definitions(tst_application PRIVATE DARVOLT_PROGRAM="$<TARGET_FIL
                            DARVOLT_APP_SOURCE_DIR="${PROJECT_SOURCE_DIR}/src/app")
 add_dependencies(tst_application darvolt)
 darvolt_add_qtest(tst_dialogs SOURCES ${CMAKE_CURRENT_LIST_DIR}/tst_dialogs.cpp LIBS darvolt_app)
+darvolt_add_qtest(tst_form4sessionend SOURCES ${CMAKE_CURRENT_LIST_DIR}/tst_form4sessionend.cpp LIBS darvolt_app)
