@@ -3,11 +3,15 @@
 // the medium before the user is told, a file that would overwrite the source.
 // Folder-mode cases run one part at a time and two at once.
 
+#include "platform/posixplatform.h"
 #include "split/fakerun.h"
 #include "split/partnaming.h"
 #include "split/splittexts.h"
 #include "split/testdata.h"
 
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
 #include <QTest>
 
 #include <atomic>
@@ -93,6 +97,7 @@ private slots:
     void mediumThatHoldsLessEndsThePartThere_data();
     void mediumThatHoldsLessEndsThePartThere();
     void noFileTheRunWritesIsTheSource();
+    void anEarlierPartThatIsTheSourceIsNotDeleted();
 };
 
 void tst_DataSafety::changedSourceEndsTheRunWithoutScript_data()
@@ -353,6 +358,28 @@ void tst_DataSafety::noFileTheRunWritesIsTheSource()
     QCOMPARE(s.view.dialogs().back(),
              errorOf("Output file /A/MERGE.BAT is the file being split. Split execution failed."));
     QVERIFY(s.fake.diskette(0).at("MERGE.BAT") == Data);
+}
+
+void tst_DataSafety::anEarlierPartThatIsTheSourceIsNotDeleted()
+{
+    // report.doc is a link to a part of an earlier run: clearing that run
+    // would delete the very data being split.
+    QTemporaryDir dir;
+    QVERIFY(QDir(dir.path()).mkdir("REPORT_PARTS"));
+    const QString target = dir.filePath("REPORT_PARTS/report.doc.!03");
+    QFile f(target);
+    QVERIFY(f.open(QIODevice::WriteOnly) && f.write(Data.data(), qint64(Data.size())) == qint64(Data.size()));
+    f.close();
+    QVERIFY(QFile::link(target, dir.filePath("report.doc")));
+    darvolt::PosixPlatformOptions options;
+    options.fileManagerCommand.clear();
+    darvolt::PosixPlatform platform(options);
+    RecordingView view;
+    const std::string folder = QFile::encodeName(dir.path()).toStdString() + "/";
+    QCOMPARE(SplitFile(platform, view, "report.doc", folder, 2048), SplitOutcome::Failed);
+    QCOMPARE(view.dialogs(), std::vector<std::string>{errorOf(texts::wouldOverwriteSource(
+                                 QFile::encodeName(target).toStdString(), false))});
+    QCOMPARE(QFileInfo(target).size(), qint64(Data.size()));
 }
 
 QTEST_GUILESS_MAIN(tst_DataSafety)

@@ -56,6 +56,9 @@ void tst_SplitFailures::failureIsReportedAndLeavesSourceAlone_data()
     const auto failed = SplitOutcome::Failed;
 
     QTest::newRow("source missing") << Setup([](FakePlatform&) {}) << notFound << failed << QList<int>{};
+    QTest::newRow("source missing where names tell cases apart")
+        << Setup([](FakePlatform& f) { f.setCaseSensitive(true); }) << "error File /data/report.doc not found" << failed
+        << QList<int>{};
     QTest::newRow("source held by another program")
         << Setup([](FakePlatform& f) { addSource(f); f.setLocked(Source); }) << notFound << failed << QList<int>{};
     QTest::newRow("source is a FIFO")
