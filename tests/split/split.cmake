@@ -11,3 +11,5 @@ darvolt_add_qtest(tst_splitproperty SOURCES ${CMAKE_CURRENT_LIST_DIR}/tst_splitp
 darvolt_add_qtest(tst_realmedium SOURCES ${CMAKE_CURRENT_LIST_DIR}/tst_realmedium.cpp LIBS darvolt_split)
 darvolt_add_qtest(tst_sourcemeasure SOURCES ${CMAKE_CURRENT_LIST_DIR}/tst_sourcemeasure.cpp LIBS darvolt_split)
 darvolt_add_qtest(tst_datasafety SOURCES ${CMAKE_CURRENT_LIST_DIR}/tst_datasafety.cpp LIBS darvolt_split LABELS tsan)
+set_property(TEST tst_datasafety APPEND PROPERTY ENVIRONMENT
+             "TSAN_OPTIONS=suppressions=${PROJECT_SOURCE_DIR}/tests/tsan.supp")
