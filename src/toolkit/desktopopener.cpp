@@ -28,7 +28,7 @@ void OpenWithDesktop(const QUrl &url, std::function<void()> onFailure)
         if (onFailure)
             onFailure();
     };
-    QObject::connect(opener, &QProcess::errorOccurred, opener, [opener, fail](QProcess::ProcessError error) {
+    QObject::connect(opener, &QProcess::errorOccurred, opener, [fail](QProcess::ProcessError error) {
         if (error == QProcess::FailedToStart)
             fail();
     });
