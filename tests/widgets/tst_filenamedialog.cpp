@@ -1,6 +1,6 @@
-// The browse dialog as the program shows it, where the desktop offers no
-// dialog of its own (as here, headless): Qt's dialog with its title and
-// with whole sizes and dates.
+// The browse dialog as the program shows it: the desktop's own where the
+// platform theme offers one, else (as here, headless) Qt's dialog with its
+// title and with whole sizes and dates.
 #include "widgets/filenamedialog.h"
 
 #include <QApplication>
@@ -31,6 +31,7 @@ private slots:
         request.InitialDir = dir.path();
         QString title;
         bool whole = false;
+        bool native = false;
         QTimer user;
         connect(&user, &QTimer::timeout, this, [&] {
             auto *dialog = qobject_cast<QFileDialog *>(QApplication::activeModalWidget());
@@ -38,6 +39,10 @@ private slots:
             if (!view || !view->model() || view->model()->rowCount(view->rootIndex()) == 0)
                 return;
             title = dialog->windowTitle();
+            // Nothing keeps the desktop's own dialog away where there is one:
+            // a plain QFileDialog, native dialogs allowed.
+            native = !dialog->testOption(QFileDialog::DontUseNativeDialog)
+                     && dialog->metaObject() == &QFileDialog::staticMetaObject;
             // Every entry of the size and date columns fits its column.
             whole = true;
             for (const int column : {1, 3})
@@ -50,6 +55,7 @@ private slots:
         user.stop();
         QCOMPARE(title, QStringLiteral("Select file to split"));
         QVERIFY(whole);
+        QVERIFY(native);
     }
 };
 
