@@ -1,5 +1,6 @@
 # windowbench: the window program's start-up time to its first painted main
-# window against a minimal Qt program showing one empty 390 x 256 window, and
+# window against a minimal Qt program showing one 390 x 256 window (empty, and
+# with one line of text in the window's font), and
 # the throughput of a 1 GiB split driven through the window against
 # darvolt-split on the same file. Prints its figures; not part of CTest.
 # Run: build/bin/windowbench [--size BYTES] [--runs N] [--starts N] [--dir DIR]

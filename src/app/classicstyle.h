@@ -4,7 +4,9 @@
 
 // Qt's classic Windows look with the spacing the layouts were designed
 // with: the caption of a radio button or check box starts four pixels after
-// its 13-pixel indicator, as it did on the classic desktop.
+// its 13-pixel indicator, as it did on the classic desktop. Disabled text
+// takes the classic scheme's grey on the field's own white, as the classic
+// edit boxes showed it, instead of the desktop palette's pale grey on grey.
 class TClassicStyle : public QProxyStyle
 {
     Q_OBJECT
@@ -12,6 +14,8 @@ class TClassicStyle : public QProxyStyle
 public:
     TClassicStyle();
 
+    void polish(QPalette &palette) override;
+    using QProxyStyle::polish;
     int pixelMetric(PixelMetric metric, const QStyleOption *option = nullptr,
                     const QWidget *widget = nullptr) const override;
 };

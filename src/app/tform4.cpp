@@ -9,6 +9,7 @@
 #include "split/sourcemeasure.h"
 #include "toolkit/dialogs.h"
 
+#include <QCloseEvent>
 #include <QCoreApplication>
 #include <QDragEnterEvent>
 #include <QFile>
@@ -127,6 +128,21 @@ void TForm4::showEvent(QShowEvent *event)
     FormShow(this);
 }
 
+void TForm4::closeEvent(QCloseEvent *event)
+{
+    // Ending the application in the middle of a run would take the window
+    // from under its progress and make every later dialog of the run return
+    // at once (a diskette prompt would read as Cancel, a failure would go
+    // unseen). So Exit, the close box and Alt+F4 only note the wish; the
+    // run closes the window once it has returned.
+    if (m_running) {
+        m_exitRequested = true;
+        event->ignore();
+        return;
+    }
+    TForm::closeEvent(event);
+}
+
 void TForm4::dragEnterEvent(QDragEnterEvent *event)
 {
     bool accept = false;
@@ -230,7 +246,7 @@ void TForm4::FlatSpeedButton3Click(QObject *)
 
 void TForm4::FlatSpeedButton4Click(QObject *)
 {
-    // During a run this only asks the application to end: the run goes on
+    // During a run this only notes the wish (closeEvent): the run goes on
     // to its end, and the program ends after it.
     close();
 }

@@ -39,6 +39,9 @@ public:
     // The session is ending (the run's stop flag is up): the run's messages
     // go to the log, since nobody is left to answer a box.
     bool Quitting() const;
+    // Exit or the close box was used during the run that goes on: the
+    // window closes as soon as that run has returned.
+    bool ExitRequested() const { return m_exitRequested; }
 
     // How the engine runs (file manager, block size, pacing).
     darvolt::SplitOptions &RunOptions() { return m_options; }
@@ -88,6 +91,7 @@ public:
 protected:
     void WndProc(TMessage &message) override;
     void showEvent(QShowEvent *event) override;
+    void closeEvent(QCloseEvent *event) override;
     void progressChanged() override;
     void dragEnterEvent(QDragEnterEvent *event) override;
     void dragMoveEvent(QDragMoveEvent *event) override;
@@ -110,6 +114,7 @@ private:
     QStringList m_arguments;
     std::int64_t m_sourceSize = 0;
     bool m_running = false;
+    bool m_exitRequested = false;
     bool m_hookInstalled = false;
 };
 

@@ -5,6 +5,8 @@
 #include "toolkit/dialogs.h"
 #include "toolkit/wndproc.h"
 
+#include <QTimer>
+
 #include <limits>
 
 // Puts the window back the way it was before the run on every way out of
@@ -34,6 +36,10 @@ public:
         ui.RadioButton1->setEnabled(true);
         ui.RadioButton2->setEnabled(true);
         ui.RadioButton3->setEnabled(true);
+        // An Exit during the run takes effect now, once the handler that ran
+        // it has returned; whatever way the run ended.
+        if (m_form.m_exitRequested)
+            QTimer::singleShot(0, &m_form, [form = &m_form] { form->close(); });
     }
     RunScope(const RunScope &) = delete;
     RunScope &operator=(const RunScope &) = delete;

@@ -288,12 +288,12 @@ Result<std::int64_t> FakePlatform::driveFreeBytes()
     return {freeBytesOf(*slot), error::None};
 }
 
-void FakePlatform::openFileManager(const std::string& folder)
+ErrorCode FakePlatform::openFileManager(const std::string& folder)
 {
     callHook(Operation::OpenFileManager, folder);
     const Lock lock(mutex_);
-    faults_.enter(Operation::OpenFileManager);
     launches_.push_back(folder);
+    return faults_.enter(Operation::OpenFileManager);
 }
 
 } // namespace darvolt

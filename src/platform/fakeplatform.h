@@ -19,7 +19,8 @@
 //   their folder's entries were flushed since they last changed.
 // - Paths ignore case unless setCaseSensitive(true); no folder is removable
 //   unless setRemovable() says so.
-// - openFileManager() only records the folder.
+// - openFileManager() only records the folder, and fails when told to
+//   (failCall with Operation::OpenFileManager).
 // - Copies are sequential by default; allowConcurrentCopies(true) lets the
 //   split engine copy two parts at once. Every call is serialised by one
 //   lock, and the faults counted per path or tied to a source offset
@@ -122,7 +123,7 @@ public:
     Result<std::vector<DirectoryEntry>> listDirectory(const std::string& path) override;
     std::string driveFolder() const override { return drive_; }
     Result<std::int64_t> driveFreeBytes() override;
-    void openFileManager(const std::string& folder) override;
+    ErrorCode openFileManager(const std::string& folder) override;
     bool allowsConcurrentCopies() const override { return concurrent_; }
 
 private:

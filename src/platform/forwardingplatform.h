@@ -71,7 +71,7 @@ public:
     }
     std::string driveFolder() const override { return inner_.driveFolder(); }
     Result<std::int64_t> driveFreeBytes() override { return inner_.driveFreeBytes(); }
-    void openFileManager(const std::string& folder) override { inner_.openFileManager(folder); }
+    ErrorCode openFileManager(const std::string& folder) override { return inner_.openFileManager(folder); }
     bool allowsConcurrentCopies() const override { return inner_.allowsConcurrentCopies(); }
 
 protected:

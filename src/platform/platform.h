@@ -174,9 +174,12 @@ public:
     // medium.
     virtual Result<std::int64_t> driveFreeBytes() = 0;
 
-    // Starts the desktop's file manager on a folder and returns at once. The
-    // outcome is not reported: a desktop without a file manager is no error.
-    virtual void openFileManager(const std::string& folder) = 0;
+    // Starts the desktop's file manager on a folder, detached: it outlives
+    // the program. None once the file manager is on its way; a code when it
+    // could not be started (no launcher, or the launcher found nothing to
+    // open folders with), so that the caller can tell the user where the
+    // folder is instead. It may take a moment to know, never long.
+    virtual ErrorCode openFileManager(const std::string& folder) = 0;
 
     // True when the split engine may copy two parts at once: one thread
     // calling the platform's operations (creating, deleting files) and

@@ -1,5 +1,6 @@
 #include "platform/posixplatform.h"
 
+#include "platform/detachedlaunch.h"
 #include "platform/posixdevices.h"
 #include "platform/posixfile.h"
 
@@ -14,7 +15,6 @@
 #include <sys/statfs.h>
 #include <sys/stat.h>
 #include <sys/statvfs.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 namespace darvolt {
@@ -263,38 +263,13 @@ Result<std::int64_t> PosixPlatform::driveFreeBytes()
     return {static_cast<std::int64_t>(vfs.f_bavail * unit), error::None};
 }
 
-void PosixPlatform::openFileManager(const std::string& folder)
+ErrorCode PosixPlatform::openFileManager(const std::string& folder)
 {
     if (options_.fileManagerCommand.empty())
-        return;
-    std::vector<std::string> args = options_.fileManagerCommand;
-    args.push_back(folder);
-    std::vector<char*> argv;
-    for (auto& a : args)
-        argv.push_back(a.data());
-    argv.push_back(nullptr);
-
-    // Twice forked, so the file manager belongs to no one here and leaves no
-    // zombie behind. The argument vector is built before forking: the
-    // children only call into the kernel and exec.
-    const pid_t child = ::fork();
-    if (child < 0)
-        return;
-    if (child == 0) {
-        ::setsid();
-        const pid_t grandchild = ::fork();
-        if (grandchild == 0) {
-            const int null = ::open("/dev/null", O_RDWR);
-            if (null >= 0)
-                ::dup2(null, STDIN_FILENO);
-            ::execvp(argv[0], argv.data());
-            ::_exit(127); // no file manager: nothing to report
-        }
-        ::_exit(0);
-    }
-    int status = 0;
-    while (::waitpid(child, &status, 0) < 0 && errno == EINTR) {
-    }
+        return error::None; // none wanted
+    std::vector<std::string> command = options_.fileManagerCommand;
+    command.push_back(folder);
+    return LaunchDetached(command, options_.fileManagerVerdictWait);
 }
 
 ErrorCode PosixPlatform::driveState() const

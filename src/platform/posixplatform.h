@@ -3,6 +3,7 @@
 
 #include "platform/platform.h"
 
+#include <chrono>
 #include <string>
 #include <vector>
 
@@ -21,6 +22,10 @@ struct PosixPlatformOptions {
     // Where the kernel tells about mounts and devices; tests hand in their own.
     std::string mountInfoPath = "/proc/self/mountinfo";
     std::string sysRoot = "/sys";
+    // How long a launcher that is still at work counts as undecided. One
+    // that runs past it has found a file manager: it runs it itself, in the
+    // foreground. Launchers that find none give up well within it.
+    std::chrono::milliseconds fileManagerVerdictWait{1000};
 
     // Drive A: from DARVOLT_DRIVE_A when set (taken as given, mounted or
     // not), else /media/floppy0 (which must be a mount point).
@@ -44,7 +49,7 @@ public:
     Result<std::vector<DirectoryEntry>> listDirectory(const std::string& path) override;
     std::string driveFolder() const override;
     Result<std::int64_t> driveFreeBytes() override;
-    void openFileManager(const std::string& folder) override;
+    ErrorCode openFileManager(const std::string& folder) override;
     // Descriptors are shared between threads and every copy from the source
     // names its offset (pread, copy_file_range with an offset).
     bool allowsConcurrentCopies() const override { return true; }

@@ -108,8 +108,8 @@ SplitOutcome SplitRun::run()
     source_->close();
     if (spanning_)
         view_.showInformation(texts::spanned(sourceName_, namesIgnoreCase(sourcePath_)));
-    else if (options_.openFileManager)
-        platform_.openFileManager(outputFolder_);
+    else if (options_.openFileManager && platform_.openFileManager(outputFolder_) != error::None)
+        view_.showInformation(texts::fileManagerFailed(outputFolder_));
     return scriptWritten ? SplitOutcome::Done : SplitOutcome::ScriptFailed;
 }
 

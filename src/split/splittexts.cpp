@@ -44,4 +44,9 @@ std::string scriptFailed(std::string_view scriptPath)
     return "Error writing file " + std::string(scriptPath);
 }
 
+std::string fileManagerFailed(std::string_view outputFolder)
+{
+    return "Split finished, but no file manager could be opened. The parts are in " + std::string(outputFolder);
+}
+
 } // namespace darvolt::texts

@@ -38,5 +38,7 @@ std::string writing(std::string_view barePartName);       // the status text
 std::string diskettePrompt(std::int64_t disketteNumber);
 std::string spanned(std::string_view sourceName, bool ignoresCase); // closing information
 std::string scriptFailed(std::string_view scriptPath);    // path as built
+// The run is over but no file manager could be started on its folder.
+std::string fileManagerFailed(std::string_view outputFolder);
 
 } // namespace darvolt::texts

@@ -1,13 +1,16 @@
 #include "toolkit/application.h"
 
+#include "toolkit/desktopopener.h"
 #include "toolkit/dialogs.h"
 #include "toolkit/wincontrol.h"
 
-#include <QDesktopServices>
+#include <QCheckBox>
 #include <QDropEvent>
 #include <QFileInfo>
 #include <QKeyEvent>
 #include <QMimeData>
+#include <QRadioButton>
+#include <QShortcutEvent>
 
 namespace {
 
@@ -27,10 +30,20 @@ TApplication::THelpOpener &helpOpenerSlot()
     return opener;
 }
 
-bool openInBrowser(const QUrl &url)
+bool openInBrowser(const QUrl &url, const QString &helpFile)
 {
     const TApplication::THelpOpener &opener = helpOpenerSlot();
-    return opener ? opener(url) : QDesktopServices::openUrl(url);
+    if (opener)
+        return opener(url);
+    // Without a browser the desktop's opener only complains on standard
+    // error; the user is told which file to open by hand instead.
+    const QString path = QFileInfo(helpFile).absoluteFilePath();
+    OpenWithDesktop(url, [path] {
+        ShowErrorDialog(QStringLiteral("Cannot show the help file %1: no browser could be started. "
+                                       "Open the file in a browser by hand.")
+                            .arg(path));
+    });
+    return true;
 }
 
 HWND windowHandleOf(QWidget *window)
@@ -146,7 +159,7 @@ bool TApplication::HelpCommand(UINT command, quintptr data)
         return false;
     }
     const int context = command == HELP_CONTEXT ? static_cast<int>(data) : 0;
-    return openInBrowser(HelpUrl(context));
+    return openInBrowser(HelpUrl(context), m_helpFile);
 }
 
 bool TApplication::HelpContext(int context)
@@ -219,6 +232,10 @@ bool TApplication::eventFilter(QObject *watched, QEvent *event)
         if (filterHelpKey(widget, event))
             return true;
         break;
+    case QEvent::Shortcut:
+        if (filterToggleShortcut(widget, event))
+            return true;
+        break;
     default:
         break;
     }
@@ -267,6 +284,29 @@ bool TApplication::filterDrag(QWidget *widget, QEvent *event)
         if (auto *control = qobject_cast<TWinControl *>(window))
             control->Deliver(WM_DROPFILES, msg.wParam, msg.lParam);
     }
+    return true;
+}
+
+bool TApplication::filterToggleShortcut(QWidget *widget, QEvent *event)
+{
+    // Qt answers a radio button's or check box's accelerator with an
+    // animated click that lands a tenth of a second later, so keys typed
+    // right after it (or sent by an automation tool) would reach the old
+    // focus and be judged against the old choice. Here it takes effect at
+    // once, before the next key is handled.
+    auto *button = qobject_cast<QAbstractButton *>(widget);
+    if (!button || !(qobject_cast<QRadioButton *>(button) || qobject_cast<QCheckBox *>(button)))
+        return false;
+    const auto *shortcut = static_cast<QShortcutEvent *>(event);
+    // Two controls share the letter: Qt moves the focus between them without
+    // clicking, which stays as it is.
+    if (shortcut->isAmbiguous() || !button->isEnabled())
+        return false;
+    if (button->focusPolicy() != Qt::NoFocus) {
+        button->setFocus(Qt::ShortcutFocusReason);
+        button->window()->setAttribute(Qt::WA_KeyboardFocusChange);
+    }
+    button->click();
     return true;
 }
 

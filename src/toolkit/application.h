@@ -113,7 +113,8 @@ public:
 
     // HELP_FINDER opens the manual at its contents, HELP_CONTEXT at the
     // topic numbered `data`. A manual that is not there is reported in an
-    // error box. False when nothing was opened.
+    // error box, and so is a desktop without a browser, once its opener has
+    // said so. False when nothing was opened.
     bool HelpCommand(UINT command, quintptr data);
     bool HelpContext(int context);
     // Where the manual opens for a topic number.
@@ -148,6 +149,7 @@ protected:
 private:
     bool filterDrag(QWidget *widget, QEvent *event);
     bool filterHelpKey(QWidget *widget, QEvent *event);
+    bool filterToggleShortcut(QWidget *widget, QEvent *event);
     bool dispatchHook(QWidget *widget, QEvent *event);
 
     QString m_helpFile;

@@ -1,26 +1,12 @@
 #include "toolkit/dialogs.h"
 
 #include "toolkit/application.h"
+#include "toolkit/messageform.h"
 
 #include <QGuiApplication>
-#include <QMessageBox>
-#include <QPushButton>
 #include <QScreen>
-#include <QShowEvent>
 
 namespace {
-
-// A message box that takes the middle of the screen once it has its final
-// size, which it settles only as it is shown.
-class CentredMessageBox : public QMessageBox
-{
-protected:
-    void showEvent(QShowEvent *event) override
-    {
-        QMessageBox::showEvent(event);
-        CenterOnScreen(this);
-    }
-};
 
 TMessageDialogHandler &handlerSlot()
 {
@@ -30,11 +16,11 @@ TMessageDialogHandler &handlerSlot()
 
 int runDialog(const TMessageDialogRequest &request)
 {
-    const std::unique_ptr<QMessageBox> box = CreateMessageDialog(request);
+    const std::unique_ptr<TMessageForm> box = CreateMessageDialog(request);
     const int answer = box->exec();
     if (request.kind != TMsgDlgKind::Prompt)
         return mrOk;
-    return answer == QMessageBox::Ok ? mrOk : mrCancel;
+    return answer == mrOk ? mrOk : mrCancel;
 }
 
 } // namespace
@@ -50,29 +36,9 @@ QString MessageDialogTitle(TMsgDlgKind kind, const QString &promptTitle)
     return {};
 }
 
-std::unique_ptr<QMessageBox> CreateMessageDialog(const TMessageDialogRequest &request)
+std::unique_ptr<TMessageForm> CreateMessageDialog(const TMessageDialogRequest &request)
 {
-    std::unique_ptr<QMessageBox> box = std::make_unique<CentredMessageBox>();
-    box->setWindowTitle(request.title);
-    box->setTextFormat(Qt::PlainText);
-    box->setText(request.text);
-    box->setWindowModality(Qt::ApplicationModal);
-    switch (request.kind) {
-    case TMsgDlgKind::Error: box->setIcon(QMessageBox::Critical); break;
-    case TMsgDlgKind::Information: box->setIcon(QMessageBox::Information); break;
-    case TMsgDlgKind::Plain:
-    case TMsgDlgKind::Prompt: box->setIcon(QMessageBox::NoIcon); break;
-    }
-    if (request.kind == TMsgDlgKind::Prompt) {
-        box->setStandardButtons(QMessageBox::Ok | QMessageBox::Cancel);
-        box->setDefaultButton(QMessageBox::Ok);
-        box->setEscapeButton(QMessageBox::Cancel);
-    } else {
-        box->setStandardButtons(QMessageBox::Ok);
-        box->setDefaultButton(QMessageBox::Ok);
-        box->setEscapeButton(QMessageBox::Ok);
-    }
-    return box;
+    return std::make_unique<TMessageForm>(request);
 }
 
 void CenterOnScreen(QWidget *window)

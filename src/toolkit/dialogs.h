@@ -5,7 +5,7 @@
 #include <functional>
 #include <memory>
 
-class QMessageBox;
+class TMessageForm;
 class QWidget;
 
 // The modal message dialogs of the program, in the four kinds its messages
@@ -37,7 +37,7 @@ QString MessageDialogTitle(TMsgDlgKind kind, const QString &promptTitle = {});
 // The dialog as it will be shown, built but not yet shown: for the seam's
 // default and for tests that look at it. It centres itself on the screen
 // whenever it is shown.
-std::unique_ptr<QMessageBox> CreateMessageDialog(const TMessageDialogRequest &request);
+std::unique_ptr<TMessageForm> CreateMessageDialog(const TMessageDialogRequest &request);
 
 // Moves a top-level window to the centre of the screen it would appear on.
 void CenterOnScreen(QWidget *window);

@@ -1,6 +1,44 @@
 #include "widgets/filenamedialog.h"
 
+#include <QEvent>
 #include <QFileDialog>
+#include <QHeaderView>
+#include <QTreeView>
+
+namespace {
+
+// Qt makes its own dialog's widgets only when it shows it, and only when
+// the desktop offers no dialog of its own.
+class ColumnFitter : public QObject
+{
+public:
+    using QObject::QObject;
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override
+    {
+        if (event->type() == QEvent::Show)
+            if (auto *dialog = qobject_cast<QFileDialog *>(watched))
+                FitFileDialogColumns(*dialog);
+        return QObject::eventFilter(watched, event);
+    }
+};
+
+} // namespace
+
+void FitFileDialogColumns(QFileDialog &dialog)
+{
+    auto *view = dialog.findChild<QTreeView *>(QStringLiteral("treeView"));
+    if (!view)
+        return;
+    // Size, kind and date as wide as their longest entry, so that no size
+    // or date is cut short; the name takes the rest.
+    QHeaderView *header = view->header();
+    header->setStretchLastSection(false);
+    header->setSectionResizeMode(0, QHeaderView::Stretch);
+    for (int column = 1; column < header->count(); ++column)
+        header->setSectionResizeMode(column, QHeaderView::ResizeToContents);
+}
 
 QStringList QtNameFilters(const QString &filter)
 {
@@ -29,7 +67,11 @@ QStringList QtNameFilters(const QString &filter)
 FileDialogRunnerFn &FileDialogRunner()
 {
     static FileDialogRunnerFn runner = [](TFileNameDialog &d, QWidget *parent) {
+        // A plain QFileDialog, so that the desktop's own dialog is used
+        // wherever the platform theme offers one.
         QFileDialog dialog(parent, d.Title, d.InitialDir);
+        ColumnFitter fitter;
+        dialog.installEventFilter(&fitter);
         const bool save = d.DialogKind == TFileNameDialog::Kind::Save;
         dialog.setAcceptMode(save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
         if (save)

@@ -5,6 +5,7 @@
 
 #include <functional>
 
+class QFileDialog;
 class QWidget;
 
 // The open or save dialog of a file-name edit: its settings live here between
@@ -67,6 +68,10 @@ using FileDialogRunnerFn = std::function<bool(TFileNameDialog &dialog, QWidget *
 // The runner Execute goes through. Tests replace it to answer in place of
 // the user.
 FileDialogRunnerFn &FileDialogRunner();
+
+// Where Qt's own file dialog is shown, its size, kind and date columns
+// take the width of their longest entry.
+void FitFileDialogColumns(QFileDialog &dialog);
 
 // "Text files (*.txt)|*.txt|All files (*.*)|*.*" as Qt name filters. "*.*"
 // means every file, as it does in such filters, not only names with a dot.

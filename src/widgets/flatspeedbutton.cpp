@@ -314,6 +314,15 @@ void TFlatSpeedButton::UpdateHover()
         return;
     if (underPointer()) {
         m_hot = true;
+        // Whatever window is active (none, after a modal box closed with no
+        // window manager to hand activation back), a hot face must end when
+        // the pointer goes: the shared timer watches this button from now.
+        if (hoverOwner != this) {
+            if (hoverOwner)
+                hoverOwner->HoverLeave();
+            hoverOwner = this;
+            hoverTimer->start();
+        }
         repaint();
         return;
     }

@@ -22,6 +22,8 @@ public:
     }
 
     std::vector<std::string> fileManagerFolders;
+    // What opening the file manager answers.
+    darvolt::ErrorCode fileManagerResult = darvolt::error::None;
     // Makes every folder creation fail, so a run stops before it writes.
     bool failMakeDirectory = false;
 
@@ -29,7 +31,11 @@ public:
     {
         return failMakeDirectory ? darvolt::error::AccessDenied : m_real.makeDirectory(path);
     }
-    void openFileManager(const std::string &folder) override { fileManagerFolders.push_back(folder); }
+    darvolt::ErrorCode openFileManager(const std::string &folder) override
+    {
+        fileManagerFolders.push_back(folder);
+        return fileManagerResult;
+    }
 
 private:
     darvolt::PosixPlatform m_real;

@@ -4,6 +4,7 @@
 
 #include "app/tform4.h"
 #include "platform/fakeplatform.h"
+#include "toolkit/desktopopener.h"
 #include "widgets/filenameedit.h"
 
 #include <QProcess>
@@ -159,6 +160,37 @@ private slots:
         QCOMPARE(desktop.help.size(), 2);
         QCOMPARE(dialogs.texts(TMsgDlgKind::Error).size(), 1);
         QVERIFY(dialogs.texts(TMsgDlgKind::Error).first().contains(QStringLiteral("missing.html")));
+    }
+
+    void withoutABrowserTheManualIsNamed_data()
+    {
+        QTest::addColumn<QStringList>("opener");
+        QTest::addColumn<bool>("f1");
+        QTest::newRow("no opener, Help") << QStringList{QStringLiteral("/nonexistent/xdg-open")} << false;
+        QTest::newRow("opener finds no browser, F1")
+            << QStringList{QStringLiteral("/bin/sh"), QStringLiteral("-c"), QStringLiteral("exit 3")} << true;
+    }
+    void withoutABrowserTheManualIsNamed()
+    {
+        QFETCH(QStringList, opener);
+        QFETCH(bool, f1);
+        const QStringList previous = std::exchange(DesktopOpenerCommand(), opener);
+        DialogRecorder dialogs;
+        darvolt::FakePlatform platform;
+        TForm4 form(&platform);
+        form.SetArguments({});
+        form.show();
+        QVERIFY(QTest::qWaitForWindowActive(&form));
+        const QString manual = dir.filePath(QStringLiteral("darvolt.html"));
+        QVERIFY(WriteFile(manual, "<html></html>"));
+        Application()->SetHelpFile(manual);
+        if (f1)
+            QTest::keyClick(form.Controls().FilenameEdit1, Qt::Key_F1);
+        else
+            QTest::mouseClick(form.Controls().FlatSpeedButton2, Qt::LeftButton);
+        QTRY_COMPARE(dialogs.texts(TMsgDlgKind::Error).size(), 1);
+        QVERIFY(dialogs.texts(TMsgDlgKind::Error).first().contains(manual));
+        DesktopOpenerCommand() = previous;
     }
 
     void theHelpButtonAndF1OpenTheManualOfTheWindow()

@@ -2,10 +2,12 @@
 // appears, and the seam that answers them in tests.
 #include "apptest.h"
 
+#include "toolkit/messageform.h"
+
 #include <QAbstractButton>
 #include <QLabel>
-#include <QMessageBox>
-#include <QPushButton>
+#include <QScrollArea>
+#include <QStyle>
 
 class tst_Dialogs : public QObject
 {
@@ -17,48 +19,84 @@ private slots:
         QTest::addColumn<int>("kind");
         QTest::addColumn<QString>("title");
         QTest::addColumn<int>("icon");
-        QTest::addColumn<int>("buttons");
-        QTest::newRow("error") << int(TMsgDlgKind::Error) << "Error" << int(QMessageBox::Critical)
-                               << int(QMessageBox::Ok);
+        QTest::addColumn<bool>("cancel");
+        QTest::newRow("error") << int(TMsgDlgKind::Error) << "Error" << int(QStyle::SP_MessageBoxCritical) << false;
         QTest::newRow("information") << int(TMsgDlgKind::Information) << "Information"
-                                     << int(QMessageBox::Information) << int(QMessageBox::Ok);
-        QTest::newRow("plain") << int(TMsgDlgKind::Plain) << "Darvolt" << int(QMessageBox::NoIcon)
-                               << int(QMessageBox::Ok);
-        QTest::newRow("prompt") << int(TMsgDlgKind::Prompt) << "Darvolt" << int(QMessageBox::NoIcon)
-                                << int(QMessageBox::Ok | QMessageBox::Cancel);
+                                     << int(QStyle::SP_MessageBoxInformation) << false;
+        QTest::newRow("plain") << int(TMsgDlgKind::Plain) << "Darvolt" << int(QStyle::SP_CustomBase) << false;
+        QTest::newRow("prompt") << int(TMsgDlgKind::Prompt) << "Darvolt" << int(QStyle::SP_CustomBase) << true;
     }
     void eachKindHasItsTitleIconAndButtons()
     {
         QFETCH(int, kind);
         QFETCH(QString, title);
         QFETCH(int, icon);
-        QFETCH(int, buttons);
+        QFETCH(bool, cancel);
         const auto k = static_cast<TMsgDlgKind>(kind);
         const TMessageDialogRequest request{k, MessageDialogTitle(k, QStringLiteral("Darvolt")),
                                             QStringLiteral("    spaced text    ")};
         QCOMPARE(request.title, title);
         const auto box = CreateMessageDialog(request);
         QCOMPARE(box->windowTitle(), title);
-        QCOMPARE(int(box->icon()), icon);
-        QCOMPARE(int(box->standardButtons()), buttons);
+        QCOMPARE(int(box->IconKind()), icon);
+        QVERIFY(box->Button(mrOk));
+        QCOMPARE(box->Button(mrOk)->text(), QStringLiteral("OK"));
+        QCOMPARE(box->Button(mrCancel) != nullptr, cancel);
         QCOMPARE(box->windowModality(), Qt::ApplicationModal);
-        QCOMPARE(box->text(), QStringLiteral("    spaced text    "));
-        QCOMPARE(static_cast<QAbstractButton *>(box->defaultButton()), box->button(QMessageBox::Ok));
+        QCOMPARE(box->Text(), QStringLiteral("    spaced text    "));
+        QCOMPARE(box->DefaultButton(), box->Button(mrOk));
         // Escape answers Cancel where there is one, else OK.
-        const auto escape = k == TMsgDlgKind::Prompt ? QMessageBox::Cancel : QMessageBox::Ok;
-        QCOMPARE(box->escapeButton(), static_cast<QAbstractButton *>(box->button(escape)));
+        box->open();
+        QTest::keyClick(box.get(), Qt::Key_Escape);
+        QCOMPARE(box->result(), cancel ? mrCancel : mrOk);
+        box->open();
+        QTest::keyClick(box.get(), Qt::Key_Return);
+        QCOMPARE(box->result(), mrOk);
     }
 
     void aFileNameIsShownAsItIsNeverAsMarkup()
     {
         const QString text = QStringLiteral("File /tmp/<b>bold</b>.txt not found");
         const auto box = CreateMessageDialog({TMsgDlgKind::Error, QStringLiteral("Error"), text});
-        QCOMPARE(box->textFormat(), Qt::PlainText);
-        const auto labels = box->findChildren<QLabel *>();
-        bool shownAsIs = false;
-        for (QLabel *label : labels)
-            shownAsIs = shownAsIs || (label->text() == text && label->textFormat() == Qt::PlainText);
-        QVERIFY(shownAsIs);
+        // Drawn as plain text by a widget that knows no markup; no label
+        // that could read it as rich text holds it.
+        QCOMPARE(box->TextWidget()->Text(), text);
+        for (const QLabel *label : box->findChildren<QLabel *>())
+            QVERIFY(label->text().isEmpty());
+    }
+
+    // A path of thousands of characters: the box wraps it, breaking inside
+    // the name, and stays on the screen, where the text can be read whole.
+    void aLongPathWrapsAndTheBoxStaysOnTheScreen_data()
+    {
+        QTest::addColumn<int>("length");
+        QTest::newRow("one line") << 40;
+        QTest::newRow("a few lines") << 300;
+        QTest::newRow("5,000 characters") << 5000;
+        QTest::newRow("50,000 characters") << 50000;
+    }
+    void aLongPathWrapsAndTheBoxStaysOnTheScreen()
+    {
+        QFETCH(int, length);
+        QString path = QStringLiteral("/home/user/");
+        while (path.size() < length)
+            path += QStringLiteral("very_long_folder_name_%1/").arg(path.size());
+        const QString text = QStringLiteral("Error writing file ") + path;
+        const auto box = CreateMessageDialog({TMsgDlgKind::Plain, QStringLiteral("Darvolt"), text});
+        box->setWindowModality(Qt::NonModal);
+        box->show();
+        QVERIFY(QTest::qWaitForWindowExposed(box.get()));
+        const QRect area = box->screen()->availableGeometry();
+        QVERIFY2(area.contains(box->frameGeometry()),
+                 qPrintable(QStringLiteral("%1 x %2").arg(box->width()).arg(box->height())));
+        // Every character is within the width, and the text area holds all
+        // the lines, shown or reached by scrolling.
+        const TWrappedText *shown = box->TextWidget();
+        QVERIFY(shown->width() <= box->TextArea()->viewport()->width());
+        QVERIFY(shown->height() >= shown->heightForWidth(shown->width()));
+        const bool scrolls = shown->height() > box->TextArea()->viewport()->height();
+        QCOMPARE(scrolls, length == 50000);
+        box->close();
     }
 
     void theDialogIsCentredOnTheScreen()

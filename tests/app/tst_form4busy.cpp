@@ -5,7 +5,9 @@
 
 #include "app/taboutbox.h"
 #include "app/tform4.h"
+#include "platform/fakeplatform.h"
 
+#include <QDialog>
 #include <QTemporaryDir>
 #include <QTimer>
 
@@ -15,6 +17,7 @@ class tst_Form4Busy : public QObject
 
 private:
     QTemporaryDir dir;
+    enum Fault { WriteFails, ScriptFails, FileManagerFails, Spanning };
 
     QString path(const QString &name) const { return dir.filePath(name); }
 
@@ -41,6 +44,17 @@ private:
         if (!WriteFile(file, data))
             qFatal("cannot write the source");
         return file;
+    }
+
+    // The program's own loop until something ends it; 2 when only the
+    // watchdog did, long after the work here should have been over.
+    static int runProgramLoop()
+    {
+        QTimer watchdog;
+        watchdog.setSingleShot(true);
+        connect(&watchdog, &QTimer::timeout, [] { QCoreApplication::exit(2); });
+        watchdog.start(60000);
+        return QCoreApplication::exec();
     }
 
     static QByteArray joined(const QString &folder, int parts)
@@ -101,7 +115,7 @@ private slots:
         int valueWhenAboutOpened = -1;
         int valueWhenAboutClosed = -1;
         bool aboutWasModal = false;
-        bool exitHidWindow = false;
+        bool exitKeptWindow = false;
         QTimer pump;
         connect(&pump, &QTimer::timeout, this, [&] {
             if (!bench.form.Running())
@@ -124,7 +138,7 @@ private slots:
                 break;
             case 2:
                 QTest::mouseClick(ui.FlatSpeedButton4, Qt::LeftButton);
-                exitHidWindow = !bench.form.isVisible();
+                exitKeptWindow = bench.form.isVisible() && bench.form.ExitRequested();
                 break;
             default:
                 break;
@@ -139,7 +153,7 @@ private slots:
         QCOMPARE(desktop.help.first(), QUrl::fromLocalFile(manual));
         QVERIFY(aboutWasModal);
         QCOMPARE(valueWhenAboutClosed, valueWhenAboutOpened);
-        QVERIFY(exitHidWindow);
+        QVERIFY(exitKeptWindow);
         QVERIFY(dialogs.shown.empty());
         // The run that was going on finished its work.
         QCOMPARE(joined(path("busy/DATA_PARTS"), 4), data);
@@ -163,18 +177,92 @@ private slots:
         });
         pump.start(0);
         // The program's own loop, with the Split press as its first event.
-        QTimer::singleShot(0, this, [&] {
-            QTest::mouseClick(ui.FlatSpeedButton1, Qt::LeftButton);
-            // Reached only if nothing asked the loop to end.
-            QTimer::singleShot(0, [] { QCoreApplication::exit(2); });
-        });
-        const int status = QCoreApplication::exec();
+        QTimer::singleShot(0, this, [&] { QTest::mouseClick(ui.FlatSpeedButton1, Qt::LeftButton); });
+        const int status = runProgramLoop();
         pump.stop();
         QVERIFY(exitClicked);
         QCOMPARE(status, 0);
         QVERIFY(!bench.form.isVisible());
         QCOMPARE(joined(path("quit/DATA_PARTS"), 4), data);
         QVERIFY(QFileInfo::exists(path("quit/DATA_PARTS/MERGE.BAT")));
+    }
+
+    // The run's dialogs are the real ones here, answered the way a user
+    // would, inside the program's own loop.
+    void everyDialogOfARunWorksAfterExit_data()
+    {
+        QTest::addColumn<int>("fault");
+        QTest::addColumn<QStringList>("titlesAfterExit");
+        QTest::addColumn<int>("fileManagerLaunches");
+        QTest::newRow("error") << int(WriteFails) << QStringList{"Error"} << 0;
+        QTest::newRow("plain") << int(ScriptFails) << QStringList{"Darvolt"} << 1;
+        QTest::newRow("information") << int(FileManagerFails) << QStringList{"Information"} << 1;
+        QTest::newRow("prompt") << int(Spanning) << QStringList{"Darvolt", "Information"} << 0;
+    }
+    void everyDialogOfARunWorksAfterExit()
+    {
+        QFETCH(int, fault);
+        QFETCH(QStringList, titlesAfterExit);
+        QFETCH(int, fileManagerLaunches);
+        darvolt::FakePlatform platform("/media/floppy0");
+        platform.addFile("/data/report.doc", PatternBytes(fault == Spanning ? 2000000 : 9000).toStdString());
+        if (fault == WriteFails)
+            platform.failCall(darvolt::FakePlatform::Operation::Write, 4, darvolt::error::DeviceError);
+        if (fault == ScriptFails)
+            platform.failFileCall("/data/REPORT_PARTS/MERGE.BAT", darvolt::FakePlatform::Operation::Write, 1,
+                                  darvolt::error::DiskFull);
+        if (fault == FileManagerFails)
+            platform.failCall(darvolt::FakePlatform::Operation::OpenFileManager, 1, darvolt::error::FileNotFound);
+        platform.insertMedia({darvolt::FakePlatform::Medium{}, darvolt::FakePlatform::Medium{}});
+        TForm4 form(&platform);
+        form.SetArguments({QStringLiteral("/data/report.doc")});
+        form.RunOptions().blockSize = 1024;
+        form.RunOptions().pumpInterval = std::chrono::milliseconds(0);
+        form.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&form));
+        const Ui::TForm4 &ui = form.Controls();
+        if (fault == Spanning) {
+            QTest::mouseClick(ui.RadioButton3, Qt::LeftButton);
+        } else {
+            QTest::mouseClick(ui.RadioButton2, Qt::LeftButton);
+            ui.Edit2->setText(QStringLiteral("2"));
+        }
+
+        QStringList titlesAfterExit_;
+        bool windowUpAtEveryDialog = true;
+        int prompts = 0;
+        bool exitClicked = false;
+        QTimer user;
+        connect(&user, &QTimer::timeout, this, [&] {
+            auto *box = qobject_cast<QDialog *>(QApplication::activeModalWidget());
+            if (!box) {
+                if (form.Running() && !exitClicked) {
+                    exitClicked = true;
+                    QTest::mouseClick(ui.FlatSpeedButton4, Qt::LeftButton);
+                }
+                return;
+            }
+            if (!box->isVisible())
+                return;
+            if (exitClicked)
+                titlesAfterExit_ << box->windowTitle();
+            windowUpAtEveryDialog = windowUpAtEveryDialog && form.isVisible();
+            if (fault == Spanning && box->windowTitle() == QLatin1String("Darvolt") && prompts++ > 0)
+                platform.changeDiskette();
+            QTest::keyClick(box, Qt::Key_Return);
+        });
+        user.start(0);
+        QTimer::singleShot(0, this, [&] { QTest::mouseClick(ui.FlatSpeedButton1, Qt::LeftButton); });
+        const int status = runProgramLoop();
+        user.stop();
+
+        QCOMPARE(status, 0);
+        QCOMPARE(titlesAfterExit_, titlesAfterExit);
+        QVERIFY(windowUpAtEveryDialog);
+        QVERIFY(!form.isVisible()); // and then the program ended
+        QCOMPARE(int(platform.fileManagerLaunches().size()), fileManagerLaunches);
+        if (fault == Spanning)
+            QVERIFY(platform.diskette(1).count("MERGE.BAT") == 1);
     }
 
     void theWindowRepaintsDuringARun()

@@ -226,6 +226,31 @@ private slots:
         QCOMPARE(caption->Hook()->WinControl(), static_cast<TWinControl *>(&form));
     }
 
+    void disabledFieldsShowGreyTextOnWhite_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::newRow("output folder") << QStringLiteral("Edit1");
+        QTest::newRow("custom size") << QStringLiteral("Edit2");
+    }
+    void disabledFieldsShowGreyTextOnWhite()
+    {
+        QFETCH(QString, name);
+        TForm4 form(&platform);
+        form.SetArguments({});
+        auto *edit = form.findChild<QLineEdit *>(name);
+        QVERIFY(edit && !edit->isEnabled());
+        edit->setText(QStringLiteral("/home/user/REPORT_PARTS"));
+        const QImage face = edit->grab().toImage();
+        // The darkest ink is the classic grey; the field around it is white.
+        int darkest = 255;
+        for (int y = 4; y < face.height() - 4; ++y)
+            for (int x = 4; x < face.width() - 4; ++x)
+                darkest = std::min(darkest, qGray(face.pixel(x, y)));
+        QCOMPARE(edit->palette().color(QPalette::Disabled, QPalette::Text), ColorToRGB(clGrayText));
+        QVERIFY2(darkest >= 128 && darkest <= 136, qPrintable(QString::number(darkest)));
+        QCOMPARE(face.pixelColor(face.width() - 6, face.height() / 2), ColorToRGB(clWindow));
+    }
+
     void statusBarIsASunkenStripWithoutGrip()
     {
         TStatusBar bar;

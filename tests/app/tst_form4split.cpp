@@ -276,6 +276,30 @@ private slots:
         QVERIFY(!form.Controls().ProgressBar1->isVisible());
     }
 
+    void quickAcceleratorsAndDigitsSplitInTheTypedSize()
+    {
+        darvolt::FakePlatform platform;
+        platform.addFile("/data/report.doc", std::string(2100000, 'q'));
+        DialogRecorder dialogs;
+        TForm4 form(&platform);
+        form.SetArguments({QStringLiteral("/data/report.doc")});
+        form.show();
+        QVERIFY(QTest::qWaitForWindowActive(&form));
+        // Every key goes where the focus is at that moment, with no time for
+        // anything to happen in between, as from a fast typist or a tool.
+        const auto type = [](Qt::Key key, Qt::KeyboardModifiers modifiers = Qt::NoModifier) {
+            QTest::keyClick(QApplication::focusWidget(), key, modifiers);
+        };
+        type(Qt::Key_C, Qt::AltModifier);
+        for (const Qt::Key digit : {Qt::Key_1, Qt::Key_0, Qt::Key_0, Qt::Key_0})
+            type(digit);
+        type(Qt::Key_S, Qt::AltModifier);
+        QCOMPARE(form.Controls().Edit2->text(), QStringLiteral("1000"));
+        QVERIFY(dialogs.shown.empty());
+        QCOMPARE(platform.contents("/data/REPORT_PARTS/report.doc.!00").size(), std::size_t(1000 * 1024));
+        QCOMPARE(platform.contents("/data/REPORT_PARTS/report.doc.!02").size(), std::size_t(2100000 - 2048000));
+    }
+
     void cancelAtTheFirstDisketteEndsQuietly()
     {
         darvolt::FakePlatform platform("/media/floppy0");

@@ -306,7 +306,7 @@ void tst_ConcurrentFiles::platformsSayWhetherTheyCopyConcurrently()
         Result<std::vector<DirectoryEntry>> listDirectory(const std::string&) override { return {}; }
         std::string driveFolder() const override { return "/A"; }
         Result<std::int64_t> driveFreeBytes() override { return {}; }
-        void openFileManager(const std::string&) override {}
+        darvolt::ErrorCode openFileManager(const std::string&) override { return darvolt::error::None; }
     } minimal;
     QVERIFY(!minimal.allowsConcurrentCopies()); // wrappers that know nothing of it stay safe
 }

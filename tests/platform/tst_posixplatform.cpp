@@ -97,7 +97,8 @@ private slots:
     void readOnlyMediumIsWriteProtectedAndStillReadable();
     void fullMediumReportsDiskFull();
     void fileManagerStartsDetachedWithTheFolder();
-    void missingFileManagerIsNoError();
+    void aFileManagerThatCannotStartIsReported_data();
+    void aFileManagerThatCannotStartIsReported();
 };
 
 void tst_PosixPlatform::errnoMapsToWindowsNumbers_data()
@@ -430,22 +431,40 @@ void tst_PosixPlatform::fileManagerStartsDetachedWithTheFolder()
     PosixPlatformOptions options;
     options.fileManagerCommand = {"/bin/sh", "-c", "printf %s \"$1\" > \"$0\"", marker};
     PosixPlatform platform(options);
-    platform.openFileManager("/some folder/with blanks");
+    QCOMPARE(platform.openFileManager("/some folder/with blanks"), error::None);
     QTRY_COMPARE([&] {
         QFile f(QFile::decodeName(QByteArray::fromStdString(marker)));
         return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
     }(), QByteArray("/some folder/with blanks"));
 }
 
-void tst_PosixPlatform::missingFileManagerIsNoError()
+void tst_PosixPlatform::aFileManagerThatCannotStartIsReported_data()
 {
+    QTest::addColumn<QStringList>("command");
+    QTest::addColumn<int>("verdictWaitMs");
+    QTest::addColumn<ErrorCode>("expected");
+    const auto sh = [](const char* script) { return QStringList{"/bin/sh", "-c", script}; };
+    QTest::newRow("no such program") << QStringList{"/nonexistent/file-manager"} << 60000 << error::FileNotFound;
+    QTest::newRow("launcher finds no handler") << sh("exit 3") << 60000 << error::AccessDenied;
+    QTest::newRow("launcher killed") << sh("kill -9 $$") << 60000 << error::AccessDenied;
+    QTest::newRow("launcher hands over") << sh("exit 0") << 60000 << error::None;
+    // A launcher that runs the file manager in the foreground is not waited for.
+    QTest::newRow("launcher stays") << sh("exec sleep 3") << 50 << error::None;
+    QTest::newRow("none wanted") << QStringList{} << 60000 << error::None;
+}
+
+void tst_PosixPlatform::aFileManagerThatCannotStartIsReported()
+{
+    QFETCH(QStringList, command);
+    QFETCH(int, verdictWaitMs);
+    QFETCH(ErrorCode, expected);
     PosixPlatformOptions options;
-    options.fileManagerCommand = {"/nonexistent/file-manager"};
-    PosixPlatform platform(options);
-    platform.openFileManager("/tmp"); // returns; nothing to report
     options.fileManagerCommand.clear();
-    PosixPlatform(options).openFileManager("/tmp");
-    // The helper child has been reaped: no zombie is left behind.
+    for (const QString& word : command)
+        options.fileManagerCommand.push_back(word.toStdString());
+    options.fileManagerVerdictWait = std::chrono::milliseconds(verdictWaitMs);
+    QCOMPARE(PosixPlatform(options).openFileManager("/tmp"), expected);
+    // Nothing of it is our child: no zombie is left behind.
     errno = 0;
     QCOMPARE(::waitpid(-1, nullptr, WNOHANG), pid_t(-1));
     QCOMPARE(errno, ECHILD);

@@ -42,7 +42,7 @@ public:
 
     FileResult openForReading(const std::string& p) override { return wrap(inner().openForReading(p), p); }
     FileResult createFile(const std::string& p) override { return wrap(inner().createFile(p), p); }
-    void openFileManager(const std::string&) override {}
+    darvolt::ErrorCode openFileManager(const std::string&) override { return darvolt::error::None; }
     bool allowsConcurrentCopies() const override { return true; }
 
     // Paths written into by a thread other than the one that made the platform.

@@ -43,6 +43,7 @@ private slots:
     void pumpsBeforeEveryAttemptAndOnTimeBudget();
     void secondRunInsideARunIsRefused();
     void fileManagerCanBeLeftClosed();
+    void aFileManagerThatCannotStartIsToldWithTheFolder();
 };
 
 void tst_SplitFile::partsHaveTheRequestedSizes_data()
@@ -260,6 +261,19 @@ void tst_SplitFile::fileManagerCanBeLeftClosed()
     options.openFileManager = false;
     QCOMPARE(SplitFile(fake, view, "report.doc", Folder, 1024, options), SplitOutcome::Done);
     QVERIFY(fake.fileManagerLaunches().empty());
+}
+
+void tst_SplitFile::aFileManagerThatCannotStartIsToldWithTheFolder()
+{
+    FakePlatform fake;
+    fake.addFile(Source, patternBytes(3000));
+    fake.failCall(FakePlatform::Operation::OpenFileManager, 1, darvolt::error::FileNotFound);
+    RecordingView view;
+    // The parts are all there: the run is done, only the folder did not open.
+    QCOMPARE(SplitFile(fake, view, "report.doc", Folder, 1024), SplitOutcome::Done);
+    QCOMPARE(view.dialogs(), std::vector<std::string>{"information Split finished, but no file manager could be "
+                                                      "opened. The parts are in /data/REPORT_PARTS"});
+    QVERIFY(fake.hasFile(Output + "MERGE.BAT"));
 }
 
 QTEST_GUILESS_MAIN(tst_SplitFile)

@@ -263,6 +263,21 @@ private slots:
         QCOMPARE(B::HoverOwner(), nullptr);
     }
 
+    void aHotFaceEndsWhenThePointerLeavesWithNoWindowActive()
+    {
+        // As after a click that opened and closed a modal box, with no
+        // window manager to activate the window again.
+        Window w;
+        QVERIFY(w.showActive());
+        QApplication::setActiveWindow(nullptr);
+        QCursor::setPos(w.one->mapToGlobal(w.one->rect().center()));
+        w.one->UpdateHover();
+        QVERIFY(w.one->Hot());
+        QCursor::setPos(w.form.mapToGlobal(QPoint(190, 90)));
+        QTRY_VERIFY(!w.one->Hot());
+        QCOMPARE(B::HoverOwner(), nullptr);
+    }
+
     void disablingDropsHotAndOwnership()
     {
         Window w;

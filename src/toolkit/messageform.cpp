@@ -1,0 +1,202 @@
+#include "toolkit/messageform.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include <QClipboard>
+#include <QDialogButtonBox>
+#include <QGridLayout>
+#include <QGuiApplication>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QPainter>
+#include <QPushButton>
+#include <QScreen>
+#include <QScrollArea>
+#include <QTextLayout>
+
+namespace {
+
+// Room the window manager's frame and title bar may take around the box.
+constexpr int frameAllowance = 48;
+
+QStyle::StandardPixmap iconFor(TMsgDlgKind kind)
+{
+    switch (kind) {
+    case TMsgDlgKind::Error: return QStyle::SP_MessageBoxCritical;
+    case TMsgDlgKind::Information: return QStyle::SP_MessageBoxInformation;
+    case TMsgDlgKind::Plain:
+    case TMsgDlgKind::Prompt: break;
+    }
+    return QStyle::SP_CustomBase;
+}
+
+// Lays the text out at a width; the layout's height is the text's height.
+qreal layOut(QTextLayout &layout, int width)
+{
+    QTextOption option;
+    option.setWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
+    layout.setTextOption(option);
+    layout.setCacheEnabled(true);
+    qreal y = 0;
+    layout.beginLayout();
+    for (QTextLine line = layout.createLine(); line.isValid(); line = layout.createLine()) {
+        line.setLineWidth(width);
+        line.setPosition(QPointF(0, y));
+        y += line.height();
+    }
+    layout.endLayout();
+    return y;
+}
+
+QString withLineSeparators(QString text)
+{
+    text.replace(QLatin1Char('\n'), QChar::LineSeparator);
+    return text;
+}
+
+} // namespace
+
+TWrappedText::TWrappedText(const QString &text, QWidget *parent) : QWidget(parent), m_text(text)
+{
+    QSizePolicy policy(QSizePolicy::Preferred, QSizePolicy::Preferred);
+    policy.setHeightForWidth(true);
+    setSizePolicy(policy);
+}
+
+int TWrappedText::NaturalWidth() const
+{
+    const QFontMetrics metrics(font());
+    int widest = 0;
+    for (const QString &line : m_text.split(QLatin1Char('\n')))
+        widest = std::max(widest, metrics.horizontalAdvance(line));
+    return widest + 1;
+}
+
+int TWrappedText::heightForWidth(int width) const
+{
+    QTextLayout layout(withLineSeparators(m_text), font());
+    return static_cast<int>(std::ceil(layOut(layout, std::max(width, 1))));
+}
+
+QSize TWrappedText::sizeHint() const
+{
+    const int width = NaturalWidth();
+    return {width, heightForWidth(width)};
+}
+
+void TWrappedText::paintEvent(QPaintEvent *)
+{
+    QTextLayout layout(withLineSeparators(m_text), font());
+    layOut(layout, width());
+    QPainter painter(this);
+    painter.setPen(palette().color(QPalette::WindowText));
+    layout.draw(&painter, QPointF(0, 0));
+}
+
+void TWrappedText::changeEvent(QEvent *event)
+{
+    if (event->type() == QEvent::FontChange)
+        updateGeometry();
+    QWidget::changeEvent(event);
+}
+
+TMessageForm::TMessageForm(const TMessageDialogRequest &request, QWidget *parent)
+    : QDialog(parent), m_kind(request.kind), m_icon(iconFor(request.kind))
+{
+    setWindowTitle(request.title);
+    setWindowModality(Qt::ApplicationModal);
+    setAccessibleName(request.title);
+    setAccessibleDescription(request.text);
+
+    auto *grid = new QGridLayout(this);
+    grid->setSizeConstraint(QLayout::SetFixedSize);
+    if (m_icon != QStyle::SP_CustomBase) {
+        auto *icon = new QLabel(this);
+        const int extent = style()->pixelMetric(QStyle::PM_MessageBoxIconSize, nullptr, this);
+        icon->setPixmap(style()->standardIcon(m_icon, nullptr, this).pixmap(extent, extent));
+        grid->addWidget(icon, 0, 0, Qt::AlignTop);
+    }
+    m_text = new TWrappedText(request.text);
+    m_text->setObjectName(QStringLiteral("text"));
+    m_area = new QScrollArea(this);
+    m_area->setFrameShape(QFrame::NoFrame);
+    m_area->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    m_area->setWidgetResizable(true);
+    m_area->setWidget(m_text);
+    m_area->viewport()->setAutoFillBackground(false);
+    m_text->setAutoFillBackground(false);
+    grid->addWidget(m_area, 0, 1);
+
+    auto *buttons = new QDialogButtonBox(this);
+    buttons->setCenterButtons(true);
+    m_ok = buttons->addButton(QDialogButtonBox::Ok);
+    if (m_kind == TMsgDlgKind::Prompt)
+        m_cancel = buttons->addButton(QDialogButtonBox::Cancel);
+    static_cast<QPushButton *>(m_ok)->setDefault(true);
+    connect(m_ok, &QAbstractButton::clicked, this, [this] { done(mrOk); });
+    if (m_cancel)
+        connect(m_cancel, &QAbstractButton::clicked, this, [this] { done(mrCancel); });
+    grid->addWidget(buttons, 1, 0, 1, 2);
+    m_ok->setFocus();
+    FitToScreen();
+}
+
+QAbstractButton *TMessageForm::Button(int answer) const
+{
+    return answer == mrOk ? m_ok : answer == mrCancel ? m_cancel : nullptr;
+}
+
+QAbstractButton *TMessageForm::DefaultButton() const
+{
+    return m_ok;
+}
+
+void TMessageForm::reject()
+{
+    done(EscapeAnswer());
+}
+
+void TMessageForm::FitToScreen()
+{
+    const QScreen *screen = QGuiApplication::primaryScreen();
+    if (!screen)
+        return;
+    const QRect available = screen->availableGeometry();
+    // Everything of the box but its text: icon, margins, buttons.
+    m_area->setFixedSize(1, 1);
+    const QSize chrome = layout()->totalSizeHint() - QSize(1, 1);
+    const int widest = std::max(1, available.width() - chrome.width() - frameAllowance);
+    const int tallest = std::max(1, available.height() - chrome.height() - frameAllowance);
+
+    int width = std::min(m_text->NaturalWidth(), std::max(1, std::min(widest, available.width() / 2)));
+    if (m_text->heightForWidth(width) > tallest)
+        width = widest;
+    const int height = m_text->heightForWidth(width);
+    if (height > tallest) {
+        // Even the whole width is not enough: the text scrolls, beside a bar.
+        m_area->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+        m_area->setFixedSize(widest, tallest);
+    } else {
+        m_area->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+        m_area->setFixedSize(width, height);
+    }
+    adjustSize();
+}
+
+void TMessageForm::showEvent(QShowEvent *event)
+{
+    QDialog::showEvent(event);
+    // Placed once the box has its final size, which it settles as it shows.
+    CenterOnScreen(this);
+}
+
+void TMessageForm::keyPressEvent(QKeyEvent *event)
+{
+    if (event->matches(QKeySequence::Copy)) {
+        QGuiApplication::clipboard()->setText(Text());
+        event->accept();
+        return;
+    }
+    QDialog::keyPressEvent(event);
+}

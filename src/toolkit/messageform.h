@@ -1,0 +1,76 @@
+#pragma once
+
+#include "toolkit/dialogs.h"
+
+#include <QDialog>
+#include <QStyle>
+
+class QAbstractButton;
+class QScrollArea;
+
+// The text of a message dialog: plain text that wraps at word boundaries
+// and, where a word (a long path) is wider than the line, inside the word,
+// so that every character can be seen at any width.
+class TWrappedText : public QWidget
+{
+public:
+    explicit TWrappedText(const QString &text, QWidget *parent = nullptr);
+
+    QString Text() const { return m_text; }
+    // The width of the widest line without wrapping.
+    int NaturalWidth() const;
+
+    bool hasHeightForWidth() const override { return true; }
+    int heightForWidth(int width) const override;
+    QSize sizeHint() const override;
+
+protected:
+    void paintEvent(QPaintEvent *event) override;
+    void changeEvent(QEvent *event) override;
+
+private:
+    QString m_text;
+};
+
+// A message dialog of one of the four kinds: the kind's icon, the text, and
+// OK (with Cancel for a prompt) centred below. The box takes the width the
+// text needs up to half the screen, the whole width when the text would
+// otherwise be too tall, and scrolls its text when even that is not enough,
+// so that the box always stays on the screen and the whole text can be read.
+// Escape and the close box answer Cancel on a prompt and OK elsewhere;
+// Ctrl+C copies the text.
+class TMessageForm : public QDialog
+{
+    Q_OBJECT
+
+public:
+    explicit TMessageForm(const TMessageDialogRequest &request, QWidget *parent = nullptr);
+
+    TMsgDlgKind Kind() const { return m_kind; }
+    QString Text() const { return m_text->Text(); }
+    // The kind's icon, or QStyle::SP_CustomBase for none.
+    QStyle::StandardPixmap IconKind() const { return m_icon; }
+    // The button that answers mrOk or mrCancel; null when the box has none.
+    QAbstractButton *Button(int answer) const;
+    QAbstractButton *DefaultButton() const;
+    // What Escape and the close box answer.
+    int EscapeAnswer() const { return m_kind == TMsgDlgKind::Prompt ? mrCancel : mrOk; }
+    TWrappedText *TextWidget() const { return m_text; }
+    QScrollArea *TextArea() const { return m_area; }
+
+    void reject() override;
+
+protected:
+    void showEvent(QShowEvent *event) override;
+    void keyPressEvent(QKeyEvent *event) override;
+
+private:
+    void FitToScreen();
+
+    TMsgDlgKind m_kind;
+    QStyle::StandardPixmap m_icon = QStyle::SP_CustomBase;
+    TWrappedText *m_text = nullptr;
+    QScrollArea *m_area = nullptr;
+    QAbstractButton *m_ok = nullptr;
+    QAbstractButton *m_cancel = nullptr;
+};
