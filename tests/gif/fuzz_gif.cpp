@@ -29,11 +29,11 @@ namespace {
 
 // What one image may hold: a few frames of a megapixel or two.
 constexpr long long HeldBudget = 16LL * 1024 * 1024;
-// What one input may cost, in bytes of pixels decoded and drawn: many
-// frames' worth and many times the budget, so that an image that kept
+// What one input may cost, in bytes of pixels decoded and drawn: dozens of
+// frames of a megapixel, eight times the budget, so that an image that kept
 // every frame would outgrow it, yet small enough that the fuzzer gets
 // through many inputs a second.
-constexpr long long WorkBudget = 32 * HeldBudget;
+constexpr long long WorkBudget = 8 * HeldBudget;
 // The heap besides pixels: a colour table and a picture header for each
 // decoded frame, and what the toolkit sets up on first use.
 constexpr long long SlackPerFrame = 2048;
