@@ -125,7 +125,8 @@ public:
     void SetPixelBudget(long long bytes); // lets frames go at once when over
     long long HeldPixelBytes() const { return HeldBytes_; }
 
-    // Counts bytes against the budget for as long as it lives.
+    // Counts bytes against the budget for as long as it lives, which must
+    // not be longer than the image.
     class PixelHold
     {
     public:

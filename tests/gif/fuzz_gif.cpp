@@ -70,7 +70,10 @@ public:
     }
 
     // What the image holds besides pixels: frames and their encoded data.
-    void StructureRead() { Structure_ = static_cast<long long>(DARVOLT_HEAP_IN_USE()) - static_cast<long long>(Before_); }
+    void StructureRead()
+    {
+        Structure_ = static_cast<long long>(DARVOLT_HEAP_IN_USE()) - static_cast<long long>(Before_);
+    }
 
 private:
     std::size_t Before_;

@@ -100,12 +100,10 @@ private slots:
         QTest::addColumn<int>("budget");
         QTest::addColumn<bool>("compose");
         QTest::addColumn<QString>("error");
-        QTest::newRow("frame") << 100'000 << false
-                               << "GIF frame of 200 x 200 pixels is too large (at most 97 KB of pixels at once)";
-        QTest::newRow("screen") << 150'000 << true
-                                << "GIF logical screen of 200 x 200 pixels is too large (at most 146 KB of pixels at once)";
-        QTest::newRow("frame beside the screen") << 250'000 << true
-                                                 << "GIF frame of 200 x 200 pixels is too large (at most 244 KB of pixels at once)";
+        const QString message = "GIF %1 of 200 x 200 pixels is too large (at most %2 KB of pixels at once)";
+        QTest::newRow("frame") << 100'000 << false << message.arg("frame").arg(97);
+        QTest::newRow("screen") << 150'000 << true << message.arg("logical screen").arg(146);
+        QTest::newRow("frame beside the screen") << 250'000 << true << message.arg("frame").arg(244);
     }
     void stepThatAloneNeedsMoreFails()
     {

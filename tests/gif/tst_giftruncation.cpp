@@ -77,8 +77,10 @@ std::vector<std::uint8_t> ReferenceIndices(const std::vector<std::uint8_t> &code
         for (int y = first; y < height; y += step)
             rowOrder.push_back(y);
     std::vector<std::uint8_t> indices(total, 0);
-    for (int k = 0; k < height; ++k)
-        std::copy_n(out.begin() + qsizetype(k) * width, width, indices.begin() + qsizetype(rowOrder[std::size_t(k)]) * width);
+    for (int k = 0; k < height; ++k) {
+        const int y = rowOrder[std::size_t(k)];
+        std::copy_n(out.begin() + qsizetype(k) * width, width, indices.begin() + qsizetype(y) * width);
+    }
     return indices;
 }
 
