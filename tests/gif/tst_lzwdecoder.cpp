@@ -13,30 +13,16 @@ using namespace gifbytes;
 
 namespace {
 
-// Decodes into an 8-bit buffer and returns the pixels top row first.
+// Decodes at 8 bits a pixel (or 1 or 4) and returns the pixel values, top
+// row first.
 std::vector<std::uint8_t> Decode(const QByteArray &stream, int width, int height, bool *corrupt = nullptr,
-                                 bool interlaced = false, int pixelBits = 8, bool tolerant = true)
-{
-    const std::size_t row = GifRowSize(width, 8);
-    std::vector<std::uint8_t> buffer(row * std::size_t(height), 0);
-    const bool bad = DecodeFrame(Span(stream), width, height, 8, interlaced, pixelBits, tolerant, buffer);
-    if (corrupt)
-        *corrupt = bad;
-    std::vector<std::uint8_t> pixels;
-    for (int y = 0; y < height; ++y) {
-        const std::uint8_t *line = buffer.data() + std::size_t(height - 1 - y) * row;
-        pixels.insert(pixels.end(), line, line + width);
-    }
-    return pixels;
-}
-
-// Decodes at 1, 4 or 8 bits a pixel and gives the pixel values top row first.
-std::vector<std::uint8_t> DecodeAt(int targetBits, const QByteArray &stream, int width, int height, int pixelBits,
-                                   bool *corrupt)
+                                 bool interlaced = false, int pixelBits = 8, bool tolerant = true, int targetBits = 8)
 {
     const std::size_t row = GifRowSize(width, targetBits);
     std::vector<std::uint8_t> buffer(row * std::size_t(height), 0);
-    *corrupt = DecodeFrame(Span(stream), width, height, targetBits, false, pixelBits, true, buffer);
+    const bool bad = DecodeFrame(Span(stream), width, height, targetBits, interlaced, pixelBits, tolerant, buffer);
+    if (corrupt)
+        *corrupt = bad;
     std::vector<std::uint8_t> pixels;
     for (int y = 0; y < height; ++y) {
         const std::uint8_t *line = buffer.data() + std::size_t(height - 1 - y) * row;
@@ -218,7 +204,7 @@ private slots:
             for (int x = 0; x < row1.size(); ++x)
                 expected[std::size_t(32 + x)] = std::uint8_t(row1[x] & mask);
             bool corrupt = false;
-            QCOMPARE(DecodeAt(targetBits, stream, 32, 2, pixelBits, &corrupt), expected);
+            QCOMPARE(Decode(stream, 32, 2, &corrupt, false, pixelBits, true, targetBits), expected);
             QCOMPARE(corrupt, !complete);
         }
     }
