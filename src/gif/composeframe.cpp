@@ -46,7 +46,9 @@ QImage ComposeFrame(TGIFImage &image, int frameIndex, TColor *usedKey)
     const QRgb brushRgb = ColorToRGB(brush).rgb() | 0xFF000000u;
 
     QImage canvas;
+    TGIFImage::PixelHold screen; // frames decoded on the way must fit beside the canvas
     if (width > 0 && height > 0) {
+        screen = image.HoldPixels(qint64(width) * height * 4, "logical screen", width, height);
         canvas = QImage(width, height, QImage::Format_RGB32);
         canvas.fill(brushRgb);
     }

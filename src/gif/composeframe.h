@@ -16,6 +16,8 @@ class TGIFImage;
 // can leave it out), else the background colour when the image is
 // transparent, else clWindow. usedKey is clNone otherwise. An index beyond
 // the last frame composes the last frame; a negative one draws no frame.
-// Frames drawn are decoded and cached. Raises EInvalidGraphicOperation when
-// the logical screen exceeds 64 megapixels, and passes on frame errors.
+// Frames drawn are decoded and cached; the canvas counts against the
+// image's budget of held pixels while they are (see TGIFImage::PixelBudget).
+// Raises EInvalidGraphicOperation when the logical screen exceeds 64
+// megapixels or the budget, and passes on frame errors.
 QImage ComposeFrame(TGIFImage &image, int frameIndex, TColor *usedKey = nullptr);

@@ -31,9 +31,20 @@ inline constexpr const char *CannotChangeSize = "Cannot change the Size of a GIF
 // screen): a hostile header must not be able to exhaust memory.
 inline constexpr long long MaxPixels = 64LL * 1024 * 1024;
 
+// Bytes of decoded pixels one image may hold at once, over all its frames
+// and the composed screen (see TGIFImage::PixelBudget). It is what the
+// largest step needs: the largest screen at 4 bytes a pixel beside the
+// largest frame being decoded (1 byte a pixel for the bitmap, 1 for the
+// decoder's work), with room to spare.
+inline constexpr long long MaxHeldBytes = 400LL * 1024 * 1024;
+
 // "Unrecognized extension block: 3A" for label 0x3a.
 std::string UnrecognizedExtensionText(unsigned label);
 
 // The message for a frame or screen larger than MaxPixels.
 std::string TooLargeText(const char *what, long long width, long long height);
+
+// The message for a frame or screen that does not fit into an image's
+// budget of held pixels (in bytes) beside what the image cannot let go.
+std::string OverBudgetText(const char *what, long long width, long long height, long long budget);
 } // namespace GifMessages

@@ -7,7 +7,8 @@
 
 #include <QPainter>
 
-#include <cstring>
+#include <new>
+#include <utility>
 
 namespace {
 
@@ -38,7 +39,21 @@ QList<QRgb> ColorTableFor(const GifColorTable &colors, int bits)
 
 TGIFFrame::TGIFFrame(TGIFImage *owner) : EncodedImage(SharedRef<TGIFItem>::Make()), Owner_(owner) {}
 
-TGIFFrame::~TGIFFrame() = default;
+TGIFFrame::~TGIFFrame()
+{
+    if (Owner_)
+        Owner_->Uncount(*this);
+}
+
+void TGIFFrame::SetBitmap(QImage bitmap, int bits)
+{
+    if (Owner_)
+        Owner_->Uncount(*this);
+    BitmapCache_ = std::move(bitmap);
+    BitmapBits_ = bits;
+    if (Owner_)
+        Owner_->Count(*this);
+}
 
 void TGIFFrame::Reset()
 {
@@ -49,32 +64,51 @@ void TGIFFrame::Reset()
     KeyColor = clNone;
     DelayMs = 0;
     Disposal = 0;
-    BitmapCache_ = QImage();
-    BitmapBits_ = 0;
+    SetBitmap(QImage(), 0);
 }
 
 const QImage &TGIFFrame::Bitmap()
 {
-    if (!BitmapCache_.isNull())
+    if (!BitmapCache_.isNull()) {
+        if (Owner_)
+            Owner_->Used(*this);
         return BitmapCache_;
-    BitmapCache_ = QImage();
-    BitmapBits_ = 0;
-    if (!EncodedImage->CodeStream.empty())
-        BitmapCache_ = DecodeBitmap();
+    }
+    SetBitmap(QImage(), 0);
+    if (!EncodedImage->CodeStream.empty()) {
+        int bits = 0;
+        QImage decoded = DecodeBitmap(bits);
+        if (!decoded.isNull())
+            SetBitmap(std::move(decoded), bits);
+    }
     return BitmapCache_;
 }
 
-QImage TGIFFrame::DecodeBitmap()
+QImage TGIFFrame::DecodeBitmap(int &bits)
 {
     const TGIFItem &item = *EncodedImage;
-    const int bits = BitmapDepthFor(item.PixelBits);
+    bits = BitmapDepthFor(item.PixelBits);
     const int width = item.PixelWidth;
     const int height = item.PixelHeight;
     if (qint64(width) * height > GifMessages::MaxPixels)
         throw EInvalidGraphicOperation(GifMessages::TooLargeText("frame", width, height));
 
-    const std::size_t rowSize = GifRowSize(width, bits);
-    std::vector<std::uint8_t> pixels(rowSize * std::size_t(height), 0);
+    // Four-bit pictures are held one byte a pixel: values stay below 16.
+    const int placed = bits == 1 ? 1 : 8;
+    TGIFImage::PixelHold hold;
+    if (Owner_) {
+        const qint64 bitmapBytes = qint64(GifRowSize(width, placed)) * height + (qint64(4) << bits);
+        const qint64 workBytes = qint64(DecodeWorkBytes(width, height, item.CodeStream.size()));
+        hold = Owner_->HoldPixels(bitmapBytes + workBytes, "frame", width, height);
+    }
+    QImage image;
+    if (width > 0 && height > 0) {
+        image = QImage(width, height, bits == 1 ? QImage::Format_Mono : QImage::Format_Indexed8);
+        if (image.isNull())
+            throw std::bad_alloc();
+        image.fill(0);
+        image.setColorTable(ColorTableFor(item.FrameColors, bits));
+    }
     GifDecodeProgress progress;
     if (Owner_) {
         TGIFImage *owner = Owner_;
@@ -82,26 +116,10 @@ QImage TGIFFrame::DecodeBitmap()
             owner->DecodeProgress(stage, percent, message);
         };
     }
-    if (DecodeFrame(item.CodeStream, width, height, bits, IsInterlaced, item.PixelBits, true, pixels,
-                    progress))
+    // The rows go straight into the picture, top row first.
+    if (DecodeFrameRows(item.CodeStream, width, height, placed, IsInterlaced, item.PixelBits, true,
+                        image.isNull() ? nullptr : image.bits(), image.bytesPerLine(), progress))
         IsCorrupt = true;
-    if (width == 0 || height == 0)
-        return QImage();
-
-    // The decoder fills rows bottom-up; the bitmap is top-down.
-    QImage image(width, height, bits == 1 ? QImage::Format_Mono : QImage::Format_Indexed8);
-    image.setColorTable(ColorTableFor(item.FrameColors, bits));
-    for (int y = 0; y < height; ++y) {
-        const std::uint8_t *src = pixels.data() + std::size_t(height - 1 - y) * rowSize;
-        uchar *dest = image.scanLine(y);
-        if (bits == 4) {
-            for (int x = 0; x < width; ++x)
-                dest[x] = (x & 1) ? (src[x >> 1] & 0x0F) : (src[x >> 1] >> 4);
-        } else {
-            std::memcpy(dest, src, bits == 1 ? std::size_t((width + 7) / 8) : std::size_t(width));
-        }
-    }
-    BitmapBits_ = bits;
     return image;
 }
 
@@ -151,8 +169,7 @@ void TGIFFrame::CopyFrom(const TGIFFrame &source)
     Disposal = source.Disposal;
     IsGray = source.IsGray;
     IsCorrupt = source.IsCorrupt;
-    BitmapCache_ = source.BitmapCache_;
-    BitmapBits_ = source.BitmapBits_;
+    SetBitmap(source.BitmapCache_, source.BitmapBits_);
     for (auto it = source.ExtensionList.rbegin(); it != source.ExtensionList.rend(); ++it) {
         if (it->ExtKind == ekComment) {
             if (!it->SubBlocks.empty())
@@ -187,7 +204,7 @@ void TGIFFrame::Assign(const QImage &source)
 {
     Reset();
     if (!source.isNull()) {
-        BitmapCache_ = source;
+        SetBitmap(source, 0);
         // The picture has no encoded form; remember its size for the model.
         EncodedImage->PixelWidth = source.width();
         EncodedImage->PixelHeight = source.height();

@@ -8,6 +8,7 @@
 #include <QRect>
 
 #include <cstdint>
+#include <list>
 #include <string>
 #include <vector>
 
@@ -16,7 +17,8 @@ class TGIFImage;
 
 // One frame of a TGIFImage: its still-encoded picture (shared between
 // copies), where it sits on the logical screen, and how long and how it is
-// shown. The decoded bitmap is made on first use and kept.
+// shown. The decoded bitmap is made on first use and kept while the
+// owner's budget of held pixels allows (see TGIFImage::PixelBudget).
 class TGIFFrame
 {
 public:
@@ -33,8 +35,9 @@ public:
     // 128). Built on first request; a frame made from a plain bitmap gives
     // that bitmap. Raises EInvalidGraphicOperation when the frame's PixelBits
     // is outside 1 to 8 or the frame is larger than 64 megapixels; the frame
-    // then stays without bitmap and the next request tries again. Data that
-    // turns out corrupt sets IsCorrupt.
+    // then stays without bitmap and the next request tries again; so it
+    // does when the owner's budget of held pixels has no room for it. Data
+    // that turns out corrupt sets IsCorrupt.
     const QImage &Bitmap();
     bool HasBitmap() const { return !BitmapCache_.isNull(); }
 
@@ -85,10 +88,18 @@ public:
 
 private:
     friend class TGIFImage;
-    QImage DecodeBitmap();
+    QImage DecodeBitmap(int &bits);
     void CopyFrom(const TGIFFrame &source);
+    // Every change of the bitmap goes through here, so that the owner's
+    // count of held pixels stays true.
+    void SetBitmap(QImage bitmap, int bits);
+    // A decoded bitmap can be let go: decoding makes it again.
+    bool CanLetGo() const { return BitmapBits_ != 0 && !BitmapCache_.isNull() && !EncodedImage->CodeStream.empty(); }
 
     TGIFImage *Owner_;
     QImage BitmapCache_;
     int BitmapBits_ = 0;
+    long long CountedBytes_ = 0;                // what the owner counts for this bitmap
+    std::list<TGIFFrame *>::iterator UseEntry_; // in the owner's LetGoOrder_, when Listed_
+    bool Listed_ = false;
 };

@@ -14,6 +14,7 @@ TGIFImage::TGIFImage() : HeaderData_(SharedRef<TGIFData>::Make()) {}
 TGIFImage::~TGIFImage()
 {
     OnChange_ = nullptr;
+    FrameList_.clear(); // while the count of held pixels is still there
 }
 
 void TGIFImage::Reset()
@@ -249,4 +250,57 @@ void TGIFImage::DecodeProgress(int stage, int percent, const std::string &messag
 {
     if (OnDecodeProgress)
         OnDecodeProgress(stage, percent, message);
+}
+
+void TGIFImage::SetPixelBudget(long long bytes)
+{
+    PixelBudget_ = std::max(bytes, 0LL);
+    LetGoDownTo(PixelBudget_);
+}
+
+TGIFImage::PixelHold TGIFImage::HoldPixels(long long bytes, const char *what, int width, int height)
+{
+    LetGoDownTo(PixelBudget_ - bytes);
+    if (HeldBytes_ + bytes > PixelBudget_)
+        throw EInvalidGraphicOperation(GifMessages::OverBudgetText(what, width, height, PixelBudget_));
+    HeldBytes_ += bytes;
+    return PixelHold(this, bytes);
+}
+
+void TGIFImage::Uncount(TGIFFrame &frame)
+{
+    HeldBytes_ -= std::exchange(frame.CountedBytes_, 0);
+    if (frame.Listed_) {
+        LetGoOrder_.erase(frame.UseEntry_);
+        frame.Listed_ = false;
+    }
+}
+
+void TGIFImage::Count(TGIFFrame &frame)
+{
+    const QImage &bitmap = frame.BitmapCache_;
+    if (bitmap.isNull())
+        return;
+    frame.CountedBytes_ = bitmap.sizeInBytes() + bitmap.colorCount() * qsizetype(sizeof(QRgb));
+    HeldBytes_ += frame.CountedBytes_;
+    if (frame.CanLetGo()) {
+        frame.UseEntry_ = LetGoOrder_.insert(LetGoOrder_.end(), &frame);
+        frame.Listed_ = true;
+    }
+    // A bitmap that came from elsewhere (a copied frame) may not fit; a
+    // decoded one always does, as decoding made room for more.
+    if (HeldBytes_ > PixelBudget_)
+        LetGoDownTo(PixelBudget_);
+}
+
+void TGIFImage::Used(TGIFFrame &frame)
+{
+    if (frame.Listed_)
+        LetGoOrder_.splice(LetGoOrder_.end(), LetGoOrder_, frame.UseEntry_);
+}
+
+void TGIFImage::LetGoDownTo(long long limit)
+{
+    while (HeldBytes_ > limit && !LetGoOrder_.empty())
+        LetGoOrder_.front()->SetBitmap(QImage(), 0); // which takes it out of the list
 }

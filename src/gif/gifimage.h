@@ -1,5 +1,6 @@
 #pragma once
 
+#include "giferrors.h"
 #include "gifframe.h"
 #include "lzwdecoder.h"
 #include "sharedimage.h"
@@ -11,7 +12,9 @@
 
 #include <cstdint>
 #include <functional>
+#include <list>
 #include <memory>
+#include <utility>
 #include <vector>
 
 class QIODevice;
@@ -107,6 +110,54 @@ public:
     // Sets the modified flag and calls the registered target.
     void Changed();
 
+    // --- memory of decoded pixels ---------------------------------------
+    // The bytes of decoded pixels the image holds at once: frame bitmaps
+    // (with their colour tables), the screen ComposeFrame draws on, and the
+    // decoder's work while a frame is decoded. Past the budget (by default
+    // GifMessages::MaxHeldBytes) the frames used longest ago are let go and
+    // decoded again when next asked for, so a reference to a frame's bitmap
+    // lasts until the next frame of the image is decoded. A step that needs
+    // more than the budget leaves beside what cannot be let go raises
+    // EInvalidGraphicOperation (GifMessages::OverBudgetText). Frames made
+    // from plain bitmaps count but are never let go: they have no encoded
+    // form to come back from.
+    long long PixelBudget() const { return PixelBudget_; }
+    void SetPixelBudget(long long bytes); // lets frames go at once when over
+    long long HeldPixelBytes() const { return HeldBytes_; }
+
+    // Counts bytes against the budget for as long as it lives, which must
+    // not be longer than the image.
+    class PixelHold
+    {
+    public:
+        PixelHold() = default;
+        PixelHold(PixelHold &&other) noexcept
+            : Image_(std::exchange(other.Image_, nullptr)), Bytes_(other.Bytes_)
+        {
+        }
+        PixelHold &operator=(PixelHold &&other) noexcept
+        {
+            std::swap(Image_, other.Image_);
+            std::swap(Bytes_, other.Bytes_);
+            return *this;
+        }
+        ~PixelHold()
+        {
+            if (Image_)
+                Image_->HeldBytes_ -= Bytes_;
+        }
+
+    private:
+        friend class TGIFImage;
+        PixelHold(TGIFImage *image, long long bytes) : Image_(image), Bytes_(bytes) {}
+        TGIFImage *Image_ = nullptr;
+        long long Bytes_ = 0;
+    };
+    // Makes room for `bytes` by letting frames go and holds it; raises the
+    // budget's error, naming `what` of width x height, when that is not
+    // enough.
+    [[nodiscard]] PixelHold HoldPixels(long long bytes, const char *what, int width, int height);
+
     // Called by frames while they decode; calls OnDecodeProgress.
     virtual void DecodeProgress(int stage, int percent, const std::string &message);
 
@@ -121,6 +172,20 @@ private:
     friend class TGIFFrame;
     void TakeContent(GifStreamContent &content);
     GifStreamContent MakeContent() const;
+
+    // Bookkeeping of held pixels; frames call these around every change of
+    // their bitmap and on every use of it.
+    void Uncount(TGIFFrame &frame);
+    void Count(TGIFFrame &frame);
+    void Used(TGIFFrame &frame);
+    // Lets frames go, least recently used first, until the image holds at
+    // most `limit` bytes or nothing is left to let go.
+    void LetGoDownTo(long long limit);
+
+    // Declared before the frames, so that it outlives them.
+    long long PixelBudget_ = GifMessages::MaxHeldBytes;
+    long long HeldBytes_ = 0;
+    std::list<TGIFFrame *> LetGoOrder_; // frames that can decode again, least recently used first
 
     SharedRef<TGIFData> HeaderData_;
     std::vector<std::unique_ptr<TGIFFrame>> FrameList_;

@@ -166,8 +166,7 @@ void TGIFImage::LoadFromClipboard()
         if (mime->hasImage() && !FrameList_.empty()) {
             const QImage picture = qvariant_cast<QImage>(mime->imageData());
             if (!picture.isNull()) {
-                FrameList_.front()->BitmapCache_ = picture;
-                FrameList_.front()->BitmapBits_ = 0;
+                FrameList_.front()->SetBitmap(picture, 0);
             }
         }
         return;

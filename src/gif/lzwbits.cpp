@@ -23,24 +23,28 @@ Payload JoinSubBlocks(std::span<const std::uint8_t> stream, bool keepBlockEnds)
     return payload;
 }
 
-void PlaceRows(const PixelRun &run, int width, int height, int targetBits, bool interlaced,
-               std::uint8_t *buffer, std::size_t rowSize)
+void PlaceRows(const PixelRun &run, int width, int targetBits, bool interlaced, int height,
+               std::uint8_t *firstRow, std::ptrdiff_t stride)
 {
     static constexpr int step[4] = {8, 8, 4, 2};
     static constexpr int first[4] = {0, 4, 2, 1};
     int pass = 0;
     int y = 0;
-    const std::size_t rows = (run.count - run.origin + std::size_t(width) - 1) / std::size_t(width);
+    const std::size_t written = run.count - run.origin;
+    const std::size_t rows = (written + std::size_t(width) - 1) / std::size_t(width);
     for (std::size_t k = 0; k < rows; ++k) {
         const std::uint8_t *src = run.bytes.data() + run.origin + k * std::size_t(width);
-        std::uint8_t *dest = buffer + std::size_t(height - 1 - y) * rowSize;
+        std::uint8_t *dest = firstRow + std::ptrdiff_t(y) * stride;
+        // The run may hold bytes past its last pixel (strings are copied in
+        // whole words); they are no pixels of the picture.
+        const int n = int(std::min(std::size_t(width), written - k * std::size_t(width)));
         if (targetBits == 8) {
-            std::memcpy(dest, src, std::size_t(width));
+            std::memcpy(dest, src, std::size_t(n));
         } else if (targetBits == 4) {
-            for (int x = 0; x < width; ++x)
+            for (int x = 0; x < n; ++x)
                 dest[x >> 1] = std::uint8_t((x & 1) ? (dest[x >> 1] | (src[x] & 0x0F)) : ((src[x] & 0x0F) << 4));
         } else {
-            for (int x = 0; x < width; ++x) {
+            for (int x = 0; x < n; ++x) {
                 const int shift = 7 - (x & 7);
                 dest[x >> 3] = std::uint8_t(shift == 7 ? (src[x] & 1) << 7 : dest[x >> 3] | (src[x] & 1) << shift);
             }

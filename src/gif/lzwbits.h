@@ -83,9 +83,12 @@ struct PixelRun
     std::size_t Room() const { return bytes.size() - count; }
 };
 
-// Stream-order pixels into the bottom-up buffer, row by row (or by the
-// interlace passes), packed to the target depth (1, 4 or 8 bits).
-void PlaceRows(const PixelRun &run, int width, int height, int targetBits, bool interlaced,
-               std::uint8_t *buffer, std::size_t rowSize);
+// Stream-order pixels into rows, row by row (or by the interlace passes),
+// packed to the target depth (1, 4 or 8 bits). Image row y starts at
+// firstRow + y * stride: a bottom-up buffer has its last row first and a
+// negative stride. Only pixels the codes wrote are placed; the rest of a
+// row keeps what the buffer held (index 0).
+void PlaceRows(const PixelRun &run, int width, int targetBits, bool interlaced, int height,
+               std::uint8_t *firstRow, std::ptrdiff_t stride);
 
 } // namespace gifdetail

@@ -296,9 +296,17 @@ bool Decoder::Chains(PixelRun &out, unsigned code)
     return false;
 }
 
+// Where decoded rows go: DecodeFrame's bottom-up buffer, or image row 0
+// and the step to the next row.
+struct RowTarget
+{
+    std::span<std::uint8_t> bottomUp;
+    std::uint8_t *firstRow = nullptr;
+    std::ptrdiff_t stride = 0;
+};
+
 bool DecodeChecked(std::span<const std::uint8_t> codeStream, int width, int height, int targetBits,
-                   bool interlaced, int pixelBits, bool tolerant, std::span<std::uint8_t> pixels,
-                   const GifDecodeProgress &progress)
+                   bool interlaced, int pixelBits, bool tolerant, RowTarget rows, const GifDecodeProgress &progress)
 {
     const int codeSize = codeStream.empty() ? 0 : codeStream[0];
     if (codeSize < 2 || codeSize > 9)
@@ -309,9 +317,14 @@ bool DecodeChecked(std::span<const std::uint8_t> codeStream, int width, int heig
         throw std::invalid_argument("DecodeFrame: target depth must be 1, 4 or 8");
     if (width < 0 || height < 0)
         throw std::invalid_argument("DecodeFrame: negative size");
-    const std::size_t rowSize = GifRowSize(width, targetBits);
-    if (pixels.size() < rowSize * std::size_t(height))
-        throw std::invalid_argument("DecodeFrame: pixel buffer too small");
+    if (!rows.firstRow) {
+        const std::size_t rowSize = GifRowSize(width, targetBits);
+        if (rows.bottomUp.size() < rowSize * std::size_t(height))
+            throw std::invalid_argument("DecodeFrame: pixel buffer too small");
+        if (height > 0)
+            rows.firstRow = rows.bottomUp.data() + rowSize * std::size_t(height - 1);
+        rows.stride = -std::ptrdiff_t(rowSize);
+    }
 
     if (progress)
         progress(psStarting, 0, std::string());
@@ -326,8 +339,26 @@ bool DecodeChecked(std::span<const std::uint8_t> codeStream, int width, int heig
     run.count = run.origin;
     run.bytes.assign(run.origin + std::size_t(width) * std::size_t(height), 0);
     const bool corrupt = decoder->Run(run);
-    PlaceRows(run, width, height, targetBits, interlaced, pixels.data(), rowSize);
+    PlaceRows(run, width, targetBits, interlaced, height, rows.firstRow, rows.stride);
     return corrupt;
+}
+
+bool DecodeReporting(std::span<const std::uint8_t> codeStream, int width, int height, int targetBits,
+                     bool interlaced, int pixelBits, bool tolerant, RowTarget rows,
+                     const GifDecodeProgress &progress)
+{
+    if (!progress)
+        return DecodeChecked(codeStream, width, height, targetBits, interlaced, pixelBits, tolerant, rows,
+                             progress);
+    try {
+        const bool corrupt = DecodeChecked(codeStream, width, height, targetBits, interlaced, pixelBits,
+                                           tolerant, rows, progress);
+        progress(psEnding, 100, std::string());
+        return corrupt;
+    } catch (const std::exception &e) {
+        progress(psEnding, 0, e.what());
+        throw;
+    }
 }
 
 } // namespace
@@ -336,16 +367,21 @@ bool DecodeFrame(std::span<const std::uint8_t> codeStream, int width, int height
                  bool interlaced, int pixelBits, bool tolerant, std::span<std::uint8_t> pixels,
                  const GifDecodeProgress &progress)
 {
-    if (!progress)
-        return DecodeChecked(codeStream, width, height, targetBits, interlaced, pixelBits,
-                             tolerant, pixels, progress);
-    try {
-        const bool corrupt = DecodeChecked(codeStream, width, height, targetBits, interlaced,
-                                           pixelBits, tolerant, pixels, progress);
-        progress(psEnding, 100, std::string());
-        return corrupt;
-    } catch (const std::exception &e) {
-        progress(psEnding, 0, e.what());
-        throw;
-    }
+    return DecodeReporting(codeStream, width, height, targetBits, interlaced, pixelBits, tolerant,
+                           RowTarget{pixels}, progress);
+}
+
+bool DecodeFrameRows(std::span<const std::uint8_t> codeStream, int width, int height, int targetBits,
+                     bool interlaced, int pixelBits, bool tolerant, std::uint8_t *firstRow, std::ptrdiff_t stride,
+                     const GifDecodeProgress &progress)
+{
+    return DecodeReporting(codeStream, width, height, targetBits, interlaced, pixelBits, tolerant,
+                           RowTarget{{}, firstRow, stride}, progress);
+}
+
+std::size_t DecodeWorkBytes(int width, int height, std::size_t codeStreamSize)
+{
+    constexpr std::size_t largestOrigin = std::size_t(1) << 9;
+    return sizeof(Decoder) + largestOrigin + std::size_t(std::max(width, 0)) * std::size_t(std::max(height, 0)) +
+           codeStreamSize;
 }

@@ -39,3 +39,15 @@ constexpr std::size_t GifRowSize(std::int64_t width, int bitsPerPixel)
 bool DecodeFrame(std::span<const std::uint8_t> codeStream, int width, int height, int targetBits,
                  bool interlaced, int pixelBits, bool tolerant, std::span<std::uint8_t> pixels,
                  const GifDecodeProgress &progress = {});
+
+// DecodeFrame into rows that run top row first, `stride` bytes apart (the
+// scan lines of a picture), zero-filled by the caller. firstRow may be null
+// when width or height is 0.
+bool DecodeFrameRows(std::span<const std::uint8_t> codeStream, int width, int height, int targetBits,
+                     bool interlaced, int pixelBits, bool tolerant, std::uint8_t *firstRow, std::ptrdiff_t stride,
+                     const GifDecodeProgress &progress = {});
+
+// What decoding a frame of this size allocates besides the caller's rows:
+// one byte a pixel for the pixels in stream order, the string table and a
+// joined copy of the data.
+std::size_t DecodeWorkBytes(int width, int height, std::size_t codeStreamSize);

@@ -134,6 +134,10 @@ private slots:
                     QVERIFY2((picture.pixel(x, y) | 0xFF000000u) != key, qPrintable(QString("frame %1").arg(i)));
             QVERIFY(!Banner.Frame(i)->IsCorrupt);
         }
+        // Every frame stays decoded, far inside the budget of held pixels.
+        for (int i = 0; i < Banner.FrameCount(); ++i)
+            QVERIFY(Banner.Frame(i)->HasBitmap());
+        QVERIFY(Banner.HeldPixelBytes() * 100 < Banner.PixelBudget());
     }
 
     void holdFramesKeepThePicture()

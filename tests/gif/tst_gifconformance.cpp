@@ -18,10 +18,6 @@ QString GifFolder()
     return root.isEmpty() ? QString() : QDir(root).filePath(QStringLiteral("gif"));
 }
 
-#define REQUIRE_TESTDATA()                                                                                   \
-    if (GifFolder().isEmpty() || !QDir(GifFolder()).exists())                                                \
-        QSKIP("the public GIF test material is not there (DARVOLT_TESTDATA/gif)");
-
 QByteArray ReadFile(const QString &path)
 {
     QFile file(path);
@@ -66,6 +62,23 @@ class TestGifConformance : public QObject
     Q_OBJECT
 
 private slots:
+    void initTestCase()
+    {
+        // Without its material the suite has nothing to check; on a
+        // developer's machine it says so, under CI it fails.
+        const QDir gif(GifFolder());
+        bool present = !GifFolder().isEmpty();
+        for (const char *folder : {"wuffs", "giflib", "peterdn"})
+            present = present && gif.exists(folder);
+        if (present)
+            return;
+        const QByteArray why = "the public GIF test material is not there: " +
+                               QFile::encodeName(GifFolder().isEmpty() ? "DARVOLT_TESTDATA is not set" : GifFolder());
+        if (qEnvironmentVariableIsSet("CI"))
+            QFAIL(why.constData());
+        QSKIP(why.constData());
+    }
+
     void firstFrameIndicesMatch_data()
     {
         QTest::addColumn<QString>("gif");
@@ -84,7 +97,6 @@ private slots:
     }
     void firstFrameIndicesMatch()
     {
-        REQUIRE_TESTDATA();
         QFETCH(QString, gif);
         QFETCH(int, frame);
         QFETCH(QString, indexes);
@@ -108,9 +120,25 @@ private slots:
     }
     void everyFileLoadsSafely()
     {
-        REQUIRE_TESTDATA();
         QFETCH(QString, path);
         const QByteArray bytes = ReadFile(path);
+        // Every frame of the whole file stays decoded, far inside the budget.
+        TGIFImage whole;
+        try {
+            whole.ReadGif(bytes, false);
+        } catch (const std::exception &) {
+        }
+        std::vector<int> decoded;
+        for (int i = 0; i < whole.FrameCount(); ++i) {
+            try {
+                if (whole.Frame(i)->HasBitmap() || !whole.Frame(i)->Bitmap().isNull())
+                    decoded.push_back(i);
+            } catch (const EInvalidGraphicOperation &) {
+            }
+        }
+        QVERIFY(whole.HeldPixelBytes() * 16 < whole.PixelBudget());
+        for (int i : decoded)
+            QVERIFY(whole.Frame(i)->HasBitmap());
         // Every prefix of a file is another file to survive.
         for (qsizetype cut : {bytes.size(), bytes.size() * 3 / 4, bytes.size() / 2, qsizetype(40), qsizetype(13)}) {
             TGIFImage image;
@@ -153,7 +181,6 @@ private slots:
     }
     void filesCalledBadAreFlaggedOrRefused()
     {
-        REQUIRE_TESTDATA();
         QFETCH(QString, path);
         const QString name = QFileInfo(path).fileName();
         if (AcceptedByOurRules.contains(name))
@@ -182,7 +209,6 @@ private slots:
     }
     void finalScreenMatchesGiflib()
     {
-        REQUIRE_TESTDATA();
         QFETCH(QString, name);
         if (name == "welcome2")
             QSKIP("welcome2: giflib's rendering paints every frame without transparency; "
@@ -214,7 +240,6 @@ private slots:
     }
     void composedFramesMatchTheSuite()
     {
-        REQUIRE_TESTDATA();
         QFETCH(QString, name);
         QFETCH(int, frame);
         const QDir dir(QDir(GifFolder()).filePath("peterdn"));

@@ -6,25 +6,30 @@
 
 #include <QtTest>
 
+#include <numeric>
 #include <random>
 
 using namespace gifbytes;
 
 namespace {
 
-// Decodes into an 8-bit buffer and returns the pixels top row first.
+// Decodes at 8 bits a pixel (or 1 or 4) and returns the pixel values, top
+// row first.
 std::vector<std::uint8_t> Decode(const QByteArray &stream, int width, int height, bool *corrupt = nullptr,
-                                 bool interlaced = false, int pixelBits = 8, bool tolerant = true)
+                                 bool interlaced = false, int pixelBits = 8, bool tolerant = true, int targetBits = 8)
 {
-    const std::size_t row = GifRowSize(width, 8);
+    const std::size_t row = GifRowSize(width, targetBits);
     std::vector<std::uint8_t> buffer(row * std::size_t(height), 0);
-    const bool bad = DecodeFrame(Span(stream), width, height, 8, interlaced, pixelBits, tolerant, buffer);
+    const bool bad = DecodeFrame(Span(stream), width, height, targetBits, interlaced, pixelBits, tolerant, buffer);
     if (corrupt)
         *corrupt = bad;
     std::vector<std::uint8_t> pixels;
     for (int y = 0; y < height; ++y) {
         const std::uint8_t *line = buffer.data() + std::size_t(height - 1 - y) * row;
-        pixels.insert(pixels.end(), line, line + width);
+        for (int x = 0; x < width; ++x) {
+            const int bit = x * targetBits;
+            pixels.push_back(std::uint8_t((line[bit / 8] >> (8 - targetBits - bit % 8)) & ((1 << targetBits) - 1)));
+        }
     }
     return pixels;
 }
@@ -156,6 +161,52 @@ private slots:
         QCOMPARE(Decode(CodeStream(2, PackCodes(codes), 255, false), 2, 2, &corrupt, false, 2),
                  (std::vector<std::uint8_t>{1, 2, 3, 0}));
         QVERIFY(!corrupt);
+    }
+
+    void pixelsNoCodeWroteKeepIndexZero_data()
+    {
+        // A 32 x 2 frame, code size 5: row 0 is the literals 0 to 31, which
+        // leaves the codes 7 bits wide and the next free slot at 65; then
+        // the tail codes, and an end code or nothing.
+        QTest::addColumn<QList<unsigned>>("tail");
+        QTest::addColumn<bool>("endCode");
+        QTest::addColumn<QByteArray>("row1");
+        QTest::newRow("one literal, end") << QList<unsigned>{5} << true << Bytes({5});
+        QTest::newRow("one literal, data stops") << QList<unsigned>{5} << false << Bytes({5});
+        QTest::newRow("entry of two, end") << QList<unsigned>{40} << true << Bytes({6, 7});
+        QTest::newRow("the entry being made, end") << QList<unsigned>{65} << true << Bytes({31, 31});
+        QTest::newRow("literal after an entry, data stops") << QList<unsigned>{40, 9} << false << Bytes({6, 7, 9});
+        QTest::newRow("fifteen literals, end") << QList<unsigned>(15, 3) << true << QByteArray(15, 3);
+        QTest::newRow("sixteen literals, data stops") << QList<unsigned>(16, 3) << false << QByteArray(16, 3);
+        QTest::newRow("thirty-one literals, end") << QList<unsigned>(31, 30) << true << QByteArray(31, 30);
+        QTest::newRow("whole row") << QList<unsigned>(32, 30) << true << QByteArray(32, 30);
+    }
+    void pixelsNoCodeWroteKeepIndexZero()
+    {
+        QFETCH(QList<unsigned>, tail);
+        QFETCH(bool, endCode);
+        QFETCH(QByteArray, row1);
+        std::vector<std::uint8_t> row0(32);
+        std::iota(row0.begin(), row0.end(), std::uint8_t(0));
+        auto codes = LiteralCodes(row0, 5, false);
+        codes.pop_back(); // the end code
+        for (unsigned code : tail)
+            codes.push_back({code, 7});
+        if (endCode)
+            codes.push_back({33, 7});
+        const QByteArray stream = CodeStream(5, PackCodes(codes));
+        const bool complete = endCode || row1.size() == 32;
+        for (const auto &[targetBits, pixelBits] : {std::pair{8, 5}, std::pair{4, 4}, std::pair{1, 1}}) {
+            std::vector<std::uint8_t> expected(64, 0);
+            const int mask = (1 << pixelBits) - 1;
+            for (int x = 0; x < 32; ++x)
+                expected[std::size_t(x)] = std::uint8_t(x & mask);
+            for (int x = 0; x < row1.size(); ++x)
+                expected[std::size_t(32 + x)] = std::uint8_t(row1[x] & mask);
+            bool corrupt = false;
+            QCOMPARE(Decode(stream, 32, 2, &corrupt, false, pixelBits, true, targetBits), expected);
+            QCOMPARE(corrupt, !complete);
+        }
     }
 
     void codesSpanSubBlockBoundaries()
