@@ -171,7 +171,6 @@ void TFlatSpeedButton::setDown(bool value)
         return;
     if (m_down && !m_allowAllUp)
         return; // a latched button cannot be raised by itself
-    const bool wasPressed = m_faceState == Pressed;
     m_down = value;
     if (value) {
         if (m_faceState == Up)
@@ -182,7 +181,8 @@ void TFlatSpeedButton::setDown(bool value)
         m_faceState = Up;
         repaint();
     }
-    announceState(wasPressed, !value);
+    // Only the latch: a press that ends here is announced by the release.
+    announceState(m_faceState == Pressed, !value);
 }
 
 void TFlatSpeedButton::GroupDown()
@@ -433,7 +433,7 @@ void TFlatSpeedButton::mouseReleaseEvent(QMouseEvent *event)
             m_faceState = Latched;
         repaint();
     }
-    announceState(wasPressed, m_down); // a latch has announced itself
+    announceState(wasPressed, m_down); // a latch has announced itself in setDown
     // A click handler may close and delete the window this button is on.
     const QPointer<TFlatSpeedButton> alive(this);
     if (inside)

@@ -402,6 +402,10 @@ private slots:
         toggle.PerformClick();
         QVERIFY(!accessible(&toggle)->state().checked);
         QVERIFY(heard(events.stateChanges(&toggle, checkedState), 2));
+        QTest::mouseClick(&toggle, Qt::LeftButton);
+        QVERIFY(accessible(&toggle)->state().checked);
+        QVERIFY(heard(events.stateChanges(&toggle, checkedState), 3));
+        QVERIFY(heard(events.stateChanges(&toggle, pressedState), 2));
 
         // A run: Split greys out and comes back, the status bar names each
         // part, the bar moves.
