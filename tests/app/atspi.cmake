@@ -9,4 +9,6 @@ add_test(NAME atspi_window
   COMMAND ${darvolt_atspi_session} /usr/bin/python3 ${CMAKE_CURRENT_LIST_DIR}/atspicheck.py $<TARGET_FILE:darvolt>)
 add_test(NAME atspi_events
   COMMAND ${darvolt_atspi_session} $<TARGET_FILE:tst_accessibility> -platform xcb statesFollowTheControlsAndAreAnnounced)
-set_tests_properties(atspi_window atspi_events PROPERTIES LABELS "no-asan" TIMEOUT 120)
+# One at a time: X servers that start together may trip over each other.
+set_tests_properties(atspi_window atspi_events PROPERTIES LABELS "no-asan" TIMEOUT 120
+  RESOURCE_LOCK x_display)

@@ -6,14 +6,32 @@
 #   tests/app/atspisession.sh COMMAND [ARGUMENT...]
 set -euo pipefail
 
-# Xvfb names the display it took through a pipe, so runs in parallel never
-# fight over a display number.
-pipe=$(mktemp -u)
-mkfifo "$pipe"
-Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$pipe" >/dev/null 2>&1 &
-xvfb=$!
-trap 'kill "$xvfb" 2>/dev/null; rm -rf "$pipe" "${runtime:-}"' EXIT
-read -r display <"$pipe"
+# Xvfb names the display it took through a pipe, so runs in parallel need
+# no agreed display numbers. Servers starting at the same moment can still
+# trip over each other, so a display that does not answer is started anew.
+xvfb=""
+runtime=""
+trap 'if [ -n "$xvfb" ]; then kill "$xvfb" 2>/dev/null; fi; rm -rf "${pipe:-}" "$runtime"' EXIT
+start_display() {
+  pipe=$(mktemp -u)
+  mkfifo "$pipe"
+  Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$pipe" >/dev/null 2>&1 &
+  xvfb=$!
+  display=""
+  read -r display <"$pipe" || true
+  rm -f "$pipe"
+  [ -n "$display" ] && DISPLAY=":$display" xdotool getdisplaygeometry >/dev/null 2>&1
+}
+for attempt in 1 2 3 4 5; do
+  start_display && break
+  kill "$xvfb" 2>/dev/null || true
+  wait "$xvfb" 2>/dev/null || true
+  xvfb=""
+done
+if [ -z "$xvfb" ]; then
+  echo "atspisession.sh: no X display could be started" >&2
+  exit 1
+fi
 export DISPLAY=":$display"
 
 # Qt speaks AT-SPI only when asked to; no screen reader runs here to ask.
