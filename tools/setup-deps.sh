@@ -14,6 +14,7 @@ test_pkgs=(
   libgif-dev giflib-tools
   wine mtools dosfstools fusefat fiu-utils
   valgrind time
+  dbus-daemon dbus-bin at-spi2-core python3-pyatspi
 )
 
 case "${1:-run}" in

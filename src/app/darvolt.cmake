@@ -8,6 +8,8 @@ darvolt_qt_library(darvolt_app SOURCES
   ${darvolt_app_dir}/tform4.ui
   ${darvolt_app_dir}/taboutbox.cpp ${darvolt_app_dir}/taboutbox.h ${darvolt_app_dir}/taboutbox.ui
   ${darvolt_app_dir}/statusbar.cpp ${darvolt_app_dir}/statusbar.h
+  ${darvolt_app_dir}/statusbaraccessible.cpp ${darvolt_app_dir}/statusbaraccessible.h
+  ${darvolt_app_dir}/accessiblefactory.cpp ${darvolt_app_dir}/accessiblefactory.h
   ${darvolt_app_dir}/layoutfonts.cpp ${darvolt_app_dir}/layoutfonts.h
   ${darvolt_app_dir}/classicstyle.cpp ${darvolt_app_dir}/classicstyle.h
   ${darvolt_app_dir}/resources/darvolt.qrc

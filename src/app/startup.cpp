@@ -1,5 +1,6 @@
 #include "app/startup.h"
 
+#include "app/accessiblefactory.h"
 #include "app/classicstyle.h"
 #include "app/sessionend.h"
 #include "app/tform4.h"
@@ -31,6 +32,9 @@ void PrepareApplication(TApplication &app)
     QApplication::setFont(LayoutFont(QStringLiteral("MS Sans Serif"), 11));
     QGuiApplication::setWindowIcon(QIcon(QStringLiteral(":/darvolt/darvolt.xpm")));
     RegisterProUrlCursors();
+    // Before any window exists, so that a screen reader never meets our
+    // controls as unnamed panels.
+    InstallAccessibleFactory();
 }
 
 int DarvoltMain(int argc, char **argv)

@@ -1,5 +1,6 @@
 #include "app/statusbar.h"
 
+#include "toolkit/accessibility.h"
 #include "toolkit/colors.h"
 
 #include <QPainter>
@@ -31,6 +32,8 @@ void TStatusBar::setSimpleText(const QString &text)
     if (text == m_simpleText)
         return;
     m_simpleText = text;
+    if (m_simplePanel)
+        NotifyAccessible(this, QAccessible::NameChanged);
     // The text must be on screen while a long run keeps the loop busy, so
     // it is painted at once rather than at the next idle moment.
     if (isVisible())

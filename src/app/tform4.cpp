@@ -59,8 +59,15 @@ TForm4::~TForm4()
 void TForm4::ConnectHandlers()
 {
     connect(ui.FilenameEdit1, &TCustomComboEdit::OnChange, this, &TForm4::FilenameEdit1Change);
-    for (QRadioButton *radio : {ui.RadioButton1, ui.RadioButton2, ui.RadioButton3})
+    for (QRadioButton *radio : {ui.RadioButton1, ui.RadioButton2, ui.RadioButton3}) {
         connect(radio, &QRadioButton::clicked, this, [this, radio] { ProPanel2Click(radio); });
+        // A screen reader's toggle action turns a radio button on without a
+        // click; the size fields must follow all the same.
+        connect(radio, &QRadioButton::toggled, this, [this, radio](bool on) {
+            if (on)
+                ProPanel2Click(radio);
+        });
+    }
     connect(ui.FlatSpeedButton1, &TFlatSpeedButton::OnClick, this, &TForm4::FlatSpeedButton1Click);
     connect(ui.FlatSpeedButton2, &TFlatSpeedButton::OnClick, this, &TForm4::FlatSpeedButton2Click);
     connect(ui.FlatSpeedButton3, &TFlatSpeedButton::OnClick, this, &TForm4::FlatSpeedButton3Click);

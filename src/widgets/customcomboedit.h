@@ -88,6 +88,8 @@ public:
     QRect ButtonHolderRect() const;
     // The rectangle the text is kept in, in widget coordinates.
     QRect EditRect() const;
+    // Where the caret stands, in widget coordinates.
+    QRect CaretRect() const { return cursorRect(); }
 
     // The button's action: OnButtonClick (and what a subclass adds).
     virtual void ButtonClick();

@@ -1,5 +1,6 @@
 #include "widgets/flatspeedbutton.h"
 
+#include "toolkit/accessibility.h"
 #include "toolkit/drawtext.h"
 #include "toolkit/parentcolor.h"
 
@@ -180,6 +181,8 @@ void TFlatSpeedButton::setDown(bool value)
         m_faceState = Up;
         repaint();
     }
+    // Only the latch: a press that ends here is announced by the release.
+    announceState(m_faceState == Pressed, !value);
 }
 
 void TFlatSpeedButton::GroupDown()
@@ -196,9 +199,11 @@ void TFlatSpeedButton::GroupDownReceived(int groupIndex, TFlatSpeedButton *sende
     if (sender == this || groupIndex != m_groupIndex)
         return;
     if (sender->m_down && m_down) {
+        const bool wasPressed = m_faceState == Pressed;
         m_down = false;
         m_faceState = Up;
         update();
+        announceState(wasPressed, true);
     }
     m_allowAllUp = sender->m_allowAllUp;
 }
@@ -258,6 +263,24 @@ void TFlatSpeedButton::setSpacing(int value)
 void TFlatSpeedButton::setModalResult(int value)
 {
     m_modalResult = value;
+}
+
+void TFlatSpeedButton::PerformClick()
+{
+    if (!isEnabled())
+        return;
+    if (m_groupIndex != 0)
+        setDown(!m_down);
+    Click();
+}
+
+void TFlatSpeedButton::announceState(bool wasPressed, bool wasDown)
+{
+    QAccessible::State changed;
+    changed.pressed = wasPressed != (m_faceState == Pressed);
+    changed.checked = wasDown != m_down;
+    if (changed.pressed || changed.checked)
+        NotifyStateChanged(this, changed);
 }
 
 void TFlatSpeedButton::Click()
@@ -339,6 +362,7 @@ void TFlatSpeedButton::leftButtonDown()
     if (!m_down) {
         m_faceState = Pressed;
         update();
+        announceState(false, m_down);
     }
     m_pressing = true;
 }
@@ -378,8 +402,10 @@ void TFlatSpeedButton::mouseMoveEvent(QMouseEvent *event)
     if (m_pressing) {
         const TFaceState state = m_down ? Latched : (isInside(p) ? Pressed : Up);
         if (state != m_faceState) {
+            const bool wasPressed = m_faceState == Pressed;
             m_faceState = state;
             update();
+            announceState(wasPressed, m_down);
         }
     }
 }
@@ -392,6 +418,7 @@ void TFlatSpeedButton::mouseReleaseEvent(QMouseEvent *event)
         return;
     m_pressing = false;
     const bool inside = isInside(p);
+    const bool wasPressed = m_faceState == Pressed;
     if (m_groupIndex == 0) {
         m_faceState = Up;
         m_hot = false;
@@ -406,6 +433,7 @@ void TFlatSpeedButton::mouseReleaseEvent(QMouseEvent *event)
             m_faceState = Latched;
         repaint();
     }
+    announceState(wasPressed, m_down); // a latch has announced itself in setDown
     // A click handler may close and delete the window this button is on.
     const QPointer<TFlatSpeedButton> alive(this);
     if (inside)
@@ -436,10 +464,12 @@ void TFlatSpeedButton::changeEvent(QEvent *event)
     switch (event->type()) {
     case QEvent::EnabledChange:
         if (!isEnabled()) {
+            const bool wasPressed = m_faceState == Pressed;
             m_hot = false;
             m_faceState = Disabled;
             if (hoverOwner == this)
                 releaseHoverTimer();
+            announceState(wasPressed, m_down);
         }
         UpdateHover();
         update();

@@ -115,6 +115,9 @@ public:
 
     // The click: modal result, then OnClick.
     virtual void Click();
+    // What a press and release of the left button on the button does: a
+    // grouped button latches or lets go first. Nothing while disabled.
+    void PerformClick();
 
     // Hover tracking steps, public so that the shared timer and tests can
     // drive them.
@@ -164,6 +167,9 @@ private:
     bool underPointer() const;
     void updateShortcut();
     void settleState();
+    // Tells assistive technology which of pressed and latched changed since
+    // the state given.
+    void announceState(bool wasPressed, bool wasDown);
     void drawGlyph(QPainter &painter) const;
 
     QString m_caption;

@@ -89,6 +89,13 @@ void TProUrlLabel::MouseLeave()
     setFontColor(m_visited ? m_visitedColor : m_unvisitedColor);
 }
 
+void TProUrlLabel::Activate()
+{
+    m_visited = true;
+    setFontColor(m_canHover && underMouse() ? m_hoveredColor : m_visitedColor);
+    OpenLink(m_url.isEmpty() ? Caption() : m_url);
+}
+
 void TProUrlLabel::mousePressEvent(QMouseEvent *event)
 {
     TProLabel::mousePressEvent(event);

@@ -37,6 +37,10 @@ public:
     bool Visited() const { return m_visited; }
     bool Armed() const { return m_armed; }
 
+    // What a click that starts and ends on the label does: it turns
+    // visited and opens its link.
+    void Activate();
+
 protected:
     void MouseEnter() override;
     void MouseLeave() override;

@@ -1,5 +1,6 @@
 #include "widgets/rxspeedbutton.h"
 
+#include "toolkit/accessibility.h"
 #include "toolkit/colors.h"
 #include "toolkit/drawutil.h"
 
@@ -105,6 +106,26 @@ void TRxSpeedButton::Click()
     emit OnClick(this);
 }
 
+void TRxSpeedButton::PerformClick()
+{
+    if (!isEnabled())
+        return;
+    const QPointer<TRxSpeedButton> alive(this);
+    LeftButtonPressed();
+    if (alive)
+        Click();
+}
+
+void TRxSpeedButton::setPressed(bool pressed)
+{
+    if (pressed == m_pressed)
+        return;
+    m_pressed = pressed;
+    QAccessible::State changed;
+    changed.pressed = true;
+    NotifyStateChanged(this, changed);
+}
+
 void TRxSpeedButton::LeftButtonPressed()
 {
 }
@@ -115,7 +136,7 @@ void TRxSpeedButton::mousePressEvent(QMouseEvent *event)
         return;
     LeftButtonPressed();
     m_holding = true;
-    m_pressed = true;
+    setPressed(true);
     repaint();
 }
 
@@ -125,7 +146,7 @@ void TRxSpeedButton::mouseMoveEvent(QMouseEvent *event)
         return;
     const bool inside = rect().contains(event->position().toPoint());
     if (inside != m_pressed) {
-        m_pressed = inside;
+        setPressed(inside);
         update();
     }
 }
@@ -135,7 +156,7 @@ void TRxSpeedButton::mouseReleaseEvent(QMouseEvent *event)
     if (event->button() != Qt::LeftButton || !m_holding)
         return;
     m_holding = false;
-    m_pressed = false;
+    setPressed(false);
     update();
     if (rect().contains(event->position().toPoint()))
         Click();
@@ -145,8 +166,10 @@ void TRxSpeedButton::changeEvent(QEvent *event)
 {
     QWidget::changeEvent(event);
     if (event->type() == QEvent::EnabledChange) {
-        if (!isEnabled())
-            m_holding = m_pressed = false;
+        if (!isEnabled()) {
+            m_holding = false;
+            setPressed(false);
+        }
         update();
     }
 }

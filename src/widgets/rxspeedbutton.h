@@ -33,6 +33,9 @@ public:
     static QPoint GlyphPosition(QSize button, QSize glyph, bool pressed);
 
     virtual void Click();
+    // What a press and release of the left button on the button does.
+    // Nothing while disabled.
+    void PerformClick();
 
 signals:
     void OnClick(QObject *Sender);
@@ -50,6 +53,7 @@ protected:
 
 private:
     QImage stateGlyph() const;
+    void setPressed(bool pressed);
 
     QImage m_glyph;
     int m_numGlyphs = 1;

@@ -1,0 +1,68 @@
+#include "app/accessiblefactory.h"
+
+#include "app/statusbar.h"
+#include "app/statusbaraccessible.h"
+#include "gif/gifanimator.h"
+#include "gif/gifanimatoraccessible.h"
+#include "toolkit/form.h"
+#include "toolkit/formaccessible.h"
+#include "widgets/buttonaccessible.h"
+#include "widgets/comboeditaccessible.h"
+#include "widgets/customcomboedit.h"
+#include "widgets/editbutton.h"
+#include "widgets/flatspeedbutton.h"
+#include "widgets/gradientcaption.h"
+#include "widgets/gradientcaptionaccessible.h"
+#include "widgets/linkaccessible.h"
+#include "widgets/panelaccessible.h"
+#include "widgets/procustompanel.h"
+#include "widgets/prourlimage.h"
+#include "widgets/prourllabel.h"
+
+#include <QAccessible>
+
+#include <functional>
+#include <unordered_map>
+
+namespace {
+
+template <class Control, class Interface>
+QAccessibleInterface *make(QObject *object)
+{
+    // The class name matched, but a widget being destroyed no longer is
+    // what its name says; it gets no interface of ours.
+    auto *control = qobject_cast<Control *>(object);
+    return control ? new Interface(control) : nullptr;
+}
+
+using Maker = QAccessibleInterface *(*)(QObject *);
+
+const std::unordered_map<QString, Maker> &makers()
+{
+    static const std::unordered_map<QString, Maker> table{
+        {QStringLiteral("TForm"), &make<TForm, TFormAccessible>},
+        {QStringLiteral("TFlatSpeedButton"), &make<TFlatSpeedButton, TFlatSpeedButtonAccessible>},
+        {QStringLiteral("TEditButton"), &make<TEditButton, TEditButtonAccessible>},
+        {QStringLiteral("TCustomComboEdit"), &make<TCustomComboEdit, TComboEditAccessible>},
+        {QStringLiteral("TProUrlLabel"), &make<TProUrlLabel, TProUrlLabelAccessible>},
+        {QStringLiteral("TProUrlImage"), &make<TProUrlImage, TProUrlImageAccessible>},
+        {QStringLiteral("TProCustomPanel"), &make<TProCustomPanel, TProPanelAccessible>},
+        {QStringLiteral("TRxGradientCaption"), &make<TRxGradientCaption, TRxGradientCaptionAccessible>},
+        {QStringLiteral("TRxGIFAnimator"), &make<TRxGIFAnimator, TRxGIFAnimatorAccessible>},
+        {QStringLiteral("TStatusBar"), &make<TStatusBar, TStatusBarAccessible>},
+    };
+    return table;
+}
+
+} // namespace
+
+QAccessibleInterface *DarvoltAccessibleFactory(const QString &classname, QObject *object)
+{
+    const auto found = makers().find(classname);
+    return found == makers().end() ? nullptr : found->second(object);
+}
+
+void InstallAccessibleFactory()
+{
+    QAccessible::installFactory(&DarvoltAccessibleFactory);
+}

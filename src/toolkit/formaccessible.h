@@ -1,0 +1,29 @@
+#pragma once
+
+#include <QAccessibleWidget>
+
+class TForm;
+
+// A form as assistive technology sees it: a window named by its title (a
+// dialog for the dialog border), active while its frame is drawn active.
+// Objects on the form that are not widgets but speak for a part of it (the
+// component that paints the title band) come first among its children,
+// ahead of the client area.
+class TFormAccessible : public QAccessibleWidget
+{
+public:
+    explicit TFormAccessible(TForm *form);
+
+    QAccessible::Role role() const override;
+    QString text(QAccessible::Text t) const override;
+    QAccessible::State state() const override;
+
+    int childCount() const override;
+    QAccessibleInterface *child(int index) const override;
+    int indexOfChild(const QAccessibleInterface *child) const override;
+
+private:
+    TForm *form() const;
+    // The accessible objects among the form's children that are not widgets.
+    QList<QAccessibleInterface *> componentChildren() const;
+};

@@ -1,0 +1,20 @@
+#include "widgets/panelaccessible.h"
+
+#include "widgets/procustompanel.h"
+
+TProPanelAccessible::TProPanelAccessible(TProCustomPanel *panel)
+    : QAccessibleWidget(panel, QAccessible::Grouping)
+{
+}
+
+TProCustomPanel *TProPanelAccessible::panel() const
+{
+    return static_cast<TProCustomPanel *>(widget());
+}
+
+QString TProPanelAccessible::text(QAccessible::Text t) const
+{
+    if (t == QAccessible::Name && panel()->accessibleName().isEmpty())
+        return panel()->Caption();
+    return QAccessibleWidget::text(t);
+}
