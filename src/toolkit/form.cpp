@@ -82,7 +82,7 @@ void TForm::setClientSize(QSize size)
 
 QRect TForm::WindowRect() const
 {
-    return {mapToGlobal(QPoint(0, 0)), size()};
+    return {m_eventOrigin.value_or(mapToGlobal(QPoint(0, 0))), size()};
 }
 
 TNonClientLayout TForm::NonClientLayout() const

@@ -10,8 +10,11 @@
 #include <QRegion>
 
 #include <memory>
+#include <optional>
 
 class QMenu;
+class QMouseEvent;
+class QWindow;
 class QPainter;
 
 // The program's top-level windows. A TForm is a frameless window that draws
@@ -77,7 +80,8 @@ public:
     // own procedure handled.
     bool Active() const { return m_ncActive; }
 
-    // The window rectangle in screen coordinates.
+    // The window rectangle in screen coordinates. While a mouse event is
+    // handled, its corner is where that event proves the window to be.
     QRect WindowRect() const;
     // Where the parts of the non-client area lie now, in window coordinates.
     TNonClientLayout NonClientLayout() const;
@@ -127,6 +131,8 @@ private:
     QPainter *BeginWindowPaint();
     void EndWindowPaint();
     LRESULT HitTestAt(QPoint globalPos);
+    static QPoint EventOrigin(const QMouseEvent *event);
+    QWindow *SystemDragWindow();
 
     void WMNCPaint(TMessage &message);
     void WMNCActivate(TMessage &message);
@@ -157,6 +163,9 @@ private:
     QPoint m_moveOffset;
     bool m_systemMenuArmed = false;
     QPointer<QMenu> m_systemMenu;
+    // The window's corner on the screen according to the mouse event being
+    // handled; empty outside mouse events.
+    std::optional<QPoint> m_eventOrigin;
 };
 
 // The form's non-client image for drawing, as long as this object lives;

@@ -5,6 +5,7 @@
 #include <QMenu>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QScopedValueRollback>
 #include <QWhatsThis>
 #include <QWindow>
 
@@ -114,18 +115,19 @@ void TForm::WMNCLButtonDown(TMessage &message)
     const QPoint global = PointFromParam(message.LParam);
     const TNonClientLayout layout = NonClientLayout();
     if (hit == HTCAPTION) {
-        if (!windowHandle() || !windowHandle()->startSystemMove()) {
+        QWindow *window = SystemDragWindow();
+        if (!window || !window->startSystemMove()) {
             // No window manager to do it (or one that will not): follow the
             // mouse ourselves.
             m_manualMove = true;
-            m_moveOffset = global - pos();
+            m_moveOffset = global - WindowRect().topLeft();
         }
     } else if (const Qt::Edges edges = edgesFor(hit); edges && IsSizeable(m_borderStyle)) {
-        if (windowHandle())
-            windowHandle()->startSystemResize(edges);
+        if (QWindow *window = SystemDragWindow())
+            window->startSystemResize(edges);
     } else if (hit == HTSYSMENU) {
         if (QMenu *menu = SystemMenu())
-            menu->popup(mapToGlobal(layout.icon.bottomLeft() + QPoint(0, 1)));
+            menu->popup(WindowRect().topLeft() + layout.icon.bottomLeft() + QPoint(0, 1));
     } else if (ButtonEnabled(layout, hit)) {
         m_trackedButton = hit;
         m_trackedInside = true;
@@ -218,8 +220,31 @@ LRESULT TForm::HitTestAt(QPoint globalPos)
     return Deliver(WM_NCHITTEST, 0, pointParam(globalPos));
 }
 
+QWindow *TForm::SystemDragWindow()
+{
+    // Qt tells the window manager where a move or resize starts from its
+    // own idea of the window's place; with a stale idea the window would
+    // jump by the error, so Qt hears where the pointer proves it to be.
+    QWindow *window = windowHandle();
+    if (window && m_eventOrigin && window->position() != *m_eventOrigin)
+        window->setPosition(*m_eventOrigin);
+    return window;
+}
+
+QPoint TForm::EventOrigin(const QMouseEvent *event)
+{
+    // Qt's own idea of the window's place can stay wrong for the window's
+    // whole life: its server query of the position may be answered while a
+    // window manager has the window in a new frame at the screen's corner,
+    // and no word follows when the frame then moves it to where it asked to
+    // be (openbox). A mouse event holds its screen and its window position
+    // from one report of the server, so the frame hit-tests from those.
+    return (event->globalPosition() - event->position()).toPoint();
+}
+
 void TForm::mousePressEvent(QMouseEvent *event)
 {
+    const QScopedValueRollback origin(m_eventOrigin, std::optional(EventOrigin(event)));
     const QPoint global = event->globalPosition().toPoint();
     const LRESULT hit = HitTestAt(global);
     if (hit == HTCLIENT || hit == HTNOWHERE) {
@@ -235,6 +260,7 @@ void TForm::mousePressEvent(QMouseEvent *event)
 
 void TForm::mouseDoubleClickEvent(QMouseEvent *event)
 {
+    const QScopedValueRollback origin(m_eventOrigin, std::optional(EventOrigin(event)));
     const QPoint global = event->globalPosition().toPoint();
     const LRESULT hit = HitTestAt(global);
     if (event->button() == Qt::LeftButton && hit != HTCLIENT && hit != HTNOWHERE) {
@@ -247,6 +273,7 @@ void TForm::mouseDoubleClickEvent(QMouseEvent *event)
 
 void TForm::mouseMoveEvent(QMouseEvent *event)
 {
+    const QScopedValueRollback origin(m_eventOrigin, std::optional(EventOrigin(event)));
     const QPoint global = event->globalPosition().toPoint();
     if (m_manualMove) {
         move(global - m_moveOffset);
@@ -273,6 +300,7 @@ void TForm::mouseMoveEvent(QMouseEvent *event)
 
 void TForm::mouseReleaseEvent(QMouseEvent *event)
 {
+    const QScopedValueRollback origin(m_eventOrigin, std::optional(EventOrigin(event)));
     const QPoint global = event->globalPosition().toPoint();
     if (event->button() == Qt::LeftButton) {
         m_manualMove = false;

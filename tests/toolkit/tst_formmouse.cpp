@@ -36,6 +36,15 @@ protected:
     }
 };
 
+// A mouse event as the window system reports it for a window whose corner
+// is really at `origin` on the screen, whatever Qt believes.
+void sendMouse(QWidget &form, QEvent::Type type, Qt::MouseButton button, QPoint pos, QPoint origin)
+{
+    const Qt::MouseButtons held = type == QEvent::MouseButtonRelease ? Qt::NoButton : Qt::MouseButtons(button);
+    QMouseEvent event(type, pos, origin + pos, button, held, Qt::NoModifier);
+    QApplication::sendEvent(&form, &event);
+}
+
 } // namespace
 
 class TestFormMouse : public QObject
@@ -181,6 +190,39 @@ private Q_SLOTS:
         QVERIFY(QTest::qWaitForWindowExposed(&form));
         QTest::mouseDClick(&form, Qt::LeftButton, {}, form.NonClientLayout().icon.center());
         QTRY_VERIFY(!form.isVisible());
+    }
+
+    // A window manager can leave Qt believing the window is where it is
+    // not; the frame must answer where the pointer really is all the same.
+    void staleWindowPlaceDoesNotDeadenTheFrame()
+    {
+        WatchedForm form;
+        makeMainWindowLike(form);
+        form.move(20, 20);
+        form.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&form));
+        QPoint really = form.pos() + QPoint(150, 120);
+        const QPoint band(150, 10);
+
+        sendMouse(form, QEvent::MouseButtonPress, Qt::RightButton, band, really);
+        sendMouse(form, QEvent::MouseButtonRelease, Qt::RightButton, band, really);
+        QMenu *menu = form.SystemMenu();
+        QTRY_VERIFY(menu->isVisible());
+        QCOMPARE(menu->pos(), really + band);
+        menu->hide();
+
+        // The drag starts from where the pointer proves the window to be.
+        const QPoint drag(40, 30);
+        sendMouse(form, QEvent::MouseButtonPress, Qt::LeftButton, band, really);
+        sendMouse(form, QEvent::MouseMove, Qt::LeftButton, band + drag, really);
+        really += drag;
+        sendMouse(form, QEvent::MouseButtonRelease, Qt::LeftButton, band, really);
+        QTRY_COMPARE(form.pos(), really);
+
+        const QPoint close = form.NonClientLayout().closeButton.center();
+        sendMouse(form, QEvent::MouseButtonPress, Qt::LeftButton, close, really);
+        sendMouse(form, QEvent::MouseButtonRelease, Qt::LeftButton, close, really);
+        QVERIFY(!form.isVisible());
     }
 
     void cancelModeReleasesAHeldButton()
