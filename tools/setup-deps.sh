@@ -15,6 +15,8 @@ test_pkgs=(
   wine mtools dosfstools fusefat fiu-utils
   valgrind time
   dbus-daemon dbus-bin at-spi2-core python3-pyatspi
+  openbox xfwm4 metacity x11-utils
+  weston libweston-10-dev qt6-wayland
 )
 
 case "${1:-run}" in

@@ -133,6 +133,7 @@ private:
     LRESULT HitTestAt(QPoint globalPos);
     static QPoint EventOrigin(const QMouseEvent *event);
     QWindow *SystemDragWindow();
+    void BeginDrag(QPoint global);
 
     void WMNCPaint(TMessage &message);
     void WMNCActivate(TMessage &message);
@@ -159,6 +160,8 @@ private:
 
     LRESULT m_trackedButton = HTNOWHERE;  // title button held down
     bool m_trackedInside = false;
+    LRESULT m_dragHit = HTNOWHERE;        // band or sizing edge pressed, not dragged yet
+    QPoint m_dragStart;                   // where, on the screen
     bool m_manualMove = false;            // moving without the window manager
     QPoint m_moveOffset;
     bool m_systemMenuArmed = false;

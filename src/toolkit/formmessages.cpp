@@ -114,17 +114,15 @@ void TForm::WMNCLButtonDown(TMessage &message)
     const auto hit = static_cast<LRESULT>(message.WParam);
     const QPoint global = PointFromParam(message.LParam);
     const TNonClientLayout layout = NonClientLayout();
-    if (hit == HTCAPTION) {
-        QWindow *window = SystemDragWindow();
-        if (!window || !window->startSystemMove()) {
-            // No window manager to do it (or one that will not): follow the
-            // mouse ourselves.
-            m_manualMove = true;
-            m_moveOffset = global - WindowRect().topLeft();
-        }
-    } else if (const Qt::Edges edges = edgesFor(hit); edges && IsSizeable(m_borderStyle)) {
-        if (QWindow *window = SystemDragWindow())
-            window->startSystemResize(edges);
+    if (hit == HTCAPTION || (edgesFor(hit) && IsSizeable(m_borderStyle))) {
+        // The window manager gets the pointer only once it moves with the
+        // button held. Handed over at the press, a click whose release comes
+        // before the window manager takes over leaves openbox and xfwm4
+        // moving the window with no button down, and the second click of a
+        // double click goes to them.
+        m_dragHit = hit;
+        m_dragStart = global;
+        m_moveOffset = global - WindowRect().topLeft();
     } else if (hit == HTSYSMENU) {
         if (QMenu *menu = SystemMenu())
             menu->popup(WindowRect().topLeft() + layout.icon.bottomLeft() + QPoint(0, 1));
@@ -210,6 +208,7 @@ void TForm::SendCancelMode()
         m_trackedInside = false;
         InvalidateNonClient(button);
     }
+    m_dragHit = HTNOWHERE;
     m_manualMove = false;
     if (QWidget::mouseGrabber() == this)
         releaseMouse();
@@ -218,6 +217,21 @@ void TForm::SendCancelMode()
 LRESULT TForm::HitTestAt(QPoint globalPos)
 {
     return Deliver(WM_NCHITTEST, 0, pointParam(globalPos));
+}
+
+void TForm::BeginDrag(QPoint global)
+{
+    const LRESULT hit = std::exchange(m_dragHit, HTNOWHERE);
+    QWindow *window = SystemDragWindow();
+    if (hit != HTCAPTION) {
+        if (window)
+            window->startSystemResize(edgesFor(hit));
+    } else if (!window || !window->startSystemMove()) {
+        // No window manager to do it (or one that will not): follow the
+        // mouse ourselves.
+        m_manualMove = true;
+        move(global - m_moveOffset);
+    }
 }
 
 QWindow *TForm::SystemDragWindow()
@@ -279,6 +293,14 @@ void TForm::mouseMoveEvent(QMouseEvent *event)
         move(global - m_moveOffset);
         return;
     }
+    if (m_dragHit != HTNOWHERE) {
+        if (event->buttons() & Qt::LeftButton) {
+            if (global != m_dragStart)
+                BeginDrag(global);
+            return;
+        }
+        m_dragHit = HTNOWHERE; // its release went elsewhere
+    }
     if (m_trackedButton != HTNOWHERE) {
         // The button looks pressed only while the pointer is over it.
         const bool inside = HitTestAt(global) == m_trackedButton;
@@ -303,6 +325,7 @@ void TForm::mouseReleaseEvent(QMouseEvent *event)
     const QScopedValueRollback origin(m_eventOrigin, std::optional(EventOrigin(event)));
     const QPoint global = event->globalPosition().toPoint();
     if (event->button() == Qt::LeftButton) {
+        m_dragHit = HTNOWHERE;
         m_manualMove = false;
         if (m_trackedButton != HTNOWHERE) {
             const LRESULT button = m_trackedButton;
