@@ -74,6 +74,12 @@ QByteArray TestChild::ReadLine()
     return m_process->readLine();
 }
 
+QByteArray TestChild::ReadAvailable()
+{
+    m_process->waitForReadyRead(0);
+    return m_process->readAllStandardOutput();
+}
+
 QString RunTool(const QString &program, const QStringList &arguments, const QProcessEnvironment &environment,
                 const QString &workingFolder)
 {
@@ -120,6 +126,30 @@ XSession::XSession()
             m_display = display;
     }
     m_environment.insert(QStringLiteral("DISPLAY"), m_display);
+    if (m_display.isEmpty())
+        return;
+    m_rootWatch = std::make_unique<TestChild>(QStringLiteral("xev"),
+                                              QStringList{QStringLiteral("-root"), QStringLiteral("-event"),
+                                                          QStringLiteral("substructure"), QStringLiteral("-event"),
+                                                          QStringLiteral("property")},
+                                              m_environment, true);
+    // The watch is on once it hears a property of the root window change.
+    const bool watching = WaitUntil([this] {
+        RunTool(QStringLiteral("xprop"),
+                {QStringLiteral("-root"), QStringLiteral("-f"), QStringLiteral("DARVOLT_TEST"), QStringLiteral("8s"),
+                 QStringLiteral("-set"), QStringLiteral("DARVOLT_TEST"), QStringLiteral("watch")},
+                m_environment);
+        return RootEvents().contains(QLatin1String("PropertyNotify"));
+    }, 10000);
+    if (!watching)
+        m_display.clear();
+}
+
+QString XSession::RootEvents()
+{
+    if (m_rootWatch)
+        m_rootEvents += QString::fromLocal8Bit(m_rootWatch->ReadAvailable());
+    return m_rootEvents;
 }
 
 bool XSession::ServerRunning() const

@@ -39,6 +39,8 @@ public:
     void Write(const QByteArray &data);
     // The next line of its standard output, waiting up to 10 s for it.
     QByteArray ReadLine();
+    // What it has written on its standard output since last asked.
+    QByteArray ReadAvailable();
 
 private:
     std::unique_ptr<QProcess> m_process;
@@ -50,7 +52,8 @@ private:
 QString RunTool(const QString &program, const QStringList &arguments, const QProcessEnvironment &environment,
                 const QString &workingFolder = {});
 
-// An X server of our own, 1024 x 768, on a free display.
+// An X server of our own, 1024 x 768, on a free display, with a watch on
+// what its clients tell the root window.
 class XSession
 {
 public:
@@ -66,6 +69,10 @@ public:
     bool WindowManagerRunning() const { return m_windowManager && m_windowManager->Running(); }
     // What the window manager wrote on its standard error, for reports.
     QString WindowManagerLog() const;
+
+    // What the clients of the server have told the root window so far (the
+    // window manager's requests among them), as xev prints it.
+    QString RootEvents();
 
     QString XDoTool(const QStringList &arguments) const;
     // The visible windows of a process.
@@ -86,6 +93,8 @@ private:
     std::unique_ptr<TestChild> m_server;
     std::unique_ptr<TestChild> m_bus;
     std::unique_ptr<TestChild> m_windowManager;
+    std::unique_ptr<TestChild> m_rootWatch;
+    QString m_rootEvents;
     QString m_display;
     QProcessEnvironment m_environment;
 };

@@ -43,7 +43,7 @@ QPoint topLeft(const XSession &x, const QString &window)
     return x.Geometry(window).value_or(QRect()).topLeft();
 }
 
-void dragMovesTheWindow(const XSession &x, const QString &window)
+void dragMovesTheWindow(XSession &x, const QString &window)
 {
     const QRect start = x.Geometry(window).value_or(QRect());
     const QPoint grab = start.topLeft() + mainLayout(start.size()).band.center();
@@ -52,10 +52,11 @@ void dragMovesTheWindow(const XSession &x, const QString &window)
     x.MoveTo(grab);
     x.Press();
     // The first pixel the pointer moves hands the drag to the window
-    // manager, which moves the window with the pointer from there on. It
-    // takes over once the program has asked it to: the pointer goes to and
-    // fro a pixel until the window follows.
+    // manager, which moves the window with the pointer from there on. The
+    // pointer waits there until the program has asked, then goes to and fro
+    // a pixel until the window manager has taken over.
     x.MoveTo(grab + step);
+    QTRY_VERIFY_WITH_TIMEOUT(x.RootEvents().contains(QLatin1String("(_NET_WM_MOVERESIZE)")), 5000);
     int nudge = 0;
     QTRY_VERIFY_WITH_TIMEOUT((x.MoveTo(grab + step + QPoint(1 + ++nudge % 2, 0)),
                               topLeft(x, window) != start.topLeft()),
@@ -164,7 +165,7 @@ private Q_SLOTS:
         QFETCH(QString, manager);
         QFETCH(bool, managerFirst);
         XSession x;
-        QVERIFY2(x.Started(), "Xvfb did not start (tools/setup-deps.sh test installs it)");
+        QVERIFY2(x.Started(), "Xvfb or xev did not start (tools/setup-deps.sh test installs them)");
         const auto managerFailure = [&] {
             return (manager + QStringLiteral(" did not start: ") + x.WindowManagerLog()).toLocal8Bit();
         };
