@@ -82,6 +82,10 @@ void rightClickOpensTheWindowMenuAtThePointer(const XSession &x, const TestChild
 
 // The main window's single border has no maximise box: a double click on
 // its band changes nothing. The sizeable form maximises and comes back.
+// xdotool's clicks press and release at once, as a touchpad tap does: had a
+// click handed the window to the window manager, the main window would have
+// followed the pointer to the other form, and the double clicks would not
+// reach the forms.
 void doubleClickDoesWhatTheBorderAllows(const XSession &x, const QString &window, const QString &sizeable)
 {
     const QRect before = x.Geometry(window).value_or(QRect());
