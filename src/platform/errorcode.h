@@ -22,6 +22,7 @@ inline constexpr ErrorCode PathNotFound = 3;      // ENOTDIR
 inline constexpr ErrorCode AccessDenied = 5;      // EACCES, EPERM, EISDIR
 inline constexpr ErrorCode InvalidHandle = 6;     // EBADF, a closed file
 inline constexpr ErrorCode NotEnoughMemory = 8;   // ENOMEM
+inline constexpr ErrorCode NotSameDevice = 17;    // EXDEV
 inline constexpr ErrorCode WriteProtected = 19;   // EROFS
 inline constexpr ErrorCode NotReady = 21;         // ENOMEDIUM, ENXIO, no drive folder
 inline constexpr ErrorCode SharingViolation = 32; // ETXTBSY, EBUSY

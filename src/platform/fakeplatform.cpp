@@ -94,6 +94,16 @@ Result<std::unique_ptr<File>> FakePlatform::openForReading(const std::string& pa
 
 Result<std::unique_ptr<File>> FakePlatform::createFile(const std::string& path)
 {
+    return create(path, false);
+}
+
+Result<std::unique_ptr<File>> FakePlatform::createNewFile(const std::string& path)
+{
+    return create(path, true);
+}
+
+Result<std::unique_ptr<File>> FakePlatform::create(const std::string& path, bool exclusive)
+{
     callHook(Operation::CreateFile, path);
     const Lock lock(mutex_);
     using R = Result<std::unique_ptr<File>>;
@@ -108,10 +118,12 @@ Result<std::unique_ptr<File>> FakePlatform::createFile(const std::string& path)
     if (slot != nullptr && slot->medium.state == Medium::State::WriteProtected)
         return R::failure(error::WriteProtected);
     if (hasDirectory(path))
-        return R::failure(error::AccessDenied);
+        return R::failure(exclusive ? error::AlreadyExists : error::AccessDenied);
     if (slot == nullptr && !parentExists(path))
         return R::failure(error::PathNotFound);
     const auto existing = files->find(key);
+    if (exclusive && existing != files->end())
+        return R::failure(error::AlreadyExists);
     if (existing == files->end() && slot != nullptr && slot->medium.maxFiles >= 0
         && static_cast<int>(slot->files.size()) >= slot->medium.maxFiles)
         return R::failure(error::DiskFull); // no directory entry left
@@ -154,6 +166,46 @@ ErrorCode FakePlatform::removeFile(const std::string& path)
     if (it->second->readOnly)
         return error::AccessDenied;
     files->erase(it);
+    return error::None;
+}
+
+ErrorCode FakePlatform::renameFile(const std::string& from, const std::string& to, bool replace)
+{
+    callHook(Operation::Rename, from);
+    const Lock lock(mutex_);
+    if (const ErrorCode e = faults_.enter(Operation::Rename); e != error::None)
+        return e;
+    std::string fromKey;
+    std::string toKey;
+    ErrorCode e;
+    auto* files = filesFor(from, fromKey, e);
+    if (files == nullptr)
+        return e;
+    if (filesFor(to, toKey, e) != files)
+        return files == nullptr ? e : error::NotSameDevice;
+    const auto it = files->find(fromKey);
+    if (it == files->end())
+        return hasDirectory(from) ? error::AccessDenied : error::FileNotFound;
+    if (hasDirectory(to))
+        return error::AccessDenied;
+    if (files == &files_ && !parentExists(to))
+        return error::PathNotFound;
+    const Slot* slot = files == &files_ ? nullptr : current();
+    if (slot != nullptr && slot->medium.state == Medium::State::WriteProtected)
+        return error::WriteProtected;
+    if (fromKey == toKey)
+        return error::None;
+    if (const auto target = files->find(toKey); target != files->end()) {
+        if (!replace)
+            return error::AlreadyExists;
+        if (target->second->locked)
+            return error::SharingViolation;
+        files->erase(target);
+    }
+    auto node = it->second;
+    files->erase(files->find(fromKey));
+    node->entryFlushed = false;
+    (*files)[toKey] = std::move(node);
     return error::None;
 }
 

@@ -112,7 +112,11 @@ public:
     // Platform
     Result<std::unique_ptr<File>> openForReading(const std::string& path) override;
     Result<std::unique_ptr<File>> createFile(const std::string& path) override;
+    // Counted and failed as CreateFile.
+    Result<std::unique_ptr<File>> createNewFile(const std::string& path) override;
     ErrorCode removeFile(const std::string& path) override;
+    // Within the general tree or within the medium in the drive.
+    ErrorCode renameFile(const std::string& from, const std::string& to, bool replace) override;
     Result<std::uint32_t> attributes(const std::string& path) override;
     ErrorCode makeDirectory(const std::string& path) override;
     bool isDirectory(const std::string& path) override;
@@ -131,6 +135,7 @@ private:
     struct Slot; // a medium and its files
     using Lock = std::lock_guard<std::recursive_mutex>;
 
+    Result<std::unique_ptr<File>> create(const std::string& path, bool exclusive);
     // Called first by every operation, before it takes the lock.
     void callHook(Operation op, const std::string& path) const;
     // Where a path's file lives: the general tree or the medium in the drive.

@@ -57,7 +57,15 @@ public:
         return inner_.openForReading(path);
     }
     Result<std::unique_ptr<File>> createFile(const std::string& path) override { return inner_.createFile(path); }
+    Result<std::unique_ptr<File>> createNewFile(const std::string& path) override
+    {
+        return inner_.createNewFile(path);
+    }
     ErrorCode removeFile(const std::string& path) override { return inner_.removeFile(path); }
+    ErrorCode renameFile(const std::string& from, const std::string& to, bool replace) override
+    {
+        return inner_.renameFile(from, to, replace);
+    }
     Result<std::uint32_t> attributes(const std::string& path) override { return inner_.attributes(path); }
     ErrorCode makeDirectory(const std::string& path) override { return inner_.makeDirectory(path); }
     bool isDirectory(const std::string& path) override { return inner_.isDirectory(path); }

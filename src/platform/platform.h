@@ -134,8 +134,18 @@ public:
     // drive with NotReady (21).
     virtual Result<std::unique_ptr<File>> createFile(const std::string& path) = 0;
 
+    // Creates a file that must not exist yet: an existing entry of that name
+    // (a file, a folder, a link) fails with AlreadyExists and stays as it is.
+    virtual Result<std::unique_ptr<File>> createNewFile(const std::string& path) = 0;
+
     // Deletes a file (not a folder).
     virtual ErrorCode removeFile(const std::string& path) = 0;
+
+    // Gives a file a new name on the same file system (NotSameDevice
+    // otherwise). Without `replace`, an existing file of the new name fails
+    // with AlreadyExists and is left untouched, with no moment at which a
+    // third program could slip a file in between the test and the rename.
+    virtual ErrorCode renameFile(const std::string& from, const std::string& to, bool replace) = 0;
 
     // The attribute bits of a file or folder (see `attribute`).
     virtual Result<std::uint32_t> attributes(const std::string& path) = 0;

@@ -40,6 +40,7 @@ ErrorCode errorFromErrno(int e)
     case EFBIG: return error::DiskFull;
     case EINVAL: return error::InvalidParameter;
     case ENOTEMPTY: return error::DirectoryNotEmpty;
+    case EXDEV: return error::NotSameDevice;
     case EEXIST: return error::AlreadyExists;
     case ENAMETOOLONG: return error::NameTooLong;
     case EIO: return error::DeviceError;

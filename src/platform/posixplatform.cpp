@@ -5,6 +5,7 @@
 #include "platform/posixfile.h"
 
 #include <cerrno>
+#include <cstdio>
 #include <cstdint>
 #include <cstdlib>
 #include <dirent.h>
@@ -103,6 +104,39 @@ Result<std::unique_ptr<File>> PosixPlatform::createFile(const std::string& path)
         if (const ErrorCode state = driveState(); state != error::None)
             return Result<std::unique_ptr<File>>::failure(state);
     return openRegular(path, O_WRONLY | O_CREAT | O_TRUNC, error::AccessDenied);
+}
+
+Result<std::unique_ptr<File>> PosixPlatform::createNewFile(const std::string& path)
+{
+    if (onDrive(path))
+        if (const ErrorCode state = driveState(); state != error::None)
+            return Result<std::unique_ptr<File>>::failure(state);
+    return openRegular(path, O_WRONLY | O_CREAT | O_EXCL, error::AccessDenied);
+}
+
+ErrorCode PosixPlatform::renameFile(const std::string& from, const std::string& to, bool replace)
+{
+    for (const std::string* path : {&from, &to})
+        if (onDrive(*path))
+            if (const ErrorCode state = driveState(); state != error::None)
+                return state;
+    if (replace)
+        return ::rename(from.c_str(), to.c_str()) == 0 ? error::None : errorFromErrno(errno);
+    if (::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0)
+        return error::None;
+    if (errno != EINVAL && errno != ENOSYS && errno != EOPNOTSUPP)
+        return errorFromErrno(errno);
+    // A file system that cannot promise "no replace" in one call: a second
+    // link under the new name is just as safe where links exist.
+    if (::link(from.c_str(), to.c_str()) == 0)
+        return ::unlink(from.c_str()) == 0 ? error::None : errorFromErrno(errno);
+    if (errno == EEXIST)
+        return error::AlreadyExists;
+    // FAT and its kin have neither: look, then rename.
+    struct stat st {};
+    if (::lstat(to.c_str(), &st) == 0)
+        return error::AlreadyExists;
+    return ::rename(from.c_str(), to.c_str()) == 0 ? error::None : errorFromErrno(errno);
 }
 
 ErrorCode PosixPlatform::removeFile(const std::string& path)

@@ -38,7 +38,9 @@ public:
 
     Result<std::unique_ptr<File>> openForReading(const std::string& path) override;
     Result<std::unique_ptr<File>> createFile(const std::string& path) override;
+    Result<std::unique_ptr<File>> createNewFile(const std::string& path) override;
     ErrorCode removeFile(const std::string& path) override;
+    ErrorCode renameFile(const std::string& from, const std::string& to, bool replace) override;
     Result<std::uint32_t> attributes(const std::string& path) override;
     ErrorCode makeDirectory(const std::string& path) override;
     bool isDirectory(const std::string& path) override;
