@@ -5,7 +5,7 @@ set -euo pipefail
 
 run_pkgs=(
   g++ cmake ninja-build pkg-config
-  qt6-base-dev qt6-base-dev-tools libgl-dev
+  qt6-base-dev qt6-base-dev-tools libgl-dev libssl-dev
   fonts-liberation xdg-utils
 )
 test_pkgs=(
@@ -17,6 +17,7 @@ test_pkgs=(
   dbus-daemon dbus-bin at-spi2-core python3-pyatspi
   openbox xfwm4 metacity x11-utils
   weston libweston-10-dev qt6-wayland
+  dash busybox
 )
 
 case "${1:-run}" in

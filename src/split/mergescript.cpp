@@ -1,10 +1,9 @@
 #include "split/mergescript.h"
 
-#include "split/splittexts.h"
+#include "split/runfile.h"
 
 #include <algorithm>
 #include <cstddef>
-#include <span>
 
 namespace darvolt {
 
@@ -143,35 +142,10 @@ std::string MergeScriptText(const std::vector<std::string>& bareParts, std::stri
 bool WriteMergeScript(Platform& platform, SplitView& view, const std::string& path,
                       const std::vector<std::string>& bareParts, std::string_view sourceName, bool flush)
 {
-    auto created = platform.createFile(path);
-    if (!created.ok()) {
-        view.showMessage(texts::scriptFailed(path));
-        return false;
-    }
-    File& file = *created.value;
-    bool complete = true;
-    for (const auto& line : MergeScriptLines(bareParts, sourceName)) {
-        const std::string bytes = line + "\r\n";
-        const auto written = file.write(std::as_bytes(std::span(bytes.data(), bytes.size())));
-        if (!written.ok() || written.value != bytes.size()) {
-            complete = false;
-            break;
-        }
-    }
-    if (complete && flush && file.flush() != error::None)
-        complete = false;
-    if (file.close() != error::None)
-        complete = false;
-    if (complete && flush) {
-        const auto slash = path.find_last_of('/');
-        const std::string folder = slash == std::string::npos ? std::string() : path.substr(0, std::max<std::size_t>(slash, 1));
-        complete = platform.flushFolder(folder) == error::None;
-    }
-    if (!complete) {
-        view.showMessage(texts::scriptFailed(path));
-        platform.removeFile(path);
-    }
-    return complete;
+    std::vector<std::string> lines = MergeScriptLines(bareParts, sourceName);
+    for (auto& line : lines)
+        line += "\r\n";
+    return WriteRunFile(platform, view, path, lines, flush);
 }
 
 } // namespace darvolt

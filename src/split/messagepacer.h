@@ -16,7 +16,13 @@ public:
     using Clock = std::chrono::steady_clock;
 
     MessagePacer(SplitView& view, std::function<Clock::time_point()> clock, std::chrono::milliseconds interval)
-        : view_(view), clock_(std::move(clock)), interval_(interval)
+        : MessagePacer([&view] { view.processPendingMessages(); }, std::move(clock), interval)
+    {
+    }
+    // For a view of another kind (the join's): pump runs its pending messages.
+    MessagePacer(std::function<void()> pump, std::function<Clock::time_point()> clock,
+                 std::chrono::milliseconds interval)
+        : pump_(std::move(pump)), clock_(std::move(clock)), interval_(interval)
     {
     }
 
@@ -24,7 +30,7 @@ public:
 
     void pumpNow()
     {
-        view_.processPendingMessages();
+        pump_();
         last_ = clock_();
     }
 
@@ -35,7 +41,7 @@ public:
     }
 
 private:
-    SplitView& view_;
+    std::function<void()> pump_;
     std::function<Clock::time_point()> clock_;
     std::chrono::milliseconds interval_;
     Clock::time_point last_{};

@@ -41,6 +41,32 @@ Step copyStep(File& source, std::int64_t offset, File& part, std::uint64_t want,
     return {got.value};
 }
 
+// One step through a buffer of the checksum worker, which is handed the
+// bytes the part took. Waiting for a free buffer goes on in slices, with
+// the run's own work in between, until one comes free or the part is no
+// longer wanted.
+Step hashedStep(File& source, std::int64_t offset, File& part, std::uint64_t want, ChecksumWorker& checksums,
+                const std::function<void()>& betweenSteps, const std::function<bool()>& wanted)
+{
+    std::span<std::byte> block;
+    while ((block = checksums.acquire(std::chrono::milliseconds(10))).empty()) {
+        if (betweenSteps)
+            betweenSteps();
+        if (!wanted())
+            return {0, PartCopyFailure::Stopped};
+    }
+    const auto got = source.readAt(offset, block.first(static_cast<std::size_t>(want)));
+    if (!got.ok() || got.value == 0) {
+        checksums.submit(block, 0);
+        return got.ok() ? Step{} : Step{0, PartCopyFailure::Read, got.error};
+    }
+    const auto put = part.write(std::span<const std::byte>(block).first(got.value));
+    checksums.submit(block, put.value);
+    if (!put.ok() || put.value != got.value)
+        return {put.value, PartCopyFailure::Write, put.error};
+    return {got.value};
+}
+
 } // namespace
 
 PartCopyResult CopyAndClosePart(File& source, const PartJob& job, File& part, const PartCopySettings& settings,
@@ -49,6 +75,7 @@ PartCopyResult CopyAndClosePart(File& source, const PartJob& job, File& part, co
 {
     PartCopyResult result;
     std::uint64_t count = 0;
+    const std::size_t blockSize = settings.checksums ? settings.checksums->blockSize() : settings.blockSize;
     do {
         if (betweenSteps)
             betweenSteps();
@@ -57,13 +84,17 @@ PartCopyResult CopyAndClosePart(File& source, const PartJob& job, File& part, co
             break;
         }
         const std::int64_t offset = job.offset + result.written;
-        std::int64_t want = std::min(job.size - result.written, static_cast<std::int64_t>(settings.blockSize));
+        std::int64_t want = std::min(job.size - result.written, static_cast<std::int64_t>(blockSize));
         if (settings.sourceEnd >= 0)
             want = std::clamp<std::int64_t>(settings.sourceEnd - offset, 0, want);
         count = 0;
         if (want == 0)
             break; // the source's end as the run found it: nothing past it is read
-        const Step step = copyStep(source, offset, part, static_cast<std::uint64_t>(want), settings.blockSize, buffer);
+        const Step step =
+            settings.checksums
+                ? hashedStep(source, offset, part, static_cast<std::uint64_t>(want), *settings.checksums,
+                             betweenSteps, [&] { return shared.wanted(job.index); })
+                : copyStep(source, offset, part, static_cast<std::uint64_t>(want), settings.blockSize, buffer);
         count = step.count;
         if (step.failure == PartCopyFailure::Write && step.error == error::DiskFull && settings.endAtFullMedium) {
             // The medium holds less than its free space promised (room its

@@ -8,6 +8,7 @@
 // it, which also closes it.
 
 #include "platform/platform.h"
+#include "split/checksumworker.h"
 
 #include <atomic>
 #include <cstdint>
@@ -52,6 +53,10 @@ struct PartCopySettings {
     // A medium that fills up ends the part where it is (spanning), instead
     // of failing the run.
     bool endAtFullMedium = false;
+    // When set, every block passes through a buffer of this worker, which
+    // hashes the bytes the part took (no in-kernel copy then). The caller
+    // ends the part there once it keeps it.
+    ChecksumWorker* checksums = nullptr;
 };
 
 // What the two copying threads know of each other.
@@ -80,7 +85,7 @@ private:
 };
 
 // Copies the job's range from the source into part in steps of at most
-// blockSize bytes, then flushes (if asked) and closes part. Before every step
+// blockSize bytes (the checksum worker's block size when hashing), then flushes (if asked) and closes part. Before every step
 // betweenSteps runs (if set) and the copy stops when the part is no longer
 // wanted. `bytes` follows the count written, for a progress display on
 // another thread. A failure or the end of the source makes the parts after

@@ -45,19 +45,27 @@ std::string PartPrefix(std::int64_t partSize, std::string_view outputFolder, std
 std::vector<std::string> EarlierRunFiles(darvolt::Platform& platform, const std::string& folder,
                                          const std::string& sourceName)
 {
-    std::vector<std::string> names;
     const auto listing = platform.listDirectory(folder);
     if (!listing.ok())
-        return names;
+        return {};
+    const std::string first[] = {std::string(darvolt::MergeScriptName), std::string(darvolt::MergeShellFileName),
+                                 sourceName + std::string(darvolt::ChecksumFileSuffix)};
+    std::vector<std::string> scripts;
+    std::vector<std::string> parts;
     for (const auto& entry : listing.value) {
         if (entry.isDirectory)
             continue;
-        if (entry.name == darvolt::MergeScriptName)
-            names.insert(names.begin(), entry.name);
+        if (std::find(std::begin(first), std::end(first), entry.name) != std::end(first))
+            scripts.push_back(entry.name);
         else if (darvolt::IsPartOf(entry.name, sourceName))
-            names.push_back(entry.name);
+            parts.push_back(entry.name);
     }
-    return names;
+    // In the order of `first`, MERGE.BAT leading.
+    std::sort(scripts.begin(), scripts.end(), [&](const std::string& a, const std::string& b) {
+        return std::find(std::begin(first), std::end(first), a) < std::find(std::begin(first), std::end(first), b);
+    });
+    scripts.insert(scripts.end(), parts.begin(), parts.end());
+    return scripts;
 }
 
 void ClearFolder(darvolt::Platform& platform, const std::string& folder, const std::string& sourceName)
@@ -99,6 +107,21 @@ bool IsPartOf(std::string_view entryName, std::string_view sourceName)
         return false;
     // Only what PartNumber writes: two digits, or more without a leading zero.
     return digits.size() == 2 || digits.front() != '0';
+}
+
+std::optional<PartName> ParsePartName(std::string_view entryName)
+{
+    const auto mark = entryName.rfind(".!");
+    if (mark == std::string_view::npos || mark == 0)
+        return std::nullopt;
+    const std::string_view source = entryName.substr(0, mark);
+    const std::string_view digits = entryName.substr(mark + 2);
+    if (digits.size() > 18 || !IsPartOf(entryName, source))
+        return std::nullopt;
+    std::int64_t number = 0;
+    for (const char c : digits)
+        number = number * 10 + (c - '0');
+    return PartName{std::string(source), number};
 }
 
 } // namespace darvolt

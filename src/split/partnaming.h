@@ -8,6 +8,7 @@
 #include "platform/platform.h"
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -38,9 +39,11 @@ std::string PartNumber(std::int64_t counter);
 std::string PartPrefix(std::int64_t partSize, std::string_view outputFolder, std::string_view driveFolder);
 
 // What an earlier run of the same source left in an existing output folder,
-// as bare names in the order they are to be deleted: MERGE.BAT first, then
+// as bare names in the order they are to be deleted: the scripts and the
+// checksum file first (MERGE.BAT, merge.sh, sourceName + ".sha256"), then
 // the files named sourceName + ".!" + a part number. An interruption of the
-// clearing therefore never leaves a merge script beside a set with gaps.
+// clearing therefore never leaves a merge script or checksums beside a set
+// with gaps.
 std::vector<std::string> EarlierRunFiles(darvolt::Platform& platform, const std::string& folder,
                                          const std::string& sourceName);
 
@@ -68,6 +71,20 @@ std::string BarePartName(std::string_view sourceName, std::int64_t counter);
 // True when an entry name is sourceName + ".!" + a number PartNumber gives.
 bool IsPartOf(std::string_view entryName, std::string_view sourceName);
 
+// A part's name taken apart: what it is a part of, and its number.
+struct PartName {
+    std::string sourceName;
+    std::int64_t number = 0;
+};
+// Nothing unless the name is some sourceName + ".!" + a number as
+// PartNumber writes it (up to 18 digits), with a sourceName that is not
+// empty.
+std::optional<PartName> ParsePartName(std::string_view entryName);
+
 inline constexpr std::string_view MergeScriptName = "MERGE.BAT";
+// merge.sh and the checksum file, named where they are written
+// (mergeshell.h, checksumfile.h); listed here for the clearing.
+inline constexpr std::string_view MergeShellFileName = "merge.sh";
+inline constexpr std::string_view ChecksumFileSuffix = ".sha256";
 
 } // namespace darvolt

@@ -1,6 +1,10 @@
 #include "split/splitfile.h"
 
+#include "split/checksumfile.h"
+#include "split/checksumworker.h"
 #include "split/mergescript.h"
+#include "split/mergeshell.h"
+#include "split/runfile.h"
 #include "split/messagepacer.h"
 #include "split/partnaming.h"
 #include "split/partpipeline.h"
@@ -49,6 +53,11 @@ private:
     // True (after telling the user) when path names the source itself.
     bool isSource(const std::string& path);
     bool sourceUnchanged();
+    // Waits, keeping the window alive, for the last digests.
+    std::vector<ChecksumEntry> checksumEntries();
+    // MERGE.BAT, the checksum file and merge.sh; false when one failed
+    // (reported). nullopt when one of them would be the source.
+    std::optional<bool> writeRunFiles();
     bool namesIgnoreCase(const std::string& path) { return platform_.ignoresCase(path); }
     void stepProgress(std::int64_t bytes);
 
@@ -65,6 +74,7 @@ private:
     SharedCopyState shared_;
     PartCopySettings copy_;
 
+    std::unique_ptr<ChecksumWorker> checksums_;
     std::unique_ptr<File> source_;
     std::optional<FileIdentity> sourceId_;
     PartList parts_;
@@ -87,6 +97,10 @@ SplitOutcome SplitRun::run()
 
     view_.setProgressMaximum(std::max<std::int64_t>(copy_.sourceEnd, 0) / 1024);
     view_.setProgressPosition(0);
+    if (options_.checksums) {
+        checksums_ = std::make_unique<ChecksumWorker>(copy_.blockSize, true);
+        copy_.checksums = checksums_.get();
+    }
 
     if (const auto stoppedWith = copyParts(); stoppedWith)
         return *stoppedWith;
@@ -101,23 +115,56 @@ SplitOutcome SplitRun::run()
         return SplitOutcome::Failed;
     }
 
-    const std::string script = prefix_ + std::string(MergeScriptName);
-    if (isSource(script))
+    const auto scriptsWritten = writeRunFiles();
+    if (!scriptsWritten)
         return SplitOutcome::Failed;
-    const bool scriptWritten = WriteMergeScript(platform_, view_, script, bareParts_, sourceName_, copy_.flush);
     source_->close();
     if (spanning_)
         view_.showInformation(texts::spanned(sourceName_, namesIgnoreCase(sourcePath_)));
     else if (options_.openFileManager && platform_.openFileManager(outputFolder_) != error::None)
         view_.showInformation(texts::fileManagerFailed(outputFolder_));
-    return scriptWritten ? SplitOutcome::Done : SplitOutcome::ScriptFailed;
+    return *scriptsWritten ? SplitOutcome::Done : SplitOutcome::ScriptFailed;
+}
+
+std::vector<ChecksumEntry> SplitRun::checksumEntries()
+{
+    while (!checksums_->finished(std::max(pacer_.interval(), std::chrono::milliseconds(1))))
+        pacer_.pace();
+    const std::vector<Sha256Digest> digests = checksums_->takeReadyDigests();
+    std::vector<ChecksumEntry> entries;
+    for (std::size_t i = 0; i < bareParts_.size() && i < digests.size(); ++i)
+        entries.push_back({bareParts_[i], digests[i]});
+    entries.push_back({sourceName_, checksums_->wholeDigest()});
+    return entries;
+}
+
+std::optional<bool> SplitRun::writeRunFiles()
+{
+    const std::string script = prefix_ + std::string(MergeScriptName);
+    const std::string sums = prefix_ + ChecksumFileName(sourceName_);
+    const std::string shell = prefix_ + std::string(MergeShellName);
+    for (const std::string* path : {&script, &sums, &shell})
+        if ((checksums_ || path != &sums) && isSource(*path))
+            return std::nullopt;
+    const std::vector<ChecksumEntry> entries = checksums_ ? checksumEntries() : std::vector<ChecksumEntry>{};
+    // MERGE.BAT first: on a last diskette with little room it is the one
+    // that must be there.
+    bool complete = WriteMergeScript(platform_, view_, script, bareParts_, sourceName_, copy_.flush);
+    if (checksums_)
+        complete = WriteChecksumFile(platform_, view_, sums, entries, copy_.flush) && complete;
+    const std::string text = MergeShellText(sourceName_, bareParts_, entries);
+    complete = WriteRunFile(platform_, view_, shell, {text}, copy_.flush) && complete;
+    return complete;
 }
 
 std::optional<SplitOutcome> SplitRun::copyParts()
 {
     // Spanning stays one part at a time: each part's size comes from the
     // diskette in the drive, after a prompt.
-    if (!spanning_ && options_.concurrentCopies && platform_.allowsConcurrentCopies() && copy_.sourceEnd >= 0
+    // Hashing keeps the parts in source order on this thread, so that one
+    // digest of the whole can follow them; the second core hashes.
+    if (!spanning_ && !checksums_ && options_.concurrentCopies && platform_.allowsConcurrentCopies()
+        && copy_.sourceEnd >= 0
         && PartPipeline::worthwhile(copy_.sourceEnd, partSize_)) {
         PartPipeline pipeline(PipelineSetup{platform_, view_, pacer_, *source_, sourceName_, prefix_,
                                             copy_.sourceEnd, partSize_, copy_, namesIgnoreCase(prefix_),
@@ -291,6 +338,8 @@ SplitRun::Attempt SplitRun::copyPart(File& part, const std::string& name, std::i
     }
     parts_.push_back(name);
     bareParts_.push_back(BarePartName(sourceName_, counter_));
+    if (checksums_)
+        checksums_->endPart();
     ++counter_;
     offset_ += result.written;
     return result.sourceEnded ? Attempt::SourceDone : Attempt::NextPart;

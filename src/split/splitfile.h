@@ -1,5 +1,6 @@
 #pragma once
-// The split run: writes the parts of one source, then MERGE.BAT.
+// The split run: writes the parts of one source, then MERGE.BAT, and beside
+// it the checksum file (<source>.sha256) and merge.sh.
 //
 // Folder mode (partSize > 0): the parts go into OutputFolder(), created or
 // cleared of an earlier run's parts first; at the end the file manager opens
@@ -32,8 +33,8 @@
 namespace darvolt {
 
 enum class SplitOutcome {
-    Done,         // every part and MERGE.BAT written
-    ScriptFailed, // every part written; MERGE.BAT could not be (reported)
+    Done,         // every part, MERGE.BAT, the checksum file and merge.sh written
+    ScriptFailed, // every part written; MERGE.BAT, the checksum file or merge.sh could not be (reported)
     Failed,       // the run stopped at a reported failure
     Cancelled,    // Cancel at a diskette prompt
     Interrupted,  // the stop flag was raised: the unfinished part deleted, no merge script (reported)
@@ -58,6 +59,11 @@ struct SplitOptions {
     // Raised from outside (a signal handler, the desktop session ending) to
     // stop the run at its next step as a cancel does.
     const std::atomic<bool>* stop = nullptr;
+    // Hash every part and the whole source while copying, on a second
+    // thread, for the checksum file and merge.sh's checks. Without it the
+    // parts are copied in the kernel where it can, and merge.sh says that
+    // nothing can be checked.
+    bool checksums = true;
 };
 
 } // namespace darvolt

@@ -330,7 +330,7 @@ void tst_DataSafety::mediumThatHoldsLessEndsThePartThere()
     std::vector<std::string> bare;
     for (int m = 0; m < partSizes.size(); ++m) {
         for (const auto& [name, contents] : s.fake.diskette(m)) {
-            if (name == "MERGE.BAT")
+            if (name == "MERGE.BAT" || name == "merge.sh" || name == "report.doc.sha256")
                 continue;
             joined += contents;
             bare.push_back(name);

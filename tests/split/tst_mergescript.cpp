@@ -234,7 +234,7 @@ void tst_MergeScript::wineRejoinsAndDeletesOnlyTheParts()
     QStringList left = QDir(output).entryList(QDir::Files);
     left.sort();
     QStringList expected = bystanders;
-    expected << "MERGE.BAT" << QFile::decodeName(name);
+    expected << "MERGE.BAT" << QFile::decodeName(name) << "merge.sh" << QFile::decodeName(name) + ".sha256";
     expected.sort();
     QCOMPARE(left, expected);
     QVERIFY2(said.contains("WAS SPLIT AND MERGED BY DARVOLT VERSION 2.1"), said.constData());

@@ -32,6 +32,14 @@ using darvolt::SplitOutcome;
 
 namespace {
 
+// Two parts at a time is how runs without checksums copy.
+darvolt::SplitOptions twoParts()
+{
+    darvolt::SplitOptions options;
+    options.checksums = false;
+    return options;
+}
+
 // The real platform with every file wrapped, so the test sees which thread
 // put data into which part. With inKernel false the source offers only
 // positional reads, so parts are written with write().
@@ -181,7 +189,7 @@ void tst_PartPipelineFiles::randomRunsRejoin()
 
         NotingPlatform platform(posix, inKernel);
         ThreadView view;
-        QVERIFY2(SplitFile(platform, view, "src.dat", folderOf(dir), part) == SplitOutcome::Done, qPrintable(context));
+        QVERIFY2(SplitFile(platform, view, "src.dat", folderOf(dir), part, twoParts()) == SplitOutcome::Done, qPrintable(context));
         QByteArray joined;
         std::int64_t kb = 0;
         for (std::int64_t i = 0; i < size / part + 1; ++i) {
@@ -219,7 +227,7 @@ void tst_PartPipelineFiles::sparseSourceKeepsItsHolesAcrossFourGiB()
     auto posix = quietPosix();
     NotingPlatform platform(posix, true);
     ThreadView view;
-    QCOMPARE(SplitFile(platform, view, "src.dat", folderOf(dir), partSize), SplitOutcome::Done);
+    QCOMPARE(SplitFile(platform, view, "src.dat", folderOf(dir), partSize, twoParts()), SplitOutcome::Done);
     QVERIFY(!platform.byWorker().empty());
 
     const int src = ::open(source.constData(), O_RDONLY);
@@ -258,7 +266,7 @@ void tst_PartPipelineFiles::fullMediumEndsTheRunWithThePartsInOrder()
     auto posix = quietPosix();
     NotingPlatform platform(posix, true);
     ThreadView view;
-    QCOMPARE(SplitFile(platform, view, "src.dat", folderOf(dir), part), SplitOutcome::Failed);
+    QCOMPARE(SplitFile(platform, view, "src.dat", folderOf(dir), part, twoParts()), SplitOutcome::Failed);
 
     QCOMPARE(view.dialogs(), std::vector<std::string>{"error " + std::string(darvolt::texts::WriteFailed)});
     QVERIFY(!view.foreignCall && view.positionsNeverFall());

@@ -1,0 +1,96 @@
+// A check: every part read and hashed, nothing written.
+#include "join/joinrun.h"
+
+#include "join/jointexts.h"
+
+#include <algorithm>
+
+namespace darvolt {
+
+using namespace std::chrono_literals;
+
+JoinOutcome JoinRun::check()
+{
+    const std::size_t n = set_.parts.size();
+    if (!set_.checked()) {
+        // Nothing to hash against: the numbering and the sizes are all
+        // there is to tell, and that is not a check that can pass.
+        for (std::size_t i = 0; i < n; ++i) {
+            const SetPart& part = set_.parts[i];
+            std::string line = part.present ? texts::join::checkUnchecked(part.name, part.size)
+                                            : texts::join::checkMissing(part.name);
+            if (const std::string remark = SizeRemark(set_, i); !remark.empty())
+                line += " (" + remark + ")";
+            view_.showCheck(line, false);
+        }
+        view_.showError(texts::join::checkSummary(set_.sourceName, n, n, false));
+        return JoinOutcome::CheckFailed;
+    }
+
+    // The whole file's digest means something only for a complete set.
+    const bool complete = set_.missing().empty() && set_.extra.empty();
+    checksums_ = std::make_unique<ChecksumWorker>(std::max<std::size_t>(options_.blockSize, 4096), complete);
+    bool allRead = true;
+    for (std::size_t i = 0; i < n; ++i) {
+        const SetPart& part = set_.parts[i];
+        if (!part.present) {
+            findings_[i] = {texts::join::checkMissing(part.name), false};
+            showFindings();
+            continue;
+        }
+        view_.setStatusText(texts::join::checking(part.name));
+        pacer_.pumpNow();
+        const Copy read = copyPart(part);
+        if (read == Copy::Stopped) {
+            view_.showError(texts::join::interrupted(set_.sourceName));
+            return JoinOutcome::Interrupted;
+        }
+        if (read != Copy::Done) {
+            allRead = false;
+            checksums_->endPart(); // closes what was hashed of it, to be ignored
+            hashed_.push_back(Unread);
+            findings_[i] = {read == Copy::Changed ? texts::join::partChanged(part.name)
+                                                  : texts::join::cannotReadPart(part.name),
+                            false};
+        }
+        compareDigests();
+        showFindings();
+    }
+    while (!checksums_->finished(std::max(pacer_.interval(), 1ms)))
+        betweenSteps();
+    compareDigests();
+    showFindings();
+    betweenSteps();
+
+    std::size_t bad = static_cast<std::size_t>(
+        std::count_if(findings_.begin(), findings_.end(), [](const auto& finding) { return !finding->second; }));
+    for (const std::string& name : set_.extra)
+        view_.showCheck(texts::join::checkExtra(name), false);
+    if (complete && allRead && bad == 0) {
+        const Sha256Digest whole = checksums_->wholeDigest();
+        const bool good = whole == *set_.whole;
+        view_.showCheck(texts::join::checkWhole(set_.sourceName, good), good);
+        if (!good) {
+            view_.showError(texts::join::wholeDamaged(set_.sourceName, HexDigest(*set_.whole), HexDigest(whole)));
+            return JoinOutcome::CheckFailed;
+        }
+    }
+    bad += set_.extra.size();
+    const std::string summary = texts::join::checkSummary(set_.sourceName, n, bad, true);
+    if (bad > 0) {
+        view_.showError(summary);
+        return JoinOutcome::CheckFailed;
+    }
+    view_.showInformation(summary);
+    return JoinOutcome::Checked;
+}
+
+void JoinRun::showFindings()
+{
+    while (shownFindings_ < findings_.size() && findings_[shownFindings_]) {
+        const auto& [line, good] = *findings_[shownFindings_++];
+        view_.showCheck(line, good);
+    }
+}
+
+} // namespace darvolt

@@ -1,0 +1,319 @@
+#include "join/joinrun.h"
+
+#include "join/jointexts.h"
+#include "split/partnaming.h"
+
+#include <algorithm>
+#include <memory>
+#include <optional>
+#include <vector>
+
+namespace darvolt {
+
+using namespace std::chrono_literals;
+
+std::string FolderOf(const std::string& path)
+{
+    std::string folder = SplitSourcePath(path).folder;
+    if (folder.size() > 1 && folder.back() == '/')
+        folder.pop_back();
+    return folder.empty() ? std::string(".") : folder;
+}
+
+JoinResult JoinRun::run()
+{
+    FoundSet found = FindPartSet(platform_, input_);
+    if (!found.set) {
+        view_.showError(found.problem);
+        return finish(JoinOutcome::Failed);
+    }
+    set_ = std::move(*found.set);
+    total_ = set_.presentBytes();
+    found_.assign(set_.parts.size(), {});
+    findings_.assign(set_.parts.size(), std::nullopt);
+    if (options_.checkOnly)
+        return finish(check());
+    if (!setComplete())
+        return finish(JoinOutcome::CheckFailed);
+    if (!set_.checked()) {
+        view_.showWarning(texts::join::unchecked(set_.sourceName));
+        for (std::size_t i = 0; i < set_.parts.size(); ++i)
+            if (const std::string remark = SizeRemark(set_, i); !remark.empty())
+                view_.showWarning(texts::join::shapeWarning(set_.parts[i].name, remark));
+    }
+    if (!prepareOutput())
+        return finish(JoinOutcome::Failed);
+    const JoinOutcome outcome = join();
+    if (outcome != JoinOutcome::Joined)
+        dropTemporary();
+    return finish(outcome);
+}
+
+JoinResult JoinRun::finish(JoinOutcome outcome)
+{
+    return {outcome, output_, set_.parts.size(), set_.checked()};
+}
+
+void JoinRun::betweenSteps()
+{
+    pacer_.pace();
+    const std::int64_t kb = done_ / 1024;
+    if (kb != shownKb_) {
+        view_.setProgress(kb, total_ / 1024);
+        shownKb_ = kb;
+    }
+}
+
+bool JoinRun::setComplete()
+{
+    const std::vector<std::string> missing = set_.missing();
+    if (!missing.empty())
+        view_.showError(texts::join::missing(missing));
+    if (!set_.extra.empty())
+        view_.showError(texts::join::extra(set_.extra, set_.checksumName));
+    return missing.empty() && set_.extra.empty();
+}
+
+bool JoinRun::prepareOutput()
+{
+    output_ = options_.output.empty() ? set_.path(set_.sourceName) : options_.output;
+    replace_ = options_.replace;
+    if (platform_.isDirectory(output_)) {
+        view_.showError(texts::join::isFolder(output_));
+        return false;
+    }
+    if (const auto existing = platform_.identityOf(output_); existing.ok()) {
+        std::vector<std::string> inputs;
+        for (const SetPart& part : set_.parts)
+            inputs.push_back(set_.path(part.name));
+        if (set_.checked())
+            inputs.push_back(set_.path(set_.checksumName));
+        for (const auto& input : inputs) {
+            const auto id = platform_.identityOf(input);
+            if (id.ok() && id.value.sameFile(existing.value)) {
+                view_.showError(texts::join::wouldReplaceInput(output_));
+                return false;
+            }
+        }
+        if (!replace_ && !view_.confirmReplace(output_))
+            return false;
+        replace_ = true;
+    }
+    return createTemporary();
+}
+
+bool JoinRun::createTemporary()
+{
+    // Beside the joined file, so the last step is a rename; a name that
+    // says what it is, should the program be killed before it can clean up.
+    const std::string folder = FolderOf(output_);
+    const std::string name = SplitSourcePath(output_).name;
+    bool shortName = false;
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        const std::string bare =
+            (shortName ? std::string("darvolt-join") : name) + ".joining" + (attempt > 0 ? std::to_string(attempt) : "");
+        const std::string path = folder == "." && SplitSourcePath(output_).folder.empty() ? bare : folder + "/" + bare;
+        auto created = platform_.createNewFile(path);
+        if (created.ok()) {
+            temporary_ = path;
+            target_ = std::move(created.value);
+            return true;
+        }
+        if (created.error == error::NameTooLong && !shortName) {
+            shortName = true;
+            attempt = -1;
+        } else if (created.error != error::AlreadyExists) {
+            break;
+        }
+    }
+    view_.showError(texts::join::cannotCreate(output_));
+    return false;
+}
+
+void JoinRun::dropTemporary()
+{
+    if (target_)
+        target_->close();
+    target_.reset();
+    if (!temporary_.empty())
+        platform_.removeFile(temporary_);
+    temporary_.clear();
+}
+
+JoinOutcome JoinRun::join()
+{
+    if (set_.checked())
+        checksums_ = std::make_unique<ChecksumWorker>(std::max<std::size_t>(options_.blockSize, 4096), false);
+    for (const SetPart& part : set_.parts) {
+        view_.setStatusText(texts::join::joining(part.name));
+        pacer_.pumpNow();
+        const Copy copied = copyPart(part);
+        if (copied != Copy::Done)
+            return failCopy(copied, part);
+        if (const auto bad = compareDigests())
+            return failCopy(Copy::Done, set_.parts[*bad]);
+    }
+    if (checksums_) {
+        while (!checksums_->finished(std::max(pacer_.interval(), 1ms)))
+            betweenSteps();
+        if (const auto bad = compareDigests())
+            return failCopy(Copy::Done, set_.parts[*bad]);
+    }
+    if (stopped())
+        return failCopy(Copy::Stopped, set_.parts.back());
+    return putInPlace() ? JoinOutcome::Joined : JoinOutcome::Failed;
+}
+
+JoinOutcome JoinRun::failCopy(Copy failure, const SetPart& part)
+{
+    switch (failure) {
+    case Copy::Done: {
+        // Done, but its digest is not the one listed.
+        const auto index = static_cast<std::size_t>(&part - set_.parts.data());
+        view_.showError(texts::join::damaged(part.name, HexDigest(*part.expected), HexDigest(found_[index]),
+                                             SizeRemark(set_, index)));
+        return JoinOutcome::CheckFailed;
+    }
+    case Copy::ReadFailed: view_.showError(texts::join::cannotReadPart(part.name)); break;
+    case Copy::Changed: view_.showError(texts::join::partChanged(part.name)); break;
+    case Copy::WriteFailed:
+    case Copy::DiskFull: view_.showError(texts::join::writeFailed(output_, failure == Copy::DiskFull)); break;
+    case Copy::Stopped:
+        view_.showError(texts::join::interrupted(output_));
+        return JoinOutcome::Interrupted;
+    }
+    return JoinOutcome::Failed;
+}
+
+bool JoinRun::putInPlace()
+{
+    const std::string folder = FolderOf(output_);
+    const bool removable = platform_.isRemovable(folder);
+    const bool flushed = !removable || target_->flush() == error::None;
+    const ErrorCode closed = target_->close();
+    target_.reset();
+    if (!flushed || closed != error::None) {
+        view_.showError(texts::join::writeFailed(output_, closed == error::DiskFull));
+        return false;
+    }
+    const ErrorCode renamed = platform_.renameFile(temporary_, output_, replace_);
+    if (renamed != error::None) {
+        view_.showError(renamed == error::AlreadyExists ? texts::join::exists(output_)
+                                                         : texts::join::writeFailed(output_, false));
+        return false;
+    }
+    temporary_.clear();
+    if (removable && platform_.flushFolder(folder) != error::None) {
+        view_.showError(texts::join::writeFailed(output_, false));
+        return true; // the file is complete under its name; only its entry may not be on the medium
+    }
+    view_.showInformation(texts::join::joined(output_, set_.parts.size(), set_.checked()));
+    if (options_.openFileManager)
+        platform_.openFileManager(folder);
+    return true;
+}
+
+std::span<std::byte> JoinRun::takeBuffer()
+{
+    if (checksums_) {
+        std::span<std::byte> block;
+        while ((block = checksums_->acquire(10ms)).empty() && !stopped())
+            betweenSteps();
+        return block;
+    }
+    if (buffer_.empty())
+        buffer_.resize(std::max<std::size_t>(options_.blockSize, 4096));
+    return buffer_;
+}
+
+JoinRun::Copy JoinRun::copyPart(const SetPart& part)
+{
+    auto opened = platform_.openForReading(set_.path(part.name));
+    if (!opened.ok())
+        return Copy::ReadFailed;
+    File& source = *opened.value;
+    const auto before = source.identity();
+    std::int64_t copied = 0;
+    for (;;) {
+        betweenSteps();
+        if (stopped())
+            return Copy::Stopped;
+        if (!checksums_ && target_) {
+            const CopyResult moved = source.copyTo(*target_, options_.blockSize);
+            if (!moved.fallBack) {
+                copied += static_cast<std::int64_t>(moved.bytes);
+                done_ += static_cast<std::int64_t>(moved.bytes);
+                if (moved.bytes == 0)
+                    break;
+                continue;
+            }
+        }
+        const std::span<std::byte> block = takeBuffer();
+        if (block.empty())
+            return Copy::Stopped;
+        const auto got = source.read(block);
+        const std::size_t count = got.ok() ? got.value : 0;
+        Copy failure = got.ok() ? Copy::Done : Copy::ReadFailed;
+        if (failure == Copy::Done && count > 0 && target_) {
+            const auto put = target_->write(std::span<const std::byte>(block).first(count));
+            if (!put.ok() || put.value != count)
+                failure = put.error == error::DiskFull ? Copy::DiskFull : Copy::WriteFailed;
+        }
+        if (checksums_)
+            checksums_->submit(block, failure == Copy::Done ? count : 0);
+        if (failure != Copy::Done)
+            return failure;
+        copied += static_cast<std::int64_t>(count);
+        done_ += static_cast<std::int64_t>(count);
+        if (count < block.size())
+            break;
+    }
+    // A part that grew, shrank or was rewritten while it was read is not the
+    // part that was measured (nor, when unchecked, one to trust).
+    const auto after = source.identity();
+    if (!before.ok() || !after.ok() || !(before.value == after.value) || copied != before.value.size)
+        return Copy::Changed;
+    if (checksums_) {
+        checksums_->endPart();
+        hashed_.push_back(static_cast<std::size_t>(&part - set_.parts.data()));
+    }
+    return Copy::Done;
+}
+
+std::optional<std::size_t> JoinRun::compareDigests()
+{
+    if (!checksums_)
+        return std::nullopt;
+    std::optional<std::size_t> firstBad;
+    for (const Sha256Digest& digest : checksums_->takeReadyDigests()) {
+        const std::size_t index = hashed_[compared_++];
+        if (index == Unread)
+            continue; // a part a check could not read to its end
+        found_[index] = digest;
+        const bool good = digest == *set_.parts[index].expected;
+        if (!good && !firstBad)
+            firstBad = index;
+        if (options_.checkOnly) {
+            const SetPart& part = set_.parts[index];
+            findings_[index] = {good ? texts::join::checkOk(part.name, part.size)
+                                     : texts::join::checkFailed(part.name, HexDigest(*part.expected),
+                                                                HexDigest(digest), SizeRemark(set_, index)),
+                                good};
+        }
+    }
+    return firstBad;
+}
+
+JoinResult JoinParts(Platform& platform, JoinView& view, const std::string& input, const JoinOptions& options)
+{
+    static thread_local bool running = false;
+    if (running)
+        return JoinResult{JoinOutcome::Busy, {}, 0, false};
+    running = true;
+    struct Reset {
+        ~Reset() { running = false; }
+    } reset;
+    return JoinRun(platform, view, input, options).run();
+}
+
+} // namespace darvolt

@@ -1,0 +1,65 @@
+#pragma once
+// The join: the parts of one split back into the file they were cut from.
+//
+// The parts are found from what the user names (partset.h). With a checksum
+// file every part is hashed as it is copied, on a second thread, from the
+// one read that also feeds the copy; the first part that does not match
+// stops the join. Without one the parts are copied in the kernel where it
+// can, and the user is warned that nothing could be checked. The joined
+// file is written under a temporary name in its own folder and takes its
+// name only when it is complete (and, on a removable device, on the
+// medium), so an interrupted or failed join never leaves a file that looks
+// whole; the temporary file is deleted on every way out. An existing file
+// is replaced only when the run is told to or the view agrees, and never
+// when it is one of the files being joined.
+//
+// A check (checkOnly) reads and hashes every part and writes nothing; it
+// tells each part's finding in order, then whether the parts joined give
+// the whole file's checksum, then a summary.
+
+#include "join/joinview.h"
+#include "platform/platform.h"
+
+#include <atomic>
+#include <chrono>
+#include <cstddef>
+#include <functional>
+#include <string>
+
+namespace darvolt {
+
+enum class JoinOutcome {
+    Joined,      // the joined file is in place
+    Checked,     // a check found every part as the checksum file lists it
+    Failed,      // a reported failure: no set, I/O, an existing file kept
+    CheckFailed, // a part is missing, extra or damaged, or a check had nothing to check against
+    Interrupted, // the stop flag was raised: nothing written (reported)
+    Busy,        // called while a join is going on in this thread
+};
+
+struct JoinOptions {
+    // The joined file; empty: the source's name in the parts' folder.
+    std::string output;
+    // Replace an existing file of that name without asking.
+    bool replace = false;
+    // Read and check only.
+    bool checkOnly = false;
+    // Start the file manager on the joined file's folder at the end.
+    bool openFileManager = false;
+    std::size_t blockSize = std::size_t{1} << 20;
+    std::chrono::milliseconds pumpInterval{25};
+    std::function<std::chrono::steady_clock::time_point()> clock;
+    const std::atomic<bool>* stop = nullptr;
+};
+
+struct JoinResult {
+    JoinOutcome outcome = JoinOutcome::Failed;
+    std::string output;    // the joined file's path, once known
+    std::size_t parts = 0; // in the set
+    bool checked = false;  // a checksum file vouched for the parts
+};
+
+// input: a part, the folder of the parts, or the checksum file.
+JoinResult JoinParts(Platform& platform, JoinView& view, const std::string& input, const JoinOptions& options = {});
+
+} // namespace darvolt

@@ -1,0 +1,83 @@
+#pragma once
+// One join or check, as JoinParts runs it; shared by its two source files.
+
+#include "join/joinfile.h"
+#include "join/partset.h"
+#include "split/checksumworker.h"
+#include "split/messagepacer.h"
+
+#include <memory>
+#include <optional>
+#include <span>
+#include <utility>
+#include <vector>
+
+namespace darvolt {
+
+// The folder of a path, "." for a bare name.
+std::string FolderOf(const std::string& path);
+
+class JoinRun {
+public:
+    JoinRun(Platform& platform, JoinView& view, const std::string& input, const JoinOptions& options)
+        : platform_(platform), view_(view), input_(input), options_(options),
+          pacer_([this] { view_.processPendingMessages(); },
+                 options.clock ? options.clock : [] { return std::chrono::steady_clock::now(); },
+                 options.pumpInterval)
+    {
+    }
+
+    JoinResult run();
+
+private:
+    enum class Copy { Done, ReadFailed, WriteFailed, DiskFull, Changed, Stopped };
+
+    JoinResult finish(JoinOutcome outcome);
+    bool stopped() const { return options_.stop != nullptr && options_.stop->load(std::memory_order_relaxed); }
+    void betweenSteps();
+    bool setComplete();
+    bool prepareOutput();
+    bool createTemporary();
+    void dropTemporary();
+    JoinOutcome join();
+    JoinOutcome failCopy(Copy failure, const SetPart& part);
+    bool putInPlace();
+    JoinOutcome check();
+    // Copies one part into the temporary file (or only reads it, checking).
+    Copy copyPart(const SetPart& part);
+    std::span<std::byte> takeBuffer();
+    // Compares the digests the worker has made since the last call; the
+    // index of the first part that does not match, if any.
+    std::optional<std::size_t> compareDigests();
+    // Shows the findings of a check that are known, in part order.
+    void showFindings();
+
+    Platform& platform_;
+    JoinView& view_;
+    const std::string input_;
+    const JoinOptions options_;
+    MessagePacer pacer_;
+
+    PartSet set_;
+    std::string output_;
+    std::string temporary_;
+    std::unique_ptr<File> target_;
+    bool replace_ = false;
+    std::unique_ptr<ChecksumWorker> checksums_;
+    // Set indexes of the parts sent to the worker, in order; Unread for one
+    // that a check could not read to its end, whose digest means nothing.
+    static constexpr std::size_t Unread = static_cast<std::size_t>(-1);
+    std::vector<std::size_t> hashed_;
+    std::size_t compared_ = 0;        // how many of them have been compared
+    std::vector<Sha256Digest> found_; // per part, once hashed
+    std::vector<std::byte> buffer_;
+    std::int64_t done_ = 0; // bytes read
+    std::int64_t total_ = 0;
+    std::int64_t shownKb_ = -1;
+
+    // A check's findings, shown in part order as they become known.
+    std::vector<std::optional<std::pair<std::string, bool>>> findings_;
+    std::size_t shownFindings_ = 0;
+};
+
+} // namespace darvolt

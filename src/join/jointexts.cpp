@@ -1,0 +1,181 @@
+#include "join/jointexts.h"
+
+namespace darvolt::texts::join {
+
+namespace {
+
+std::string list(const std::vector<std::string>& names)
+{
+    std::string out;
+    for (std::size_t i = 0; i < names.size(); ++i) {
+        if (i > 0)
+            out += i + 1 == names.size() ? " and " : ", ";
+        out += names[i];
+    }
+    return out;
+}
+
+std::string bytes(std::int64_t n)
+{
+    return std::to_string(n) + (n == 1 ? " byte" : " bytes");
+}
+
+std::string withRemark(std::string text, std::string_view remark)
+{
+    if (!remark.empty())
+        text += " (" + std::string(remark) + ")";
+    return text;
+}
+
+} // namespace
+
+std::string joining(std::string_view barePart) { return "Joining: " + std::string(barePart); }
+std::string checking(std::string_view barePart) { return "Checking: " + std::string(barePart); }
+
+std::string notFound(std::string_view input) { return "Cannot find " + std::string(input); }
+
+std::string cannotRead(std::string_view folder) { return "Cannot read the folder " + std::string(folder); }
+
+std::string noParts(std::string_view folder)
+{
+    return "No parts found in " + std::string(folder) + " (parts are named like report.doc.!00)";
+}
+
+std::string severalSets(std::string_view folder, const std::vector<std::string>& sourceNames)
+{
+    return "The folder " + std::string(folder) + " holds the parts of more than one file (" + list(sourceNames)
+           + "): name one of the parts or the checksum file";
+}
+
+std::string notASet(std::string_view input)
+{
+    return std::string(input) + " is not a part, a folder of parts or a checksum file written by a split";
+}
+
+std::string missing(const std::vector<std::string>& bareParts)
+{
+    return (bareParts.size() == 1 ? "Part " + bareParts.front() + " is missing"
+                                  : "Parts " + list(bareParts) + " are missing");
+}
+
+std::string extra(const std::vector<std::string>& bareParts, std::string_view checksumName)
+{
+    return (bareParts.size() == 1 ? "Part " + bareParts.front() + " is" : "Parts " + list(bareParts) + " are")
+           + " not listed in " + std::string(checksumName) + ": the folder holds parts of another split";
+}
+
+std::string damaged(std::string_view barePart, std::string_view expected, std::string_view found,
+                    std::string_view sizeRemark)
+{
+    return withRemark("Part " + std::string(barePart) + " is damaged: its SHA-256 is " + std::string(found)
+                          + ", the checksum file expects " + std::string(expected),
+                      sizeRemark);
+}
+
+std::string wholeDamaged(std::string_view sourceName, std::string_view expected, std::string_view found)
+{
+    return "The parts match their checksums, but joined they give SHA-256 " + std::string(found) + " where "
+           + std::string(sourceName) + " had " + std::string(expected) + ": the checksum file is damaged";
+}
+
+std::string sizeOff(std::int64_t size, std::int64_t usual)
+{
+    return "it holds " + bytes(size) + " where the other parts hold " + std::to_string(usual);
+}
+
+std::string lastTooLarge(std::int64_t size, std::int64_t usual)
+{
+    return "it holds " + bytes(size) + ", more than the other parts (" + std::to_string(usual) + ")";
+}
+
+std::string lastAsLarge(std::int64_t size)
+{
+    return "it holds " + bytes(size) + ", as many as the parts before it, though a split's last part is always "
+           "smaller: a part after it may be missing";
+}
+
+std::string unchecked(std::string_view sourceName)
+{
+    return "No checksum file was found for " + std::string(sourceName) + ": the parts could not be checked";
+}
+
+std::string shapeWarning(std::string_view barePart, std::string_view remark)
+{
+    return "Part " + std::string(barePart) + ": " + std::string(remark);
+}
+
+std::string cannotReadPart(std::string_view barePart) { return "Error reading part " + std::string(barePart); }
+
+std::string partChanged(std::string_view barePart)
+{
+    return "Part " + std::string(barePart) + " changed while it was being joined";
+}
+
+std::string cannotCreate(std::string_view path) { return "Cannot create " + std::string(path); }
+
+std::string writeFailed(std::string_view path, bool diskFull)
+{
+    return "Error writing " + std::string(path) + (diskFull ? ": the disk is full" : "");
+}
+
+std::string isFolder(std::string_view path) { return std::string(path) + " is a folder"; }
+
+std::string wouldReplaceInput(std::string_view path)
+{
+    return "The joined file " + std::string(path) + " would replace one of the files it is joined from";
+}
+
+std::string exists(std::string_view path) { return std::string(path) + " already exists"; }
+
+std::string interrupted(std::string_view output)
+{
+    return "Join interrupted: " + std::string(output) + " was not written";
+}
+
+std::string joined(std::string_view output, std::size_t parts, bool checked)
+{
+    return "File " + std::string(output) + " joined from " + std::to_string(parts)
+           + (parts == 1 ? " part" : " parts") + (checked ? ", every part matching its checksum" : "");
+}
+
+std::string checkOk(std::string_view name, std::int64_t size)
+{
+    return std::string(name) + ": OK (" + bytes(size) + ")";
+}
+
+std::string checkFailed(std::string_view name, std::string_view expected, std::string_view found,
+                        std::string_view sizeRemark)
+{
+    return withRemark(std::string(name) + ": FAILED, SHA-256 " + std::string(found) + ", expected "
+                          + std::string(expected),
+                      sizeRemark);
+}
+
+std::string checkMissing(std::string_view name) { return std::string(name) + ": MISSING"; }
+
+std::string checkExtra(std::string_view name)
+{
+    return std::string(name) + ": NOT LISTED in the checksum file";
+}
+
+std::string checkUnchecked(std::string_view name, std::int64_t size)
+{
+    return std::string(name) + ": " + bytes(size) + ", not checked";
+}
+
+std::string checkWhole(std::string_view sourceName, bool good)
+{
+    return std::string(sourceName) + " (the parts joined): " + (good ? "OK" : "FAILED");
+}
+
+std::string checkSummary(std::string_view sourceName, std::size_t parts, std::size_t bad, bool checked)
+{
+    const std::string of = std::to_string(parts) + (parts == 1 ? " part" : " parts") + " of " + std::string(sourceName);
+    if (!checked)
+        return "No checksum file: " + of + " found, none could be checked";
+    if (bad == 0)
+        return "All " + of + " match their checksums";
+    return std::to_string(bad) + " of " + of + " failed the check";
+}
+
+} // namespace darvolt::texts::join

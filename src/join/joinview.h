@@ -1,0 +1,41 @@
+#pragma once
+// What the join engine needs from the program that runs it: darvolt-join
+// implements it on the console, the main window with its progress bar,
+// status bar and dialogs, tests by recording. All calls come from the thread
+// that called JoinParts. Texts are byte strings as the file system holds
+// names.
+
+#include <cstdint>
+#include <string>
+
+namespace darvolt {
+
+class JoinView {
+public:
+    virtual ~JoinView() = default;
+
+    // Whole KB done of all KB the run reads.
+    virtual void setProgress(std::int64_t doneKb, std::int64_t totalKb) = 0;
+    // "Joining: " or "Checking: " + the bare part name.
+    virtual void setStatusText(const std::string& text) = 0;
+
+    // The failure that ended the run (or one of the findings that will).
+    virtual void showError(const std::string& text) = 0;
+    // Something the user should know that does not stop the run, such as a
+    // join that nothing could check.
+    virtual void showWarning(const std::string& text) = 0;
+    // The closing message of a run that did what was asked.
+    virtual void showInformation(const std::string& text) = 0;
+    // A check's finding for one part or for the whole file, in order.
+    virtual void showCheck(const std::string& line, bool good) = 0;
+
+    // Asked before an existing file is replaced by the joined one (never
+    // when the run was told to replace it); true replaces it. A view that
+    // answers false has told the user why nothing happened.
+    virtual bool confirmReplace(const std::string& path) = 0;
+
+    // Lets the window handle what is pending and returns.
+    virtual void processPendingMessages() = 0;
+};
+
+} // namespace darvolt

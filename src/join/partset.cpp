@@ -1,0 +1,235 @@
+#include "join/partset.h"
+
+#include "join/jointexts.h"
+#include "split/partnaming.h"
+
+#include <algorithm>
+#include <map>
+#include <set>
+
+namespace darvolt {
+
+std::string PartSet::path(const std::string& bareName) const
+{
+    if (folder.empty())
+        return bareName;
+    return folder.back() == '/' ? folder + bareName : folder + "/" + bareName;
+}
+
+std::vector<std::string> PartSet::missing() const
+{
+    std::vector<std::string> names;
+    for (const SetPart& part : parts)
+        if (!part.present)
+            names.push_back(part.name);
+    return names;
+}
+
+std::int64_t PartSet::presentBytes() const
+{
+    std::int64_t total = 0;
+    for (const SetPart& part : parts)
+        if (part.present)
+            total += part.size;
+    return total;
+}
+
+namespace {
+
+bool isBareName(const std::string& name)
+{
+    return !name.empty() && name != "." && name != ".." && name.find('/') == std::string::npos
+           && name.find('\0') == std::string::npos;
+}
+
+// The largest checksum file a split of a million parts could write.
+constexpr std::int64_t MaxChecksumFile = std::int64_t{512} << 20;
+
+std::optional<std::string> readSmallFile(Platform& platform, const std::string& path)
+{
+    auto opened = platform.openForReading(path);
+    if (!opened.ok())
+        return std::nullopt;
+    const auto size = opened.value->size();
+    if (!size.ok() || size.value > MaxChecksumFile)
+        return std::nullopt;
+    std::string text(static_cast<std::size_t>(size.value), '\0');
+    const auto got = opened.value->read(std::as_writable_bytes(std::span(text.data(), text.size())));
+    if (!got.ok())
+        return std::nullopt;
+    text.resize(got.value);
+    return text;
+}
+
+// The parts of each file in a folder listing: source name -> number -> name.
+using Groups = std::map<std::string, std::map<std::int64_t, std::string>>;
+
+struct Listing {
+    Groups groups;
+    std::set<std::string> checksumFiles;
+};
+
+std::optional<Listing> listFolder(Platform& platform, const std::string& folder)
+{
+    const auto listing = platform.listDirectory(folder.empty() ? std::string(".") : folder);
+    if (!listing.ok())
+        return std::nullopt;
+    Listing found;
+    for (const auto& entry : listing.value) {
+        if (entry.isDirectory)
+            continue;
+        if (const auto part = ParsePartName(entry.name))
+            found.groups[part->sourceName][part->number] = entry.name;
+        else if (entry.name.size() > ChecksumSuffix.size() && entry.name.ends_with(ChecksumSuffix))
+            found.checksumFiles.insert(entry.name);
+    }
+    return found;
+}
+
+void measure(Platform& platform, PartSet& set, SetPart& part)
+{
+    const auto id = platform.identityOf(set.path(part.name));
+    part.present = id.ok() && !platform.isDirectory(set.path(part.name));
+    part.size = part.present ? id.value.size : 0;
+}
+
+FoundSet fromChecksumFile(Platform& platform, const std::string& folder, const std::string& name,
+                          const std::string& input, const Listing* known)
+{
+    PartSet set;
+    set.folder = folder;
+    const auto text = readSmallFile(platform, set.path(name));
+    const auto entries = text ? ParseChecksumText(*text) : std::nullopt;
+    const auto sums = entries ? ChecksumSetOf(*entries) : std::nullopt;
+    if (!sums)
+        return {std::nullopt, texts::join::notASet(input)};
+    set.sourceName = sums->sourceName;
+    set.checksumName = name;
+    set.whole = sums->whole;
+    for (std::size_t i = 0; i < sums->parts.size(); ++i) {
+        SetPart part;
+        part.number = static_cast<std::int64_t>(i);
+        part.name = BarePartName(set.sourceName, part.number);
+        part.expected = sums->parts[i];
+        measure(platform, set, part);
+        set.parts.push_back(std::move(part));
+    }
+    std::optional<Listing> listed;
+    if (known == nullptr && (listed = listFolder(platform, folder)))
+        known = &*listed;
+    if (known != nullptr)
+        if (const auto group = known->groups.find(set.sourceName); group != known->groups.end())
+            for (const auto& [number, partName] : group->second)
+                if (number >= static_cast<std::int64_t>(set.parts.size()))
+                    set.extra.push_back(partName);
+    return {std::move(set), {}};
+}
+
+FoundSet fromGroup(Platform& platform, const std::string& folder, const std::string& sourceName,
+                   const Listing& listing, const std::string& input)
+{
+    const std::string sums = ChecksumFileName(sourceName);
+    if (listing.checksumFiles.contains(sums))
+        return fromChecksumFile(platform, folder, sums, input, &listing);
+    PartSet set;
+    set.folder = folder;
+    set.sourceName = sourceName;
+    const auto group = listing.groups.find(sourceName);
+    const std::int64_t last = group == listing.groups.end() ? -1 : group->second.rbegin()->first;
+    if (last < 0)
+        return {std::nullopt, texts::join::noParts(folder.empty() ? "." : folder)};
+    for (std::int64_t number = 0; number <= last; ++number) {
+        SetPart part;
+        part.number = number;
+        part.name = BarePartName(sourceName, number);
+        if (group->second.contains(number))
+            measure(platform, set, part);
+        set.parts.push_back(std::move(part));
+    }
+    return {std::move(set), {}};
+}
+
+} // namespace
+
+std::optional<ChecksumSet> ChecksumSetOf(const std::vector<ChecksumEntry>& entries)
+{
+    if (entries.size() < 2 || !isBareName(entries.back().name))
+        return std::nullopt;
+    ChecksumSet set;
+    set.sourceName = entries.back().name;
+    set.whole = entries.back().digest;
+    for (std::size_t i = 0; i + 1 < entries.size(); ++i) {
+        if (entries[i].name != BarePartName(set.sourceName, static_cast<std::int64_t>(i)))
+            return std::nullopt;
+        set.parts.push_back(entries[i].digest);
+    }
+    return set;
+}
+
+FoundSet FindPartSet(Platform& platform, const std::string& input)
+{
+    std::string path = input;
+    while (path.size() > 1 && path.back() == '/')
+        path.pop_back();
+    if (platform.isDirectory(path)) {
+        const auto listing = listFolder(platform, path);
+        if (!listing)
+            return {std::nullopt, texts::join::cannotRead(input)};
+        if (listing->groups.size() == 1)
+            return fromGroup(platform, path, listing->groups.begin()->first, *listing, input);
+        if (listing->groups.empty() && listing->checksumFiles.size() == 1)
+            return fromChecksumFile(platform, path, *listing->checksumFiles.begin(), input, &*listing);
+        if (listing->groups.empty())
+            return {std::nullopt, texts::join::noParts(input)};
+        std::vector<std::string> names;
+        for (const auto& [name, parts] : listing->groups)
+            names.push_back(name);
+        return {std::nullopt, texts::join::severalSets(input, names)};
+    }
+    const auto attributes = platform.attributes(path);
+    if (!attributes.ok())
+        return {std::nullopt, texts::join::notFound(input)};
+    if ((attributes.value & attribute::Device) != 0)
+        return {std::nullopt, texts::join::notASet(input)};
+    const SourcePath where = SplitSourcePath(path);
+    std::string folder = where.folder;
+    if (folder.size() > 1 && folder.back() == '/')
+        folder.pop_back();
+    if (const auto part = ParsePartName(where.name)) {
+        const auto listing = listFolder(platform, folder);
+        if (!listing)
+            return {std::nullopt, texts::join::cannotRead(folder.empty() ? "." : folder)};
+        return fromGroup(platform, folder, part->sourceName, *listing, input);
+    }
+    return fromChecksumFile(platform, folder, where.name, input, nullptr);
+}
+
+std::string SizeRemark(const PartSet& set, std::size_t index)
+{
+    const std::size_t n = set.parts.size();
+    if (n < 2 || index >= n || !set.parts[index].present)
+        return {};
+    // The size most parts before the last share: the part size of the run.
+    std::map<std::int64_t, int> counts;
+    for (std::size_t i = 0; i + 1 < n; ++i)
+        if (set.parts[i].present)
+            ++counts[set.parts[i].size];
+    if (counts.empty())
+        return {};
+    const auto common = std::max_element(counts.begin(), counts.end(),
+                                         [](const auto& a, const auto& b) { return a.second < b.second; });
+    const bool clear = counts.size() == 1 || common->second >= 2 * static_cast<int>(n - 1 - common->second);
+    if (!clear)
+        return {};
+    const std::int64_t size = set.parts[index].size;
+    const std::int64_t usual = common->first;
+    if (index + 1 < n)
+        return size == usual ? std::string() : texts::join::sizeOff(size, usual);
+    if (size > usual)
+        return texts::join::lastTooLarge(size, usual);
+    if (size == usual && usual > 0)
+        return texts::join::lastAsLarge(size);
+    return {};
+}
+
+} // namespace darvolt

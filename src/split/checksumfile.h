@@ -1,0 +1,50 @@
+#pragma once
+// The checksum file a run writes beside MERGE.BAT: "<source name>.sha256",
+// in the text format of GNU sha256sum, so that
+//   sha256sum -c --ignore-missing report.doc.sha256
+// checks the parts in their folder, and the joined file as well once it is
+// there. One line per part in part order, then one for the whole file:
+//   <64 lower-case hex digits><2 blanks><bare name><LF>
+// A name holding a backslash or a line feed is written as sha256sum writes
+// it: the line starts with a backslash, and the name has "\\" and "\n" in
+// their place.
+
+#include "platform/platform.h"
+#include "split/partnaming.h"
+#include "split/sha256.h"
+#include "split/splitview.h"
+
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace darvolt {
+
+struct ChecksumEntry {
+    std::string name; // bare
+    Sha256Digest digest{};
+
+    friend bool operator==(const ChecksumEntry&, const ChecksumEntry&) = default;
+};
+
+inline constexpr std::string_view ChecksumSuffix = ChecksumFileSuffix;
+
+inline std::string ChecksumFileName(std::string_view sourceName)
+{
+    return std::string(sourceName) + std::string(ChecksumSuffix);
+}
+
+// One line, LF included.
+std::string ChecksumLine(const ChecksumEntry& entry);
+
+// Reads what sha256sum writes (text or binary mark, escaped names), skipping
+// empty lines and "#" comments, and line ends of CR LF when every line has
+// them. Nothing when any other line is not of that form.
+std::optional<std::vector<ChecksumEntry>> ParseChecksumText(std::string_view text);
+
+// Writes the lines to `path` as WriteRunFile does, with its failure path.
+bool WriteChecksumFile(Platform& platform, SplitView& view, const std::string& path,
+                       const std::vector<ChecksumEntry>& entries, bool flush);
+
+} // namespace darvolt

@@ -1,0 +1,130 @@
+#include "split/mergeshell.h"
+
+namespace darvolt {
+
+std::string ShellQuoted(std::string_view bytes)
+{
+    std::string word = "'";
+    for (const char c : bytes) {
+        if (c == '\'')
+            word += "'\\''";
+        else
+            word += c;
+    }
+    word += '\'';
+    return word;
+}
+
+namespace {
+
+// The quoted here-document of sha256sum -c: the lines of the checksum file,
+// none of which can be the end marker (each starts with a hex digit or a
+// backslash, and names in them never hold a raw line feed).
+constexpr std::string_view EndOfSums = "DARVOLT_END_OF_SUMS";
+
+std::string sumsDocument(const std::vector<ChecksumEntry>& entries)
+{
+    std::string text;
+    for (const auto& entry : entries)
+        text += ChecksumLine(entry);
+    return text + std::string(EndOfSums) + "\n";
+}
+
+constexpr std::string_view Head = R"(#!/bin/sh
+# Joins the parts of a file that Darvolt 2.1 split, as MERGE.BAT does on
+# Windows. Run it in the folder that holds every part:   sh merge.sh
+# It checks the parts with sha256sum where that command exists, joins them
+# in order into the file's own name (never over an existing file), checks
+# the result and then asks whether to erase the parts. Names appear only
+# between single quotes, so none of them can do anything but name a file.
+
+)";
+
+constexpr std::string_view Body = R"(
+made=
+say() { printf '%s\n' "$*"; }
+fail() {
+    printf 'merge.sh: %s\n' "$*" >&2
+    if [ -n "$made" ]; then
+        rm -f -- "$target"
+        printf 'merge.sh: %s\n' "the incomplete $target was removed" >&2
+    fi
+    exit 1
+}
+trap 'fail "interrupted"' HUP INT TERM
+
+missing=
+for part do
+    if [ ! -f "$part" ]; then
+        printf 'merge.sh: part %s is missing\n' "$part" >&2
+        missing=1
+    fi
+done
+if [ -n "$missing" ]; then
+    fail "run this script in the folder that holds every part"
+fi
+if [ -e "$target" ] || [ -L "$target" ]; then
+    fail "$target already exists; it is never replaced: move it away first"
+fi
+
+)";
+
+constexpr std::string_view JoinAndAsk = R"(
+say "Joining $# parts into $target ..."
+set -C
+{ made=1; cat -- "$@"; } > "$target" || fail "the parts could not be joined into $target"
+set +C
+)";
+
+constexpr std::string_view Tail = R"(made=
+trap - HUP INT TERM
+say "$target is complete."
+printf 'Erase the parts? [y/N] '
+answer=
+read -r answer || say ""
+case $answer in
+[Yy] | [Yy][Ee][Ss]) rm -f -- "$@" && say "The parts were erased." ;;
+*) say "The parts were kept." ;;
+esac
+)";
+
+} // namespace
+
+std::string MergeShellText(std::string_view sourceName, const std::vector<std::string>& bareParts,
+                           const std::vector<ChecksumEntry>& sums)
+{
+    std::string text(Head);
+    text += "target=" + ShellQuoted(sourceName) + "\n";
+    text += "set --";
+    for (const auto& part : bareParts)
+        text += " \\\n    " + ShellQuoted(part);
+    text += "\n";
+    text += Body;
+
+    const bool checked = sums.size() == bareParts.size() + 1;
+    if (checked) {
+        const std::vector<ChecksumEntry> partSums(sums.begin(), sums.end() - 1);
+        text += "checked=\n"
+                "if command -v sha256sum >/dev/null 2>&1; then\n"
+                "    say \"Checking the parts ...\"\n"
+                "    sha256sum -c <<'" + std::string(EndOfSums) + "' || fail \"a part marked FAILED above was damaged; nothing was joined\"\n"
+                + sumsDocument(partSums)
+                + "    checked=1\n"
+                  "else\n"
+                  "    say \"sha256sum was not found: the parts and the joined file cannot be checked.\"\n"
+                  "fi\n";
+    } else {
+        text += "checked=\n"
+                "say \"No checksums were made for these parts: they cannot be checked.\"\n";
+    }
+    text += JoinAndAsk;
+    if (checked)
+        text += "if [ -n \"$checked\" ]; then\n"
+                "    sha256sum -c <<'" + std::string(EndOfSums) + "' || fail \"$target does not match the file that was split\"\n"
+                + sumsDocument({sums.back()})
+                + "fi\n";
+    text += Tail;
+    return text;
+}
+
+} // namespace darvolt

@@ -1,0 +1,36 @@
+#pragma once
+// merge.sh: the POSIX sh twin of MERGE.BAT, written beside it. Run in the
+// folder that holds the parts (sh merge.sh), it checks the parts with
+// sha256sum -c where that command exists (and says so where it does not),
+// joins them in order into the source's name without ever replacing an
+// existing file, removes its output again on any failure or interruption,
+// checks the result, and asks whether to erase the parts (no by default).
+//
+// It runs under dash and BusyBox sh alike. Every name appears only between
+// single quotes (a quote in a name as '\''), never in a comment, in an
+// unquoted word, in a format or in an eval, so no name can run a command or
+// reach another file; the sums go to sha256sum through a quoted here-document
+// in the lines of the checksum file, where nothing is expanded either. The
+// parts become the positional parameters, so a thousand of them cost one
+// cat and one rm.
+
+#include "split/checksumfile.h"
+#include "split/partnaming.h"
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace darvolt {
+
+inline constexpr std::string_view MergeShellName = MergeShellFileName;
+
+// A word for sh that stands for exactly these bytes.
+std::string ShellQuoted(std::string_view bytes);
+
+// The script. sums: the checksum file's entries (parts, then the whole
+// file), or empty for a run without checksums.
+std::string MergeShellText(std::string_view sourceName, const std::vector<std::string>& bareParts,
+                           const std::vector<ChecksumEntry>& sums);
+
+} // namespace darvolt

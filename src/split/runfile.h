@@ -1,0 +1,21 @@
+#pragma once
+// How a run writes the small files beside its parts (MERGE.BAT, the
+// checksum file, merge.sh): all of it or none of it.
+
+#include "platform/platform.h"
+#include "split/splitview.h"
+
+#include <string>
+#include <vector>
+
+namespace darvolt {
+
+// Writes the chunks in order, one write each, to `path`, replacing any file
+// of that name, and with `flush` makes it and its folder entry durable. A
+// file that cannot be created, written completely, flushed or closed is
+// reported with the plain dialog "Error writing file " + path and deleted,
+// so that nobody runs or trusts half of it. Returns whether it is complete.
+bool WriteRunFile(Platform& platform, SplitView& view, const std::string& path,
+                  const std::vector<std::string>& chunks, bool flush);
+
+} // namespace darvolt
