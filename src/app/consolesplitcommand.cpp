@@ -35,6 +35,8 @@ SplitCommand ParseSplitCommand(const std::vector<std::string>& args)
             return command;
         } else if (arg == "--flush") {
             command.flush = true;
+        } else if (arg == "--no-checksum") {
+            command.checksums = false;
         } else if (arg == "--standard") {
             command.mode = SizeMode::StandardDiskette;
             ++modes;
@@ -67,10 +69,14 @@ SplitCommand ParseSplitCommand(const std::vector<std::string>& args)
 
 std::string SplitCommandUsage()
 {
-    return R"(Usage: darvolt-split [--standard | --custom KB | --span] [--flush] FILE
+    return R"(Usage: darvolt-split [--standard | --custom KB | --span] [--flush] [--no-checksum] FILE
 
 Splits FILE into numbered parts (FILE.!00, FILE.!01, ...) and writes MERGE.BAT,
-a batch file that joins them again with Copy /B. The file itself is only read.
+a batch file that joins them again with Copy /B on Windows. Beside it go
+FILE.sha256, the SHA-256 checksums of every part and of FILE in the format of
+sha256sum, and merge.sh, which joins the parts on Linux (sh merge.sh) and checks
+them and the result. darvolt-join joins and checks them too. The file itself is
+only read.
 
   --standard    parts of 1457664 bytes, what a 1.44 MB diskette holds (default)
   --custom KB   parts of KB kilobytes of 1024 bytes; KB is a whole number above
@@ -80,12 +86,14 @@ a batch file that joins them again with Copy /B. The file itself is only read.
   --flush       wait until the parts are on the disk before ending, also on a
                 fixed disk (always done when spanning and for USB sticks and
                 memory cards)
+  --no-checksum leave out the checksums, for the last bit of speed: FILE.sha256
+                is not written and merge.sh cannot check the parts
   --help        show this text
 
-Without --span the parts and MERGE.BAT go into a folder beside FILE named after
+Without --span the parts, MERGE.BAT, FILE.sha256 and merge.sh go into a folder beside FILE named after
 it without its extension plus "_PARTS" (/data/report.doc gives
-/data/REPORT_PARTS); parts of FILE left there by an earlier run are replaced,
-other files stay. Drive A: is the folder named by DARVOLT_DRIVE_A, else
+/data/REPORT_PARTS); what an earlier run of FILE left there is replaced, other
+files stay. Drive A: is the folder named by DARVOLT_DRIVE_A, else
 /media/floppy0, which must have a medium mounted. At the diskette prompt Enter,
 "y" or "yes" mean OK; "n", "no", "c", "cancel" or the end of input cancel.
 
@@ -163,6 +171,7 @@ int runSplit(const SplitCommand& command, Platform& platform, SplitView& view, s
     SplitOptions options;
     options.openFileManager = false;
     options.alwaysFlush = command.flush;
+    options.checksums = command.checksums;
     options.stop = stop;
     return splitExitStatus(SplitFile(platform, view, request.request.sourceName, request.request.sourceFolder,
                                      request.request.partSize, options));

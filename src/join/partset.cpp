@@ -11,7 +11,7 @@ namespace darvolt {
 
 std::string PartSet::path(const std::string& bareName) const
 {
-    if (folder.empty())
+    if (folder.empty() || folder == ".")
         return bareName;
     return folder.back() == '/' ? folder + bareName : folder + "/" + bareName;
 }

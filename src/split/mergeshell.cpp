@@ -47,7 +47,7 @@ fail() {
     printf 'merge.sh: %s\n' "$*" >&2
     if [ -n "$made" ]; then
         rm -f -- "$target"
-        printf 'merge.sh: %s\n' "the incomplete $target was removed" >&2
+        printf 'merge.sh: %s\n' "$target was removed again" >&2
     fi
     exit 1
 }

@@ -1,0 +1,44 @@
+#pragma once
+// The join engine's view on a console, for darvolt-join.
+//
+// Failures and warnings go to the error stream as "darvolt-join: ..."; the
+// closing message and a check's lines go to the output stream. The status
+// text and a percentage are drawn on one line of the error stream only
+// when it is a terminal. An existing file is never replaced from here: the
+// view says that --force does it and declines.
+
+#include "join/joinview.h"
+
+#include <ostream>
+#include <string>
+
+namespace darvolt {
+
+class ConsoleJoinView final : public JoinView {
+public:
+    ConsoleJoinView(std::ostream& out, std::ostream& err, bool errIsTerminal);
+    ~ConsoleJoinView() override;
+
+    void setProgress(std::int64_t doneKb, std::int64_t totalKb) override;
+    void setStatusText(const std::string& text) override;
+    void showError(const std::string& text) override;
+    void showWarning(const std::string& text) override;
+    void showInformation(const std::string& text) override;
+    void showCheck(const std::string& line, bool good) override;
+    bool confirmReplace(const std::string& path) override;
+    void processPendingMessages() override {}
+
+private:
+    void redraw();
+    void endStatusLine();
+
+    std::ostream& out_;
+    std::ostream& err_;
+    const bool terminal_;
+    std::string status_;
+    std::int64_t done_ = 0;
+    std::int64_t total_ = 0;
+    std::string shown_;
+};
+
+} // namespace darvolt
