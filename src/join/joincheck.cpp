@@ -29,7 +29,7 @@ JoinOutcome JoinRun::check()
 
     // The whole file's digest means something only for a complete set.
     const bool complete = set_.missing().empty() && set_.extra.empty();
-    checksums_ = std::make_unique<ChecksumWorker>(std::max<std::size_t>(options_.blockSize, 4096), complete);
+    checksums_ = std::make_unique<ChecksumWorker>(hashBlock(), complete);
     bool allRead = true;
     for (std::size_t i = 0; i < n; ++i) {
         const SetPart& part = set_.parts[i];

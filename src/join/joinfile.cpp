@@ -20,6 +20,11 @@ std::string FolderOf(const std::string& path)
     return folder.empty() ? std::string(".") : folder;
 }
 
+std::size_t JoinRun::hashBlock() const
+{
+    return std::clamp<std::size_t>(options_.blockSize, 4096, ChecksumWorker::CacheBlock);
+}
+
 JoinResult JoinRun::run()
 {
     FoundSet found = FindPartSet(platform_, input_);
@@ -143,7 +148,7 @@ void JoinRun::dropTemporary()
 JoinOutcome JoinRun::join()
 {
     if (set_.checked())
-        checksums_ = std::make_unique<ChecksumWorker>(std::max<std::size_t>(options_.blockSize, 4096), false);
+        checksums_ = std::make_unique<ChecksumWorker>(hashBlock(), false);
     for (const SetPart& part : set_.parts) {
         view_.setStatusText(texts::join::joining(part.name));
         pacer_.pumpNow();

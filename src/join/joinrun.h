@@ -33,6 +33,7 @@ private:
     enum class Copy { Done, ReadFailed, WriteFailed, DiskFull, Changed, Stopped };
 
     JoinResult finish(JoinOutcome outcome);
+    std::size_t hashBlock() const;
     bool stopped() const { return options_.stop != nullptr && options_.stop->load(std::memory_order_relaxed); }
     void betweenSteps();
     bool setComplete();

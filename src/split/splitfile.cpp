@@ -98,7 +98,7 @@ SplitOutcome SplitRun::run()
     view_.setProgressMaximum(std::max<std::int64_t>(copy_.sourceEnd, 0) / 1024);
     view_.setProgressPosition(0);
     if (options_.checksums) {
-        checksums_ = std::make_unique<ChecksumWorker>(copy_.blockSize, true);
+        checksums_ = std::make_unique<ChecksumWorker>(std::min(copy_.blockSize, ChecksumWorker::CacheBlock), true);
         copy_.checksums = checksums_.get();
     }
 

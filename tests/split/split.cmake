@@ -13,3 +13,9 @@ darvolt_add_qtest(tst_sourcemeasure SOURCES ${CMAKE_CURRENT_LIST_DIR}/tst_source
 darvolt_add_qtest(tst_datasafety SOURCES ${CMAKE_CURRENT_LIST_DIR}/tst_datasafety.cpp LIBS darvolt_split LABELS tsan)
 set_property(TEST tst_datasafety APPEND PROPERTY ENVIRONMENT
              "TSAN_OPTIONS=suppressions=${PROJECT_SOURCE_DIR}/tests/tsan.supp")
+# The checksum file and merge.sh: hashed on a second thread, so tsan runs it;
+# merge.sh itself under dash and BusyBox sh on real files.
+darvolt_add_qtest(tst_checksums SOURCES ${CMAKE_CURRENT_LIST_DIR}/tst_checksums.cpp LIBS darvolt_split LABELS tsan)
+darvolt_add_qtest(tst_mergeshell SOURCES ${CMAKE_CURRENT_LIST_DIR}/tst_mergeshell.cpp LIBS darvolt_split)
+set_property(TEST tst_checksums APPEND PROPERTY ENVIRONMENT
+             "TSAN_OPTIONS=suppressions=${PROJECT_SOURCE_DIR}/tests/tsan.supp")

@@ -1,0 +1,220 @@
+// The checksum file and merge.sh that every run writes beside MERGE.BAT:
+// their lines, what the run hashes (through the fake, folder and spanning
+// mode), and what the clearing of an earlier run takes away.
+
+#include "platform/fakeplatform.h"
+#include "split/checksumfile.h"
+#include "split/mergescript.h"
+#include "split/mergeshell.h"
+#include "split/partnaming.h"
+#include "split/recordingview.h"
+#include "split/splitfile.h"
+#include "split/testdata.h"
+
+#include <QCryptographicHash>
+#include <QTest>
+
+using namespace darvolt;
+using Medium = FakePlatform::Medium;
+
+namespace {
+
+// The digest by another road than the engine's.
+std::string qtSha256(const std::string& bytes)
+{
+    return QCryptographicHash::hash(QByteArray::fromStdString(bytes), QCryptographicHash::Sha256).toHex().toStdString();
+}
+
+// What sha256sum would write for these files: name -> contents, in order.
+std::string expectedSums(const std::vector<std::pair<std::string, std::string>>& files)
+{
+    std::string text;
+    for (const auto& [name, contents] : files)
+        text += qtSha256(contents) + "  " + name + "\n";
+    return text;
+}
+
+} // namespace
+
+class tst_Checksums : public QObject {
+    Q_OBJECT
+
+private slots:
+    void linesAreWhatSha256sumWrites_data();
+    void linesAreWhatSha256sumWrites();
+    void readingTakesWhatSha256sumTakes_data();
+    void readingTakesWhatSha256sumTakes();
+    void runHashesEveryPartAndTheWhole_data();
+    void runHashesEveryPartAndTheWhole();
+    void withoutChecksumsMergeShellSaysSo();
+    void failedRunWritesNoChecksums();
+    void clearingTakesScriptsAndChecksumsFirstAndNothingElse();
+};
+
+void tst_Checksums::linesAreWhatSha256sumWrites_data()
+{
+    QTest::addColumn<QByteArray>("name");
+    QTest::addColumn<QByteArray>("line"); // with the digest of "abc"
+    const QByteArray abc = "ba7816bf8f01cfea414140de5dae2223b00361a396177a9cb410ff61f20015ad";
+    QTest::newRow("plain") << QByteArray("report.doc.!00") << abc + "  report.doc.!00\n";
+    QTest::newRow("blanks and quotes") << QByteArray("my 'file'.!01") << abc + "  my 'file'.!01\n";
+    QTest::newRow("backslash") << QByteArray("a\\b") << "\\" + abc + "  a\\\\b\n";
+    QTest::newRow("line feed") << QByteArray("a\nb") << "\\" + abc + "  a\\nb\n";
+    QTest::newRow("carriage return stays") << QByteArray("a\rb") << abc + "  a\rb\n";
+    QTest::newRow("not ASCII") << QByteArray("r\xc3\xa9sum\xe9") << abc + "  r\xc3\xa9sum\xe9\n";
+}
+
+void tst_Checksums::linesAreWhatSha256sumWrites()
+{
+    QFETCH(QByteArray, name);
+    QFETCH(QByteArray, line);
+    const ChecksumEntry entry{name.toStdString(), Sha256::of("abc")};
+    QCOMPARE(QByteArray::fromStdString(ChecksumLine(entry)), line);
+    const auto back = ParseChecksumText(ChecksumLine(entry));
+    QVERIFY(back && back->size() == 1);
+    QVERIFY(back->front() == entry);
+}
+
+void tst_Checksums::readingTakesWhatSha256sumTakes_data()
+{
+    QTest::addColumn<QByteArray>("text");
+    QTest::addColumn<QStringList>("names"); // empty: not a checksum file
+    const QByteArray d(64, 'a');
+    QTest::newRow("binary mark") << d + " *a.!00\n" << QStringList{"a.!00"};
+    QTest::newRow("upper-case digits") << QByteArray(64, 'F') + "  a\n" << QStringList{"a"};
+    QTest::newRow("comments and blank lines") << "# made by hand\n\n" + d + "  a\n" << QStringList{"a"};
+    QTest::newRow("CR LF everywhere") << d + "  a\r\n" + d + "  b\r\n" << QStringList{"a", "b"};
+    QTest::newRow("no final line feed") << d + "  a" << QStringList{"a"};
+    QTest::newRow("short digest") << QByteArray(63, 'a') + "  a\n" << QStringList{};
+    QTest::newRow("one blank") << d + " a\n" << QStringList{};
+    QTest::newRow("bad escape") << "\\" + d + "  a\\tb\n" << QStringList{};
+    QTest::newRow("prose") << QByteArray("these are not checksums\n") << QStringList{};
+}
+
+void tst_Checksums::readingTakesWhatSha256sumTakes()
+{
+    QFETCH(QByteArray, text);
+    QFETCH(QStringList, names);
+    const auto entries = ParseChecksumText(text.toStdString());
+    QCOMPARE(entries.has_value(), !names.isEmpty());
+    QStringList got;
+    for (const auto& entry : entries.value_or(std::vector<ChecksumEntry>{}))
+        got << QString::fromStdString(entry.name);
+    QCOMPARE(got, names);
+}
+
+void tst_Checksums::runHashesEveryPartAndTheWhole_data()
+{
+    QTest::addColumn<int>("size");
+    QTest::addColumn<int>("partSize"); // 0: spanning, onto media of 600000 bytes
+    QTest::addColumn<int>("reserved"); // spanning: room the medium never gives out
+    QTest::addColumn<int>("parts");
+    QTest::newRow("three parts") << 2500 << 1024 << 0 << 3;
+    QTest::newRow("empty last part") << 4096 << 1024 << 0 << 5;
+    QTest::newRow("one part") << 10 << 1024 << 0 << 1;
+    QTest::newRow("105 parts") << 105 * 1024 + 7 << 1024 << 0 << 106;
+    QTest::newRow("spanning") << 1300000 << 0 << 0 << 3;
+    QTest::newRow("spanning, media fuller than they say") << 1300000 << 0 << 50000 << 3;
+}
+
+void tst_Checksums::runHashesEveryPartAndTheWhole()
+{
+    QFETCH(int, size);
+    QFETCH(int, partSize);
+    QFETCH(int, reserved);
+    QFETCH(int, parts);
+    const std::string data = patternBytes(std::size_t(size), 11);
+    FakePlatform fake;
+    fake.addFile("/data/report.doc", data);
+    Medium medium;
+    medium.capacity = 600000;
+    medium.reserved = reserved;
+    fake.insertMedia({medium, medium, medium, medium});
+    RecordingView view;
+    view.onPrompt = [&](int n) {
+        if (n > 0)
+            fake.changeDiskette();
+        return true;
+    };
+    SplitOptions options;
+    options.blockSize = 1000; // blocks that straddle the parts
+    QCOMPARE(SplitFile(fake, view, "report.doc", "/data/", partSize, options), SplitOutcome::Done);
+
+    // Where the last part is, MERGE.BAT, the checksum file and merge.sh are.
+    std::map<std::string, std::string> last;
+    std::vector<std::pair<std::string, std::string>> files;
+    std::vector<std::string> bare;
+    if (partSize > 0) {
+        for (int i = 0; i < parts; ++i) {
+            bare.push_back(BarePartName("report.doc", i));
+            files.emplace_back(bare.back(), fake.contents("/data/REPORT_PARTS/" + bare.back()));
+        }
+        for (const char* name : {"MERGE.BAT", "report.doc.sha256", "merge.sh"})
+            last[name] = fake.contents(std::string("/data/REPORT_PARTS/") + name);
+    } else {
+        QCOMPARE(fake.disketteIndex(), parts - 1);
+        for (int i = 0; i < parts; ++i) {
+            bare.push_back(BarePartName("report.doc", i));
+            files.emplace_back(bare.back(), fake.diskette(i).at(bare.back()));
+        }
+        last = fake.diskette(parts - 1);
+    }
+    std::string joined;
+    for (const auto& [name, contents] : files)
+        joined += contents;
+    QVERIFY(joined == data);
+    files.emplace_back("report.doc", data);
+
+    QCOMPARE(last.at("report.doc.sha256"), expectedSums(files));
+    QCOMPARE(last.at("MERGE.BAT"), MergeScriptText(bare, "report.doc"));
+    const std::string shell = last.at("merge.sh");
+    QVERIFY(shell.starts_with("#!/bin/sh\n"));
+    QVERIFY(shell.find(expectedSums({files.back()})) != std::string::npos);
+    for (const auto& name : bare)
+        QVERIFY(shell.find("    " + ShellQuoted(name)) != std::string::npos);
+}
+
+void tst_Checksums::withoutChecksumsMergeShellSaysSo()
+{
+    FakePlatform fake;
+    fake.addFile("/data/report.doc", patternBytes(3000));
+    RecordingView view;
+    SplitOptions options;
+    options.checksums = false;
+    QCOMPARE(SplitFile(fake, view, "report.doc", "/data/", 1024, options), SplitOutcome::Done);
+    QVERIFY(!fake.hasFile("/data/REPORT_PARTS/report.doc.sha256"));
+    const std::string shell = fake.contents("/data/REPORT_PARTS/merge.sh");
+    QVERIFY(shell.find("they cannot be checked") != std::string::npos);
+    QVERIFY(shell.find("sha256sum -c") == std::string::npos);
+}
+
+void tst_Checksums::failedRunWritesNoChecksums()
+{
+    FakePlatform fake;
+    fake.addFile("/data/report.doc", patternBytes(5000));
+    fake.failReadAt("/data/report.doc", 4000, error::DeviceError);
+    RecordingView view;
+    QCOMPARE(SplitFile(fake, view, "report.doc", "/data/", 1024), SplitOutcome::Failed);
+    for (const char* name : {"MERGE.BAT", "report.doc.sha256", "merge.sh"})
+        QVERIFY(!fake.hasFile(std::string("/data/REPORT_PARTS/") + name));
+}
+
+void tst_Checksums::clearingTakesScriptsAndChecksumsFirstAndNothingElse()
+{
+    FakePlatform fake;
+    const std::vector<std::string> names = {"report.doc.!00", "report.doc.sha256", "other.doc.sha256", "merge.sh",
+                                            "report.doc.!01", "MERGE.BAT", "notes.txt", "report.doc.sha256.bak"};
+    for (const auto& name : names)
+        fake.addFile("/data/REPORT_PARTS/" + name, "x");
+    const auto order = EarlierRunFiles(fake, "/data/REPORT_PARTS", "report.doc");
+    QCOMPARE(order.size(), std::size_t(5));
+    QCOMPARE((std::vector<std::string>(order.begin(), order.begin() + 3)),
+             (std::vector<std::string>{"MERGE.BAT", "merge.sh", "report.doc.sha256"}));
+    ClearFolder(fake, "/data/REPORT_PARTS", "report.doc");
+    for (const char* kept : {"other.doc.sha256", "notes.txt", "report.doc.sha256.bak"})
+        QVERIFY(fake.hasFile(std::string("/data/REPORT_PARTS/") + kept));
+    QCOMPARE(fake.listDirectory("/data/REPORT_PARTS").value.size(), std::size_t(3));
+}
+
+QTEST_GUILESS_MAIN(tst_Checksums)
+#include "tst_checksums.moc"

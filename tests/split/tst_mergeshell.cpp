@@ -1,0 +1,153 @@
+// merge.sh on real files, under dash and BusyBox sh: it rejoins, checks,
+// refuses what it must refuse, and never runs a word of a file name.
+
+#include "platform/posixplatform.h"
+#include "split/partnaming.h"
+#include "split/recordingview.h"
+#include "split/splitfile.h"
+#include "split/testdata.h"
+
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <filesystem>
+#include <fstream>
+
+using namespace darvolt;
+
+namespace {
+
+// Paths as bytes: a name may hold bytes that are no UTF-8, which a QString
+// would not give back.
+bool exists(const std::string& path) { return std::filesystem::exists(path); }
+
+std::string readAll(const std::string& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    return in ? std::string(std::istreambuf_iterator<char>(in), {}) : std::string("<missing>");
+}
+
+void writeAll(const std::string& path, const std::string& bytes, std::streamoff at = 0)
+{
+    std::fstream out(path, std::ios::binary | std::ios::in | std::ios::out);
+    if (!out)
+        out.open(path, std::ios::binary | std::ios::out);
+    out.seekp(at);
+    out.write(bytes.data(), std::streamsize(bytes.size()));
+}
+
+enum class Twist { None, DamagedPart, ExistingOutput, NoSha256sum, NoChecksums };
+
+} // namespace
+
+class tst_MergeShell : public QObject {
+    Q_OBJECT
+
+private slots:
+    void rejoinsChecksAndRefuses_data();
+    void rejoinsChecksAndRefuses();
+};
+
+void tst_MergeShell::rejoinsChecksAndRefuses_data()
+{
+    QTest::addColumn<QStringList>("shell");
+    QTest::addColumn<QByteArray>("name");
+    QTest::addColumn<int>("size");
+    QTest::addColumn<int>("twist");
+    QTest::addColumn<QByteArray>("answer");
+
+    // The byte that is no UTF-8 sits after the last dot, so that the parts'
+    // folder (named after what comes before it) stays a name QProcess can use.
+    const QByteArray hostile = "it's $(touch PWNED) `touch PWNED` ;* \"$HOME\" \\n \xc3\xa9 -x.d\xe9" "c";
+    const int kb = 1024;
+    for (const QStringList& shell : {QStringList{"dash"}, QStringList{"busybox", "sh"}}) {
+        const QByteArray s = shell.first().toLatin1();
+        auto row = [&](const char* what) -> QTestData& { return QTest::newRow((s + ": " + what).constData()) << shell; };
+        row("plain, parts erased") << QByteArray("report.doc") << 3 * kb + 5 << int(Twist::None) << QByteArray("y\n");
+        row("hostile name") << hostile << 3 * kb << int(Twist::None) << QByteArray("Yes\n");
+        row("line feed in the name") << QByteArray("two\nlines") << 2 * kb + 1 << int(Twist::None) << QByteArray("n\n");
+        row("1001 parts, no answer") << QByteArray("many parts") << 1000 * kb + 3 << int(Twist::None) << QByteArray();
+        row("damaged part") << hostile << 3 * kb << int(Twist::DamagedPart) << QByteArray("y\n");
+        row("existing output") << QByteArray("report.doc") << 3 * kb << int(Twist::ExistingOutput) << QByteArray("y\n");
+        row("no sha256sum") << hostile << 3 * kb << int(Twist::NoSha256sum) << QByteArray("y\n");
+        row("split without checksums") << QByteArray("report.doc") << 2 * kb << int(Twist::NoChecksums) << QByteArray();
+    }
+}
+
+void tst_MergeShell::rejoinsChecksAndRefuses()
+{
+    QFETCH(QStringList, shell);
+    QFETCH(QByteArray, name);
+    QFETCH(int, size);
+    QFETCH(int, twist);
+    QFETCH(QByteArray, answer);
+    if (QStandardPaths::findExecutable(shell.first()).isEmpty())
+        QSKIP("shell not installed (tools/setup-deps.sh test installs it)");
+
+    QTemporaryDir dir;
+    const std::string folder = QFile::encodeName(dir.path()).toStdString() + "/";
+    const std::string source = name.toStdString();
+    const std::string data = patternBytes(std::size_t(size), 3);
+    writeAll(folder + source, data);
+    PosixPlatformOptions platformOptions;
+    platformOptions.fileManagerCommand.clear();
+    PosixPlatform platform(platformOptions);
+    RecordingView view;
+    SplitOptions options;
+    options.checksums = Twist(twist) != Twist::NoChecksums;
+    QCOMPARE(SplitFile(platform, view, source, folder, 1024, options), SplitOutcome::Done);
+    const std::string parts = OutputFolder(folder, source) + "/";
+    const std::string target = parts + source;
+    const int partCount = size / 1024 + 1;
+    const std::string lastPart = parts + BarePartName(source, partCount - 1);
+    QVERIFY(exists(lastPart));
+
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    if (Twist(twist) == Twist::DamagedPart) {
+        writeAll(parts + BarePartName(source, 1), "!", 10);
+    } else if (Twist(twist) == Twist::ExistingOutput) {
+        writeAll(target, "keep");
+    } else if (Twist(twist) == Twist::NoSha256sum) {
+        // A PATH with the two programs the script needs besides sha256sum.
+        QVERIFY(QDir(dir.path()).mkdir("bin"));
+        for (const char* tool : {"cat", "rm"})
+            QVERIFY(QFile::link(QStandardPaths::findExecutable(tool), dir.path() + "/bin/" + tool));
+        env.insert("PATH", dir.path() + "/bin");
+    }
+
+    QProcess run;
+    run.setProcessEnvironment(env);
+    run.setWorkingDirectory(QFile::decodeName(QByteArray::fromStdString(parts)));
+    run.start(QStandardPaths::findExecutable(shell.first()), shell.mid(1) << "merge.sh");
+    QVERIFY(run.waitForStarted());
+    run.write(answer);
+    run.closeWriteChannel();
+    QVERIFY(run.waitForFinished(120000));
+    const QByteArray said = run.readAllStandardOutput() + run.readAllStandardError();
+    const bool joins = Twist(twist) != Twist::DamagedPart && Twist(twist) != Twist::ExistingOutput;
+
+    QVERIFY2((run.exitCode() == 0) == joins, said.constData());
+    QVERIFY(!exists(parts + "PWNED") && !exists(folder + "PWNED"));
+    if (Twist(twist) == Twist::ExistingOutput)
+        QCOMPARE(readAll(target), std::string("keep"));
+    else if (!joins)
+        QVERIFY2(!exists(target) && said.contains("FAILED"), said.constData());
+    else
+        QVERIFY2(readAll(target) == data, said.constData());
+    if (Twist(twist) == Twist::NoSha256sum)
+        QVERIFY2(said.contains("sha256sum was not found"), said.constData());
+    if (Twist(twist) == Twist::NoChecksums)
+        QVERIFY2(said.contains("cannot be checked"), said.constData());
+    if (Twist(twist) == Twist::None)
+        QVERIFY2(said.count(": OK") == partCount + 1, said.constData());
+    const bool erased = joins && answer.toLower().startsWith("y");
+    QCOMPARE(exists(lastPart), !erased);
+    QVERIFY(exists(parts + "MERGE.BAT") && exists(parts + "merge.sh"));
+}
+
+QTEST_GUILESS_MAIN(tst_MergeShell)
+#include "tst_mergeshell.moc"
