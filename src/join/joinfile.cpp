@@ -158,6 +158,7 @@ JoinOutcome JoinRun::join()
         if (const auto bad = compareDigests())
             return failCopy(Copy::Done, set_.parts[*bad]);
     }
+    betweenSteps(); // the bar reaches its end
     if (checksums_) {
         while (!checksums_->finished(std::max(pacer_.interval(), 1ms)))
             betweenSteps();

@@ -1,3 +1,4 @@
+#include "platform/fakeplatform.h"
 #include "platform/posixfile.h"
 #include "platform/posixplatform.h"
 
@@ -90,6 +91,8 @@ private slots:
     void makeDirectoryMakesOneLevel();
     void listDirectoryNamesEntriesWithoutDots();
     void removeFileRefusesFolders();
+    void newFilesAndRenamesNeverReplaceUnlessAsked_data();
+    void newFilesAndRenamesNeverReplaceUnlessAsked();
     void copyToMovesDataAndKeepsHoles();
     void copyToFallsBackForForeignFiles();
     void driveFolderComesFromEnvironment();
@@ -115,6 +118,7 @@ void tst_PosixPlatform::errnoMapsToWindowsNumbers_data()
     QTest::newRow("ENOSPC") << ENOSPC << 39u;
     QTest::newRow("EDQUOT") << EDQUOT << 39u;
     QTest::newRow("EEXIST") << EEXIST << 183u;
+    QTest::newRow("EXDEV") << EXDEV << 17u;
     QTest::newRow("EIO") << EIO << 1117u;
     QTest::newRow("other keeps its own number") << ELOOP << (0x20000000u | uint(ELOOP));
 }
@@ -282,6 +286,50 @@ void tst_PosixPlatform::removeFileRefusesFolders()
     writeFile(path(dir, "f"), "x");
     QCOMPARE(platform.removeFile(path(dir, "f")), error::None);
     QCOMPARE(platform.removeFile(path(dir, "f")), error::FileNotFound);
+}
+
+void tst_PosixPlatform::newFilesAndRenamesNeverReplaceUnlessAsked_data()
+{
+    QTest::addColumn<bool>("fake");
+    QTest::newRow("POSIX") << false;
+    QTest::newRow("fake") << true;
+}
+
+void tst_PosixPlatform::newFilesAndRenamesNeverReplaceUnlessAsked()
+{
+    QFETCH(bool, fake);
+    QTemporaryDir dir;
+    FakePlatform fakePlatform;
+    PosixPlatform posix;
+    Platform& p = fake ? static_cast<Platform&>(fakePlatform) : posix;
+    const std::string base = fake ? std::string("/t/") : QFile::encodeName(dir.path()).toStdString() + "/";
+    if (fake)
+        fakePlatform.addDirectory("/t");
+    auto write = [&](const std::string& name, std::string_view text, bool fresh) {
+        auto file = fresh ? p.createNewFile(base + name) : p.createFile(base + name);
+        if (file.ok())
+            file.value->write(std::as_bytes(std::span(text.data(), text.size())));
+        return file.error;
+    };
+    auto read = [&](const std::string& name) {
+        auto file = p.openForReading(base + name);
+        std::string text(16, '\0');
+        if (!file.ok())
+            return std::string("<none>");
+        text.resize(file.value->read(std::as_writable_bytes(std::span(text.data(), text.size()))).value);
+        return text;
+    };
+    QCOMPARE(write("a", "old", false), error::None);
+    QCOMPARE(write("a", "new", true), error::AlreadyExists);
+    QCOMPARE(write("b", "bee", true), error::None);
+    QCOMPARE(read("a"), std::string("old"));
+    QCOMPARE(p.renameFile(base + "b", base + "a", false), error::AlreadyExists);
+    QCOMPARE(read("a") + read("b"), std::string("oldbee"));
+    QCOMPARE(p.renameFile(base + "b", base + "c", false), error::None);
+    QCOMPARE(read("b") + read("c"), std::string("<none>bee"));
+    QCOMPARE(p.renameFile(base + "c", base + "a", true), error::None);
+    QCOMPARE(read("a") + read("c"), std::string("bee<none>"));
+    QCOMPARE(p.renameFile(base + "gone", base + "x", false), error::FileNotFound);
 }
 
 void tst_PosixPlatform::copyToMovesDataAndKeepsHoles()
