@@ -1,0 +1,187 @@
+// darvolt-join: its command line, and the program itself on parts that
+// darvolt-split made, with what sha256sum says of the result.
+
+#include "app/consolejoincommand.h"
+
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QTest>
+
+using namespace darvolt;
+using Action = JoinCommand::Action;
+
+Q_DECLARE_METATYPE(Action)
+
+namespace {
+
+struct ProgramRun {
+    int status = -1;
+    QByteArray out, err;
+};
+
+ProgramRun runProgram(const QString& program, const QStringList& args, const QString& workingDirectory)
+{
+    QProcess p;
+    p.setWorkingDirectory(workingDirectory);
+    p.start(program, args);
+    p.waitForStarted();
+    p.closeWriteChannel();
+    p.waitForFinished(120000);
+    return {p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1, p.readAllStandardOutput(),
+            p.readAllStandardError()};
+}
+
+QByteArray contents(const QString& path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<none>");
+}
+
+} // namespace
+
+class tst_DarvoltJoin : public QObject {
+    Q_OBJECT
+
+private slots:
+    void commandLine_data();
+    void commandLine();
+    void program_data();
+    void program();
+};
+
+void tst_DarvoltJoin::commandLine_data()
+{
+    QTest::addColumn<QStringList>("args");
+    QTest::addColumn<Action>("action");
+    QTest::addColumn<bool>("check");
+    QTest::addColumn<bool>("force");
+    QTest::addColumn<QString>("output");
+    QTest::addColumn<QString>("inputOrProblem");
+    QTest::newRow("a part") << QStringList{"a.!03"} << Action::Join << false << false << "" << "a.!03";
+    QTest::newRow("all options") << QStringList{"--force", "-o", "x", "d/"} << Action::Join << false << true << "x" << "d/";
+    QTest::newRow("output joined") << QStringList{"--output=y z", "s.sha256"} << Action::Join << false << false << "y z"
+                                   << "s.sha256";
+    QTest::newRow("check") << QStringList{"-c", "--", "-odd"} << Action::Join << true << false << "" << "-odd";
+    QTest::newRow("help wins") << QStringList{"x", "--help"} << Action::Help << false << false << "" << "";
+    QTest::newRow("nothing named") << QStringList{"-f"} << Action::UsageError << false << true << ""
+                                   << "name a part";
+    QTest::newRow("two sets") << QStringList{"a", "b"} << Action::UsageError << false << false << ""
+                              << "one set of parts at a time";
+    QTest::newRow("output without a name") << QStringList{"a", "--output"} << Action::UsageError << false << false
+                                           << "" << "--output needs a file name";
+    QTest::newRow("check writes nothing") << QStringList{"--check", "-o", "x", "a"} << Action::UsageError << true
+                                          << false << "x" << "--check writes nothing";
+    QTest::newRow("unknown") << QStringList{"--fast", "a"} << Action::UsageError << false << false << ""
+                             << "unknown option --fast";
+}
+
+void tst_DarvoltJoin::commandLine()
+{
+    QFETCH(QStringList, args);
+    QFETCH(Action, action);
+    QFETCH(bool, check);
+    QFETCH(bool, force);
+    QFETCH(QString, output);
+    QFETCH(QString, inputOrProblem);
+    std::vector<std::string> argv;
+    for (const QString& a : args)
+        argv.push_back(a.toStdString());
+    const JoinCommand command = ParseJoinCommand(argv);
+    QCOMPARE(command.action, action);
+    if (action == Action::UsageError) {
+        QVERIFY2(QString::fromStdString(command.problem).startsWith(inputOrProblem), command.problem.c_str());
+        return;
+    }
+    if (action == Action::Help)
+        return;
+    QCOMPARE(command.check, check);
+    QCOMPARE(command.force, force);
+    QCOMPARE(QString::fromStdString(command.output), output);
+    QCOMPARE(QString::fromStdString(command.input), inputOrProblem);
+}
+
+void tst_DarvoltJoin::program_data()
+{
+    QTest::addColumn<QStringList>("args"); // "@" is the folder of the parts
+    QTest::addColumn<QString>("twist");
+    QTest::addColumn<int>("status");
+    QTest::addColumn<QString>("said"); // on standard output, or standard error when the status is not 0
+    QTest::addColumn<QString>("joined"); // where the joined file is, if anywhere
+    QTest::newRow("from the folder") << QStringList{"@"} << "" << 0 << "File @/my file.bin joined from 4 parts, every"
+                                     << "@/my file.bin";
+    QTest::newRow("elsewhere") << QStringList{"-o", "@/../out.bin", "@/my file.bin.!02"} << "" << 0 << "File"
+                               << "@/../out.bin";
+    QTest::newRow("damaged") << QStringList{"@/my file.bin.sha256"} << "damage" << 4
+                             << "darvolt-join: Part my file.bin.!01 is damaged" << "";
+    QTest::newRow("existing") << QStringList{"@"} << "exists" << 1
+                              << "darvolt-join: @/my file.bin already exists; --force replaces it" << "";
+    QTest::newRow("existing, forced") << QStringList{"--force", "@"} << "exists" << 0 << "File" << "@/my file.bin";
+    QTest::newRow("unchecked") << QStringList{"@"} << "nosums" << 0 << "File @/my file.bin joined from 4 parts\n"
+                               << "@/my file.bin";
+    QTest::newRow("check") << QStringList{"--check", "@"} << "" << 0
+                           << "my file.bin.!00: OK (1024000 bytes)\nmy file.bin.!01: OK" << "";
+    QTest::newRow("check, damaged") << QStringList{"--check", "@"} << "damage" << 4
+                                    << "darvolt-join: 1 of 4 parts of my file.bin failed the check" << "";
+    QTest::newRow("usage") << QStringList{} << "" << 2 << "darvolt-join: name a part" << "";
+}
+
+void tst_DarvoltJoin::program()
+{
+    QFETCH(QStringList, args);
+    QFETCH(QString, twist);
+    QFETCH(int, status);
+    QFETCH(QString, said);
+    QFETCH(QString, joined);
+    QTemporaryDir dir;
+    QByteArray data(3000 * 1024 + 77, Qt::Uninitialized);
+    for (int i = 0; i < data.size(); ++i)
+        data[i] = char(i * 7 + i / 4096);
+    QFile source(dir.filePath("my file.bin"));
+    QVERIFY(source.open(QIODevice::WriteOnly) && source.write(data) == data.size());
+    source.close();
+    QCOMPARE(runProgram(DARVOLT_SPLIT_PROGRAM, {"--custom", "1000", "my file.bin"}, dir.path()).status, 0);
+    const QString parts = dir.filePath("MY FILE_PARTS");
+    QVERIFY(QFile::remove(dir.filePath("my file.bin")));
+
+    if (twist == "damage") {
+        QFile part(parts + "/my file.bin.!01");
+        QVERIFY(part.open(QIODevice::ReadWrite) && part.seek(500) && part.write("#") == 1);
+    } else if (twist == "exists") {
+        QFile old(parts + "/my file.bin");
+        QVERIFY(old.open(QIODevice::WriteOnly) && old.write("old") == 3);
+    } else if (twist == "nosums") {
+        QVERIFY(QFile::remove(parts + "/my file.bin.sha256"));
+    }
+    for (QString& arg : args)
+        arg.replace("@", parts);
+    said.replace("@", parts);
+    joined.replace("@", parts);
+
+    const ProgramRun run = runProgram(DARVOLT_JOIN_PROGRAM, args, dir.path());
+    QCOMPARE(run.status, status);
+    const QByteArray text = status == 0 ? run.out : run.err;
+    QVERIFY2(text.startsWith(said.toUtf8()), (run.out + run.err).constData());
+    if (twist == "nosums")
+        QVERIFY(run.err.contains("warning: No checksum file was found for my file.bin"));
+    if (!joined.isEmpty())
+        QVERIFY(contents(joined) == data);
+    else if (twist == "exists")
+        QCOMPARE(contents(parts + "/my file.bin"), QByteArray("old"));
+    else
+        QVERIFY(!QFile::exists(parts + "/my file.bin"));
+    QCOMPARE(QDir(parts).entryList({"*.joining*"}, QDir::Files), QStringList());
+
+    // What sha256sum makes of the joined file beside its parts.
+    if (joined == parts + "/my file.bin" && twist.isEmpty()) {
+        const ProgramRun check =
+            runProgram(QStandardPaths::findExecutable("sha256sum"), {"-c", "my file.bin.sha256"}, parts);
+        QCOMPARE(check.status, 0);
+        QCOMPARE(check.out.count(": OK"), 5);
+    }
+}
+
+QTEST_GUILESS_MAIN(tst_DarvoltJoin)
+#include "tst_darvoltjoin.moc"
