@@ -4,7 +4,8 @@ set(darvolt_app_dir ${CMAKE_CURRENT_LIST_DIR})
 darvolt_qt_library(darvolt_app SOURCES
   ${darvolt_app_dir}/startup.cpp ${darvolt_app_dir}/startup.h
   ${darvolt_app_dir}/sessionend.cpp ${darvolt_app_dir}/sessionend.h
-  ${darvolt_app_dir}/tform4.cpp ${darvolt_app_dir}/tform4split.cpp ${darvolt_app_dir}/tform4.h
+  ${darvolt_app_dir}/tform4.cpp ${darvolt_app_dir}/tform4split.cpp ${darvolt_app_dir}/tform4join.cpp
+  ${darvolt_app_dir}/tform4.h
   ${darvolt_app_dir}/tform4.ui
   ${darvolt_app_dir}/taboutbox.cpp ${darvolt_app_dir}/taboutbox.h ${darvolt_app_dir}/taboutbox.ui
   ${darvolt_app_dir}/statusbar.cpp ${darvolt_app_dir}/statusbar.h
@@ -13,7 +14,7 @@ darvolt_qt_library(darvolt_app SOURCES
   ${darvolt_app_dir}/layoutfonts.cpp ${darvolt_app_dir}/layoutfonts.h
   ${darvolt_app_dir}/classicstyle.cpp ${darvolt_app_dir}/classicstyle.h
   ${darvolt_app_dir}/resources/darvolt.qrc
-  LIBS darvolt_widgets darvolt_gif darvolt_toolkit darvolt_split darvolt_platform Qt6::Widgets)
+  LIBS darvolt_widgets darvolt_gif darvolt_toolkit darvolt_join darvolt_split darvolt_platform Qt6::Widgets)
 # The layouts name their resources relative to this folder.
 set_target_properties(darvolt_app PROPERTIES AUTOUIC_SEARCH_PATHS ${darvolt_app_dir})
 # The window headers include their generated layout classes.

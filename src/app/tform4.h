@@ -12,6 +12,7 @@
 #include <QStringList>
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 
 // The main window: the file to split, its size and output folder, the three
@@ -67,6 +68,9 @@ public:
     void FlatSpeedButton3Click(QObject *Sender);
     void FlatSpeedButton4Click(QObject *Sender);
     void ApplicationMessage(TMsg &Msg, bool &Handled);
+    // "Join parts..." of the title band's menu: asks for a part or checksum
+    // file and joins its set with the window showing the run as a split's.
+    void JoinPartsClick(QObject *Sender);
     void WMDropFiles(TMessage &Msg);
 
     // The split engine's view.
@@ -90,6 +94,7 @@ public:
 
 protected:
     void WndProc(TMessage &message) override;
+    void AddSystemMenuItems(QMenu *menu) override;
     void showEvent(QShowEvent *event) override;
     void closeEvent(QCloseEvent *event) override;
     void progressChanged() override;
@@ -101,6 +106,9 @@ private:
     class RunScope;
 
     void ConnectHandlers();
+    // Runs work (a split or a join) with the window prepared for it and put
+    // back afterwards, whatever way it ends.
+    void RunHeld(const std::function<void()> &work);
     void ShowSize(const QString &text);
     // The banner strip's two steps around a run; the strip is held still
     // while the engine works and plays again afterwards.

@@ -68,6 +68,14 @@ void TForm4::FlatSpeedButton1Click(QObject *)
     if (built.status != darvolt::RequestStatus::Ready)
         return; // the engine has shown why
 
+    RunHeld([&] {
+        SplitFile(*m_platform, *this, built.request.sourceName, built.request.sourceFolder,
+                  built.request.partSize, m_options);
+    });
+}
+
+void TForm4::RunHeld(const std::function<void()> &work)
+{
     ui.ProgressBar1->show();
     const RunScope scope(*this); // keeps the status text, restores all after
     HoldBanner();
@@ -76,8 +84,7 @@ void TForm4::FlatSpeedButton1Click(QObject *)
     ui.RadioButton1->setEnabled(false);
     ui.RadioButton2->setEnabled(false);
     ui.RadioButton3->setEnabled(false);
-    SplitFile(*m_platform, *this, built.request.sourceName, built.request.sourceFolder, built.request.partSize,
-              m_options);
+    work();
 }
 
 void TForm4::HoldBanner()

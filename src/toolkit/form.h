@@ -109,6 +109,9 @@ Q_SIGNALS:
 protected:
     void WndProc(TMessage &message) override;
     void WindowCreated() override;
+    // Adds a window's own commands to its system menu, above Close; the
+    // menu is built afresh every time it opens.
+    virtual void AddSystemMenuItems(QMenu *menu);
 
     bool event(QEvent *event) override;
     void paintEvent(QPaintEvent *event) override;

@@ -196,8 +196,13 @@ QMenu *TForm::SystemMenu()
     add(tr("Mi&nimize"), SC_MINIMIZE, icons.testFlag(biMinimize) && !isMinimized());
     add(tr("Ma&ximize"), SC_MAXIMIZE, icons.testFlag(biMaximize) && sizeable && !isMaximized());
     menu->addSeparator();
+    AddSystemMenuItems(menu);
     add(tr("&Close\tAlt+F4"), SC_CLOSE, true);
     return menu;
+}
+
+void TForm::AddSystemMenuItems(QMenu *)
+{
 }
 
 void TForm::SendCancelMode()

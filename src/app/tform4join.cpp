@@ -1,0 +1,91 @@
+// The main window's "Join parts..." command: the title band's menu item, the
+// file dialog, and the window as the join engine's view.
+#include "app/tform4.h"
+
+#include "join/joinfile.h"
+#include "join/joinview.h"
+#include "toolkit/dialogs.h"
+#include "widgets/filenamedialog.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QMenu>
+
+namespace {
+
+// The join shown as a split is: the progress bar, the status bar, an error
+// dialog for every failure, and one closing information box, which also
+// carries the warnings (a join that nothing could check) rather than
+// stopping the run with boxes of their own.
+class WindowJoinView final : public darvolt::JoinView
+{
+public:
+    explicit WindowJoinView(TForm4 &form) : m_form(form) {}
+
+    void setProgress(std::int64_t doneKb, std::int64_t totalKb) override
+    {
+        m_form.setProgressMaximum(totalKb);
+        m_form.setProgressPosition(doneKb);
+    }
+    void setStatusText(const std::string &text) override { m_form.setStatusText(text); }
+    void showError(const std::string &text) override { m_form.showError(text); }
+    void showWarning(const std::string &text) override { m_warnings.push_back(text); }
+    void showInformation(const std::string &text) override
+    {
+        std::string all = text + ".";
+        for (const std::string &warning : m_warnings)
+            all += "\n\n" + warning + ".";
+        m_form.showInformation(all);
+    }
+    void showCheck(const std::string &, bool) override {}
+    bool confirmReplace(const std::string &path) override
+    {
+        return !m_form.Quitting()
+               && AskOkCancel(QString::fromLatin1(darvolt::ApplicationTitle),
+                              QObject::tr("%1 already exists.\nReplace it with the joined file?")
+                                  .arg(FileNameText(path)));
+    }
+    void processPendingMessages() override { m_form.processPendingMessages(); }
+
+private:
+    TForm4 &m_form;
+    std::vector<std::string> m_warnings;
+};
+
+} // namespace
+
+void TForm4::AddSystemMenuItems(QMenu *menu)
+{
+    QAction *join = menu->addAction(tr("&Join parts..."), this, [this] { JoinPartsClick(this); });
+    join->setObjectName(QStringLiteral("JoinParts"));
+    // One run at a time, as the Split button.
+    join->setEnabled(!m_running);
+}
+
+void TForm4::JoinPartsClick(QObject *)
+{
+    if (m_running)
+        return;
+    TFileNameDialog dialog;
+    dialog.Title = tr("Join parts");
+    dialog.Filter = tr("Parts and checksum files|*.!*;*.sha256|All files (*.*)|*.*");
+    dialog.Options = TFileNameDialog::ofHideReadOnly | TFileNameDialog::ofFileMustExist;
+    // Where a split of the file in the field has put its parts, if it has.
+    const QString parts = ui.Edit1->text();
+    if (!parts.isEmpty() && QFileInfo(parts).isDir())
+        dialog.InitialDir = parts;
+    if (!dialog.Execute(this))
+        return;
+
+    darvolt::JoinOptions options;
+    options.openFileManager = m_options.openFileManager;
+    options.blockSize = m_options.blockSize;
+    options.pumpInterval = m_options.pumpInterval;
+    options.clock = m_options.clock;
+    options.stop = m_options.stop;
+    const std::string input = FileNameBytes(dialog.FileName);
+    RunHeld([&] {
+        WindowJoinView view(*this);
+        darvolt::JoinParts(*m_platform, view, input, options);
+    });
+}
