@@ -10,6 +10,7 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QMenu>
+#include <QTimer>
 
 namespace {
 
@@ -56,7 +57,11 @@ private:
 
 void TForm4::AddSystemMenuItems(QMenu *menu)
 {
-    QAction *join = menu->addAction(tr("&Join parts..."), this, [this] { JoinPartsClick(this); });
+    // Queued: the join runs for a while with the window's messages going
+    // on, and the menu (rebuilt each time it opens) must not be holding an
+    // action that is still in the middle of its own trigger.
+    QAction *join = menu->addAction(tr("&Join parts..."), this,
+                                    [this] { QTimer::singleShot(0, this, [this] { JoinPartsClick(this); }); });
     join->setObjectName(QStringLiteral("JoinParts"));
     // One run at a time, as the Split button.
     join->setEnabled(!m_running);
@@ -84,8 +89,12 @@ void TForm4::JoinPartsClick(QObject *)
     options.clock = m_options.clock;
     options.stop = m_options.stop;
     const std::string input = FileNameBytes(dialog.FileName);
+    // After a split the Split button is enabled as a matter of course; a
+    // join leaves it as it found it (nothing can change the field meanwhile).
+    const bool splitEnabled = ui.FlatSpeedButton1->isEnabled();
     RunHeld([&] {
         WindowJoinView view(*this);
         darvolt::JoinParts(*m_platform, view, input, options);
     });
+    ui.FlatSpeedButton1->setEnabled(splitEnabled);
 }
