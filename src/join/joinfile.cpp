@@ -1,6 +1,7 @@
 #include "join/joinrun.h"
 
 #include "join/jointexts.h"
+#include "split/partcopy.h"
 #include "split/partnaming.h"
 
 #include <algorithm>
@@ -214,8 +215,8 @@ bool JoinRun::putInPlace()
         return true; // the file is complete under its name; only its entry may not be on the medium
     }
     view_.showInformation(texts::join::joined(output_, set_.parts.size(), set_.checked()));
-    if (options_.openFileManager)
-        platform_.openFileManager(folder);
+    if (options_.openFileManager && platform_.openFileManager(folder) != error::None)
+        view_.showInformation(texts::join::noFileManager(folder));
     return true;
 }
 
@@ -257,11 +258,11 @@ JoinRun::Copy JoinRun::copyPart(const SetPart& part)
         const std::span<std::byte> block = takeBuffer();
         if (block.empty())
             return Copy::Stopped;
-        const auto got = source.read(block);
+        const auto got = source.readAt(copied, block);
         const std::size_t count = got.ok() ? got.value : 0;
         Copy failure = got.ok() ? Copy::Done : Copy::ReadFailed;
         if (failure == Copy::Done && count > 0 && target_) {
-            const auto put = target_->write(std::span<const std::byte>(block).first(count));
+            const auto put = StoreReadBlock(source, copied, std::span<const std::byte>(block).first(count), *target_);
             if (!put.ok() || put.value != count)
                 failure = put.error == error::DiskFull ? Copy::DiskFull : Copy::WriteFailed;
         }

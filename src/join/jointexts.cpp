@@ -138,6 +138,11 @@ std::string joined(std::string_view output, std::size_t parts, bool checked)
            + (parts == 1 ? " part" : " parts") + (checked ? ", every part matching its checksum" : "");
 }
 
+std::string noFileManager(std::string_view folder)
+{
+    return "No file manager could be opened. The joined file is in " + std::string(folder);
+}
+
 std::string checkOk(std::string_view name, std::int64_t size)
 {
     return std::string(name) + ": OK (" + bytes(size) + ")";

@@ -39,6 +39,7 @@ std::string exists(std::string_view path);
 std::string interrupted(std::string_view output);
 
 std::string joined(std::string_view output, std::size_t parts, bool checked);
+std::string noFileManager(std::string_view folder);
 
 // --check
 std::string checkOk(std::string_view name, std::int64_t size);

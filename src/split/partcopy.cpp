@@ -41,6 +41,26 @@ Step copyStep(File& source, std::int64_t offset, File& part, std::uint64_t want,
     return {got.value};
 }
 
+} // namespace
+
+Result<std::size_t> StoreReadBlock(File& source, std::int64_t offset, std::span<const std::byte> block, File& target)
+{
+    std::size_t stored = 0;
+    while (stored < block.size()) {
+        const CopyResult moved =
+            source.copyRangeTo(offset + static_cast<std::int64_t>(stored), target, block.size() - stored);
+        if (moved.fallBack || moved.bytes == 0)
+            break;
+        stored += static_cast<std::size_t>(moved.bytes);
+    }
+    if (stored == block.size())
+        return {stored, error::None};
+    const auto put = target.write(block.subspan(stored));
+    return {stored + put.value, put.error};
+}
+
+namespace {
+
 // One step through a buffer of the checksum worker, which is handed the
 // bytes the part took. Waiting for a free buffer goes on in slices, with
 // the run's own work in between, until one comes free or the part is no
@@ -60,7 +80,7 @@ Step hashedStep(File& source, std::int64_t offset, File& part, std::uint64_t wan
         checksums.submit(block, 0);
         return got.ok() ? Step{} : Step{0, PartCopyFailure::Read, got.error};
     }
-    const auto put = part.write(std::span<const std::byte>(block).first(got.value));
+    const auto put = StoreReadBlock(source, offset, std::span<const std::byte>(block).first(got.value), part);
     checksums.submit(block, put.value);
     if (!put.ok() || put.value != got.value)
         return {put.value, PartCopyFailure::Write, put.error};

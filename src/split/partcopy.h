@@ -84,6 +84,14 @@ private:
     std::atomic<bool> abandoned_{false};
 };
 
+// Stores in `target` the bytes of `block`, which were just read from
+// `source` at `offset` (to be hashed): they are copied once more inside the
+// kernel where the platform can, which on Linux costs well under half of
+// writing them from user space, and written from the block where it cannot
+// or once the source has ended early. The count stored, with the write's
+// failure if there was one.
+Result<std::size_t> StoreReadBlock(File& source, std::int64_t offset, std::span<const std::byte> block, File& target);
+
 // Copies the job's range from the source into part in steps of at most
 // blockSize bytes (the checksum worker's block size when hashing), then flushes (if asked) and closes part. Before every step
 // betweenSteps runs (if set) and the copy stops when the part is no longer

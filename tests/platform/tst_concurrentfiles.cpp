@@ -295,7 +295,9 @@ void tst_ConcurrentFiles::platformsSayWhetherTheyCopyConcurrently()
     struct Minimal final : Platform {
         Result<std::unique_ptr<File>> openForReading(const std::string&) override { return {}; }
         Result<std::unique_ptr<File>> createFile(const std::string&) override { return {}; }
+        Result<std::unique_ptr<File>> createNewFile(const std::string&) override { return {}; }
         ErrorCode removeFile(const std::string&) override { return error::None; }
+        ErrorCode renameFile(const std::string&, const std::string&, bool) override { return error::None; }
         Result<std::uint32_t> attributes(const std::string&) override { return {}; }
         ErrorCode makeDirectory(const std::string&) override { return error::None; }
         bool isDirectory(const std::string&) override { return false; }

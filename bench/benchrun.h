@@ -1,0 +1,212 @@
+#pragma once
+// What splitbench and joinbench share: running a program and timing it
+// (wall clock and the CPU time of it and everything it waited for), making
+// and warming a large source, medians, the machine's load, and a scratch
+// folder that may be a file system of its own.
+
+#include <algorithm>
+#include <cerrno>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <fcntl.h>
+#include <filesystem>
+#include <fstream>
+#include <random>
+#include <spawn.h>
+#include <string>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+#include <vector>
+
+extern char** environ;
+
+namespace bench {
+
+namespace fs = std::filesystem;
+
+struct Run {
+    double seconds = 0;
+    double user = 0;  // CPU seconds in the program, all its threads and waited-for children
+    double system = 0; // CPU seconds in the kernel on its behalf
+    long peakKiB = 0;
+    int status = -1;
+};
+
+inline double seconds(const timeval& t) { return double(t.tv_sec) + double(t.tv_usec) / 1e6; }
+
+inline Run runProgram(const std::vector<std::string>& args, const fs::path& workingDirectory)
+{
+    std::vector<char*> argv;
+    std::vector<std::string> copy = args;
+    for (auto& a : copy)
+        argv.push_back(a.data());
+    argv.push_back(nullptr);
+
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addchdir_np(&actions, workingDirectory.c_str());
+    posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
+    posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
+
+    Run run;
+    const auto start = std::chrono::steady_clock::now();
+    pid_t pid = 0;
+    if (posix_spawnp(&pid, argv[0], &actions, nullptr, argv.data(), environ) != 0) {
+        posix_spawn_file_actions_destroy(&actions);
+        return run;
+    }
+    int status = 0;
+    rusage usage {};
+    while (::wait4(pid, &status, 0, &usage) < 0 && errno == EINTR) {
+    }
+    run.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    run.user = seconds(usage.ru_utime);
+    run.system = seconds(usage.ru_stime);
+    run.peakKiB = usage.ru_maxrss;
+    run.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    posix_spawn_file_actions_destroy(&actions);
+    return run;
+}
+
+inline bool makeSource(const fs::path& path, std::uint64_t size)
+{
+    FILE* f = std::fopen(path.c_str(), "wb");
+    if (f == nullptr)
+        return false;
+    std::vector<std::uint64_t> block(1 << 17); // 1 MiB
+    std::mt19937_64 rng(20240601);
+    for (auto& w : block)
+        w = rng();
+    for (std::uint64_t done = 0; done < size;) {
+        block[done / sizeof(block) % block.size()] ^= done; // no two MiB alike
+        const auto n = static_cast<std::size_t>(std::min<std::uint64_t>(size - done, block.size() * 8));
+        if (std::fwrite(block.data(), 1, n, f) != n) {
+            std::fclose(f);
+            return false;
+        }
+        done += n;
+    }
+    return std::fclose(f) == 0;
+}
+
+inline void warm(const fs::path& path)
+{
+    FILE* f = std::fopen(path.c_str(), "rb");
+    std::vector<char> buffer(1 << 20);
+    while (f != nullptr && std::fread(buffer.data(), 1, buffer.size(), f) > 0) {
+    }
+    if (f != nullptr)
+        std::fclose(f);
+}
+
+inline double median(std::vector<double> v)
+{
+    if (v.empty())
+        return 0;
+    std::sort(v.begin(), v.end());
+    const std::size_t n = v.size();
+    return n % 2 ? v[n / 2] : (v[n / 2 - 1] + v[n / 2]) / 2;
+}
+
+// The runs of one program: wall and CPU times.
+struct Timing {
+    std::vector<double> seconds, user, system;
+    long peakKiB = 0;
+
+    void add(const Run& run)
+    {
+        seconds.push_back(run.seconds);
+        user.push_back(run.user);
+        system.push_back(run.system);
+        peakKiB = std::max(peakKiB, run.peakKiB);
+    }
+    double wall() const { return median(seconds); }
+    // "2.345 s (user 1.20 s, system 0.90 s)", medians each.
+    std::string describe() const
+    {
+        char text[96];
+        std::snprintf(text, sizeof text, "%.3f s (user %.2f s, system %.2f s)", wall(), median(user),
+                      median(system));
+        return text;
+    }
+};
+
+// Removes what the last run left, makes `in`, lets the write-back of
+// earlier runs finish (so no program pays for another's), runs, and notes
+// the times. False (after saying why) when the program failed.
+inline bool timeRun(Timing& timing, const std::vector<std::string>& args, const fs::path& in,
+                    const std::vector<fs::path>& clear)
+{
+    std::error_code ignored;
+    for (const auto& path : clear)
+        fs::remove_all(path, ignored);
+    fs::create_directories(in);
+    ::sync();
+    const Run run = runProgram(args, in);
+    if (run.status != 0) {
+        std::fprintf(stderr, "bench: %s failed (%d)\n", args[0].c_str(), run.status);
+        return false;
+    }
+    timing.add(run);
+    return true;
+}
+
+// The load average over the last minute, and how many processors there are,
+// so that figures taken on a busy machine say so.
+inline std::string machineLoad()
+{
+    std::ifstream in("/proc/loadavg");
+    std::string oneMinute;
+    in >> oneMinute;
+    return "load average " + (oneMinute.empty() ? std::string("?") : oneMinute) + " on "
+           + std::to_string(::sysconf(_SC_NPROCESSORS_ONLN)) + " processors";
+}
+
+// Mounts what the runs take place on (tmpfs, or a loop image of xfs, btrfs,
+// ext4) as root, and unmounts it at the end; or just a folder of base.
+class Scratch {
+public:
+    Scratch(const fs::path& base, const std::string& name, const std::string& filesystem, std::uint64_t size)
+        : where_(base / (name + "-" + std::to_string(::getpid())))
+    {
+        fs::create_directories(where_);
+        if (filesystem.empty())
+            return;
+        const std::string room = std::to_string(size * 3 + (std::uint64_t(512) << 20));
+        std::string command;
+        if (filesystem == "tmpfs") {
+            command = "mount -t tmpfs -o size=" + room + " tmpfs " + where_.string();
+        } else {
+            image_ = base / (name + "-" + std::to_string(::getpid()) + ".img");
+            command = "truncate -s " + room + " " + image_.string() + " && mkfs." + filesystem + " -q " +
+                      (filesystem == "xfs" || filesystem == "btrfs" ? "-f " : "-F ") + image_.string() +
+                      " >/dev/null && mount -o loop " + image_.string() + " " + where_.string();
+        }
+        mounted_ = std::system(command.c_str()) == 0;
+        if (!mounted_)
+            std::fprintf(stderr, "bench: cannot mount %s (%s)\n", filesystem.c_str(), command.c_str());
+    }
+    ~Scratch()
+    {
+        std::error_code ignored;
+        if (mounted_)
+            std::system(("umount " + where_.string()).c_str());
+        fs::remove_all(where_, ignored);
+        if (!image_.empty())
+            fs::remove(image_, ignored);
+    }
+    Scratch(const Scratch&) = delete;
+    Scratch& operator=(const Scratch&) = delete;
+
+    bool ok(const std::string& filesystem) const { return filesystem.empty() || mounted_; }
+    const fs::path& path() const { return where_; }
+
+private:
+    fs::path where_;
+    fs::path image_;
+    bool mounted_ = false;
+};
+
+} // namespace bench
