@@ -157,30 +157,32 @@ JoinOutcome JoinRun::join()
         if (copied != Copy::Done)
             return failCopy(copied, part);
         if (const auto bad = compareDigests())
-            return failCopy(Copy::Done, set_.parts[*bad]);
+            return damaged(*bad);
     }
     betweenSteps(); // the bar reaches its end
     if (checksums_) {
         while (!checksums_->finished(std::max(pacer_.interval(), 1ms)))
             betweenSteps();
         if (const auto bad = compareDigests())
-            return failCopy(Copy::Done, set_.parts[*bad]);
+            return damaged(*bad);
     }
     if (stopped())
         return failCopy(Copy::Stopped, set_.parts.back());
     return putInPlace() ? JoinOutcome::Joined : JoinOutcome::Failed;
 }
 
+JoinOutcome JoinRun::damaged(std::size_t index)
+{
+    const SetPart& part = set_.parts[index];
+    view_.showError(texts::join::damaged(part.name, HexDigest(*part.expected), HexDigest(found_[index]),
+                                         SizeRemark(set_, index)));
+    return JoinOutcome::CheckFailed;
+}
+
 JoinOutcome JoinRun::failCopy(Copy failure, const SetPart& part)
 {
     switch (failure) {
-    case Copy::Done: {
-        // Done, but its digest is not the one listed.
-        const auto index = static_cast<std::size_t>(&part - set_.parts.data());
-        view_.showError(texts::join::damaged(part.name, HexDigest(*part.expected), HexDigest(found_[index]),
-                                             SizeRemark(set_, index)));
-        return JoinOutcome::CheckFailed;
-    }
+    case Copy::Done: break;
     case Copy::ReadFailed: view_.showError(texts::join::cannotReadPart(part.name)); break;
     case Copy::Changed: view_.showError(texts::join::partChanged(part.name)); break;
     case Copy::WriteFailed:

@@ -42,6 +42,8 @@ private:
     void dropTemporary();
     JoinOutcome join();
     JoinOutcome failCopy(Copy failure, const SetPart& part);
+    // The part whose digest is not the one listed.
+    JoinOutcome damaged(std::size_t index);
     bool putInPlace();
     JoinOutcome check();
     // Copies one part into the temporary file (or only reads it, checking).

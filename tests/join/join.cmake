@@ -1,3 +1,5 @@
 # Tests of the join engine against the fake platform; the parts are hashed on
 # a second thread, so tsan runs them.
 darvolt_add_qtest(tst_joinfile SOURCES ${CMAKE_CURRENT_LIST_DIR}/tst_joinfile.cpp LIBS darvolt_join LABELS tsan)
+set_property(TEST tst_joinfile APPEND PROPERTY ENVIRONMENT
+             "TSAN_OPTIONS=suppressions=${PROJECT_SOURCE_DIR}/tests/tsan.supp")
