@@ -35,9 +35,9 @@ namespace darvolt {
 class ChecksumWorker {
 public:
     // Blocks of this size, eight in flight, stay in the processor's caches
-    // between the read, the write and the two hashes; a megabyte per block
-    // costs half as much again in copying (measured on the two-core
-    // build machine).
+    // from the read to the second hash (blocks of a megabyte, the copy
+    // loop's usual step, cost more system time when they were written from
+    // user space, and nothing less now that the kernel copies them).
     static constexpr std::size_t CacheBlock = std::size_t{256} << 10;
 
     ChecksumWorker(std::size_t blockSize, bool hashWhole, std::size_t buffers = 8);
