@@ -209,7 +209,8 @@ def work_the_window(app, proc, main_window, folder):
     press(find(main_window, "push button", "Split"), "Press")
     parts = os.path.join(folder, "SAMPLE_PARTS")
     wait_for("the parts folder to be opened", lambda: parts in opened())
-    if sorted(os.listdir(parts)) != ["MERGE.BAT"] + ["sample.bin.!%02d" % i for i in range(3)]:
+    expected = ["MERGE.BAT", "merge.sh"] + ["sample.bin.!%02d" % i for i in range(3)] + ["sample.bin.sha256"]
+    if sorted(os.listdir(parts)) != expected:
         fail("the parts folder holds %s" % sorted(os.listdir(parts)))
     expect_heard("Split to grey out and come back", "push button", "Split", "object:state-changed:enabled", 0)
     expect_heard("Split to come back", "push button", "Split", "object:state-changed:enabled", 1)
