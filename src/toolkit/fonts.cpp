@@ -56,7 +56,13 @@ QString ResolvedFamily(const QString &family)
     if (!classicFaces().contains(family, Qt::CaseInsensitive))
         return family;
     const QStringList substitutes = QFont::substitutes(family);
-    return substitutes.isEmpty() ? family : substitutes.first();
+    if (substitutes.isEmpty())
+        return family;
+    // The table keeps its names in lower case; ours are given as spelt.
+    for (const QString &candidate : candidates())
+        if (candidate.compare(substitutes.first(), Qt::CaseInsensitive) == 0)
+            return candidate;
+    return substitutes.first();
 }
 
 QFont LayoutFont(const QString &family, int pixelHeight, bool bold)

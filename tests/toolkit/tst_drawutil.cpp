@@ -133,6 +133,39 @@ private slots:
                  qPrintable(QString::number(QFontMetrics(font).height())));
     }
 
+    void classicFacesResolveToTheirSubstitute_data()
+    {
+        QTest::addColumn<QString>("family");
+        QTest::addColumn<bool>("substituted");
+        QTest::newRow("dialog face") << "MS Sans Serif" << true;
+        QTest::newRow("any letter case") << "ms shell dlg 2" << true;
+        QTest::newRow("other face") << "DejaVu Serif" << false;
+    }
+    void classicFacesResolveToTheirSubstitute()
+    {
+        QFETCH(QString, family);
+        QFETCH(bool, substituted);
+        const QString resolved = substituted ? SubstituteFamily() : family;
+        QCOMPARE(ResolvedFamily(family), resolved);
+        QCOMPARE(LayoutFont(family, 13).family(), resolved);
+    }
+
+    void regionCopyTakesExactlyTheRegionsPixels()
+    {
+        const QImage source = canvas(9, 7, qRgb(200, 10, 20));
+        QImage target = canvas(9, 7);
+        // A frame around a hole, as the title band and borders are.
+        const QRegion region = QRegion(0, 0, 9, 7) - QRegion(2, 3, 5, 3);
+        {
+            QPainter painter(&target);
+            CopyImageRegion(painter, region, source);
+            QVERIFY(!painter.hasClipping());
+        }
+        for (int y = 0; y < target.height(); ++y)
+            for (int x = 0; x < target.width(); ++x)
+                QCOMPARE(target.pixel(x, y), region.contains(QPoint(x, y)) ? source.pixel(x, y) : qRgb(1, 2, 3));
+    }
+
     void accelDoesNotWidenTheCaption()
     {
         const QFont font = LayoutFont(QStringLiteral("MS Sans Serif"), 11);
