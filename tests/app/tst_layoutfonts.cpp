@@ -24,7 +24,7 @@ private slots:
         QTest::addColumn<int>("pixels");
         QTest::newRow("dialog face, 8 points") << "MS Sans Serif" << 8 << false << true << 11;
         QTest::newRow("bold, 10 points") << "MS Sans Serif" << 10 << true << true << 13;
-        QTest::newRow("shell face, 11 points") << "MS Shell Dlg 2" << 11 << false << true << 15;
+        QTest::newRow("shell face in lower case") << "ms shell dlg 2" << 11 << false << true << 15;
         QTest::newRow("other face") << "DejaVu Serif" << 10 << false << false << 13;
     }
     void fontsSetWhileALayoutIsReadAreFinalAtOnce()

@@ -133,23 +133,6 @@ private slots:
                  qPrintable(QString::number(QFontMetrics(font).height())));
     }
 
-    void classicFacesResolveToTheirSubstitute_data()
-    {
-        QTest::addColumn<QString>("family");
-        QTest::addColumn<bool>("substituted");
-        QTest::newRow("dialog face") << "MS Sans Serif" << true;
-        QTest::newRow("any letter case") << "ms shell dlg 2" << true;
-        QTest::newRow("other face") << "DejaVu Serif" << false;
-    }
-    void classicFacesResolveToTheirSubstitute()
-    {
-        QFETCH(QString, family);
-        QFETCH(bool, substituted);
-        const QString resolved = substituted ? SubstituteFamily() : family;
-        QCOMPARE(ResolvedFamily(family), resolved);
-        QCOMPARE(LayoutFont(family, 13).family(), resolved);
-    }
-
     void regionCopyTakesExactlyTheRegionsPixels()
     {
         const QImage source = canvas(9, 7, qRgb(200, 10, 20));
