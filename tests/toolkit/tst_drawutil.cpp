@@ -199,6 +199,20 @@ private slots:
         QCOMPARE(picture.pixel(1, 0), qRgb(255, 255, 255));
         QCOMPARE(qAlpha(picture.pixel(5, 5)), 0);
     }
+
+    void aCursorMadeOnDemandIsMadeOnceWhenFirstLookedUp()
+    {
+        int made = 0;
+        RegisterCursor(424244, [&made] {
+            ++made;
+            return QCursor(Qt::CrossCursor);
+        });
+        QVERIFY(HasCursor(424244));
+        QCOMPARE(made, 0);
+        QCOMPARE(CursorById(424244).shape(), Qt::CrossCursor);
+        QCOMPARE(CursorById(424244).shape(), Qt::CrossCursor);
+        QCOMPARE(made, 1);
+    }
 };
 
 QTEST_MAIN(TestDrawUtil)
