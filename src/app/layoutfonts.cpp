@@ -2,7 +2,7 @@
 
 #include "toolkit/fonts.h"
 
-#include <QApplication>
+#include <QCoreApplication>
 #include <QEvent>
 #include <QLabel>
 #include <QWidget>
