@@ -3,7 +3,7 @@
 # with one line of text in the window's font), and
 # the throughput of a 1 GiB split driven through the window against
 # darvolt-split on the same file. Prints its figures; not part of CTest.
-# Run: build/bin/windowbench [--size BYTES] [--runs N] [--starts N] [--dir DIR]
+# Run: build/bin/windowbench [--size BYTES] [--runs N] [--starts N] [--dir DIR] [--instructions]
 add_executable(windowbench-minimal ${CMAKE_CURRENT_LIST_DIR}/windowbenchminimal.cpp)
 target_link_libraries(windowbench-minimal PRIVATE Qt6::Widgets)
 add_executable(windowbench-darvolt ${CMAKE_CURRENT_LIST_DIR}/windowbenchdarvolt.cpp)

@@ -5,7 +5,9 @@
 // 390 x 256 window, empty and with one line of text in the main window's
 // font; medians over alternating starts, and their ratios (target: at most
 // 1.5 against the window with text, which pays the font system's start as
-// darvolt does).
+// darvolt does). With --instructions, and valgrind installed, the same
+// starts are also counted in instructions under callgrind: one run each,
+// the same on a busy machine as on an idle one.
 //
 // Throughput: one large file (1 GiB unless --size says otherwise) split into
 // 10 MiB parts, once driven through the main window (its controls set, its
@@ -23,6 +25,7 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QProcess>
+#include <QStandardPaths>
 #include <QTemporaryDir>
 
 #include <algorithm>
@@ -38,6 +41,7 @@ struct Options {
     int runs = 3;
     int starts = 15;
     QString dir = QDir::tempPath();
+    bool instructions = false;
 };
 
 double median(std::vector<double> values)
@@ -101,6 +105,55 @@ void measureStartUp(const Options &options)
     std::printf("  darvolt main window:                         %8.1f ms\n", d);
     std::printf("  ratio darvolt / minimal:                     %8.2f\n", d / m);
     std::printf("  ratio darvolt / minimal with text:           %8.2f   (target <= 1.5)\n", d / t);
+}
+
+// Instructions from starting the program to its first painted window, as
+// callgrind counts them up to the probe's dump at the first paint; a
+// negative value when the count could not be had.
+double instructionsToFirstPaint(const QString &valgrind, const QString &program, const QStringList &arguments = {})
+{
+    QTemporaryDir dir;
+    if (!dir.isValid())
+        return -1;
+    const QString out = dir.filePath(QStringLiteral("callgrind.out"));
+    QProcess process;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+    process.setProcessEnvironment(environment);
+    process.start(valgrind, QStringList{QStringLiteral("--tool=callgrind"), QStringLiteral("--callgrind-out-file=") + out,
+                                        program}
+                                + arguments);
+    if (!process.waitForFinished(300000) || process.exitCode() != 0)
+        return -1;
+    QFile dump(out + QStringLiteral(".1"));
+    if (!dump.open(QIODevice::ReadOnly))
+        return -1;
+    while (!dump.atEnd()) {
+        const QByteArray line = dump.readLine().trimmed();
+        if (line.startsWith("totals:"))
+            return line.mid(7).trimmed().toDouble();
+    }
+    return -1;
+}
+
+void measureInstructions()
+{
+    const QString valgrind = QStandardPaths::findExecutable(QStringLiteral("valgrind"));
+    if (valgrind.isEmpty()) {
+        std::printf("instructions: valgrind is not installed; skipped\n");
+        return;
+    }
+    const QString bin = QCoreApplication::applicationDirPath();
+    const double t = instructionsToFirstPaint(valgrind, bin + QStringLiteral("/windowbench-minimal"), {QStringLiteral("--text")});
+    const double d = instructionsToFirstPaint(valgrind, bin + QStringLiteral("/windowbench-darvolt"));
+    if (t <= 0 || d <= 0) {
+        std::printf("instructions: a probe was not counted to its first paint\n");
+        return;
+    }
+    std::printf("instructions to first painted window (callgrind):\n");
+    std::printf("  minimal Qt program with one line of text: %12.0f\n", t);
+    std::printf("  darvolt main window:                      %12.0f\n", d);
+    std::printf("  ratio darvolt / minimal with text:        %12.2f\n", d / t);
 }
 
 bool makeSource(const QString &path, qint64 size)
@@ -209,7 +262,13 @@ void measureThroughput(const Options &options)
 Options parseOptions(const QStringList &args)
 {
     Options options;
-    for (int i = 1; i + 1 < args.size(); i += 2) {
+    for (int i = 1; i < args.size(); ++i) {
+        if (args[i] == QLatin1String("--instructions")) {
+            options.instructions = true;
+            continue;
+        }
+        if (i + 1 >= args.size())
+            break;
         if (args[i] == QLatin1String("--size"))
             options.size = args[i + 1].toLongLong();
         else if (args[i] == QLatin1String("--runs"))
@@ -218,6 +277,7 @@ Options parseOptions(const QStringList &args)
             options.starts = std::max(1, args[i + 1].toInt());
         else if (args[i] == QLatin1String("--dir"))
             options.dir = args[i + 1];
+        ++i;
     }
     return options;
 }
@@ -231,6 +291,8 @@ int main(int argc, char **argv)
     PrepareApplication(app);
     const Options options = parseOptions(QCoreApplication::arguments());
     measureStartUp(options);
+    if (options.instructions)
+        measureInstructions();
     measureThroughput(options);
     return 0;
 }

@@ -2,10 +2,31 @@
 
 #include "toolkit/fonts.h"
 
+#include <QCoreApplication>
+#include <QEvent>
 #include <QLabel>
 #include <QWidget>
 
 #include <cmath>
+
+namespace {
+
+void useLayoutPixelFont(QWidget *widget)
+{
+    if (!widget->testAttribute(Qt::WA_SetFont))
+        return;
+    QFont font = widget->font();
+    const QString family = ResolvedFamily(font.family());
+    const bool inPoints = font.pointSizeF() > 0;
+    if (!inPoints && family == font.family())
+        return;
+    if (inPoints)
+        font.setPixelSize(LayoutPixelSize(font.pointSizeF()));
+    font.setFamily(family);
+    widget->setFont(font);
+}
+
+} // namespace
 
 int LayoutPixelSize(double pointSize)
 {
@@ -17,21 +38,32 @@ void UseLayoutPixelFonts(QWidget *window)
     if (!window)
         return;
     InstallFontSubstitutes();
-    auto convert = [](QWidget *widget) {
-        if (!widget->testAttribute(Qt::WA_SetFont))
-            return;
-        QFont font = widget->font();
-        if (font.pointSizeF() <= 0)
-            return;
-        font.setPixelSize(LayoutPixelSize(font.pointSizeF()));
-        widget->setFont(font);
-    };
     // Parents first, so that a control's own font is converted after the
     // one it inherits from has settled.
-    convert(window);
+    useLayoutPixelFont(window);
     const auto children = window->findChildren<QWidget *>();
     for (QWidget *child : children)
-        convert(child);
+        useLayoutPixelFont(child);
+}
+
+TLayoutFontScope::TLayoutFontScope()
+{
+    InstallFontSubstitutes();
+    QCoreApplication::instance()->installEventFilter(this);
+}
+
+TLayoutFontScope::~TLayoutFontScope()
+{
+    QCoreApplication::instance()->removeEventFilter(this);
+}
+
+bool TLayoutFontScope::eventFilter(QObject *watched, QEvent *event)
+{
+    // Setting the pixel font sends a change of its own, which finds
+    // nothing left to convert.
+    if (event->type() == QEvent::FontChange && watched->isWidgetType())
+        useLayoutPixelFont(static_cast<QWidget *>(watched));
+    return false;
 }
 
 void FitLabelToText(QLabel *label)

@@ -13,7 +13,10 @@ TAboutBox::TAboutBox(QWidget *owner) : TForm(owner)
     setBorderStyle(bsDialog);
     setBorderIcons({});
     InitDarvoltResources();
-    ui.setupUi(Client());
+    {
+        const TLayoutFontScope pixelFonts;
+        ui.setupUi(Client());
+    }
     UseLayoutPixelFonts(this);
     FitLabelsToText(Client());
     // A push button with a modal result ends the dialog with it.

@@ -36,7 +36,10 @@ TForm4::TForm4(darvolt::Platform *platform, QWidget *parent) : TForm(parent), m_
     setBorderStyle(bsSingle);
     setBorderIcons(biSystemMenu | biMinimize);
     InitDarvoltResources();
-    ui.setupUi(Client());
+    {
+        const TLayoutFontScope pixelFonts;
+        ui.setupUi(Client());
+    }
     UseLayoutPixelFonts(this);
     FitLabelsToText(Client());
     // Made after the border is set, which decides its default font; it

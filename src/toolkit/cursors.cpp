@@ -5,12 +5,19 @@
 #include <QPixmap>
 
 #include <cstring>
+#include <utility>
 
 namespace {
 
-QHash<TCursor, QCursor> &table()
+struct Entry
 {
-    static QHash<TCursor, QCursor> cursors;
+    std::function<QCursor()> make;
+    QCursor cursor;
+};
+
+QHash<TCursor, Entry> &table()
+{
+    static QHash<TCursor, Entry> cursors;
     return cursors;
 }
 
@@ -18,7 +25,12 @@ QHash<TCursor, QCursor> &table()
 
 void RegisterCursor(TCursor id, const QCursor &cursor)
 {
-    table().insert(id, cursor);
+    table().insert(id, Entry{nullptr, cursor});
+}
+
+void RegisterCursor(TCursor id, std::function<QCursor()> make)
+{
+    table().insert(id, Entry{std::move(make), QCursor()});
 }
 
 bool HasCursor(TCursor id)
@@ -28,8 +40,14 @@ bool HasCursor(TCursor id)
 
 QCursor CursorById(TCursor id)
 {
-    const auto it = table().constFind(id);
-    return it == table().constEnd() ? QCursor(Qt::ArrowCursor) : *it;
+    const auto it = table().find(id);
+    if (it == table().end())
+        return QCursor(Qt::ArrowCursor);
+    if (it->make) {
+        it->cursor = it->make();
+        it->make = nullptr;
+    }
+    return it->cursor;
 }
 
 QCursor CursorFromArt(const char *const rows[], int rowCount, QPoint hotSpot, int size)

@@ -2,6 +2,8 @@
 
 #include <QCursor>
 
+#include <functional>
+
 // The application's cursor table: extra cursors are entered once at start-up
 // under fixed numbers and looked up by number later, so a layout can name a
 // cursor by its id. Ids not in the table give the ordinary arrow.
@@ -11,6 +13,10 @@ using TCursor = int;
 inline constexpr TCursor crDefault = 0;
 
 void RegisterCursor(TCursor id, const QCursor &cursor);
+// Enters a cursor that is made the first time it is looked up: making a
+// cursor from a picture takes longer than anything else in the table, and
+// most of them are not wanted before the first window is on the screen.
+void RegisterCursor(TCursor id, std::function<QCursor()> make);
 bool HasCursor(TCursor id);
 QCursor CursorById(TCursor id);
 

@@ -80,3 +80,13 @@ QRect Frame3D(QPainter &painter, const QRect &r, const QColor &top, const QColor
     DrawLine(painter, {left, bottomY - 1}, {right, bottomY - 1}, bottom);
     return r.adjusted(1, 1, -1, -1);
 }
+
+void CopyImageRegion(QPainter &painter, const QRegion &region, const QImage &image)
+{
+    painter.save();
+    for (const QRect &r : region) {
+        painter.setClipRect(r);
+        painter.drawImage(r.topLeft(), image, r);
+    }
+    painter.restore();
+}

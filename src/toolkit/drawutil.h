@@ -4,6 +4,7 @@
 
 #include <QImage>
 #include <QRect>
+#include <QRegion>
 
 class QPainter;
 
@@ -36,3 +37,10 @@ void DrawLine(QPainter &painter, QPoint from, QPoint to, const QColor &color);
 
 // The pixel-exact colour of a plain fill.
 void FillSolid(QPainter &painter, const QRect &r, const QColor &color);
+
+// Copies the parts of an opaque image that lie in `region` to the same
+// places on the painter, one rectangle at a time. A copy clipped to the
+// whole region at once goes through the raster engine's general span
+// filler, which hands large areas to worker threads and waits for them:
+// on a busy machine that wait, not the copy, is what the user sees.
+void CopyImageRegion(QPainter &painter, const QRegion &region, const QImage &image);

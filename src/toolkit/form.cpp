@@ -1,6 +1,7 @@
 #include "toolkit/form.h"
 
 #include "toolkit/colors.h"
+#include "toolkit/drawutil.h"
 
 #include <QEvent>
 #include <QPaintEvent>
@@ -229,8 +230,7 @@ void TForm::paintEvent(QPaintEvent *event)
     FlushNonClient();
     m_inPaintEvent = false;
     QPainter painter(this);
-    painter.setClipRegion(event->region() - QRegion(NonClientLayout().client));
-    painter.drawImage(0, 0, m_surface);
+    CopyImageRegion(painter, event->region() - QRegion(NonClientLayout().client), m_surface);
 }
 
 void TForm::resizeEvent(QResizeEvent *event)

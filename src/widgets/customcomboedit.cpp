@@ -5,7 +5,7 @@
 #include "widgets/editglyphs.h"
 
 #include <QFocusEvent>
-#include <QFontDatabase>
+#include <QApplication>
 #include <QFontMetrics>
 #include <QKeyEvent>
 #include <QPainter>
@@ -45,7 +45,11 @@ int TCustomComboEdit::BorderSize() const
 
 int TCustomComboEdit::MinEditHeight() const
 {
-    const QFontMetrics system(QFontDatabase::systemFont(QFontDatabase::GeneralFont));
+    // The system font here is the one text gets where nobody chose one:
+    // the application's (the window program makes it its dialog face). The
+    // desktop's own interface font is drawn nowhere, and measuring it would
+    // load a face for nothing while the first window is being built.
+    const QFontMetrics system(QApplication::font());
     const QFontMetrics own(font());
     return std::min(system.height(), own.height()) + 4 * 1 + 1;
 }

@@ -4,6 +4,7 @@
 #include "toolkit/drawutil.h"
 #include "toolkit/parentcolor.h"
 
+#include <QPaintEvent>
 #include <QPainter>
 
 void DrawSides(QPainter &painter, QRect &r, TProCustomPanel::TSides sides, const QColor &first,
@@ -226,11 +227,11 @@ QImage TProCustomPanel::RenderFace() const
     return image;
 }
 
-void TProCustomPanel::paintEvent(QPaintEvent *)
+void TProCustomPanel::paintEvent(QPaintEvent *event)
 {
     QPainter painter(this);
     try {
-        painter.drawImage(0, 0, RenderFace());
+        CopyImageRegion(painter, event->region(), RenderFace());
     } catch (...) {
         // A failed face must not take the window down; the next paint retries.
     }

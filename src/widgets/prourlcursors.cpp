@@ -133,9 +133,9 @@ void RegisterProUrlCursors()
 {
     if (HasCursor(crHandPoint))
         return;
-    RegisterCursor(crHandPoint, toCursor(pointingHand, {6, 0}));
-    RegisterCursor(crSmallHandPoint, toCursor(smallHandWithCuff(), {13, 9}));
-    RegisterCursor(crGrabHand, toCursor(openHand, {4, 2}));
-    RegisterCursor(crGrabHandArrow, toCursor(arrowWithHand(), {0, 0}));
-    RegisterCursor(crDragHand, toCursor(closedHand, {0, 0}));
+    RegisterCursor(crHandPoint, [] { return toCursor(pointingHand, {6, 0}); });
+    RegisterCursor(crSmallHandPoint, [] { return toCursor(smallHandWithCuff(), {13, 9}); });
+    RegisterCursor(crGrabHand, [] { return toCursor(openHand, {4, 2}); });
+    RegisterCursor(crGrabHandArrow, [] { return toCursor(arrowWithHand(), {0, 0}); });
+    RegisterCursor(crDragHand, [] { return toCursor(closedHand, {0, 0}); });
 }

@@ -2,6 +2,7 @@
 # engine, with dialogs, the file dialog, the browser and the drive answered
 # at their seams.
 darvolt_add_qtest(tst_form4layout SOURCES ${CMAKE_CURRENT_LIST_DIR}/tst_form4layout.cpp LIBS darvolt_app)
+darvolt_add_qtest(tst_layoutfonts SOURCES ${CMAKE_CURRENT_LIST_DIR}/tst_layoutfonts.cpp LIBS darvolt_app)
 darvolt_add_qtest(tst_form4field SOURCES ${CMAKE_CURRENT_LIST_DIR}/tst_form4field.cpp LIBS darvolt_app)
 darvolt_add_qtest(tst_form4split SOURCES ${CMAKE_CURRENT_LIST_DIR}/tst_form4split.cpp LIBS darvolt_app)
 darvolt_add_qtest(tst_form4busy SOURCES ${CMAKE_CURRENT_LIST_DIR}/tst_form4busy.cpp LIBS darvolt_app)

@@ -133,6 +133,22 @@ private slots:
                  qPrintable(QString::number(QFontMetrics(font).height())));
     }
 
+    void regionCopyTakesExactlyTheRegionsPixels()
+    {
+        const QImage source = canvas(9, 7, qRgb(200, 10, 20));
+        QImage target = canvas(9, 7);
+        // A frame around a hole, as the title band and borders are.
+        const QRegion region = QRegion(0, 0, 9, 7) - QRegion(2, 3, 5, 3);
+        {
+            QPainter painter(&target);
+            CopyImageRegion(painter, region, source);
+            QVERIFY(!painter.hasClipping());
+        }
+        for (int y = 0; y < target.height(); ++y)
+            for (int x = 0; x < target.width(); ++x)
+                QCOMPARE(target.pixel(x, y), region.contains(QPoint(x, y)) ? source.pixel(x, y) : qRgb(1, 2, 3));
+    }
+
     void accelDoesNotWidenTheCaption()
     {
         const QFont font = LayoutFont(QStringLiteral("MS Sans Serif"), 11);
@@ -182,6 +198,20 @@ private slots:
         QCOMPARE(picture.pixel(0, 0), qRgb(0, 0, 0));
         QCOMPARE(picture.pixel(1, 0), qRgb(255, 255, 255));
         QCOMPARE(qAlpha(picture.pixel(5, 5)), 0);
+    }
+
+    void aCursorMadeOnDemandIsMadeOnceWhenFirstLookedUp()
+    {
+        int made = 0;
+        RegisterCursor(424244, [&made] {
+            ++made;
+            return QCursor(Qt::CrossCursor);
+        });
+        QVERIFY(HasCursor(424244));
+        QCOMPARE(made, 0);
+        QCOMPARE(CursorById(424244).shape(), Qt::CrossCursor);
+        QCOMPARE(CursorById(424244).shape(), Qt::CrossCursor);
+        QCOMPARE(made, 1);
     }
 };
 

@@ -5,6 +5,7 @@
 
 #include <QApplication>
 #include <QDialog>
+#include <QFontMetrics>
 #include <QMimeData>
 #include <QPushButton>
 #include <QSignalSpy>
@@ -12,6 +13,8 @@
 #include <QTest>
 #include <QUrl>
 #include <QVBoxLayout>
+
+#include <algorithm>
 
 namespace {
 
@@ -112,6 +115,29 @@ private slots:
         edit.resize(100, 5);
         QCOMPARE(edit.height(), edit.MinEditHeight());
         QVERIFY(edit.MinEditHeight() <= 21);
+    }
+
+    void minimumHeightTakesTheSmallerOfApplicationAndOwnFont_data()
+    {
+        QTest::addColumn<int>("applicationPixels");
+        QTest::addColumn<int>("ownPixels");
+        QTest::newRow("own font smaller") << 20 << 11;
+        QTest::newRow("application font smaller") << 11 << 20;
+    }
+    void minimumHeightTakesTheSmallerOfApplicationAndOwnFont()
+    {
+        QFETCH(int, applicationPixels);
+        QFETCH(int, ownPixels);
+        const QFont saved = QApplication::font();
+        const QFont application = LayoutFont(QStringLiteral("MS Sans Serif"), applicationPixels);
+        const QFont own = LayoutFont(QStringLiteral("MS Sans Serif"), ownPixels);
+        QApplication::setFont(application);
+        E edit;
+        edit.setFont(own);
+        const int expected = std::min(QFontMetrics(application).height(), QFontMetrics(own).height()) + 5;
+        const int found = edit.MinEditHeight();
+        QApplication::setFont(saved);
+        QCOMPARE(found, expected);
     }
 
     void buttonWidthRules()
