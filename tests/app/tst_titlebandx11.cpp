@@ -80,6 +80,14 @@ void rightClickOpensTheWindowMenuAtThePointer(const XSession &x, const TestChild
     QTRY_VERIFY_WITH_TIMEOUT(otherWindow(x, darvolt, window).isEmpty(), 5000);
 }
 
+// Whether the window manager stacks the window above all others.
+bool onTop(const XSession &x, const QString &window)
+{
+    const QString stacking = RunTool(QStringLiteral("xprop"), {QStringLiteral("-root"), QStringLiteral("_NET_CLIENT_LIST_STACKING")},
+                                     x.Environment());
+    return stacking.trimmed().endsWith(QStringLiteral("0x") + QString::number(window.toULongLong(), 16));
+}
+
 // The main window's single border has no maximise box: a double click on
 // its band changes nothing. The sizeable form maximises and comes back.
 // xdotool's clicks press and release at once, as a touchpad tap does: had a
@@ -92,6 +100,10 @@ void doubleClickDoesWhatTheBorderAllows(const XSession &x, const QString &window
     x.MoveTo(before.topLeft() + mainLayout(before.size()).band.center());
     x.Click(1, 2);
 
+    // The window manager may have placed the main window, or dragged it,
+    // over the other form's band: bring that form to the top first.
+    x.XDoTool({QStringLiteral("windowactivate"), sizeable});
+    QTRY_VERIFY_WITH_TIMEOUT(onTop(x, sizeable), 5000);
     const QRect normal = x.Geometry(sizeable).value_or(QRect());
     x.MoveTo(normal.topLeft() + sizeableLayout(normal.size()).band.center());
     x.Click(1, 2);
