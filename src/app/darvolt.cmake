@@ -33,5 +33,3 @@ add_custom_command(TARGET darvolt POST_BUILD
 install(TARGETS darvolt RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 install(FILES ${darvolt_manual} DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/doc/darvolt)
 install(FILES ${darvolt_app_dir}/desktop/darvolt.desktop DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/applications)
-install(FILES ${darvolt_app_dir}/desktop/darvolt.png
-  DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/icons/hicolor/32x32/apps)

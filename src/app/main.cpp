@@ -1,6 +1,37 @@
 #include "app/startup.h"
 
+#include <cstdio>
+#include <cstring>
+
+namespace {
+
+const char usage[] = R"(Usage: darvolt [FILE]
+
+Opens the Darvolt window, which splits a file into numbered parts (FILE.!00,
+FILE.!01, ...) and writes MERGE.BAT, a batch file that joins them again. When
+FILE is the only argument, the window opens with it as the file to split; a
+file can also be typed into the window, picked with its browse button or dropped
+onto it.
+
+  --help             show this text
+
+As every Qt program, darvolt also takes -platform NAME (xcb, wayland,
+offscreen) and -display DISPLAY; they are never taken for the file.
+
+Help (F1) in the window opens the user manual, share/doc/darvolt/darvolt.html
+of the installation, in the browser. Spanning removable media writes to the
+folder named by DARVOLT_DRIVE_A, else /media/floppy0. darvolt-split splits from
+the command line.
+)";
+
+} // namespace
+
 int main(int argc, char **argv)
 {
+    // Answered before any display is opened, so that it works over ssh and in
+    // scripts. Only as the single argument: a file of that name can still be
+    // given as ./--help.
+    if (argc == 2 && std::strcmp(argv[1], "--help") == 0)
+        return std::fputs(usage, stdout) >= 0 && std::fflush(stdout) == 0 ? 0 : 1;
     return DarvoltMain(argc, argv);
 }
