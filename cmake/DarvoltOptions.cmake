@@ -9,6 +9,11 @@ if(DARVOLT_WERROR)
   add_compile_options(-Werror)
 endif()
 
+# The hardening a Debian package is expected to have: bounds-checked libc
+# calls where the optimiser can see the sizes, and a read-only symbol table.
+add_compile_definitions($<$<NOT:$<CONFIG:Debug>>:_FORTIFY_SOURCE=2>)
+add_link_options(-Wl,-z,relro -Wl,-z,now)
+
 if(DARVOLT_SANITIZE)
   add_compile_options(-fsanitize=${DARVOLT_SANITIZE} -fno-omit-frame-pointer
                       -fno-sanitize-recover=all)

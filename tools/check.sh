@@ -2,6 +2,8 @@
 # Installs what the tests need, then builds and tests every configuration CI
 # cares about: warnings as errors, address+undefined sanitizers, the thread
 # sanitizer for the threaded code, and the fuzz targets over their corpus.
+# The first build also becomes the Debian package, which is installed, run
+# and purged again.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 tools/setup-deps.sh test
@@ -19,6 +21,9 @@ cmake --build build -j "$jobs"
 # The tests labelled "desktop" start X servers, window managers and a Wayland
 # compositor to drive the real program; this stage is the only one to run them.
 ctest --no-tests=error --test-dir build -j "$jobs"
+
+stage "Debian package: lintian, install, split and join, the window, purge"
+tools/package-check.sh build
 
 stage "address and undefined sanitizers"
 cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DDARVOLT_WERROR=ON \

@@ -1,12 +1,16 @@
 #!/usr/bin/env bash
 # Installs the Debian packages Darvolt needs. "run" covers building and
-# starting the program; "test" adds what the test suite and benchmarks use.
+# starting the program; "package" adds what making its Debian package takes;
+# "test" adds what the test suite, the package checks and benchmarks use.
 set -euo pipefail
 
 run_pkgs=(
   g++ cmake ninja-build pkg-config
   qt6-base-dev qt6-base-dev-tools libgl-dev libssl-dev
   fonts-liberation xdg-utils
+)
+package_pkgs=(
+  dpkg-dev file
 )
 test_pkgs=(
   xvfb xauth xdotool
@@ -18,12 +22,14 @@ test_pkgs=(
   openbox xfwm4 metacity x11-utils
   weston libweston-10-dev qt6-wayland
   dash busybox
+  lintian desktop-file-utils appstream man-db
 )
 
 case "${1:-run}" in
   run) pkgs=("${run_pkgs[@]}") ;;
-  test) pkgs=("${run_pkgs[@]}" "${test_pkgs[@]}") ;;
-  *) echo "usage: $0 [run|test]" >&2; exit 2 ;;
+  package) pkgs=("${run_pkgs[@]}" "${package_pkgs[@]}") ;;
+  test) pkgs=("${run_pkgs[@]}" "${package_pkgs[@]}" "${test_pkgs[@]}") ;;
+  *) echo "usage: $0 [run|package|test]" >&2; exit 2 ;;
 esac
 
 missing=()
