@@ -23,28 +23,6 @@ if installed | grep -qx darvolt; then
   fail "darvolt is installed on this machine and the check would remove it: apt-get purge darvolt first"
 fi
 
-say "package"
-rm -f "$build"/darvolt_*.deb
-(cd "$build" && cpack -G DEB >/dev/null)
-debs=("$build"/darvolt_*.deb)
-[ "${#debs[@]}" -eq 1 ] && [ -f "${debs[0]}" ] || fail "cpack made no single darvolt_*.deb"
-deb=${debs[0]}
-[[ $(basename "$deb") =~ ^darvolt_2\.1\.[0-9]+_$(dpkg --print-architecture)\.deb$ ]] ||
-  fail "unexpected package name $(basename "$deb")"
-echo "$deb"
-
-say "lintian"
-status=0
-report=$(lintian --fail-on error,warning "$deb" 2>&1) || status=$?
-grep -v '^running with root privileges' <<< "$report" || true
-[ "$status" -eq 0 ] || fail "lintian found errors or warnings"
-
-# The programs this build makes are the ones the package must carry.
-programs=()
-for program in darvolt darvolt-split darvolt-join; do
-  [ -x "$build/bin/$program" ] && programs+=("$program")
-done
-
 work=$(mktemp -d)
 installed_before=$(installed)
 known_before=$(known)
@@ -69,6 +47,33 @@ put_back() {
 trap put_back EXIT
 trap 'exit 130' INT
 trap 'exit 143' TERM
+
+say "package"
+rm -f "$build"/darvolt_*.deb
+(cd "$build" && cpack -G DEB >/dev/null)
+debs=("$build"/darvolt_*.deb)
+[ "${#debs[@]}" -eq 1 ] && [ -f "${debs[0]}" ] || fail "cpack made no single darvolt_*.deb"
+deb=${debs[0]}
+[[ $(basename "$deb") =~ ^darvolt_2\.1\.[0-9]+_$(dpkg --print-architecture)\.deb$ ]] ||
+  fail "unexpected package name $(basename "$deb")"
+echo "$deb"
+
+say "lintian"
+status=0
+report=$(lintian --fail-on error,warning "$deb" 2>&1) || status=$?
+grep -v '^running with root privileges' <<< "$report" || true
+[ "$status" -eq 0 ] || fail "lintian found errors or warnings"
+
+say "the package's files as a software centre reads them"
+dpkg-deb -x "$deb" "$work/tree"
+appstreamcli validate-tree --no-net --pedantic "$work/tree"
+desktop-file-validate "$work/tree/usr/share/applications/darvolt.desktop"
+
+# The programs this build makes are the ones the package must carry.
+programs=()
+for program in darvolt darvolt-split darvolt-join; do
+  [ -x "$build/bin/$program" ] && programs+=("$program")
+done
 
 say "install"
 (cd "$(dirname "$deb")" && "${apt[@]}" --no-install-recommends install "./$(basename "$deb")" >/dev/null)
