@@ -191,8 +191,13 @@ public:
     ~Scratch()
     {
         std::error_code ignored;
-        if (mounted_)
-            std::system(("umount " + where_.string()).c_str());
+        if (mounted_ && std::system(("umount " + where_.string()).c_str()) != 0) {
+            // Still mounted, and its image still in use: removing them would
+            // empty a file system that is still there and leave its image
+            // unreachable, so both stay for whoever looks.
+            std::fprintf(stderr, "bench: cannot unmount %s; it is left as it is\n", where_.c_str());
+            return;
+        }
         fs::remove_all(where_, ignored);
         if (!image_.empty())
             fs::remove(image_, ignored);

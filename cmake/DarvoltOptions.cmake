@@ -9,9 +9,11 @@ if(DARVOLT_WERROR)
   add_compile_options(-Werror)
 endif()
 
-# The hardening a Debian package is expected to have: bounds-checked libc
-# calls where the optimiser can see the sizes, and a read-only symbol table.
-add_compile_definitions($<$<NOT:$<CONFIG:Debug>>:_FORTIFY_SOURCE=2>)
+# The hardening Debian builds its packages with: libc calls checked against
+# the buffer sizes the optimiser can see (it needs optimising, so not in
+# Debug, where glibc would warn), and a symbol table the program cannot
+# overwrite once it runs.
+add_compile_definitions($<$<CONFIG:Release,RelWithDebInfo,MinSizeRel>:_FORTIFY_SOURCE=2>)
 add_link_options(-Wl,-z,relro -Wl,-z,now)
 
 if(DARVOLT_SANITIZE)
