@@ -8,10 +8,11 @@ namespace {
 const char usage[] = R"(Usage: darvolt [FILE]
 
 Opens the Darvolt window, which splits a file into numbered parts (FILE.!00,
-FILE.!01, ...) and writes MERGE.BAT, a batch file that joins them again. When
-FILE is the only argument, the window opens with it as the file to split; a
-file can also be typed into the window, picked with its browse button or dropped
-onto it.
+FILE.!01, ...) and writes MERGE.BAT and merge.sh, scripts that join them again
+on Windows and on Linux, and FILE.sha256, their checksums. When FILE is the
+only argument, the window opens with it as the file to split; a file can also
+be typed into the window, picked with its browse button or dropped onto it.
+Join parts... in the menu of the window's title band joins a split's parts.
 
   --help             show this text
 
@@ -20,8 +21,8 @@ offscreen) and -display DISPLAY; they are never taken for the file.
 
 Help (F1) in the window opens the user manual, share/doc/darvolt/darvolt.html
 of the installation, in the browser. Spanning removable media writes to the
-folder named by DARVOLT_DRIVE_A, else /media/floppy0. darvolt-split splits from
-the command line.
+folder named by DARVOLT_DRIVE_A, else /media/floppy0. darvolt-split and
+darvolt-join split and join from the command line.
 )";
 
 } // namespace
