@@ -3,16 +3,14 @@
 # records and the icons.
 set(programs)
 foreach(program darvolt darvolt-split darvolt-join)
-  if(TARGET ${program})
-    list(APPEND programs "${program}=$<TARGET_FILE:${program}>")
-  endif()
+  list(APPEND programs "${program}=$<TARGET_FILE:${program}>")
 endforeach()
 list(JOIN programs "," programs)
 
 darvolt_add_qtest(tst_manpages SOURCES ${CMAKE_CURRENT_LIST_DIR}/tst_manpages.cpp LIBS Qt6::Core)
 target_compile_definitions(tst_manpages PRIVATE DARVOLT_PROGRAMS="${programs}"
                            DARVOLT_MAN_DIR="${PROJECT_SOURCE_DIR}/src/app/man")
-add_dependencies(tst_manpages darvolt darvolt-split)
+add_dependencies(tst_manpages darvolt darvolt-split darvolt-join)
 
 darvolt_add_qtest(tst_desktopfiles SOURCES ${CMAKE_CURRENT_LIST_DIR}/tst_desktopfiles.cpp LIBS Qt6::Gui)
 target_compile_definitions(tst_desktopfiles PRIVATE
