@@ -22,7 +22,7 @@ test_pkgs=(
   openbox xfwm4 metacity x11-utils
   weston libweston-10-dev qt6-wayland
   dash busybox
-  lintian desktop-file-utils appstream man-db
+  lintian desktop-file-utils appstream man-db groff-base
 )
 
 case "${1:-run}" in
