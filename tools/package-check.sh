@@ -73,6 +73,12 @@ programs=(darvolt darvolt-split darvolt-join)
 
 say "install"
 (cd "$(dirname "$deb")" && "${apt[@]}" --no-install-recommends install "./$(basename "$deb")" >/dev/null)
+missing=()
+while read -r path; do
+  [ -e "$path" ] || missing+=("$path")
+done < <(dpkg-deb --fsys-tarfile "$deb" | tar -t | sed -e 's|^\./|/|' -e 's|/$||' | grep -v '^\.\?$')
+[ "${#missing[@]}" -eq 0 ] ||
+  fail "not installed: ${missing[*]} (does a path-exclude in /etc/dpkg/dpkg.cfg.d leave them out?)"
 for program in "${programs[@]}"; do
   [ "$(command -v "$program")" = "/usr/bin/$program" ] || fail "$program is not installed in /usr/bin"
   echo "man -w $program: $(man -w "$program")"
