@@ -225,6 +225,12 @@ void tst_DarvoltSplit::spannedRunAnswersPromptsFromInput()
                 fake.removeFile("/A/report.doc.!00");
             return ok;
         }
+        std::optional<std::size_t> chooseMedium(const std::string& t, const std::vector<RemovableMedium>& m) override
+        {
+            return inner.chooseMedium(t, m);
+        }
+        bool askRetry(const std::string& t) override { return inner.askRetry(t); }
+        void showNote(const std::string& t) override { inner.showNote(t); }
         void processPendingMessages() override {}
     } swapping(view, fake);
     const int result = RunSplitCommand(ParseSplitCommand({"--span", "/d/report.doc"}), fake, swapping, c.out, c.err);
