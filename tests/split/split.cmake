@@ -4,6 +4,7 @@ darvolt_add_qtest(tst_splitrequest SOURCES ${CMAKE_CURRENT_LIST_DIR}/tst_splitre
 darvolt_add_qtest(tst_splitfile SOURCES ${CMAKE_CURRENT_LIST_DIR}/tst_splitfile.cpp LIBS darvolt_split)
 darvolt_add_qtest(tst_splitfailures SOURCES ${CMAKE_CURRENT_LIST_DIR}/tst_splitfailures.cpp LIBS darvolt_split)
 darvolt_add_qtest(tst_spanning SOURCES ${CMAKE_CURRENT_LIST_DIR}/tst_spanning.cpp LIBS darvolt_split)
+darvolt_add_qtest(tst_spanmedia SOURCES ${CMAKE_CURRENT_LIST_DIR}/tst_spanmedia.cpp LIBS darvolt_split)
 darvolt_add_qtest(tst_mergescript SOURCES ${CMAKE_CURRENT_LIST_DIR}/tst_mergescript.cpp LIBS darvolt_split
                   TIMEOUT 600)
 darvolt_add_qtest(tst_splitproperty SOURCES ${CMAKE_CURRENT_LIST_DIR}/tst_splitproperty.cpp
