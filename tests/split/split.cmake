@@ -20,3 +20,4 @@ darvolt_add_qtest(tst_checksums SOURCES ${CMAKE_CURRENT_LIST_DIR}/tst_checksums.
 darvolt_add_qtest(tst_mergeshell SOURCES ${CMAKE_CURRENT_LIST_DIR}/tst_mergeshell.cpp LIBS darvolt_split)
 set_property(TEST tst_checksums APPEND PROPERTY ENVIRONMENT
              "TSAN_OPTIONS=suppressions=${PROJECT_SOURCE_DIR}/tests/tsan.supp")
+darvolt_add_qtest(tst_mountedmedia SOURCES ${CMAKE_CURRENT_LIST_DIR}/tst_mountedmedia.cpp LIBS darvolt_split)
