@@ -21,3 +21,5 @@ darvolt_add_qtest(tst_mergeshell SOURCES ${CMAKE_CURRENT_LIST_DIR}/tst_mergeshel
 set_property(TEST tst_checksums APPEND PROPERTY ENVIRONMENT
              "TSAN_OPTIONS=suppressions=${PROJECT_SOURCE_DIR}/tests/tsan.supp")
 darvolt_add_qtest(tst_mountedmedia SOURCES ${CMAKE_CURRENT_LIST_DIR}/tst_mountedmedia.cpp LIBS darvolt_split)
+# The real disk service, started by the test itself (as root).
+darvolt_add_qtest(tst_diskservice SOURCES ${CMAKE_CURRENT_LIST_DIR}/tst_diskservice.cpp LIBS darvolt_split)
