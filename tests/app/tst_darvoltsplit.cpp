@@ -93,6 +93,8 @@ private slots:
     void spannedRunAnswersPromptsFromInput_data();
     void spannedRunAnswersPromptsFromInput();
     void terminalShowsStatusAndPercentOnErrorStreamOnly();
+    void mediaAreOfferedAsANumberedList_data();
+    void mediaAreOfferedAsANumberedList();
     void programExitStatuses();
     void programSplitsARealFile();
     void programSpansOntoTheDriveFolder();
@@ -268,6 +270,43 @@ void tst_DarvoltSplit::spannedRunAnswersPromptsFromInput()
         QCOMPARE(c.out.str(), texts::spanned("report.doc", true) + "\n");
     else
         QCOMPARE(c.out.str(), std::string());
+}
+
+void tst_DarvoltSplit::mediaAreOfferedAsANumberedList_data()
+{
+    QTest::addColumn<QByteArray>("input");
+    QTest::addColumn<int>("chosen"); // -1: none
+    QTest::addColumn<int>("retry");  // the retry question's answer to the same input: 1 try again, 0 go on
+    QTest::newRow("a number") << QByteArray("2\n") << 1 << -1;
+    QTest::newRow("asked again until a number fits") << QByteArray("3\nx\n\n 1 \n") << 0 << -1;
+    QTest::newRow("n for none") << QByteArray("n\n") << -1 << 0;
+    QTest::newRow("end of input") << QByteArray("") << -1 << 0;
+    QTest::newRow("Enter tries again") << QByteArray("\n") << -1 << 1;
+}
+
+void tst_DarvoltSplit::mediaAreOfferedAsANumberedList()
+{
+    QFETCH(QByteArray, input);
+    QFETCH(int, chosen);
+    QFETCH(int, retry);
+    RemovableMedium card{"/c", "CARD", "/dev/sdc1", "/media/ann/CARD", 2'000'000'000, false};
+    RemovableMedium stick{"/s", "", "/dev/sdd1", "", 1'457'664, true};
+    Console c(input.toStdString());
+    ConsoleSplitView view(c.in, c.out, c.err, false);
+    if (chosen >= 0 || retry < 0) {
+        const auto answer = view.chooseMedium(texts::chooseMedium(2), {card, stick});
+        QCOMPARE(answer ? int(*answer) : -1, chosen);
+        QVERIFY(c.err.str().starts_with(texts::chooseMedium(2) + "\n  1) CARD  1.8 GB  /media/ann/CARD\n"
+                                        "  2) (no label)  1.3 MB  /dev/sdd1 (not mounted yet)\n[1 to 2: that medium, n: none] "));
+    }
+    if (retry >= 0) {
+        Console again(input.toStdString());
+        ConsoleSplitView asking(again.in, again.out, again.err, false);
+        QCOMPARE(int(asking.askRetry("busy")), retry);
+        QVERIFY(again.err.str().starts_with("busy\n[Enter or y: try again, n: go on] "));
+    }
+    view.showNote(texts::mediumRemovable("CARD"));
+    QVERIFY(c.err.str().ends_with("The medium CARD can be removed now\n"));
 }
 
 void tst_DarvoltSplit::terminalShowsStatusAndPercentOnErrorStreamOnly()

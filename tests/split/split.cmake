@@ -23,3 +23,6 @@ set_property(TEST tst_checksums APPEND PROPERTY ENVIRONMENT
 darvolt_add_qtest(tst_mountedmedia SOURCES ${CMAKE_CURRENT_LIST_DIR}/tst_mountedmedia.cpp LIBS darvolt_split)
 # The real disk service, started by the test itself (as root).
 darvolt_add_qtest(tst_diskservice SOURCES ${CMAKE_CURRENT_LIST_DIR}/tst_diskservice.cpp LIBS darvolt_split)
+# Some 4 GiB through FUSE: checked in the first stage only.
+darvolt_add_qtest(tst_fatlimit SOURCES ${CMAKE_CURRENT_LIST_DIR}/tst_fatlimit.cpp
+                  ${CMAKE_CURRENT_LIST_DIR}/sparsecompare.cpp LIBS darvolt_split LABELS "slow;no-asan" TIMEOUT 1500)
