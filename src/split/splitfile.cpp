@@ -129,12 +129,12 @@ SplitOutcome SplitRun::run()
     if (!scriptsWritten)
         return SplitOutcome::Failed;
     source_->close();
-    if (spanning_)
-        drive_.letGo();
-    if (spanning_)
+    if (spanning_) {
+        drive_.letGo(); // its part and the scripts are flushed
         view_.showInformation(texts::spanned(sourceName_, namesIgnoreCase(sourcePath_)));
-    else if (options_.openFileManager && platform_.openFileManager(outputFolder_) != error::None)
+    } else if (options_.openFileManager && platform_.openFileManager(outputFolder_) != error::None) {
         view_.showInformation(texts::fileManagerFailed(outputFolder_));
+    }
     return *scriptsWritten ? SplitOutcome::Done : SplitOutcome::ScriptFailed;
 }
 
@@ -397,8 +397,10 @@ SplitRun::Attempt SplitRun::copyPart(File& part, const std::string& name, std::i
     if (spanning_) {
         // A part cut at the largest file of its file system leaves the rest
         // of the medium to the next part; otherwise the medium is done.
-        const auto free = belowFileLimit_ && result.written == size ? platform_.driveFreeBytes() : Result<std::int64_t>{};
-        sameMedium_ = free.ok() && free.value > 0 && planPart(free.value).size > 0;
+        sameMedium_ = false;
+        if (belowFileLimit_ && result.written == size)
+            if (const auto free = platform_.driveFreeBytes(); free.ok() && free.value > 0)
+                sameMedium_ = planPart(free.value).size > 0;
         if (!sameMedium_)
             drive_.letGo();
     }
