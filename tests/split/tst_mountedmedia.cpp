@@ -1,8 +1,9 @@
 // Removable media found in the real mount table (the way without the disk
-// service), the file-size limit of a real FAT file system through FUSE, and
-// a drive folder named by the user that must be a mount point. Loop devices
-// stand in for USB sticks: a sysfs tree of the test's own puts them on a
-// USB bus, and a label folder of its own names them.
+// service), what happens when a stick is pulled, and the file-size limit of a
+// real FAT file system through FUSE. Loop devices stand in for USB sticks: a
+// sysfs tree of the test's own puts them on a USB bus, and a label folder of
+// its own names them. (A drive folder named by the user is tried in the
+// darvolt-split program tests.)
 
 #include "platform/posixplatform.h"
 #include "split/splitfile.h"
@@ -19,7 +20,6 @@
 
 #include <cerrno>
 #include <cstring>
-#include <sys/mount.h>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
 #include <unistd.h>
@@ -129,7 +129,6 @@ class tst_MountedMedia : public QObject {
 private slots:
     void mountTableFindsUsbSticksWithLabelSizeAndFolder();
     void spansOverSticksSwappedAndPulledBetweenPrompts();
-    void namedDriveFolderMustBeAMountPoint();
     void fatThroughFuseCapsFilesAtFourGiB();
 };
 
@@ -205,31 +204,6 @@ void tst_MountedMedia::spansOverSticksSwappedAndPulledBetweenPrompts()
     QVERIFY(readAll(two.folder() + "/MERGE.BAT").startsWith("ECHO OFF\r\n"));
     // Nothing landed beneath ONE's empty mount folder.
     QVERIFY(QDir(dir.filePath("media/ONE")).isEmpty());
-}
-
-void tst_MountedMedia::namedDriveFolderMustBeAMountPoint()
-{
-    QTemporaryDir dir;
-    QVERIFY(QDir(dir.path()).mkdir("floppy"));
-    PosixPlatformOptions options;
-    options.driveFolder = bytes(dir.filePath("floppy"));
-    options.fileManagerCommand.clear();
-    PosixPlatform platform(options);
-    QVERIFY(platform.findMedia().empty());
-    if (const QString why = needRoot("mounting a tmpfs"); !why.isEmpty())
-        QSKIP(qPrintable(why));
-    QCOMPARE(::mount("tmpfs", options.driveFolder.c_str(), "tmpfs", 0, "size=1440k"), 0);
-    const auto media = platform.findMedia();
-    QCOMPARE(media.size(), std::size_t(1));
-    QCOMPARE(media[0].folder, options.driveFolder);
-    QCOMPARE(media[0].size, std::int64_t(1474560));
-    QCOMPARE(platform.useMedium(media[0]), darvolt::error::None);
-    // Flushed, but never unmounted: the user mounted it.
-    const auto release = platform.releaseMedium();
-    QVERIFY(release.error == darvolt::error::None && !release.unmounted);
-    QVERIFY(platform.driveFreeBytes().ok());
-    ::umount2(options.driveFolder.c_str(), MNT_DETACH);
-    QVERIFY(platform.findMedia().empty());
 }
 
 void tst_MountedMedia::fatThroughFuseCapsFilesAtFourGiB()
