@@ -27,7 +27,8 @@ struct MessageUnref {
 using Message = std::unique_ptr<sd_bus_message, MessageUnref>;
 
 struct BusError {
-    sd_bus_error e = SD_BUS_ERROR_NULL;
+    // Empty, as SD_BUS_ERROR_NULL makes it (a C compound literal, foreign to C++).
+    sd_bus_error e{nullptr, nullptr, 0};
     BusError() = default;
     BusError(const BusError&) = delete;
     BusError& operator=(const BusError&) = delete;
