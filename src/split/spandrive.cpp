@@ -46,11 +46,12 @@ SpanDrive::Taken SpanDrive::take(std::int64_t disketteNumber)
 }
 
 SpanDrive::PartPlan SpanDrive::planPart(std::int64_t free, std::int64_t rest,
-                                        const std::vector<std::string>& bareParts, std::string_view sourceName)
+                                        const std::vector<std::string>& bareParts, std::string_view sourceName,
+                                        bool checksums)
 {
     const FileSystemLimits limits = platform_.fileSystemLimits(platform_.driveFolder());
     const MediumSpace space{free, limits.largestFile, limits.allocationUnit};
-    const std::int64_t room = EndOfRunRoom(bareParts, sourceName, limits.allocationUnit);
+    const std::int64_t room = EndOfRunRoom(bareParts, sourceName, checksums, limits.allocationUnit);
     PartPlan plan;
     plan.size = SpannedPartSize(space, rest, room);
     plan.belowFileLimit = plan.size == limits.largestFile && limits.largestFile < free;

@@ -44,16 +44,17 @@ public:
     // After OK at the prompt for diskette disketteNumber.
     Taken take(std::int64_t disketteNumber);
 
-    // The part that begins at the source's byte `offset` on drive A:, whose
-    // free space is `free`; bareParts are the parts written so far and this
-    // one. Also tells whether the part ends at the file system's limit with
-    // room left on the medium after it.
+    // The part on drive A:, whose free space is `free`, when `rest` bytes of
+    // the source are still to be written (-1: unknown); bareParts are the
+    // parts written so far and this one, and checksums whether the run
+    // writes its checksum file. Also tells whether the part ends at the file
+    // system's limit with room left on the medium after it.
     struct PartPlan {
         std::int64_t size = 0;
         bool belowFileLimit = false; // the file-size limit, not the medium, ends it
     };
     PartPlan planPart(std::int64_t free, std::int64_t rest, const std::vector<std::string>& bareParts,
-                      std::string_view sourceName);
+                      std::string_view sourceName, bool checksums);
 
     // Once everything on drive A: is flushed: unmounts a medium of the disk
     // service and says it can be removed; a medium in use is reported and the

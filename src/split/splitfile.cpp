@@ -340,7 +340,7 @@ SpanDrive::PartPlan SplitRun::planPart(std::int64_t free)
     std::vector<std::string> names = bareParts_;
     names.push_back(BarePartName(sourceName_, counter_));
     const std::int64_t rest = copy_.sourceEnd >= 0 ? copy_.sourceEnd - offset_ : -1;
-    return drive_.planPart(free, rest, names, sourceName_);
+    return drive_.planPart(free, rest, names, sourceName_, checksums_ != nullptr);
 }
 
 SplitRun::Attempt SplitRun::onAnotherMedium()

@@ -27,13 +27,14 @@ Q_DECLARE_METATYPE(std::vector<std::size_t>)
 namespace {
 
 const std::string Source = "/data/report.doc";
+constexpr std::size_t Largest = 4'194'303; // 4 GiB - 1 at a byte to a kilobyte
 
 std::string prompt(int n) { return "prompt " + texts::diskettePrompt(n); }
 std::string error(std::string_view text) { return "error " + std::string(text); }
 std::string closing() { return "information File REPORT.DOC spanned. MERGE.BAT placed on the last diskette"; }
 std::string removable(const std::string& name) { return texts::mediumRemovable(name); }
 
-Medium stick(const std::string& label, std::int64_t capacity = 1000)
+Medium stick(const std::string& label, std::int64_t capacity = 100000)
 {
     Medium m;
     m.label = label;
@@ -47,6 +48,8 @@ Medium ejectable(Medium m)
     m.ejectable = true;
     return m;
 }
+
+bool isPart(const std::string& name) { return name.starts_with("report.doc.!"); }
 
 // One spanned run of a source of `size` bytes over the media; every OK
 // after the first takes out what is in the drive and puts in the next.
@@ -74,16 +77,22 @@ struct Run {
         std::vector<std::size_t> sizes;
         for (int m = 0; m < media; ++m)
             for (const auto& [name, contents] : fake.diskette(m))
-                if (name != "MERGE.BAT")
+                if (isPart(name))
                     sizes.push_back(contents.size());
         return sizes;
+    }
+    // MERGE.BAT, the checksum file and merge.sh.
+    bool holdsRunFiles(int medium) const
+    {
+        const auto files = fake.diskette(medium);
+        return files.count("MERGE.BAT") && files.count("report.doc.sha256") && files.count("merge.sh");
     }
     bool rejoins(int media) const
     {
         std::string joined;
         for (int m = 0; m < media; ++m)
             for (const auto& [name, contents] : fake.diskette(m))
-                if (name != "MERGE.BAT")
+                if (isPart(name))
                     joined += contents;
         return joined == data;
     }
@@ -119,17 +128,17 @@ void tst_SpanMedia::eachPromptFindsTheMediumNowPresent_data()
     // Each stick mounted at a folder of its own name.
     QTest::newRow("one, then another") << std::vector<Medium>{stick("ONE"), stick("TWO")}
                                        << std::vector<std::string>{prompt(1), prompt(2), closing()}
-                                       << std::vector<std::size_t>{1000, 500};
+                                       << std::vector<std::size_t>{100000, 50000};
     QTest::newRow("none at first")
         << std::vector<Medium>{gone, stick("ONE"), stick("TWO")}
         << std::vector<std::string>{prompt(1), error(texts::NotReady), prompt(1), prompt(2), closing()}
-        << std::vector<std::size_t>{1000, 500};
+        << std::vector<std::size_t>{100000, 50000};
     // Taken out after its part and nothing put in: the rest waits for a
     // medium instead of landing beneath the empty mount folder.
     QTest::newRow("removed between prompts")
         << std::vector<Medium>{stick("ONE"), gone, stick("TWO")}
         << std::vector<std::string>{prompt(1), prompt(2), error(texts::NotReady), prompt(2), closing()}
-        << std::vector<std::size_t>{1000, 500};
+        << std::vector<std::size_t>{100000, 50000};
 }
 
 void tst_SpanMedia::eachPromptFindsTheMediumNowPresent()
@@ -137,7 +146,7 @@ void tst_SpanMedia::eachPromptFindsTheMediumNowPresent()
     QFETCH(std::vector<Medium>, media);
     QFETCH(std::vector<std::string>, dialogs);
     QFETCH(std::vector<std::size_t>, parts);
-    Run run(media, 1500);
+    Run run(media, 150000);
     QCOMPARE(run.go(), SplitOutcome::Done);
     QCOMPARE(run.view.dialogs(), dialogs);
     const int used = int(media.size());
@@ -151,16 +160,16 @@ void tst_SpanMedia::eachPromptFindsTheMediumNowPresent()
 
 void tst_SpanMedia::severalMediaAreOfferedToChooseFrom()
 {
-    Medium first = stick("CARD", 4000);
+    Medium first = stick("CARD", 400000);
     first.withNext = true;
-    Medium second = ejectable(stick("STICK", 8000));
+    Medium second = ejectable(stick("STICK", 800000));
     second.mounted = false;
-    Run run({first, second}, 1500);
+    Run run({first, second}, 150000);
     run.view.onPrompt = [](int n) { return n < 5; }; // both stay in
     // Backing out of the list asks for the diskette again; then STICK.
     int choices = 0;
     run.view.onChoose = [&](const std::vector<darvolt::RemovableMedium>& media) -> std::optional<std::size_t> {
-        if (media.size() != 2 || media[0].size != 4000 || media[1].folder != "" || !media[1].ejectable)
+        if (media.size() != 2 || media[0].size != 400000 || media[1].folder != "" || !media[1].ejectable)
             return 7; // not an index: the run would ask again and the test sees it
         return choices++ == 0 ? std::nullopt : std::optional<std::size_t>(1);
     };
@@ -168,7 +177,7 @@ void tst_SpanMedia::severalMediaAreOfferedToChooseFrom()
     const std::string list = "choose " + texts::chooseMedium(1) + " CARD|/media/ann/CARD, STICK|";
     QCOMPARE(run.view.dialogs(), (std::vector<std::string>{prompt(1), list, prompt(1), list, closing()}));
     QCOMPARE(run.fake.diskette(1).at("report.doc.!00"), run.data);
-    QVERIFY(run.fake.diskette(1).count("MERGE.BAT"));
+    QVERIFY(run.holdsRunFiles(1));
     QVERIFY(run.fake.diskette(0).empty());
     QCOMPARE(run.fake.unmounts(1), 1);
 }
@@ -192,7 +201,7 @@ void tst_SpanMedia::diskServiceMediumIsMountedAndUnmountedOnceFlushed()
         m.ejectable = diskService;
         m.mounted = mountedAlready;
     }
-    Run run(media, 1500);
+    Run run(media, 150000);
     QCOMPARE(run.go(), SplitOutcome::Done);
     QVERIFY(run.rejoins(2));
     for (int m = 0; m < 2; ++m) {
@@ -231,7 +240,7 @@ void tst_SpanMedia::busyUnmountAsksToRetryOrGoOn()
     QFETCH(bool, unmounted);
     Medium first = ejectable(stick("ONE"));
     first.busyUnmounts = busy;
-    Run run({first, ejectable(stick("TWO"))}, 1500);
+    Run run({first, ejectable(stick("TWO"))}, 150000);
     run.view.onRetry = [&](int) { return retry; };
     QCOMPARE(run.go(), SplitOutcome::Done);
     QCOMPARE(run.view.retries, questions);
@@ -245,15 +254,16 @@ void tst_SpanMedia::busyUnmountAsksToRetryOrGoOn()
 
 void tst_SpanMedia::fatMediumTakesSeveralPartsOfItsLargestFile_data()
 {
-    // A FAT stick at a scale of one byte to a megabyte: 12 GB free, parts of
+    // A FAT stick at a scale of one byte to a kilobyte: 12 GB free, parts of
     // at most 4 GiB - 1, and a source that needs more than one medium or not.
     QTest::addColumn<qint64>("source");
     QTest::addColumn<std::vector<std::size_t>>("parts");
     QTest::addColumn<int>("prompts");
-    QTest::newRow("fits on the stick") << qint64(10000) << std::vector<std::size_t>{4095, 4095, 1810} << 1;
-    QTest::newRow("exactly one largest file") << qint64(4095) << std::vector<std::size_t>{4095, 0} << 1;
+    QTest::newRow("fits on the stick") << qint64(10'000'000)
+                                       << std::vector<std::size_t>{Largest, Largest, 1'611'394} << 1;
+    QTest::newRow("exactly one largest file") << qint64(Largest) << std::vector<std::size_t>{Largest, 0} << 1;
     QTest::newRow("needs a second stick")
-        << qint64(14000) << std::vector<std::size_t>{4095, 4095, 3810, 2000} << 2;
+        << qint64(14'000'000) << std::vector<std::size_t>{Largest, Largest, 3'611'394, 2'000'000} << 2;
 }
 
 void tst_SpanMedia::fatMediumTakesSeveralPartsOfItsLargestFile()
@@ -261,9 +271,9 @@ void tst_SpanMedia::fatMediumTakesSeveralPartsOfItsLargestFile()
     QFETCH(qint64, source);
     QFETCH(std::vector<std::size_t>, parts);
     QFETCH(int, prompts);
-    Medium fat = ejectable(stick("FAT32", 12000));
-    fat.largestFile = 4095;
-    Run run({fat, ejectable(stick("NEXT", 12000))}, std::size_t(source));
+    Medium fat = ejectable(stick("FAT32", 12'000'000));
+    fat.largestFile = Largest;
+    Run run({fat, ejectable(stick("NEXT", 12'000'000))}, std::size_t(source));
     QCOMPARE(run.go(), SplitOutcome::Done);
     QCOMPARE(run.partSizes(2), parts);
     QVERIFY(run.rejoins(2));
@@ -271,7 +281,7 @@ void tst_SpanMedia::fatMediumTakesSeveralPartsOfItsLargestFile()
     // The stick is let go once, after its last part, never between its parts.
     QCOMPARE(run.fake.unmounts(0), 1);
     QVERIFY(run.fake.durableWhenUnmounted(0));
-    QVERIFY(run.fake.diskette(prompts - 1).count("MERGE.BAT"));
+    QVERIFY(run.holdsRunFiles(prompts - 1));
     QCOMPARE(run.view.dialogs().back(), closing());
 }
 

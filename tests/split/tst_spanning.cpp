@@ -1,6 +1,7 @@
 // Spanning diskettes through the fake's scripted drive.
 
 #include "platform/fakeplatform.h"
+#include "split/endofrun.h"
 #include "split/mergescript.h"
 #include "split/splitfile.h"
 #include "split/splittexts.h"
@@ -232,40 +233,57 @@ void tst_Spanning::cancelAtFirstPromptCreatesNothing()
 
 void tst_Spanning::lastDisketteKeepsRoomForTheScript_data()
 {
-    QTest::addColumn<std::int64_t>("thirdReserved"); // room the third medium holds less than it shows
-    QTest::addColumn<int>("outcome");
-    QTest::newRow("room kept") << std::int64_t(0) << int(SplitOutcome::Done);
-    // A medium that holds less than it promised still reports the script.
-    QTest::newRow("medium holds less") << std::int64_t(Diskette - 400) << int(SplitOutcome::ScriptFailed);
+    QTest::addColumn<bool>("checksums");
+    QTest::addColumn<bool>("holdsLess"); // the third medium holds only its part, whatever it shows
+    QTest::newRow("room kept") << true << false;
+    QTest::newRow("room kept, no checksums") << false << false;
+    // A medium that holds less than it promised still reports the scripts,
+    // and none of them is left half written.
+    QTest::newRow("medium holds less") << true << true;
 }
 
 void tst_Spanning::lastDisketteKeepsRoomForTheScript()
 {
-    QFETCH(std::int64_t, thirdReserved);
-    QFETCH(int, outcome);
+    QFETCH(bool, checksums);
+    QFETCH(bool, holdsLess);
     FakePlatform fake;
     // The rest after the first diskette fits the second, but not with
-    // MERGE.BAT beside it: the second stops short by the script's size.
+    // MERGE.BAT, the checksum file and merge.sh beside it: the second stops
+    // short by their size.
     const std::string data = patternBytes(std::size_t(2 * Diskette - 10));
     fake.addFile(Source, data);
+    const std::vector<std::string> two{"report.doc.!00", "report.doc.!01"};
+    const std::vector<std::string> three{"report.doc.!00", "report.doc.!01", "report.doc.!02"};
+    const std::int64_t room = darvolt::EndOfRunRoom(two, "report.doc", checksums, 1);
     Medium third;
-    third.reserved = thirdReserved;
+    if (holdsLess)
+        third.reserved = Diskette - (room - 10);
     fake.insertMedia({Medium{}, Medium{}, third});
     Swapper s(fake);
+    darvolt::SplitOptions options;
+    options.checksums = checksums;
 
-    QCOMPARE(span(fake, s.view), SplitOutcome(outcome));
-    const std::string script = darvolt::MergeScriptText({"report.doc.!00", "report.doc.!01"}, "report.doc");
-    QCOMPARE(fake.diskette(1).at("report.doc.!01").size(), std::size_t(Diskette) - script.size());
-    QCOMPARE(fake.diskette(1).count("MERGE.BAT"), std::size_t(0));
+    const SplitOutcome outcome = SplitFile(fake, s.view, "report.doc", "/data/", 0, options);
+    QCOMPARE(outcome, holdsLess ? SplitOutcome::ScriptFailed : SplitOutcome::Done);
+    QCOMPARE(std::int64_t(fake.diskette(1).at("report.doc.!01").size()), Diskette - room);
+    QCOMPARE(fake.diskette(1).size(), std::size_t(1));
     QVERIFY(fake.diskette(0).at("report.doc.!00") + fake.diskette(1).at("report.doc.!01")
                 + fake.diskette(2).at("report.doc.!02")
             == data);
     std::vector<std::string> dialogs{prompt(1), prompt(2), prompt(3), closing()};
-    if (SplitOutcome(outcome) == SplitOutcome::Done)
-        QCOMPARE(fake.diskette(2).at("MERGE.BAT"),
-                 darvolt::MergeScriptText({"report.doc.!00", "report.doc.!01", "report.doc.!02"}, "report.doc"));
-    else
-        dialogs.insert(dialogs.begin() + 3, "message Error writing file /A/MERGE.BAT");
+    const auto files = darvolt::EndOfRunFiles(three, "report.doc", checksums);
+    QCOMPARE(files.size(), std::size_t(checksums ? 3 : 2));
+    for (const auto& file : files) {
+        if (holdsLess) {
+            QCOMPARE(fake.diskette(2).count(file.name), std::size_t(0));
+            dialogs.insert(dialogs.end() - 1, "message Error writing file /A/" + file.name);
+        } else {
+            // The room kept is what the run then writes.
+            QCOMPARE(std::int64_t(fake.diskette(2).at(file.name).size()), file.bytes);
+        }
+    }
+    if (!holdsLess)
+        QCOMPARE(fake.diskette(2).at("MERGE.BAT"), darvolt::MergeScriptText(three, "report.doc"));
     QCOMPARE(s.view.dialogs(), dialogs);
 }
 
