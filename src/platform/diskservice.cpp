@@ -300,6 +300,10 @@ MediumRelease Unmount(const std::string& id)
     Message reply;
     if (callWithOptions(bus.get(), id, "org.freedesktop.UDisks2.Filesystem", "Unmount", failed, reply) < 0
         && !failed.is("org.freedesktop.UDisks2.Error.NotMounted")) {
+        // Pulled out already: nothing is left to unmount, and nothing to say.
+        if (failed.is("org.freedesktop.DBus.Error.UnknownObject")
+            || failed.is("org.freedesktop.DBus.Error.UnknownMethod"))
+            return {error::None, false, std::string()};
         const bool busy = failed.is("org.freedesktop.UDisks2.Error.DeviceBusy");
         return {busy ? error::SharingViolation : error::DeviceError, false, failed.text()};
     }

@@ -28,7 +28,8 @@ Result<std::string> Mount(const std::string& id);
 
 // Unmounts the medium, then powers its drive off where the service offers
 // that (a failure to power off is no failure: the medium is unmounted). A
-// medium in use fails with SharingViolation and the service's words.
+// medium in use fails with SharingViolation and the service's words; one
+// pulled out already counts as let go, though not unmounted by the program.
 MediumRelease Unmount(const std::string& id);
 
 } // namespace darvolt::diskservice

@@ -48,8 +48,8 @@ private:
     bool prepareOutputFolder();
     Attempt attemptPart();
     Attempt copyPart(File& part, const std::string& name, std::int64_t size);
-    // The same part again after a new prompt; a medium that was taking
-    // several parts is let go first.
+    // The same part again after a new prompt; the medium in the drive is let
+    // go first.
     Attempt onAnotherMedium();
     // The part's size on the medium in the drive, from its free space.
     SpanDrive::PartPlan planPart(std::int64_t free);
@@ -345,10 +345,10 @@ SpanDrive::PartPlan SplitRun::planPart(std::int64_t free)
 
 SplitRun::Attempt SplitRun::onAnotherMedium()
 {
-    if (sameMedium_) {
-        sameMedium_ = false;
-        drive_.letGo();
-    }
+    // The user is about to take the medium out: one the program mounted, or
+    // that was taking several parts, is unmounted first like any other.
+    sameMedium_ = false;
+    drive_.letGo();
     return Attempt::Again;
 }
 

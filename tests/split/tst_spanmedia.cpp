@@ -109,6 +109,8 @@ private slots:
     void severalMediaAreOfferedToChooseFrom();
     void diskServiceMediumIsMountedAndUnmountedOnceFlushed_data();
     void diskServiceMediumIsMountedAndUnmountedOnceFlushed();
+    void mediumThatCannotTakeThePartIsLetGoBeforeTheNextPrompt_data();
+    void mediumThatCannotTakeThePartIsLetGoBeforeTheNextPrompt();
     void busyUnmountAsksToRetryOrGoOn_data();
     void busyUnmountAsksToRetryOrGoOn();
     void fatMediumTakesSeveralPartsOfItsLargestFile_data();
@@ -219,6 +221,31 @@ void tst_SpanMedia::diskServiceMediumIsMountedAndUnmountedOnceFlushed()
         expected.insert(expected.begin() + 3, "note " + removable("TWO"));
     }
     QCOMPARE(tail, expected);
+}
+
+void tst_SpanMedia::mediumThatCannotTakeThePartIsLetGoBeforeTheNextPrompt_data()
+{
+    QTest::addColumn<bool>("writeProtected"); // else full
+    QTest::newRow("write-protected") << true;
+    QTest::newRow("full") << false;
+}
+
+void tst_SpanMedia::mediumThatCannotTakeThePartIsLetGoBeforeTheNextPrompt()
+{
+    QFETCH(bool, writeProtected);
+    Medium bad = ejectable(stick("BAD", writeProtected ? 100000 : 0));
+    if (writeProtected)
+        bad.state = Medium::State::WriteProtected;
+    Run run({bad, ejectable(stick("ONE")), ejectable(stick("TWO"))}, 150000);
+    QCOMPARE(run.go(), SplitOutcome::Done);
+    QCOMPARE(run.view.dialogs(),
+             (std::vector<std::string>{prompt(1), error(writeProtected ? texts::WriteProtected : texts::DisketteFull),
+                                       prompt(1), prompt(2), closing()}));
+    QCOMPARE(run.fake.unmounts(0), 1);
+    QVERIFY(!run.fake.mounted(0));
+    QCOMPARE(run.view.notes(), (std::vector<std::string>{removable("BAD"), removable("ONE"), removable("TWO")}));
+    QVERIFY(run.fake.diskette(0).empty());
+    QVERIFY(run.rejoins(3));
 }
 
 void tst_SpanMedia::busyUnmountAsksToRetryOrGoOn_data()
