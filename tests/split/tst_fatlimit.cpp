@@ -1,7 +1,8 @@
 // The 4 GiB limit of FAT for real: a sparse source above 4 GiB spanned onto
 // a drive whose limits are those of a real FAT32 image larger than 4 GiB,
 // as found on it mounted through FUSE. The stick takes a part of 4 GiB - 1
-// and, without another prompt, a second part with the rest and MERGE.BAT.
+// and, without another prompt, a second part with the rest, MERGE.BAT, the
+// checksum file and merge.sh.
 // fusefat itself stores no file past 2 GiB, so the parts are written beside
 // the image and put into it with mtools, which checks FAT's own limit; read
 // back from the image, they rejoin to the source. Slow (some 8 GiB go
@@ -96,10 +97,13 @@ void tst_FatLimit::sourceAboveFourGiBTakesTwoPartsOnOneFatStick()
     QFile script(drive + "/MERGE.BAT");
     QVERIFY(script.open(QIODevice::ReadOnly));
     QCOMPARE(script.readAll().toStdString(), darvolt::MergeScriptText({"big.bin.!00", "big.bin.!01"}, "big.bin"));
+    QVERIFY(QFileInfo(drive + "/big.bin.sha256").size() > 0 && QFileInfo(drive + "/merge.sh").size() > 0);
 
     // Onto the FAT32 image and back: FAT takes both parts, and they rejoin.
     qputenv("MTOOLS_SKIP_CHECK", "1");
-    QCOMPARE(run("mcopy", {"-i", image, first, second, drive + "/MERGE.BAT", "::"}), QString());
+    QCOMPARE(run("mcopy", {"-i", image, first, second, drive + "/MERGE.BAT", drive + "/big.bin.sha256",
+                           drive + "/merge.sh", "::"}),
+             QString());
     const QString back = dir.filePath("back");
     QVERIFY(QDir().mkpath(back));
     for (const QString& name : {QString("big.bin.!00"), QString("big.bin.!01")}) {

@@ -11,6 +11,7 @@
 #include "split/recordingview.h"
 #include "split/testdata.h"
 
+#include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
 #include <QProcess>
@@ -202,6 +203,9 @@ void tst_MountedMedia::spansOverSticksSwappedAndPulledBetweenPrompts()
     joined += readAll(two.folder() + "/report.doc.!01");
     QVERIFY(joined == QByteArray::fromStdString(data));
     QVERIFY(readAll(two.folder() + "/MERGE.BAT").startsWith("ECHO OFF\r\n"));
+    const QByteArray whole = QCryptographicHash::hash(joined, QCryptographicHash::Sha256).toHex();
+    QVERIFY(readAll(two.folder() + "/report.doc.sha256").endsWith(whole + "  report.doc\n"));
+    QVERIFY(readAll(two.folder() + "/merge.sh").startsWith("#!/bin/sh\n"));
     // Nothing landed beneath ONE's empty mount folder.
     QVERIFY(QDir(dir.filePath("media/ONE")).isEmpty());
 }
