@@ -13,7 +13,7 @@ test_pkgs=(
   clang libclang-rt-14-dev llvm-14
   libgif-dev giflib-tools
   wine mtools dosfstools fusefat fiu-utils
-  dbus udisks2 e2fsprogs
+  dbus udisks2 udev e2fsprogs
   valgrind time
   dbus-daemon dbus-bin at-spi2-core python3-pyatspi
   openbox xfwm4 metacity x11-utils
