@@ -19,7 +19,9 @@ stage "build and test (warnings are errors)"
 cmake -S . -B build -G Ninja -DDARVOLT_WERROR=ON -DBUILD_TESTING=ON
 cmake --build build -j "$jobs"
 # The tests labelled "desktop" start X servers, window managers and a Wayland
-# compositor to drive the real program; this stage is the only one to run them.
+# compositor to drive the real program, those labelled "root" attach loop
+# devices and start udev and the disk service, and "slow" ones move gigabytes;
+# this stage is the only one to run them.
 ctest --no-tests=error --test-dir build -j "$jobs"
 
 stage "Debian package: lintian, install, split and join, the window, purge"
@@ -29,7 +31,7 @@ stage "address and undefined sanitizers"
 cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DDARVOLT_WERROR=ON \
       -DDARVOLT_SANITIZE=address,undefined -DBUILD_TESTING=ON
 cmake --build build-asan -j "$jobs"
-ctest --no-tests=error --test-dir build-asan -j "$jobs" -LE 'no-asan|desktop'
+ctest --no-tests=error --test-dir build-asan -j "$jobs" -LE 'no-asan|desktop|root|slow'
 
 stage "thread sanitizer (threaded tests only)"
 cmake -S . -B build-tsan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DDARVOLT_WERROR=ON \

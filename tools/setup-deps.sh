@@ -6,7 +6,7 @@ set -euo pipefail
 
 run_pkgs=(
   g++ cmake ninja-build pkg-config
-  qt6-base-dev qt6-base-dev-tools libgl-dev libssl-dev
+  qt6-base-dev qt6-base-dev-tools libgl-dev libssl-dev libsystemd-dev
   fonts-liberation xdg-utils
 )
 package_pkgs=(
@@ -17,6 +17,7 @@ test_pkgs=(
   clang libclang-rt-14-dev llvm-14
   libgif-dev giflib-tools
   wine mtools dosfstools fusefat fiu-utils
+  dbus udisks2 udev e2fsprogs
   valgrind time
   dbus-daemon dbus-bin at-spi2-core python3-pyatspi
   openbox xfwm4 metacity x11-utils

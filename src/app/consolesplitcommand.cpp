@@ -82,7 +82,7 @@ only read.
   --custom KB   parts of KB kilobytes of 1024 bytes; KB is a whole number above
                 0, in decimal or as "$" and hexadecimal digits ($10 is 16)
   --span        one part per diskette in drive A:, each as large as the free
-                space on the diskette in the drive; asks for every diskette
+                space on the medium in the drive; asks for every medium
   --flush       wait until the parts are on the disk before ending, also on a
                 fixed disk (always done when spanning and for USB sticks and
                 memory cards)
@@ -90,12 +90,17 @@ only read.
                 is not written and merge.sh cannot check the parts
   --help        show this text
 
-Without --span the parts, MERGE.BAT, FILE.sha256 and merge.sh go into a folder beside FILE named after
-it without its extension plus "_PARTS" (/data/report.doc gives
-/data/REPORT_PARTS); what an earlier run of FILE left there is replaced, other
-files stay. Drive A: is the folder named by DARVOLT_DRIVE_A, else
-/media/floppy0, which must have a medium mounted. At the diskette prompt Enter,
-"y" or "yes" mean OK; "n", "no", "c", "cancel" or the end of input cancel.
+Without --span the parts, MERGE.BAT, FILE.sha256 and merge.sh go into a folder
+beside FILE named after it without its extension plus "_PARTS" (/data/report.doc
+gives /data/REPORT_PARTS); what an earlier run of FILE left there is replaced,
+other files stay. Drive A: is the removable medium (USB stick, memory card) that
+is in when the prompt is answered; with several, a numbered list asks which. One
+of the desktop's disk service is mounted if needed, and unmounted once its part
+is on it. DARVOLT_DRIVE_A names a folder instead, which must have a medium
+mounted. A part never exceeds the largest file of the medium's file system
+(4 GiB - 1 on FAT): a larger medium takes several parts. The last medium keeps
+room for MERGE.BAT, FILE.sha256 and merge.sh. At the diskette prompt Enter, "y"
+or "yes" mean OK; "n", "no", "c", "cancel" or the end of input cancel.
 
 FILE is split as it is when the run starts: if it changes while it is being
 split (written to, truncated, grown), the run fails and writes no MERGE.BAT.

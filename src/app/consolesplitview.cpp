@@ -1,6 +1,9 @@
 #include "app/consolesplitview.h"
 
+#include "split/splittexts.h"
+
 #include <algorithm>
+#include <cstdlib>
 
 namespace darvolt {
 
@@ -64,6 +67,56 @@ bool ConsoleSplitView::askForDiskette(const std::string& text)
 {
     endStatusLine();
     err_ << text << "\n[Enter or y: OK, n or c: Cancel] " << std::flush;
+    return readOkCancel();
+}
+
+bool ConsoleSplitView::askRetry(const std::string& text)
+{
+    endStatusLine();
+    err_ << text << "\n[Enter or y: try again, n: go on] " << std::flush;
+    return readOkCancel();
+}
+
+void ConsoleSplitView::showNote(const std::string& text)
+{
+    endStatusLine();
+    err_ << text << '\n' << std::flush;
+}
+
+std::string ConsoleSplitView::mediumLine(std::size_t number, const RemovableMedium& medium)
+{
+    const std::string label = medium.label.empty() ? "(no label)" : medium.label;
+    const std::string where = medium.folder.empty() ? medium.device + " (not mounted yet)" : medium.folder;
+    return "  " + std::to_string(number) + ") " + label + "  " + texts::mediumSize(medium.size) + "  " + where;
+}
+
+std::optional<std::size_t> ConsoleSplitView::chooseMedium(const std::string& text,
+                                                          const std::vector<RemovableMedium>& media)
+{
+    endStatusLine();
+    err_ << text << '\n';
+    for (std::size_t i = 0; i < media.size(); ++i)
+        err_ << mediumLine(i + 1, media[i]) << '\n';
+    err_ << "[1 to " << media.size() << ": that medium, n: none] " << std::flush;
+    for (;;) {
+        const auto answer = readLine_();
+        if (!answer) {
+            err_ << '\n' << std::flush;
+            return std::nullopt;
+        }
+        if (promptAnswer(*answer) == std::optional<bool>(false))
+            return std::nullopt;
+        char* end = nullptr;
+        const unsigned long number = std::strtoul(answer->c_str(), &end, 10);
+        if (end != answer->c_str() && std::string(end).find_first_not_of(" \t\r") == std::string::npos
+            && number >= 1 && number <= media.size())
+            return number - 1;
+        err_ << "Please answer with a number from 1 to " << media.size() << ", or n for none: " << std::flush;
+    }
+}
+
+bool ConsoleSplitView::readOkCancel()
+{
     for (;;) {
         const auto answer = readLine_();
         if (!answer) {

@@ -6,7 +6,10 @@
 // text and a percentage are drawn on one line of the error stream only when
 // it is a terminal. The diskette prompt prints its text and reads lines
 // until one answers it: Enter, "y" or "yes" mean OK; "n", "no", "c",
-// "cancel" (in any case) or the end of input mean Cancel.
+// "cancel" (in any case) or the end of input mean Cancel. The retry question
+// reads its answer the same way (Cancel: go on). Several media are offered
+// as a numbered list, answered by a number, or by "n" or the end of input
+// for none. Notes get a line of their own on the error stream.
 
 #include "split/splitview.h"
 
@@ -33,11 +36,18 @@ public:
     void showInformation(const std::string& text) override;
     void showMessage(const std::string& text) override;
     bool askForDiskette(const std::string& text) override;
+    std::optional<std::size_t> chooseMedium(const std::string& text,
+                                            const std::vector<RemovableMedium>& media) override;
+    bool askRetry(const std::string& text) override;
+    void showNote(const std::string& text) override;
     void processPendingMessages() override;
 
     // What a line typed at the diskette prompt means: OK, Cancel, or nothing
     // (ask again).
     static std::optional<bool> promptAnswer(std::string line);
+
+    // One medium of the numbered list: number, label, size, folder.
+    static std::string mediumLine(std::size_t number, const RemovableMedium& medium);
 
     // The line drawn for a status and progress; exposed for tests.
     static std::string statusLine(const std::string& status, std::int64_t position, std::int64_t maximum);
@@ -46,6 +56,8 @@ private:
     void progressChanged() override { redraw(); }
     void redraw();
     void endStatusLine();
+    // Reads answers until one is OK or Cancel; Cancel at the end of input.
+    bool readOkCancel();
 
     std::istream& in_;
     LineReader readLine_;

@@ -11,6 +11,7 @@ darvolt_qt_library(darvolt_app SOURCES
   ${darvolt_app_dir}/statusbar.cpp ${darvolt_app_dir}/statusbar.h
   ${darvolt_app_dir}/statusbaraccessible.cpp ${darvolt_app_dir}/statusbaraccessible.h
   ${darvolt_app_dir}/accessiblefactory.cpp ${darvolt_app_dir}/accessiblefactory.h
+  ${darvolt_app_dir}/mediumdialog.cpp ${darvolt_app_dir}/mediumdialog.h
   ${darvolt_app_dir}/layoutfonts.cpp ${darvolt_app_dir}/layoutfonts.h
   ${darvolt_app_dir}/classicstyle.cpp ${darvolt_app_dir}/classicstyle.h
   ${darvolt_app_dir}/resources/darvolt.qrc

@@ -79,6 +79,10 @@ public:
     void showInformation(const std::string &text) override;
     void showMessage(const std::string &text) override;
     bool askForDiskette(const std::string &text) override;
+    std::optional<std::size_t> chooseMedium(const std::string &text,
+                                            const std::vector<darvolt::RemovableMedium> &media) override;
+    bool askRetry(const std::string &text) override;
+    void showNote(const std::string &text) override;
     void processPendingMessages() override;
 
     // Where the progress bar stands for 64-bit KB counts: its range and value.

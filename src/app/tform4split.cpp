@@ -1,7 +1,9 @@
 // The main window's Split button and its part as the split engine's view.
 #include "app/tform4.h"
 
+#include "app/mediumdialog.h"
 #include "split/splitrequest.h"
+#include "split/splittexts.h"
 #include "toolkit/dialogs.h"
 #include "toolkit/wndproc.h"
 
@@ -161,6 +163,35 @@ void TForm4::showMessage(const std::string &text)
 bool TForm4::askForDiskette(const std::string &text)
 {
     return !Quitting() && AskOkCancel(QString::fromLatin1(darvolt::PromptTitle), FileNameText(text));
+}
+
+std::optional<std::size_t> TForm4::chooseMedium(const std::string &text,
+                                                const std::vector<darvolt::RemovableMedium> &media)
+{
+    if (Quitting())
+        return std::nullopt;
+    QList<TMediumRow> rows;
+    for (const darvolt::RemovableMedium &medium : media) {
+        const QString where = medium.folder.empty()
+                                  ? FileNameText(medium.device) + QStringLiteral(" (not mounted yet)")
+                                  : FileNameText(medium.folder);
+        rows.append({medium.label.empty() ? QStringLiteral("(no label)") : FileNameText(medium.label),
+                     QString::fromStdString(darvolt::texts::mediumSize(medium.size)), where});
+    }
+    const int chosen = ChooseMediumDialog(QString::fromLatin1(darvolt::PromptTitle), FileNameText(text), rows);
+    if (chosen < 0)
+        return std::nullopt;
+    return std::size_t(chosen);
+}
+
+bool TForm4::askRetry(const std::string &text)
+{
+    return !Quitting() && AskOkCancel(QString::fromLatin1(darvolt::PromptTitle), FileNameText(text));
+}
+
+void TForm4::showNote(const std::string &text)
+{
+    ui.StatusBar1->setSimpleText(FileNameText(text));
 }
 
 void TForm4::processPendingMessages()

@@ -68,13 +68,18 @@ Result<std::size_t> FakeFile::write(std::span<const std::byte> data)
         return Result<std::size_t>::failure(error::AccessDenied);
     std::size_t n = std::min(data.size(), verdict.storeOnly.value_or(data.size()));
     ErrorCode result = error::None;
-    if (node_->slot != nullptr) {
-        const std::int64_t free = FakePlatform::freeBytesOf(*node_->slot) - node_->slot->medium.reserved;
-        const auto room = static_cast<std::size_t>(std::max<std::int64_t>(0, free));
-        if (n > room) {
-            n = room;
-            result = error::DiskFull;
-        }
+    // The largest size the file may grow to: what its file system allows a
+    // file, and on a medium what its free room (in whole units) holds.
+    std::int64_t largest = fake_.largestFileAt(path_, node_->slot);
+    if (const auto* slot = node_->slot) {
+        const std::int64_t unit = std::max<std::int64_t>(slot->medium.allocationUnit, 1);
+        const std::int64_t room = FakePlatform::freeBytesOf(*slot, node_.get()) - slot->medium.reserved;
+        const std::int64_t fits = std::max<std::int64_t>(0, room) / unit * unit;
+        largest = largest < 0 ? fits : std::min(largest, fits);
+    }
+    if (largest >= 0 && static_cast<std::int64_t>(pos_ + n) > largest) {
+        n = static_cast<std::size_t>(std::max<std::int64_t>(0, largest - static_cast<std::int64_t>(pos_)));
+        result = error::DiskFull;
     }
     if (node_->data.size() < pos_ + n)
         node_->data.resize(pos_ + n);

@@ -46,6 +46,8 @@ struct FakePlatform::Node {
 struct FakePlatform::Slot {
     Medium medium;
     std::map<std::string, std::shared_ptr<Node>> files;
+    int unmounts = 0;
+    bool durableWhenUnmounted = true;
 };
 
 // Made by the platform under its lock; every call takes that lock.

@@ -3,6 +3,7 @@
 #include "platform/fakefile.h"
 
 #include <algorithm>
+#include <cstdlib>
 #include <cstring>
 
 namespace darvolt {
@@ -23,22 +24,66 @@ void FakePlatform::callHook(Operation op, const std::string& path) const
 
 FakePlatform::Slot* FakePlatform::current() const
 {
-    if (current_ < 0 || current_ >= static_cast<int>(media_.size()))
+    const int index = inUse_ >= 0 ? inUse_ : current_;
+    if (index < 0 || index >= static_cast<int>(media_.size()))
         return nullptr;
-    Slot* slot = media_[static_cast<std::size_t>(current_)].get();
+    Slot* slot = media_[static_cast<std::size_t>(index)].get();
     return slot->medium.state == Medium::State::Missing ? nullptr : slot;
 }
 
+std::vector<int> FakePlatform::present() const
+{
+    std::vector<int> indices;
+    for (int i = std::max(current_, 0); current_ >= 0 && i < static_cast<int>(media_.size()); ++i) {
+        indices.push_back(i);
+        if (!media_[static_cast<std::size_t>(i)]->medium.withNext)
+            break;
+    }
+    return indices;
+}
+
+std::string FakePlatform::folderOf(const Slot& slot) const
+{
+    return slot.medium.folder.empty() ? drive_ : trimmed(slot.medium.folder);
+}
+
+FakePlatform::Slot* FakePlatform::mediumAt(const std::string& folder) const
+{
+    const auto usable = [&](int i) {
+        const Slot& slot = *media_[static_cast<std::size_t>(i)];
+        return slot.medium.state != Medium::State::Missing && slot.medium.mounted && folderOf(slot) == folder;
+    };
+    const std::vector<int> now = present();
+    if (std::find(now.begin(), now.end(), inUse_) != now.end() && usable(inUse_))
+        return media_[static_cast<std::size_t>(inUse_)].get();
+    for (const int i : now)
+        if (usable(i))
+            return media_[static_cast<std::size_t>(i)].get();
+    return nullptr;
+}
+
+bool FakePlatform::isMediumFolder(const std::string& folder) const
+{
+    if (folder == drive_)
+        return true;
+    return std::any_of(media_.begin(), media_.end(), [&](const auto& slot) { return folderOf(*slot) == folder; });
+}
+
 std::map<std::string, std::shared_ptr<FakePlatform::Node>>*
-FakePlatform::filesFor(const std::string& path, std::string& key, ErrorCode& error) const
+FakePlatform::filesFor(const std::string& path, std::string& key, ErrorCode& error, Slot** onMedium) const
 {
     error = error::None;
-    if (parentOf(path) == drive_) {
-        Slot* slot = current();
+    if (onMedium != nullptr)
+        *onMedium = nullptr;
+    if (isMediumFolder(parentOf(path))) {
+        // A folder that no medium is mounted on now is an empty mount point.
+        Slot* slot = mediumAt(parentOf(path));
         if (slot == nullptr) {
             error = error::NotReady;
             return nullptr;
         }
+        if (onMedium != nullptr)
+            *onMedium = slot;
         key = bareName(path);
         return &slot->files;
     }
@@ -62,11 +107,18 @@ bool FakePlatform::parentExists(const std::string& path) const
     return hasDirectory(parentOf(path));
 }
 
-std::int64_t FakePlatform::freeBytesOf(const Slot& slot)
+std::int64_t FakePlatform::roomOf(const Slot& slot, std::int64_t bytes)
+{
+    const std::int64_t unit = std::max<std::int64_t>(slot.medium.allocationUnit, 1);
+    return (bytes + unit - 1) / unit * unit;
+}
+
+std::int64_t FakePlatform::freeBytesOf(const Slot& slot, const Node* except)
 {
     std::int64_t used = 0;
     for (const auto& [name, node] : slot.files)
-        used += static_cast<std::int64_t>(node->data.size());
+        if (node.get() != except)
+            used += roomOf(slot, static_cast<std::int64_t>(node->data.size()));
     return slot.medium.capacity - used;
 }
 
@@ -111,10 +163,10 @@ Result<std::unique_ptr<File>> FakePlatform::create(const std::string& path, bool
         return R::failure(e);
     std::string key;
     ErrorCode e;
-    auto* files = filesFor(path, key, e);
+    Slot* slot = nullptr;
+    auto* files = filesFor(path, key, e, &slot);
     if (files == nullptr)
         return R::failure(e);
-    const Slot* slot = files == &files_ ? nullptr : current();
     if (slot != nullptr && slot->medium.state == Medium::State::WriteProtected)
         return R::failure(error::WriteProtected);
     if (hasDirectory(path))
@@ -152,13 +204,13 @@ ErrorCode FakePlatform::removeFile(const std::string& path)
         return e;
     std::string key;
     ErrorCode e;
-    auto* files = filesFor(path, key, e);
+    Slot* slot = nullptr;
+    auto* files = filesFor(path, key, e, &slot);
     if (files == nullptr)
         return e;
     const auto it = files->find(key);
     if (it == files->end())
         return hasDirectory(path) ? error::AccessDenied : error::FileNotFound;
-    const Slot* slot = files == &files_ ? nullptr : current();
     if (slot != nullptr && slot->medium.state == Medium::State::WriteProtected)
         return error::WriteProtected;
     if (it->second->locked)
@@ -239,7 +291,7 @@ ErrorCode FakePlatform::makeDirectory(const std::string& path)
     const std::string p = trimmed(path);
     if (hasDirectory(p) || find(p))
         return error::AlreadyExists;
-    if (parentOf(p) == drive_)
+    if (isMediumFolder(parentOf(p)))
         return error::AccessDenied; // the fake's diskettes hold no folders
     if (!parentExists(p))
         return error::PathNotFound;
@@ -281,8 +333,8 @@ ErrorCode FakePlatform::flushFolder(const std::string& folder)
     if (const ErrorCode e = faults_.enter(Operation::FlushFolder); e != error::None)
         return e;
     const std::string p = trimmed(folder);
-    if (p == drive_) {
-        if (Slot* slot = current())
+    if (isMediumFolder(p)) {
+        if (Slot* slot = mediumAt(p))
             for (auto& [name, node] : slot->files)
                 node->entryFlushed = true;
         return error::None;
@@ -314,8 +366,8 @@ Result<std::vector<DirectoryEntry>> FakePlatform::listDirectory(const std::strin
     if (!hasDirectory(p))
         return R::failure(error::PathNotFound);
     std::vector<DirectoryEntry> entries;
-    if (p == drive_) {
-        for (const auto& [name, node] : current()->files)
+    if (const Slot* slot = mediumAt(p)) {
+        for (const auto& [name, node] : slot->files)
             entries.push_back({name, false});
         return {std::move(entries), error::None};
     }
@@ -334,10 +386,112 @@ Result<std::int64_t> FakePlatform::driveFreeBytes()
     const Lock lock(mutex_);
     if (const ErrorCode e = faults_.enter(Operation::DriveFreeBytes); e != error::None)
         return Result<std::int64_t>::failure(e);
-    const Slot* slot = current();
+    const Slot* slot = mediumAt(driveFolder());
     if (slot == nullptr)
         return Result<std::int64_t>::failure(error::NotReady);
     return {freeBytesOf(*slot), error::None};
+}
+
+std::string FakePlatform::driveFolder() const
+{
+    const Lock lock(mutex_);
+    return inUse_ >= 0 ? folderOf(*media_[static_cast<std::size_t>(inUse_)]) : drive_;
+}
+
+FileSystemLimits FakePlatform::fileSystemLimits(const std::string& path)
+{
+    const Lock lock(mutex_);
+    const std::string p = trimmed(path);
+    for (const std::string& folder : {p, parentOf(p)})
+        if (const Slot* slot = mediumAt(folder)) {
+            FileSystemLimits limits;
+            if (slot->medium.largestFile >= 0)
+                limits.largestFile = slot->medium.largestFile;
+            limits.allocationUnit = std::max<std::int64_t>(slot->medium.allocationUnit, 1);
+            return limits;
+        }
+    FileSystemLimits found;
+    std::size_t longest = 0;
+    for (const auto& [folder, limits] : limits_)
+        if ((p == folder || p.starts_with(folder + "/")) && folder.size() >= longest) {
+            found = limits;
+            longest = folder.size();
+        }
+    return found;
+}
+
+std::int64_t FakePlatform::largestFileAt(const std::string& path, const Slot* slot)
+{
+    if (slot != nullptr)
+        return slot->medium.largestFile;
+    const FileSystemLimits limits = fileSystemLimits(path);
+    return limits.largestFile == INT64_MAX ? -1 : limits.largestFile;
+}
+
+std::vector<RemovableMedium> FakePlatform::findMedia()
+{
+    callHook(Operation::FindMedia, drive_);
+    const Lock lock(mutex_);
+    std::vector<RemovableMedium> media;
+    if (faults_.enter(Operation::FindMedia) != error::None)
+        return media;
+    for (const int i : present()) {
+        const Slot& slot = *media_[static_cast<std::size_t>(i)];
+        // Only the disk service knows a medium that is not mounted.
+        if (slot.medium.state == Medium::State::Missing || (!slot.medium.mounted && !slot.medium.ejectable))
+            continue;
+        RemovableMedium medium;
+        medium.id = std::to_string(i);
+        medium.label = slot.medium.label;
+        medium.device = "/dev/fake" + std::to_string(i);
+        medium.folder = slot.medium.mounted ? folderOf(slot) : std::string();
+        medium.size = slot.medium.capacity;
+        medium.ejectable = slot.medium.ejectable;
+        media.push_back(std::move(medium));
+    }
+    return media;
+}
+
+ErrorCode FakePlatform::useMedium(const RemovableMedium& medium)
+{
+    callHook(Operation::UseMedium, medium.id);
+    const Lock lock(mutex_);
+    if (const ErrorCode e = faults_.enter(Operation::UseMedium); e != error::None)
+        return e;
+    const std::vector<int> now = present();
+    const int index = medium.id.empty() ? -1 : std::atoi(medium.id.c_str());
+    if (std::find(now.begin(), now.end(), index) == now.end())
+        return error::NotReady; // taken out since it was found
+    Slot& slot = *media_[static_cast<std::size_t>(index)];
+    if (slot.medium.state == Medium::State::Missing || (!slot.medium.mounted && !slot.medium.ejectable))
+        return error::NotReady;
+    slot.medium.mounted = true;
+    inUse_ = index;
+    return error::None;
+}
+
+MediumRelease FakePlatform::releaseMedium()
+{
+    callHook(Operation::ReleaseMedium, drive_);
+    const Lock lock(mutex_);
+    if (const ErrorCode e = faults_.enter(Operation::ReleaseMedium); e != error::None)
+        return {e, false, "scripted failure"};
+    if (inUse_ < 0)
+        return {};
+    Slot& slot = *media_[static_cast<std::size_t>(inUse_)];
+    if (slot.medium.ejectable) {
+        if (slot.medium.busyUnmounts > 0) {
+            --slot.medium.busyUnmounts;
+            return {error::SharingViolation, false, "target is busy"};
+        }
+        for (const auto& [name, node] : slot.files)
+            if (!node->dataFlushed || !node->entryFlushed)
+                slot.durableWhenUnmounted = false;
+        ++slot.unmounts;
+        slot.medium.mounted = false;
+    }
+    inUse_ = -1;
+    return {error::None, slot.medium.ejectable, std::string()};
 }
 
 ErrorCode FakePlatform::openFileManager(const std::string& folder)

@@ -14,6 +14,13 @@
 //   with DiskFull after storing what fits, as a real one does; a medium may
 //   keep room for its own bookkeeping that its free space does not show, and
 //   may run out of directory entries.
+// - Media are found as a desktop has them: each is mounted at a folder of
+//   its own (the drive folder unless it says otherwise), several can be
+//   present at once (withNext), one can be inserted but not yet mounted, and
+//   one of the disk service (ejectable) is mounted by useMedium() and
+//   unmounted by releaseMedium(), which can be made to find it busy. A
+//   medium's file system may cap the size of a file (FAT: 4 GiB - 1) and
+//   allocate room in units.
 // - Files keep an identity (inode, size, a modification count) that a test
 //   can change in the middle of a run, and remember whether their data and
 //   their folder's entries were flushed since they last changed.
@@ -57,6 +64,14 @@ public:
         std::map<std::string, std::string> files{}; // bare name -> contents already on it
         std::int64_t reserved = 0; // counted as free, yet never given to a file
         int maxFiles = -1;         // directory entries; -1: no limit
+        std::string label{};
+        std::string folder{};      // where it is mounted; the drive folder when empty
+        bool ejectable = false;    // of the disk service: mounted and unmounted through it
+        bool mounted = true;       // false: inserted, waiting to be mounted
+        bool withNext = false;     // the next medium of the queue is present at the same time
+        std::int64_t largestFile = -1; // -1: no limit of its own
+        std::int64_t allocationUnit = 1;
+        int busyUnmounts = 0;      // unmount attempts that find it in use
     };
 
     struct Node; // a file's contents and flags
@@ -92,6 +107,13 @@ public:
     void changeDiskette();
     int disketteIndex() const; // the medium in the drive, -1 when it is empty
     std::map<std::string, std::string> diskette(int index) const; // bare name -> contents
+    // How often a medium was unmounted through the disk service, and whether
+    // every file on it was durable each time.
+    int unmounts(int index) const;
+    bool durableWhenUnmounted(int index) const;
+    bool mounted(int index) const;
+    // The file system limits of folders outside the drive (folder mode).
+    void setFileSystemLimits(const std::string& folder, FileSystemLimits limits);
 
     // Faults and records.
     void failCall(Operation op, int nth, ErrorCode code);
@@ -125,8 +147,12 @@ public:
     bool isRemovable(const std::string& folder) override;
     bool ignoresCase(const std::string&) override { return !caseSensitive_; }
     Result<std::vector<DirectoryEntry>> listDirectory(const std::string& path) override;
-    std::string driveFolder() const override { return drive_; }
+    FileSystemLimits fileSystemLimits(const std::string& path) override;
+    std::string driveFolder() const override;
     Result<std::int64_t> driveFreeBytes() override;
+    std::vector<RemovableMedium> findMedia() override;
+    ErrorCode useMedium(const RemovableMedium& medium) override;
+    MediumRelease releaseMedium() override;
     ErrorCode openFileManager(const std::string& folder) override;
     bool allowsConcurrentCopies() const override { return concurrent_; }
 
@@ -139,12 +165,24 @@ private:
     // Called first by every operation, before it takes the lock.
     void callHook(Operation op, const std::string& path) const;
     // Where a path's file lives: the general tree or the medium in the drive.
+    // onMedium, when given, learns the medium that holds it.
     std::map<std::string, std::shared_ptr<Node>>* filesFor(const std::string& path, std::string& key,
-                                                         ErrorCode& error) const;
+                                                         ErrorCode& error, Slot** onMedium = nullptr) const;
+    bool isMediumFolder(const std::string& folder) const;
     std::shared_ptr<Node> find(const std::string& path) const;
     Slot* current() const;
+    // The media present now: the one in the drive and those inserted with it.
+    std::vector<int> present() const;
+    std::string folderOf(const Slot& slot) const;
+    // The present, mounted medium whose folder is this one.
+    Slot* mediumAt(const std::string& folder) const;
     bool parentExists(const std::string& path) const;
-    static std::int64_t freeBytesOf(const Slot& slot);
+    // The room a file of that size takes on the medium.
+    static std::int64_t roomOf(const Slot& slot, std::int64_t bytes);
+    // Free bytes, not counting the room that `except` takes.
+    static std::int64_t freeBytesOf(const Slot& slot, const Node* except = nullptr);
+    // -1 when the file system has no limit of its own.
+    std::int64_t largestFileAt(const std::string& path, const Slot* slot);
     FileIdentity identityOfNode(const Node& node) const;
 
     std::string drive_;
@@ -152,6 +190,8 @@ private:
     std::set<std::string> directories_;
     std::vector<std::unique_ptr<Slot>> media_;
     int current_ = -1;
+    int inUse_ = -1; // taken by useMedium() since the last change
+    std::map<std::string, FileSystemLimits> limits_;
     FakeFaults faults_;
     std::vector<std::string> launches_;
     int openFiles_ = 0;

@@ -61,7 +61,8 @@ bool FakePlatform::hasDirectory(const std::string& path) const
 {
     const Lock lock(mutex_);
     const std::string p = trimmed(path);
-    return p.empty() || p == "/" || directories_.count(p) > 0 || (p == drive_ && current() != nullptr);
+    return p.empty() || p == "/" || directories_.count(p) > 0 || (p == drive_ && current() != nullptr)
+           || mediumAt(p) != nullptr;
 }
 
 std::string FakePlatform::contents(const std::string& path) const
@@ -126,14 +127,41 @@ void FakePlatform::insertMedia(std::vector<Medium> media)
 void FakePlatform::changeDiskette()
 {
     const Lock lock(mutex_);
-    if (current_ >= 0)
+    if (const std::vector<int> now = present(); !now.empty())
+        current_ = now.back() + 1; // every medium inserted with it goes too
+    else if (current_ >= 0)
         ++current_;
+    inUse_ = -1;
 }
 
 int FakePlatform::disketteIndex() const
 {
     const Lock lock(mutex_);
-    return current() != nullptr ? current_ : -1;
+    return current() != nullptr ? (inUse_ >= 0 ? inUse_ : current_) : -1;
+}
+
+int FakePlatform::unmounts(int index) const
+{
+    const Lock lock(mutex_);
+    return media_.at(static_cast<std::size_t>(index))->unmounts;
+}
+
+bool FakePlatform::durableWhenUnmounted(int index) const
+{
+    const Lock lock(mutex_);
+    return media_.at(static_cast<std::size_t>(index))->durableWhenUnmounted;
+}
+
+bool FakePlatform::mounted(int index) const
+{
+    const Lock lock(mutex_);
+    return media_.at(static_cast<std::size_t>(index))->medium.mounted;
+}
+
+void FakePlatform::setFileSystemLimits(const std::string& folder, FileSystemLimits limits)
+{
+    const Lock lock(mutex_);
+    limits_[trimmed(folder)] = limits;
 }
 
 std::map<std::string, std::string> FakePlatform::diskette(int index) const

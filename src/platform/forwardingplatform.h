@@ -77,8 +77,12 @@ public:
     {
         return inner_.listDirectory(path);
     }
+    FileSystemLimits fileSystemLimits(const std::string& path) override { return inner_.fileSystemLimits(path); }
     std::string driveFolder() const override { return inner_.driveFolder(); }
     Result<std::int64_t> driveFreeBytes() override { return inner_.driveFreeBytes(); }
+    std::vector<RemovableMedium> findMedia() override { return inner_.findMedia(); }
+    ErrorCode useMedium(const RemovableMedium& medium) override { return inner_.useMedium(medium); }
+    MediumRelease releaseMedium() override { return inner_.releaseMedium(); }
     ErrorCode openFileManager(const std::string& folder) override { return inner_.openFileManager(folder); }
     bool allowsConcurrentCopies() const override { return inner_.allowsConcurrentCopies(); }
 

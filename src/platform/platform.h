@@ -20,6 +20,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <climits>
 #include <memory>
 #include <span>
 #include <string>
@@ -111,6 +112,31 @@ public:
     virtual CopyResult copyRangeTo(std::int64_t offset, File& target, std::uint64_t maxBytes);
 };
 
+// A removable medium present now: a USB stick, a memory card, a diskette.
+struct RemovableMedium {
+    std::string id;     // names it to useMedium(): the disk service's object, or its folder
+    std::string label;  // its file system's label; may be empty
+    std::string device; // "/dev/sdb1"; may be empty
+    std::string folder; // where it is mounted; empty while it is not
+    std::int64_t size = 0; // bytes its file system (or device) holds; 0 when unknown
+    // Found through the desktop's disk service, which mounts it when needed
+    // and unmounts it (and powers it off) once its part is on it.
+    bool ejectable = false;
+};
+
+// What letting a medium go came to.
+struct MediumRelease {
+    ErrorCode error = error::None;
+    bool unmounted = false; // it is no longer mounted and may be pulled out
+    std::string reason;     // why it could not be unmounted, in the system's words
+};
+
+// What the file system under a folder allows a single file.
+struct FileSystemLimits {
+    std::int64_t largestFile = INT64_MAX; // bytes; 4 GiB - 1 on FAT
+    std::int64_t allocationUnit = 1;      // the smallest room a file takes
+};
+
 struct DirectoryEntry {
     std::string name; // bare name; "." and ".." are not listed
     bool isDirectory = false;
@@ -177,12 +203,33 @@ public:
     // The entries of a folder, in no particular order.
     virtual Result<std::vector<DirectoryEntry>> listDirectory(const std::string& path) = 0;
 
-    // The folder that stands for diskette drive A:, without a trailing "/".
+    // What the file system holding the path (or its nearest existing
+    // folder) allows a file.
+    virtual FileSystemLimits fileSystemLimits(const std::string& path) = 0;
+
+    // The folder that stands for diskette drive A:, without a trailing "/":
+    // the medium that useMedium() took, else the folder the user named for
+    // it, else where the desktop mounts removable media (for display only).
     virtual std::string driveFolder() const = 0;
 
     // Free bytes on the medium in drive A:, 64-bit. NotReady when there is no
-    // medium.
+    // medium: nothing is mounted on the drive folder.
     virtual Result<std::int64_t> driveFreeBytes() = 0;
+
+    // The removable media present now, each with a file system. With a
+    // drive folder named by the user, that folder alone, and only while
+    // something is mounted on it.
+    virtual std::vector<RemovableMedium> findMedia() = 0;
+
+    // Makes one of findMedia()'s media drive A:, mounting it first when it is
+    // not mounted. NotReady when it is gone or cannot be mounted.
+    virtual ErrorCode useMedium(const RemovableMedium& medium) = 0;
+
+    // Once everything on drive A: is flushed: unmounts an ejectable medium
+    // and powers it off where that is offered; other media stay as they are.
+    // A medium in use fails with SharingViolation and the reason, and stays
+    // drive A: for another try.
+    virtual MediumRelease releaseMedium() = 0;
 
     // Starts the desktop's file manager on a folder, detached: it outlives
     // the program. None once the file manager is on its way; a code when it

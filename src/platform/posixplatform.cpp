@@ -1,6 +1,7 @@
 #include "platform/posixplatform.h"
 
 #include "platform/detachedlaunch.h"
+#include "platform/diskservice.h"
 #include "platform/posixdevices.h"
 #include "platform/posixfile.h"
 
@@ -11,6 +12,7 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <linux/fs.h>
+#include <pwd.h>
 #include <sys/sysmacros.h>
 #include <sys/ioctl.h>
 #include <sys/statfs.h>
@@ -73,21 +75,48 @@ std::string withoutTrailingSlashes(std::string path)
     return path;
 }
 
+constexpr std::int64_t FuseMagic = 0x65735546;
+
+// The file system of the path's nearest existing folder: a file about to be
+// made, or one that was not found, is named by its folder's rules.
+bool nearestStatfs(const std::string& path, std::string& folder, struct statfs& fs)
+{
+    folder = withoutTrailingSlashes(path.empty() ? std::string(".") : path);
+    while (::statfs(folder.c_str(), &fs) != 0) {
+        if (folder == "/" || folder == ".")
+            return false;
+        folder = parentOf(folder);
+    }
+    return true;
+}
+
 } // namespace
 
 PosixPlatformOptions PosixPlatformOptions::fromEnvironment()
 {
     PosixPlatformOptions options;
-    if (const char* drive = std::getenv("DARVOLT_DRIVE_A"); drive != nullptr && *drive != '\0') {
+    if (const char* drive = std::getenv("DARVOLT_DRIVE_A"); drive != nullptr && *drive != '\0')
         options.driveFolder = drive;
-        options.driveMustBeMountPoint = false;
-    }
     return options;
 }
 
 PosixPlatform::PosixPlatform(PosixPlatformOptions options) : options_(std::move(options))
 {
-    options_.driveFolder = withoutTrailingSlashes(options_.driveFolder);
+    if (!options_.driveFolder.empty())
+        options_.driveFolder = withoutTrailingSlashes(options_.driveFolder);
+}
+
+std::string PosixPlatform::desktopMediaFolder()
+{
+    const passwd* user = ::getpwuid(::geteuid());
+    if (user != nullptr && user->pw_name != nullptr)
+        for (const std::string root : {"/run/media/", "/media/"}) {
+            struct stat st {};
+            const std::string folder = root + user->pw_name;
+            if (::stat(folder.c_str(), &st) == 0 && S_ISDIR(st.st_mode))
+                return folder;
+        }
+    return "/media";
 }
 
 Result<std::unique_ptr<File>> PosixPlatform::openForReading(const std::string& path)
@@ -224,22 +253,11 @@ bool PosixPlatform::isRemovable(const std::string& folder)
 
 bool PosixPlatform::ignoresCase(const std::string& path)
 {
-    // The nearest folder that exists: a file about to be made, or one that
-    // was not found, is named by its folder's rules.
-    std::string folder = withoutTrailingSlashes(path.empty() ? std::string(".") : path);
+    std::string folder;
     struct statfs fs {};
-    while (::statfs(folder.c_str(), &fs) != 0) {
-        if (folder == "/" || folder == ".")
-            return false;
-        folder = parentOf(folder);
-    }
-    std::string type;
-    if (fs.f_type == 0x65735546) { // FUSE: the mount table has the name
-        struct stat st {};
-        if (::stat(folder.c_str(), &st) == 0)
-            if (const auto mount = MountOfDevice(st.st_dev, options_.mountInfoPath))
-                type = mount->fsType;
-    }
+    if (!nearestStatfs(path, folder, fs))
+        return false;
+    const std::string type = fs.f_type == FuseMagic ? fuseTypeOf(folder) : std::string();
     if (FileSystemIgnoresCase(static_cast<std::int64_t>(fs.f_type), type))
         return true;
     // ext4 and f2fs can fold case per folder.
@@ -278,9 +296,35 @@ Result<std::vector<DirectoryEntry>> PosixPlatform::listDirectory(const std::stri
     return {std::move(entries), error::None};
 }
 
+std::string PosixPlatform::fuseTypeOf(const std::string& folder) const
+{
+    // FUSE file systems share one magic number: the mount table has the name.
+    struct stat st {};
+    if (::stat(folder.c_str(), &st) == 0)
+        if (const auto mount = MountOfDevice(st.st_dev, options_.mountInfoPath))
+            return mount->fsType;
+    return std::string();
+}
+
+FileSystemLimits PosixPlatform::fileSystemLimits(const std::string& path)
+{
+    std::string folder;
+    struct statfs fs {};
+    if (!nearestStatfs(path, folder, fs))
+        return {};
+    const std::string type = fs.f_type == FuseMagic ? fuseTypeOf(folder) : std::string();
+    FileSystemLimits limits;
+    limits.largestFile = LargestFileOn(static_cast<std::int64_t>(fs.f_type), type);
+    const auto unit = fs.f_frsize > 0 ? fs.f_frsize : fs.f_bsize;
+    limits.allocationUnit = unit > 0 ? static_cast<std::int64_t>(unit) : 1;
+    return limits;
+}
+
 std::string PosixPlatform::driveFolder() const
 {
-    return options_.driveFolder;
+    if (!mediumFolder_.empty())
+        return mediumFolder_;
+    return options_.driveFolder.empty() ? desktopMediaFolder() : options_.driveFolder;
 }
 
 Result<std::int64_t> PosixPlatform::driveFreeBytes()
@@ -288,7 +332,7 @@ Result<std::int64_t> PosixPlatform::driveFreeBytes()
     if (const ErrorCode state = driveState(); state != error::None)
         return Result<std::int64_t>::failure(state);
     struct statvfs vfs {};
-    if (::statvfs(options_.driveFolder.c_str(), &vfs) != 0)
+    if (::statvfs(driveFolder().c_str(), &vfs) != 0)
         return Result<std::int64_t>::failure(errorFromErrno(errno));
     const std::uint64_t unit = vfs.f_frsize != 0 ? vfs.f_frsize : vfs.f_bsize;
     const std::uint64_t limit = static_cast<std::uint64_t>(INT64_MAX);
@@ -306,14 +350,61 @@ ErrorCode PosixPlatform::openFileManager(const std::string& folder)
     return LaunchDetached(command, options_.fileManagerVerdictWait);
 }
 
-ErrorCode PosixPlatform::driveState() const
+std::vector<RemovableMedium> PosixPlatform::findMedia()
+{
+    if (!options_.driveFolder.empty()) {
+        if (folderState(options_.driveFolder) != error::None)
+            return {};
+        RemovableMedium named;
+        named.id = named.folder = options_.driveFolder;
+        struct statvfs vfs {};
+        if (::statvfs(named.folder.c_str(), &vfs) == 0)
+            named.size = static_cast<std::int64_t>(vfs.f_blocks * (vfs.f_frsize != 0 ? vfs.f_frsize : vfs.f_bsize));
+        return {named};
+    }
+    if (options_.useDiskService)
+        if (auto media = diskservice::Media())
+            return std::move(*media);
+    return MountedRemovableMedia({options_.mountInfoPath, options_.sysRoot, options_.labelFolder});
+}
+
+ErrorCode PosixPlatform::useMedium(const RemovableMedium& medium)
+{
+    std::string folder = medium.folder;
+    if (folder.empty() && medium.ejectable) {
+        auto mounted = diskservice::Mount(medium.id);
+        if (!mounted.ok())
+            return error::NotReady;
+        folder = std::move(mounted.value);
+    }
+    folder = withoutTrailingSlashes(folder);
+    if (folder.empty() || folderState(folder) != error::None)
+        return error::NotReady;
+    mediumFolder_ = folder;
+    mediumObject_ = medium.ejectable ? medium.id : std::string();
+    return error::None;
+}
+
+MediumRelease PosixPlatform::releaseMedium()
+{
+    MediumRelease release;
+    if (!mediumObject_.empty())
+        release = diskservice::Unmount(mediumObject_);
+    if (release.error == error::None) {
+        mediumFolder_.clear();
+        mediumObject_.clear();
+    }
+    return release;
+}
+
+ErrorCode PosixPlatform::folderState(const std::string& folder) const
 {
     struct stat st {};
-    if (::stat(options_.driveFolder.c_str(), &st) != 0 || !S_ISDIR(st.st_mode))
+    if (folder.empty() || ::stat(folder.c_str(), &st) != 0 || !S_ISDIR(st.st_mode))
         return error::NotReady;
     if (options_.driveMustBeMountPoint) {
         struct stat parent {};
-        if (::stat(parentOf(options_.driveFolder).c_str(), &parent) != 0)
+        if (::stat(parentOf(folder).c_str(), &parent) != 0)
             return error::NotReady;
         if (parent.st_dev == st.st_dev && parent.st_ino != st.st_ino)
             return error::NotReady;
@@ -323,8 +414,10 @@ ErrorCode PosixPlatform::driveState() const
 
 bool PosixPlatform::onDrive(const std::string& path) const
 {
-    const std::string& drive = options_.driveFolder;
-    return path.size() > drive.size() && path.compare(0, drive.size(), drive) == 0
+    // Only a drive that is named or taken guards its files: the folder shown
+    // before that is no drive yet.
+    const std::string& drive = mediumFolder_.empty() ? options_.driveFolder : mediumFolder_;
+    return !drive.empty() && path.size() > drive.size() && path.compare(0, drive.size(), drive) == 0
            && (path[drive.size()] == '/' || drive == "/");
 }
 

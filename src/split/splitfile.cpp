@@ -8,6 +8,7 @@
 #include "split/messagepacer.h"
 #include "split/partnaming.h"
 #include "split/partpipeline.h"
+#include "split/spandrive.h"
 #include "split/splittexts.h"
 
 #include <algorithm>
@@ -31,7 +32,7 @@ public:
           outputFolder_(OutputFolder(sourceFolder, sourceName)),
           prefix_(PartPrefix(partSize, outputFolder_, platform.driveFolder())),
           pacer_(view, options.clock ? options.clock : [] { return Clock::now(); }, options.pumpInterval),
-          shared_(options.stop)
+          shared_(options.stop), drive_(platform, view)
     {
         copy_.blockSize = std::max<std::size_t>(options_.blockSize, 1024);
         copy_.endAtFullMedium = spanning_;
@@ -43,9 +44,15 @@ private:
     enum class Attempt { NextPart, SourceDone, Again, Fatal, Cancelled, Interrupted };
 
     bool openSource();
+    bool partFitsFileSystem();
     bool prepareOutputFolder();
     Attempt attemptPart();
     Attempt copyPart(File& part, const std::string& name, std::int64_t size);
+    // The same part again after a new prompt; the medium in the drive is let
+    // go first.
+    Attempt onAnotherMedium();
+    // The part's size on the medium in the drive, from its free space.
+    SpanDrive::PartPlan planPart(std::int64_t free);
     // Writes every part; the outcome when the run stops before that.
     std::optional<SplitOutcome> copyParts();
     bool stopped() const { return shared_.stopRequested(); }
@@ -69,10 +76,13 @@ private:
     const std::int64_t partSize_;
     const bool spanning_;
     const std::string outputFolder_;
-    const std::string prefix_;
+    std::string prefix_; // spanning: the folder of the medium taken at the last prompt
     MessagePacer pacer_;
     SharedCopyState shared_;
     PartCopySettings copy_;
+    SpanDrive drive_;
+    bool sameMedium_ = false;   // the next part goes on the medium in the drive, without a prompt
+    bool belowFileLimit_ = false; // the current part ends at its file system's largest file
 
     std::unique_ptr<ChecksumWorker> checksums_;
     std::unique_ptr<File> source_;
@@ -92,7 +102,7 @@ SplitOutcome SplitRun::run()
     // vanished source never costs the parts of an earlier run.
     if (!openSource())
         return SplitOutcome::Failed;
-    if (!spanning_ && !prepareOutputFolder())
+    if (!spanning_ && (!partFitsFileSystem() || !prepareOutputFolder()))
         return SplitOutcome::Failed;
 
     view_.setProgressMaximum(std::max<std::int64_t>(copy_.sourceEnd, 0) / 1024);
@@ -119,10 +129,12 @@ SplitOutcome SplitRun::run()
     if (!scriptsWritten)
         return SplitOutcome::Failed;
     source_->close();
-    if (spanning_)
+    if (spanning_) {
+        drive_.letGo(); // its part and the scripts are flushed
         view_.showInformation(texts::spanned(sourceName_, namesIgnoreCase(sourcePath_)));
-    else if (options_.openFileManager && platform_.openFileManager(outputFolder_) != error::None)
+    } else if (options_.openFileManager && platform_.openFileManager(outputFolder_) != error::None) {
         view_.showInformation(texts::fileManagerFailed(outputFolder_));
+    }
     return *scriptsWritten ? SplitOutcome::Done : SplitOutcome::ScriptFailed;
 }
 
@@ -211,6 +223,17 @@ bool SplitRun::openSource()
     return true;
 }
 
+bool SplitRun::partFitsFileSystem()
+{
+    // Refused before anything is written: a FAT folder would end every part
+    // at 4 GiB - 1 and the run would fail half-way.
+    const std::int64_t largest = platform_.fileSystemLimits(outputFolder_).largestFile;
+    if (partSize_ <= largest)
+        return true;
+    view_.showError(texts::partTooLargeForFileSystem(largest));
+    return false;
+}
+
 bool SplitRun::prepareOutputFolder()
 {
     if (platform_.makeDirectory(outputFolder_) != error::None) {
@@ -251,14 +274,20 @@ bool SplitRun::sourceUnchanged()
 SplitRun::Attempt SplitRun::attemptPart()
 {
     const std::string bare = BarePartName(sourceName_, counter_);
-    const std::string name = prefix_ + bare;
     if (stopped())
         return Attempt::Interrupted;
-    if (spanning_ && !view_.askForDiskette(texts::diskettePrompt(diskette_)))
-        return stopped() ? Attempt::Interrupted : Attempt::Cancelled;
+    if (spanning_ && !sameMedium_) {
+        if (!view_.askForDiskette(texts::diskettePrompt(diskette_)))
+            return stopped() ? Attempt::Interrupted : Attempt::Cancelled;
+        // Whatever is in the drive now is drive A: for this part.
+        if (drive_.take(diskette_) != SpanDrive::Taken::Ready)
+            return stopped() ? Attempt::Interrupted : Attempt::Again;
+        prefix_ = PartPrefix(0, outputFolder_, platform_.driveFolder());
+    }
     pacer_.pumpNow();
     if (stopped())
         return Attempt::Interrupted;
+    const std::string name = prefix_ + bare;
     if (spanning_ && isSource(name))
         return Attempt::Fatal;
 
@@ -278,7 +307,7 @@ SplitRun::Attempt SplitRun::attemptPart()
             view_.showError(std::string(e == error::WriteProtected ? texts::WriteProtected
                                         : e == error::NotReady    ? texts::NotReady
                                                                   : texts::DisketteFull));
-            return Attempt::Again;
+            return onAnotherMedium();
         }
         view_.showError(texts::cannotOpenOutput(name, namesIgnoreCase(name)));
         return Attempt::Fatal;
@@ -289,18 +318,38 @@ SplitRun::Attempt SplitRun::attemptPart()
     std::int64_t size = partSize_;
     if (spanning_) {
         const auto free = platform_.driveFreeBytes();
-        if (!free.ok() || free.value <= 0) {
+        const SpanDrive::PartPlan plan = free.ok() && free.value > 0 ? planPart(free.value) : SpanDrive::PartPlan{};
+        if (plan.size <= 0) {
             view_.showError(std::string(texts::DisketteFull));
             part->close();
             platform_.removeFile(name);
-            return Attempt::Again;
+            return onAnotherMedium();
         }
-        ++diskette_;
-        view_.setProgressMaximum(free.value / 1024);
+        if (!sameMedium_)
+            ++diskette_;
+        belowFileLimit_ = plan.belowFileLimit;
+        view_.setProgressMaximum(plan.size / 1024);
         view_.setProgressPosition(0);
-        size = free.value;
+        size = plan.size;
     }
     return copyPart(*part, name, size);
+}
+
+SpanDrive::PartPlan SplitRun::planPart(std::int64_t free)
+{
+    std::vector<std::string> names = bareParts_;
+    names.push_back(BarePartName(sourceName_, counter_));
+    const std::int64_t rest = copy_.sourceEnd >= 0 ? copy_.sourceEnd - offset_ : -1;
+    return drive_.planPart(free, rest, names, sourceName_, checksums_ != nullptr);
+}
+
+SplitRun::Attempt SplitRun::onAnotherMedium()
+{
+    // The user is about to take the medium out: one the program mounted, or
+    // that was taking several parts, is unmounted first like any other.
+    sameMedium_ = false;
+    drive_.letGo();
+    return Attempt::Again;
 }
 
 SplitRun::Attempt SplitRun::copyPart(File& part, const std::string& name, std::int64_t size)
@@ -327,8 +376,9 @@ SplitRun::Attempt SplitRun::copyPart(File& part, const std::string& name, std::i
         // Not even the first block fitted: as a diskette without free space.
         view_.showError(std::string(texts::DisketteFull));
         platform_.removeFile(name);
-        --diskette_;
-        return Attempt::Again;
+        if (!sameMedium_)
+            --diskette_;
+        return onAnotherMedium();
     }
     // The part's name must be on the medium as well as its data before the
     // user is asked to take the medium out.
@@ -342,7 +392,19 @@ SplitRun::Attempt SplitRun::copyPart(File& part, const std::string& name, std::i
         checksums_->endPart();
     ++counter_;
     offset_ += result.written;
-    return result.sourceEnded ? Attempt::SourceDone : Attempt::NextPart;
+    if (result.sourceEnded)
+        return Attempt::SourceDone;
+    if (spanning_) {
+        // A part cut at the largest file of its file system leaves the rest
+        // of the medium to the next part; otherwise the medium is done.
+        sameMedium_ = false;
+        if (belowFileLimit_ && result.written == size)
+            if (const auto free = platform_.driveFreeBytes(); free.ok() && free.value > 0)
+                sameMedium_ = planPart(free.value).size > 0;
+        if (!sameMedium_)
+            drive_.letGo();
+    }
+    return Attempt::NextPart;
 }
 
 void SplitRun::stepProgress(std::int64_t bytes)

@@ -2,6 +2,9 @@
 
 #include "split/partnaming.h"
 
+#include <algorithm>
+#include <iterator>
+
 namespace darvolt::texts {
 
 std::string shown(std::string_view path, bool ignoresCase)
@@ -47,6 +50,54 @@ std::string scriptFailed(std::string_view scriptPath)
 std::string fileManagerFailed(std::string_view outputFolder)
 {
     return "Split finished, but no file manager could be opened. The parts are in " + std::string(outputFolder);
+}
+
+std::string mediumName(const RemovableMedium& medium)
+{
+    return !medium.label.empty() ? medium.label : !medium.folder.empty() ? medium.folder : medium.device;
+}
+
+std::string mediumSize(std::int64_t bytes)
+{
+    constexpr const char* units[] = {"bytes", "KB", "MB", "GB", "TB"};
+    if (bytes < 1024)
+        return std::to_string(std::max<std::int64_t>(bytes, 0)) + " bytes";
+    std::size_t unit = 0;
+    std::int64_t whole = bytes;
+    std::int64_t scale = 1;
+    while (whole >= 1024 && unit + 1 < std::size(units)) {
+        whole /= 1024;
+        scale *= 1024;
+        ++unit;
+    }
+    // One decimal, rounded down, so that a medium never looks larger than it is.
+    const std::int64_t tenths = (bytes % scale) * 10 / scale;
+    return std::to_string(whole) + "." + std::to_string(tenths) + " " + units[unit];
+}
+
+std::string chooseMedium(std::int64_t disketteNumber)
+{
+    return "Several removable media are present. Choose the one for diskette number " + std::to_string(disketteNumber)
+           + ":";
+}
+
+std::string mediumRemovable(std::string_view name)
+{
+    return "The medium " + std::string(name) + " can be removed now";
+}
+
+std::string mediumBusy(std::string_view name, std::string_view reason)
+{
+    return "The medium " + std::string(name) + " cannot be unmounted: " + std::string(reason)
+           + ". Close the files and windows that use it and choose OK to try again, or Cancel to go on without "
+             "unmounting it.";
+}
+
+std::string partTooLargeForFileSystem(std::int64_t largestFile)
+{
+    return "The size selected for partial files MUST be at most " + std::to_string(largestFile / 1024)
+           + " KB: the file system of the output folder holds no file larger than " + std::to_string(largestFile)
+           + " bytes. Splitting file canceled";
 }
 
 } // namespace darvolt::texts

@@ -2,6 +2,7 @@
 // The engine's messages, word for word as the user sees them, blanks included.
 
 #include "platform/errorcode.h"
+#include "platform/platform.h"
 
 #include <cstdint>
 #include <string>
@@ -40,5 +41,16 @@ std::string spanned(std::string_view sourceName, bool ignoresCase); // closing i
 std::string scriptFailed(std::string_view scriptPath);    // path as built
 // The run is over but no file manager could be started on its folder.
 std::string fileManagerFailed(std::string_view outputFolder);
+
+// Removable media. A medium is named by its label, else its folder, else
+// its device.
+std::string mediumName(const RemovableMedium& medium);
+// A byte count as a desktop shows a medium's size: "1.4 MB", "14.9 GB".
+std::string mediumSize(std::int64_t bytes);
+std::string chooseMedium(std::int64_t disketteNumber); // above the list of media
+std::string mediumRemovable(std::string_view name);    // after it was unmounted
+std::string mediumBusy(std::string_view name, std::string_view reason);
+// Folder mode: a part size above the largest file of the output's file system.
+std::string partTooLargeForFileSystem(std::int64_t largestFile);
 
 } // namespace darvolt::texts

@@ -7,8 +7,12 @@
 // Texts are byte strings as the file system holds names; a Qt view converts
 // them with QFile::decodeName.
 
+#include "platform/platform.h"
+
 #include <cstdint>
+#include <optional>
 #include <string>
+#include <vector>
 
 namespace darvolt {
 
@@ -40,6 +44,21 @@ public:
     // The diskette prompt (PromptTitle): true for OK, false for Cancel or a
     // closed box.
     virtual bool askForDiskette(const std::string& text) = 0;
+
+    // Several removable media are present when the prompt is answered:
+    // the user picks the one for the diskette (text says which), seeing the
+    // label, size and folder of each. The index into media, or nothing when
+    // the user backs out (the prompt comes again).
+    virtual std::optional<std::size_t> chooseMedium(const std::string& text,
+                                                    const std::vector<RemovableMedium>& media) = 0;
+
+    // A question with OK and Cancel (PromptTitle): true for OK, try again;
+    // false for Cancel or a closed box, go on.
+    virtual bool askRetry(const std::string& text) = 0;
+
+    // A note that stays in view until the next status text: the status bar
+    // in the window, a line of its own on a console.
+    virtual void showNote(const std::string& text) = 0;
 
     // Lets the window handle what is pending (repaint, clicks on the
     // controls that stay enabled) and returns.

@@ -9,8 +9,12 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <cerrno>
 #include <csignal>
+#include <cstring>
 #include <sstream>
+#include <sys/mount.h>
+#include <unistd.h>
 
 using namespace darvolt;
 using Action = SplitCommand::Action;
@@ -31,6 +35,25 @@ int run(FakePlatform& fake, Console& c, const std::vector<std::string>& args, bo
     ConsoleSplitView view(c.in, c.out, c.err, terminal);
     return RunSplitCommand(ParseSplitCommand(args), fake, view, c.out, c.err);
 }
+
+// A tmpfs mounted on a folder for one test, so that it is a drive with a
+// medium in it; why says what kept it from being mounted.
+struct TmpfsDrive {
+    QByteArray where;
+    QString why;
+    explicit TmpfsDrive(const QString& folder) : where(QFile::encodeName(folder))
+    {
+        if (::geteuid() != 0)
+            why = "mounting a medium on the drive folder needs root";
+        else if (::mount("tmpfs", where.constData(), "tmpfs", 0, "size=1440k") != 0)
+            why = QString::fromLocal8Bit(std::strerror(errno));
+    }
+    ~TmpfsDrive()
+    {
+        if (why.isEmpty())
+            ::umount2(where.constData(), MNT_DETACH);
+    }
+};
 
 struct ProgramRun {
     int status = -1;
@@ -70,6 +93,8 @@ private slots:
     void spannedRunAnswersPromptsFromInput_data();
     void spannedRunAnswersPromptsFromInput();
     void terminalShowsStatusAndPercentOnErrorStreamOnly();
+    void mediaAreOfferedAsANumberedList_data();
+    void mediaAreOfferedAsANumberedList();
     void programExitStatuses();
     void programSplitsARealFile();
     void programSpansOntoTheDriveFolder();
@@ -225,6 +250,12 @@ void tst_DarvoltSplit::spannedRunAnswersPromptsFromInput()
                 fake.removeFile("/A/report.doc.!00");
             return ok;
         }
+        std::optional<std::size_t> chooseMedium(const std::string& t, const std::vector<RemovableMedium>& m) override
+        {
+            return inner.chooseMedium(t, m);
+        }
+        bool askRetry(const std::string& t) override { return inner.askRetry(t); }
+        void showNote(const std::string& t) override { inner.showNote(t); }
         void processPendingMessages() override {}
     } swapping(view, fake);
     const int result = RunSplitCommand(ParseSplitCommand({"--span", "/d/report.doc"}), fake, swapping, c.out, c.err);
@@ -239,6 +270,43 @@ void tst_DarvoltSplit::spannedRunAnswersPromptsFromInput()
         QCOMPARE(c.out.str(), texts::spanned("report.doc", true) + "\n");
     else
         QCOMPARE(c.out.str(), std::string());
+}
+
+void tst_DarvoltSplit::mediaAreOfferedAsANumberedList_data()
+{
+    QTest::addColumn<QByteArray>("input");
+    QTest::addColumn<int>("chosen"); // -1: none
+    QTest::addColumn<int>("retry");  // the retry question's answer to the same input: 1 try again, 0 go on
+    QTest::newRow("a number") << QByteArray("2\n") << 1 << -1;
+    QTest::newRow("asked again until a number fits") << QByteArray("3\nx\n\n 1 \n") << 0 << -1;
+    QTest::newRow("n for none") << QByteArray("n\n") << -1 << 0;
+    QTest::newRow("end of input") << QByteArray("") << -1 << 0;
+    QTest::newRow("Enter tries again") << QByteArray("\n") << -1 << 1;
+}
+
+void tst_DarvoltSplit::mediaAreOfferedAsANumberedList()
+{
+    QFETCH(QByteArray, input);
+    QFETCH(int, chosen);
+    QFETCH(int, retry);
+    RemovableMedium card{"/c", "CARD", "/dev/sdc1", "/media/ann/CARD", 2'000'000'000, false};
+    RemovableMedium stick{"/s", "", "/dev/sdd1", "", 1'457'664, true};
+    Console c(input.toStdString());
+    ConsoleSplitView view(c.in, c.out, c.err, false);
+    if (chosen >= 0 || retry < 0) {
+        const auto answer = view.chooseMedium(texts::chooseMedium(2), {card, stick});
+        QCOMPARE(answer ? int(*answer) : -1, chosen);
+        QVERIFY(c.err.str().starts_with(texts::chooseMedium(2) + "\n  1) CARD  1.8 GB  /media/ann/CARD\n"
+                                        "  2) (no label)  1.3 MB  /dev/sdd1 (not mounted yet)\n[1 to 2: that medium, n: none] "));
+    }
+    if (retry >= 0) {
+        Console again(input.toStdString());
+        ConsoleSplitView asking(again.in, again.out, again.err, false);
+        QCOMPARE(int(asking.askRetry("busy")), retry);
+        QVERIFY(again.err.str().starts_with("busy\n[Enter or y: try again, n: go on] "));
+    }
+    view.showNote(texts::mediumRemovable("CARD"));
+    QVERIFY(c.err.str().ends_with("The medium CARD can be removed now\n"));
 }
 
 void tst_DarvoltSplit::terminalShowsStatusAndPercentOnErrorStreamOnly()
@@ -315,7 +383,16 @@ void tst_DarvoltSplit::programSpansOntoTheDriveFolder()
     const ProgramRun cancelled = runProgram({"--span", dir.filePath("a.txt")}, {}, drive);
     QCOMPARE(cancelled.status, 3);
     QVERIFY(QDir(drive).isEmpty());
+    // A folder with nothing mounted on it is an empty drive: the parts never
+    // land on the disk beneath it.
+    const ProgramRun unmounted = runProgram({"--span", dir.filePath("a.txt")}, "\n", drive);
+    QCOMPARE(unmounted.status, 3);
+    QVERIFY(unmounted.err.contains(QByteArray(texts::NotReady.data()) + "\n"));
+    QVERIFY(QDir(drive).isEmpty());
 
+    const TmpfsDrive medium(drive);
+    if (!medium.why.isEmpty())
+        QSKIP(qPrintable(medium.why));
     const ProgramRun ok = runProgram({"--span", dir.filePath("a.txt")}, "\n", drive);
     QCOMPARE(ok.status, 0);
     QCOMPARE(ok.out, QByteArray("File a.txt spanned. MERGE.BAT placed on the last diskette\n"));
@@ -350,6 +427,9 @@ void tst_DarvoltSplit::programStopsOnSignalsAndFailsOnUnwritableOutput()
     QFETCH(QByteArray, said);
     QTemporaryDir dir;
     QVERIFY(QDir(dir.path()).mkdir("floppy"));
+    const TmpfsDrive medium(dir.filePath("floppy"));
+    if (signal == 0 && !medium.why.isEmpty())
+        QSKIP(qPrintable(medium.why));
     QFile source(dir.filePath("a.txt"));
     QVERIFY(source.open(QIODevice::WriteOnly) && source.write(QByteArray(3000, 'a')) == 3000);
     source.close();

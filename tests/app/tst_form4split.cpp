@@ -4,12 +4,14 @@
 #include "apptest.h"
 #include "recordingplatform.h"
 
+#include "app/mediumdialog.h"
 #include "app/taboutbox.h"
 #include "app/tform4.h"
 #include "platform/fakeplatform.h"
 
 #include <QTemporaryDir>
 #include <QTimer>
+#include <QTreeWidget>
 
 namespace {
 
@@ -53,6 +55,8 @@ class tst_Form4Split : public QObject
 
 private:
     QTemporaryDir dir;
+    TForm4 *m_form = nullptr;
+    QString statusOf(const TMessageDialogRequest &) const { return m_form->Controls().StatusBar1->SimpleText(); }
 
     QString path(const QString &name) const { return dir.filePath(name); }
 
@@ -274,6 +278,63 @@ private slots:
         QVERIFY(second.count("MERGE.BAT") == 1);
         QVERIFY(platform.fileManagerLaunches().empty());
         QVERIFY(!form.Controls().ProgressBar1->isVisible());
+    }
+
+    void severalSticksAreListedAndTheChosenOneUnmountedWhenDone()
+    {
+        using Medium = darvolt::FakePlatform::Medium;
+        darvolt::FakePlatform platform("/media/floppy0");
+        platform.addFile("/data/report.doc", std::string(3000, 's'));
+        Medium card, stick;
+        card.label = QStringLiteral("CARD").toStdString();
+        card.folder = "/media/ann/CARD";
+        card.withNext = true;
+        stick.folder = "/media/ann/B0A1-17F2";
+        stick.ejectable = true;
+        stick.busyUnmounts = 1;
+        platform.insertMedia({card, stick});
+        QList<TMediumRow> offered;
+        const TMediumChoiceHandler previous = SetMediumChoiceHandler([&](const QString &, const QList<TMediumRow> &rows) {
+            offered = rows;
+            return 1;
+        });
+        DialogRecorder dialogs;
+        QString statusAtTheEnd;
+        dialogs.onShow = [&](const TMessageDialogRequest &request) {
+            if (request.kind == TMsgDlgKind::Information)
+                statusAtTheEnd = statusOf(request);
+        };
+        TForm4 form(&platform);
+        m_form = &form;
+        form.SetArguments({QStringLiteral("/data/report.doc")});
+        form.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&form));
+        QTest::mouseClick(form.Controls().RadioButton3, Qt::LeftButton);
+        QTest::mouseClick(form.Controls().FlatSpeedButton1, Qt::LeftButton);
+        SetMediumChoiceHandler(previous);
+
+        QCOMPARE(offered.size(), 2);
+        QCOMPARE(offered[0].label, QStringLiteral("CARD"));
+        QCOMPARE(offered[0].size, QStringLiteral("1.3 MB"));
+        QCOMPARE(offered[0].folder, QStringLiteral("/media/ann/CARD"));
+        QCOMPARE(offered[1].label, QStringLiteral("(no label)"));
+        QCOMPARE(offered[1].folder, QStringLiteral("/media/ann/B0A1-17F2"));
+        QCOMPARE(platform.diskette(1).at("report.doc.!00"), std::string(3000, 's'));
+        // Busy once: asked with OK to try again, then unmounted.
+        QCOMPARE(dialogs.shown.size(), std::size_t(3));
+        QCOMPARE(dialogs.shown[1].kind, TMsgDlgKind::Prompt);
+        QVERIFY(dialogs.shown[1].text.startsWith(
+            QStringLiteral("The medium /media/ann/B0A1-17F2 cannot be unmounted: target is busy.")));
+        QCOMPARE(statusAtTheEnd, QStringLiteral("The medium /media/ann/B0A1-17F2 can be removed now"));
+        QCOMPARE(platform.unmounts(1), 1);
+
+        // The list itself: every medium a row, the first one chosen.
+        TMediumDialog list(QStringLiteral("Darvolt"), QStringLiteral("Which one?"), offered);
+        QCOMPARE(list.List()->topLevelItemCount(), 2);
+        QCOMPARE(list.List()->topLevelItem(1)->text(2), QStringLiteral("/media/ann/B0A1-17F2"));
+        QCOMPARE(list.Chosen(), 0);
+        list.List()->setCurrentItem(list.List()->topLevelItem(1));
+        QCOMPARE(list.Chosen(), 1);
     }
 
     void quickAcceleratorsAndDigitsSplitInTheTypedSize()

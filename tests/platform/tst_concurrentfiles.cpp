@@ -308,6 +308,10 @@ void tst_ConcurrentFiles::platformsSayWhetherTheyCopyConcurrently()
         Result<std::vector<DirectoryEntry>> listDirectory(const std::string&) override { return {}; }
         std::string driveFolder() const override { return "/A"; }
         Result<std::int64_t> driveFreeBytes() override { return {}; }
+        FileSystemLimits fileSystemLimits(const std::string&) override { return {}; }
+        std::vector<RemovableMedium> findMedia() override { return {}; }
+        ErrorCode useMedium(const RemovableMedium&) override { return error::NotReady; }
+        MediumRelease releaseMedium() override { return {}; }
         darvolt::ErrorCode openFileManager(const std::string&) override { return darvolt::error::None; }
     } minimal;
     QVERIFY(!minimal.allowsConcurrentCopies()); // wrappers that know nothing of it stay safe

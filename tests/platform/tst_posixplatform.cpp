@@ -397,12 +397,15 @@ void tst_PosixPlatform::driveFolderComesFromEnvironment()
     qputenv("DARVOLT_DRIVE_A", "/tmp/somewhere/");
     auto options = PosixPlatformOptions::fromEnvironment();
     QCOMPARE(options.driveFolder, std::string("/tmp/somewhere/"));
-    QVERIFY(!options.driveMustBeMountPoint);
-    QCOMPARE(PosixPlatform(options).driveFolder(), std::string("/tmp/somewhere"));
+    QVERIFY(options.driveMustBeMountPoint); // a folder the user names must be a mount point too
+    PosixPlatform named(options);
+    QCOMPARE(named.driveFolder(), std::string("/tmp/somewhere"));
+    QVERIFY(named.findMedia().empty()); // nothing is mounted there
     qunsetenv("DARVOLT_DRIVE_A");
     options = PosixPlatformOptions::fromEnvironment();
-    QCOMPARE(options.driveFolder, std::string("/media/floppy0"));
-    QVERIFY(options.driveMustBeMountPoint);
+    QCOMPARE(options.driveFolder, std::string());
+    // Until a medium is found, the drive shows where the desktop mounts them.
+    QCOMPARE(PosixPlatform(options).driveFolder(), PosixPlatform::desktopMediaFolder());
 }
 
 void tst_PosixPlatform::missingOrUnmountedDriveIsNotReady()

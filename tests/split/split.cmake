@@ -4,6 +4,7 @@ darvolt_add_qtest(tst_splitrequest SOURCES ${CMAKE_CURRENT_LIST_DIR}/tst_splitre
 darvolt_add_qtest(tst_splitfile SOURCES ${CMAKE_CURRENT_LIST_DIR}/tst_splitfile.cpp LIBS darvolt_split)
 darvolt_add_qtest(tst_splitfailures SOURCES ${CMAKE_CURRENT_LIST_DIR}/tst_splitfailures.cpp LIBS darvolt_split)
 darvolt_add_qtest(tst_spanning SOURCES ${CMAKE_CURRENT_LIST_DIR}/tst_spanning.cpp LIBS darvolt_split)
+darvolt_add_qtest(tst_spanmedia SOURCES ${CMAKE_CURRENT_LIST_DIR}/tst_spanmedia.cpp LIBS darvolt_split)
 darvolt_add_qtest(tst_mergescript SOURCES ${CMAKE_CURRENT_LIST_DIR}/tst_mergescript.cpp LIBS darvolt_split
                   TIMEOUT 600)
 darvolt_add_qtest(tst_splitproperty SOURCES ${CMAKE_CURRENT_LIST_DIR}/tst_splitproperty.cpp
@@ -19,3 +20,14 @@ darvolt_add_qtest(tst_checksums SOURCES ${CMAKE_CURRENT_LIST_DIR}/tst_checksums.
 darvolt_add_qtest(tst_mergeshell SOURCES ${CMAKE_CURRENT_LIST_DIR}/tst_mergeshell.cpp LIBS darvolt_split)
 set_property(TEST tst_checksums APPEND PROPERTY ENVIRONMENT
              "TSAN_OPTIONS=suppressions=${PROJECT_SOURCE_DIR}/tests/tsan.supp")
+# Removable media for real, as root: loop devices and FUSE, and the real disk
+# service started by the test itself. They attach and mount block devices,
+# so they take turns, and run in the first stage of the checks only.
+darvolt_add_qtest(tst_mountedmedia SOURCES ${CMAKE_CURRENT_LIST_DIR}/tst_mountedmedia.cpp LIBS darvolt_split
+                  LABELS root)
+darvolt_add_qtest(tst_diskservice SOURCES ${CMAKE_CURRENT_LIST_DIR}/tst_diskservice.cpp LIBS darvolt_split
+                  LABELS root)
+set_tests_properties(tst_mountedmedia tst_diskservice PROPERTIES RESOURCE_LOCK block-devices)
+# Some 4 GiB through FUSE: checked in the first stage only.
+darvolt_add_qtest(tst_fatlimit SOURCES ${CMAKE_CURRENT_LIST_DIR}/tst_fatlimit.cpp
+                  ${CMAKE_CURRENT_LIST_DIR}/sparsecompare.cpp LIBS darvolt_split LABELS "slow;no-asan" TIMEOUT 1500)

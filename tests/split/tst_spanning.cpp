@@ -1,6 +1,7 @@
 // Spanning diskettes through the fake's scripted drive.
 
 #include "platform/fakeplatform.h"
+#include "split/endofrun.h"
 #include "split/mergescript.h"
 #include "split/splitfile.h"
 #include "split/splittexts.h"
@@ -34,7 +35,8 @@ struct Swapper {
     explicit Swapper(FakePlatform& f) : fake(f)
     {
         view.onPrompt = [this](int n) {
-            const bool ok = n >= static_cast<int>(answers.size()) || answers[std::size_t(n)];
+            // A run that keeps asking is a fault: Cancel ends it.
+            const bool ok = n < 50 && (n >= static_cast<int>(answers.size()) || answers[std::size_t(n)]);
             if (ok && n > 0)
                 fake.changeDiskette();
             return ok;
@@ -62,7 +64,8 @@ private slots:
     void failedFreeSpaceQueryCountsAsFull();
     void cancelAtSecondDisketteKeepsTheFirst();
     void cancelAtFirstPromptCreatesNothing();
-    void noRoomForScriptIsReportedAndRunStillCloses();
+    void lastDisketteKeepsRoomForTheScript_data();
+    void lastDisketteKeepsRoomForTheScript();
     void spanningWritesNothingBeforeTheFirstPrompt();
 };
 
@@ -228,21 +231,60 @@ void tst_Spanning::cancelAtFirstPromptCreatesNothing()
     QCOMPARE(fake.calls(Op::CreateFile), 0);
 }
 
-void tst_Spanning::noRoomForScriptIsReportedAndRunStillCloses()
+void tst_Spanning::lastDisketteKeepsRoomForTheScript_data()
 {
+    QTest::addColumn<bool>("checksums");
+    QTest::addColumn<bool>("holdsLess"); // the third medium holds only its part, whatever it shows
+    QTest::newRow("room kept") << true << false;
+    QTest::newRow("room kept, no checksums") << false << false;
+    // A medium that holds less than it promised still reports the scripts,
+    // and none of them is left half written.
+    QTest::newRow("medium holds less") << true << true;
+}
+
+void tst_Spanning::lastDisketteKeepsRoomForTheScript()
+{
+    QFETCH(bool, checksums);
+    QFETCH(bool, holdsLess);
     FakePlatform fake;
+    // The rest after the first diskette fits the second, but not with
+    // MERGE.BAT, the checksum file and merge.sh beside it: the second stops
+    // short by their size.
     const std::string data = patternBytes(std::size_t(2 * Diskette - 10));
     fake.addFile(Source, data);
-    fake.insertMedia({Medium{}, Medium{}});
+    const std::vector<std::string> two{"report.doc.!00", "report.doc.!01"};
+    const std::vector<std::string> three{"report.doc.!00", "report.doc.!01", "report.doc.!02"};
+    const std::int64_t room = darvolt::EndOfRunRoom(two, "report.doc", checksums, 1);
+    Medium third;
+    if (holdsLess)
+        third.reserved = Diskette - (room - 10);
+    fake.insertMedia({Medium{}, Medium{}, third});
     Swapper s(fake);
+    darvolt::SplitOptions options;
+    options.checksums = checksums;
 
-    QCOMPARE(span(fake, s.view), SplitOutcome::ScriptFailed);
-    QCOMPARE(s.view.dialogs(), (std::vector<std::string>{prompt(1), prompt(2), "message Error writing file /A/MERGE.BAT",
-                                                         "message Error writing file /A/report.doc.sha256",
-                                                         "message Error writing file /A/merge.sh", closing()}));
-    for (const char* script : {"MERGE.BAT", "report.doc.sha256", "merge.sh"})
-        QCOMPARE(fake.diskette(1).count(script), std::size_t(0)); // no half script left behind
-    QVERIFY(fake.diskette(0).at("report.doc.!00") + fake.diskette(1).at("report.doc.!01") == data);
+    const SplitOutcome outcome = SplitFile(fake, s.view, "report.doc", "/data/", 0, options);
+    QCOMPARE(outcome, holdsLess ? SplitOutcome::ScriptFailed : SplitOutcome::Done);
+    QCOMPARE(std::int64_t(fake.diskette(1).at("report.doc.!01").size()), Diskette - room);
+    QCOMPARE(fake.diskette(1).size(), std::size_t(1));
+    QVERIFY(fake.diskette(0).at("report.doc.!00") + fake.diskette(1).at("report.doc.!01")
+                + fake.diskette(2).at("report.doc.!02")
+            == data);
+    std::vector<std::string> dialogs{prompt(1), prompt(2), prompt(3), closing()};
+    const auto files = darvolt::EndOfRunFiles(three, "report.doc", checksums);
+    QCOMPARE(files.size(), std::size_t(checksums ? 3 : 2));
+    for (const auto& file : files) {
+        if (holdsLess) {
+            QCOMPARE(fake.diskette(2).count(file.name), std::size_t(0));
+            dialogs.insert(dialogs.end() - 1, "message Error writing file /A/" + file.name);
+        } else {
+            // The room kept is what the run then writes.
+            QCOMPARE(std::int64_t(fake.diskette(2).at(file.name).size()), file.bytes);
+        }
+    }
+    if (!holdsLess)
+        QCOMPARE(fake.diskette(2).at("MERGE.BAT"), darvolt::MergeScriptText(three, "report.doc"));
+    QCOMPARE(s.view.dialogs(), dialogs);
 }
 
 void tst_Spanning::spanningWritesNothingBeforeTheFirstPrompt()

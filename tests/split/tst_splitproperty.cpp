@@ -3,6 +3,7 @@
 #include "platform/fakeplatform.h"
 #include "platform/forwardingplatform.h"
 #include "platform/posixplatform.h"
+#include "split/endofrun.h"
 #include "split/partnaming.h"
 #include "split/splitfile.h"
 #include "split/recordingview.h"
@@ -134,22 +135,33 @@ void tst_SplitProperty::randomSpannedRunsRejoin()
         };
         const QString context = QString("seed %1 round %2 size %3").arg(seed).arg(round).arg(size);
         const auto outcome = SplitFile(fake, view, "f.bin", "/s/", 0);
-        // A last diskette without room for MERGE.BAT is allowed to fail the script.
-        QVERIFY2(outcome == SplitOutcome::Done || outcome == SplitOutcome::ScriptFailed, qPrintable(context));
+        // The last diskette always keeps room for MERGE.BAT, the checksum
+        // file and merge.sh.
+        QVERIFY2(outcome == SplitOutcome::Done, qPrintable(context));
 
         std::string joined;
-        std::int64_t next = 0;
+        std::vector<std::string> names;
+        std::vector<std::int64_t> shortBy; // what each part left free on its diskette
         for (int d = 0; d <= fake.disketteIndex(); ++d) {
             const auto files = fake.diskette(d);
-            const auto it = files.find(darvolt::BarePartName("f.bin", next));
+            const auto it = files.find(darvolt::BarePartName("f.bin", std::int64_t(names.size())));
             if (it == files.end())
                 continue; // a full diskette that was refused
-            const std::int64_t capacity = media[std::size_t(d)].capacity;
-            QVERIFY2(std::int64_t(it->second.size()) == capacity || d == fake.disketteIndex(), qPrintable(context));
+            names.push_back(it->first);
+            shortBy.push_back(media[std::size_t(d)].capacity - std::int64_t(it->second.size()));
             joined += it->second;
-            ++next;
         }
         QVERIFY2(joined == data, qPrintable(context));
+        for (const char* file : {"MERGE.BAT", "f.bin.sha256", "merge.sh"})
+            QVERIFY2(fake.diskette(fake.disketteIndex()).count(file) == 1, qPrintable(context));
+        // Every part fills its diskette but the last, and one whose rest fitted
+        // there only without room for the end-of-run files (a smaller diskette
+        // may still take a part after it).
+        for (std::size_t i = 0; i + 1 < names.size(); ++i) {
+            const std::vector<std::string> upTo(names.begin(), names.begin() + std::ptrdiff_t(i) + 1);
+            const bool roomKept = shortBy[i] == darvolt::EndOfRunRoom(upTo, "f.bin", true, 1);
+            QVERIFY2(shortBy[i] == 0 || roomKept, qPrintable(context));
+        }
     }
 }
 
