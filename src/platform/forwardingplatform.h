@@ -81,6 +81,10 @@ public:
     Result<std::int64_t> driveFreeBytes() override { return inner_.driveFreeBytes(); }
     ErrorCode openFileManager(const std::string& folder) override { return inner_.openFileManager(folder); }
     bool allowsConcurrentCopies() const override { return inner_.allowsConcurrentCopies(); }
+    Result<std::unique_ptr<Process>> startProcess(const ProcessRequest& request) override
+    {
+        return inner_.startProcess(request);
+    }
 
 protected:
     Platform& inner() { return inner_; }

@@ -3,6 +3,7 @@
 #include "platform/detachedlaunch.h"
 #include "platform/posixdevices.h"
 #include "platform/posixfile.h"
+#include "platform/posixprocess.h"
 
 #include <cerrno>
 #include <cstdio>
@@ -326,6 +327,11 @@ bool PosixPlatform::onDrive(const std::string& path) const
     const std::string& drive = options_.driveFolder;
     return path.size() > drive.size() && path.compare(0, drive.size(), drive) == 0
            && (path[drive.size()] == '/' || drive == "/");
+}
+
+Result<std::unique_ptr<Process>> PosixPlatform::startProcess(const ProcessRequest& request)
+{
+    return StartPosixProcess(request);
 }
 
 } // namespace darvolt

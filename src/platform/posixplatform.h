@@ -55,6 +55,7 @@ public:
     // Descriptors are shared between threads and every copy from the source
     // names its offset (pread, copy_file_range with an offset).
     bool allowsConcurrentCopies() const override { return true; }
+    Result<std::unique_ptr<Process>> startProcess(const ProcessRequest& request) override;
 
 private:
     // NotReady when the drive folder is missing or (if required) unmounted.
