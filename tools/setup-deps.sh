@@ -7,6 +7,7 @@ run_pkgs=(
   g++ cmake ninja-build pkg-config
   qt6-base-dev qt6-base-dev-tools libgl-dev libssl-dev
   fonts-liberation xdg-utils
+  par2
 )
 test_pkgs=(
   xvfb xauth xdotool

@@ -1,6 +1,7 @@
 // The main window's Split button and its part as the split engine's view.
 #include "app/tform4.h"
 
+#include "split/recoverydata.h"
 #include "split/splitrequest.h"
 #include "toolkit/dialogs.h"
 #include "toolkit/wndproc.h"
@@ -68,9 +69,11 @@ void TForm4::FlatSpeedButton1Click(QObject *)
     if (built.status != darvolt::RequestStatus::Ready)
         return; // the engine has shown why
 
+    darvolt::SplitOptions options = m_options;
+    options.recoveryPercent = WriteRecoveryData() ? darvolt::DefaultRecoveryPercent : 0;
     RunHeld([&] {
         SplitFile(*m_platform, *this, built.request.sourceName, built.request.sourceFolder,
-                  built.request.partSize, m_options);
+                  built.request.partSize, options);
     });
 }
 

@@ -19,3 +19,5 @@ darvolt_add_qtest(tst_checksums SOURCES ${CMAKE_CURRENT_LIST_DIR}/tst_checksums.
 darvolt_add_qtest(tst_mergeshell SOURCES ${CMAKE_CURRENT_LIST_DIR}/tst_mergeshell.cpp LIBS darvolt_split)
 set_property(TEST tst_checksums APPEND PROPERTY ENVIRONMENT
              "TSAN_OPTIONS=suppressions=${PROJECT_SOURCE_DIR}/tests/tsan.supp")
+# Recovery data: the plan, par2's progress, and par2 scripted through the fake.
+darvolt_add_qtest(tst_recovery SOURCES ${CMAKE_CURRENT_LIST_DIR}/tst_recovery.cpp LIBS darvolt_split)
