@@ -71,6 +71,10 @@ bool flushSet(Platform& platform, const std::string& folder, const std::string& 
 
 RecoveryEnd WriteRecoveryData(const RecoveryJob& job)
 {
+    if (job.sourceName.find_first_of(NamesPar2CannotTake) != std::string::npos) {
+        job.view.showMessage(std::string(texts::RecoveryNameUnsupported));
+        return RecoveryEnd::Failed;
+    }
     const RecoveryPlan plan = PlanRecovery(job.partSize, job.sourceSize, job.percent);
     if (!plan.possible()) {
         job.view.showMessage(texts::recoveryTooManyParts(plan.dataParts));

@@ -33,6 +33,9 @@ namespace darvolt {
 
 // What the window writes, and what the manual suggests on the command line.
 inline constexpr int DefaultRecoveryPercent = 10;
+// par2cmdline takes "*" and "?" in a name as wildcards and "\\" as a
+// separator, and cannot find a file whose name holds a line break again.
+inline constexpr std::string_view NamesPar2CannotTake = "*?\\\n\r";
 // PAR2 gives every file at least one block and a set at most this many.
 inline constexpr std::int64_t MaxRecoveredParts = 32768;
 

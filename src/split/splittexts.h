@@ -30,6 +30,9 @@ inline constexpr std::string_view WritingRecoveryData = "Writing recovery data";
 inline constexpr std::string_view RecoveryToolMissing =
     "No recovery data were written: par2 is not installed (on Debian and Ubuntu: apt-get install par2). "
     "The file is split all the same.";
+inline constexpr std::string_view RecoveryNameUnsupported =
+    "No recovery data were written: par2 cannot work with file names that hold *, ?, \\ or a line break. "
+    "Rename the file without them to have recovery data. The file is split all the same.";
 std::string recoveryFailed(std::string_view why);
 std::string recoveryTooManyParts(std::int64_t parts);
 

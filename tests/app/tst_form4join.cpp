@@ -53,9 +53,9 @@ private:
         options.fileManagerCommand.clear();
         darvolt::PosixPlatform platform(options);
         RecordingView view;
-        darvolt::SplitOptions options;
-        options.recoveryPercent = recovery;
-        SplitFile(platform, view, "report.doc", FileNameBytes(dir.filePath(where)) + "/", 1024, options);
+        darvolt::SplitOptions split;
+        split.recoveryPercent = recovery;
+        SplitFile(platform, view, "report.doc", FileNameBytes(dir.filePath(where)) + "/", 1024, split);
         QFile::remove(dir.filePath(where + "/report.doc"));
         return data;
     }

@@ -149,7 +149,6 @@ void tst_JoinRepair::repairsOrSaysWhyNot()
         view.stopAtRepair = &stop;
     if (par2 != "absent")
         fake.setProgram("par2", [&](const ProcessRequest& request) {
-            FakePlatform::ProgramRun run;
             const std::string& action = request.command.at(1);
             if (par2 == "breaks")
                 return FakePlatform::ProgramRun{{"Loading \"report.doc.par2\".\n", "Out of memory\n"}, 8};
@@ -187,6 +186,7 @@ void tst_JoinRepair::repairsOrSaysWhyNot()
     }
     QCOMPARE(started, runs);
     QCOMPARE(fake.terminatedProcesses(), par2 == "stopped" ? 1 : 0);
+    const int joined = int(JoinOutcome::Joined);
     if (outcome == joined)
         QVERIFY(fake.contents(Folder + "report.doc") == data);
     else
