@@ -96,9 +96,10 @@ int main(int argc, char** argv)
             return 1;
         // What par2 costs on its own with the blocks Darvolt chose: one per
         // part, and the same count of recovery blocks.
-        std::vector<std::string> create{"par2", "create", "-s" + partBytes,
-                                        "-c" + std::to_string((ourAmount + std::stoull(partBytes) - 1) / std::stoull(partBytes)),
-                                        "--", "source.bin.par2"};
+        const std::uint64_t block = std::stoull(partBytes);
+        const std::uint64_t blocks = std::max<std::uint64_t>((size / 100 * percent + block - 1) / block, 1);
+        std::vector<std::string> create{"par2", "create", "-s" + partBytes, "-c" + std::to_string(blocks), "--",
+                                        "source.bin.par2"};
         const auto parts = partsIn(ours, "source.bin.!");
         create.insert(create.end(), parts.begin(), parts.end());
         if (!timeRun(par2OnOurParts, create, ours, {}))

@@ -116,7 +116,7 @@ only read.
                 of them. So it never rebuilds less than one part: with 10
                 parts, 10% can fall short of a whole part and is rounded up
                 to one. Not with --span. Without par2 the split still
-                completes, with a message and exit status 1
+                completes, with a message and exit status 1.
   --help        show this text
 
 Without --span the parts, MERGE.BAT, FILE.sha256 and merge.sh go into a folder beside FILE named after
