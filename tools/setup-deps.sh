@@ -8,6 +8,7 @@ run_pkgs=(
   g++ cmake ninja-build pkg-config
   qt6-base-dev qt6-base-dev-tools libgl-dev libssl-dev libsystemd-dev
   fonts-liberation xdg-utils
+  par2
 )
 package_pkgs=(
   dpkg-dev file

@@ -82,14 +82,25 @@ wrong size are named too. Without a checksum file the parts are joined in the
 order of their numbers and a warning says that nothing could be checked. A gap
 in the numbering is always an error.
 
+With recovery data beside the parts (report.doc.par2 and its volume files, from
+darvolt-split --recovery or the window's Write recovery data, or any PAR2 set
+made over the parts with par2 create), a part that is missing or fails its check
+is rebuilt first with par2 (par2cmdline, apt-get install par2), the parts that
+were rebuilt are named, and the join starts again (a damaged part is kept beside
+its rebuilt one as NAME.1). Without a checksum file, par2 checks the parts
+before the join. --check tells whether the recovery data can rebuild what it
+found missing or damaged.
+
 The joined file is written under a temporary name beside it (FILE.joining) and
 takes its name only when it is complete, so an interrupted join (Ctrl-C,
 SIGTERM) never leaves a file that looks whole. An existing file is never
 replaced without --force.
 
-Exit status: 0 done, 1 error (nothing found, reading or writing failed, the
-file exists), 2 usage error, 4 the parts failed the check (or --check had no
-checksum file to check them against), 130 interrupted by Ctrl-C, 143 by SIGTERM.
+Exit status: 0 done (after rebuilding parts, if it had to), 1 error (nothing
+found, reading or writing failed, the file exists, par2 failed), 2 usage error,
+3 --check found parts missing or damaged that the recovery data can rebuild,
+4 the parts failed the check and cannot be rebuilt (or --check had nothing to
+check them against), 130 interrupted by Ctrl-C, 143 by SIGTERM.
 )";
 }
 
@@ -115,6 +126,7 @@ int RunJoinCommand(const JoinCommand& command, Platform& platform, JoinView& vie
         case JoinOutcome::Joined:
         case JoinOutcome::Checked: status = JoinExitSuccess; break;
         case JoinOutcome::CheckFailed: status = JoinExitCheckFailed; break;
+        case JoinOutcome::Repairable: status = JoinExitRepairable; break;
         case JoinOutcome::Interrupted: status = JoinExitInterrupted; break;
         case JoinOutcome::Failed:
         case JoinOutcome::Busy: status = JoinExitFailed; break;

@@ -15,7 +15,8 @@ namespace darvolt {
 inline constexpr int JoinExitSuccess = 0;
 inline constexpr int JoinExitFailed = 1;      // an error: I/O, an existing file, no set found
 inline constexpr int JoinExitUsage = 2;       // the command line is wrong
-inline constexpr int JoinExitCheckFailed = 4; // a part is missing, extra or damaged
+inline constexpr int JoinExitRepairable = 3;  // --check: damage that the recovery data can rebuild
+inline constexpr int JoinExitCheckFailed = 4; // a part is missing, extra or damaged beyond repair
 inline constexpr int JoinExitInterrupted = 130;
 
 struct JoinCommand {

@@ -37,6 +37,20 @@ SplitCommand ParseSplitCommand(const std::vector<std::string>& args)
             command.flush = true;
         } else if (arg == "--no-checksum") {
             command.checksums = false;
+        } else if (arg == "--recovery" || arg.starts_with("--recovery=")) {
+            std::string percent;
+            if (arg == "--recovery") {
+                if (i + 1 == args.size())
+                    return usageError("--recovery needs a percentage");
+                percent = args[++i];
+            } else {
+                percent = arg.substr(11);
+            }
+            const bool digits = !percent.empty() && percent.size() <= 3
+                                && percent.find_first_not_of("0123456789") == std::string::npos;
+            command.recoveryPercent = digits ? std::stoi(percent) : 0;
+            if (command.recoveryPercent < 1 || command.recoveryPercent > 100)
+                return usageError("--recovery takes a whole percentage from 1 to 100, not '" + percent + "'");
         } else if (arg == "--standard") {
             command.mode = SizeMode::StandardDiskette;
             ++modes;
@@ -59,6 +73,8 @@ SplitCommand ParseSplitCommand(const std::vector<std::string>& args)
     }
     if (modes > 1)
         return usageError("choose one of --standard, --custom and --span");
+    if (command.recoveryPercent > 0 && command.mode == SizeMode::SpanDiskettes)
+        return usageError("--recovery works in folder mode only: spanned media get no recovery data");
     if (files.empty())
         return usageError("no file named");
     if (files.size() > 1)
@@ -69,7 +85,8 @@ SplitCommand ParseSplitCommand(const std::vector<std::string>& args)
 
 std::string SplitCommandUsage()
 {
-    return R"(Usage: darvolt-split [--standard | --custom KB | --span] [--flush] [--no-checksum] FILE
+    return R"(Usage: darvolt-split [--standard | --custom KB | --span] [--flush] [--no-checksum]
+                     [--recovery PERCENT] FILE
 
 Splits FILE into numbered parts (FILE.!00, FILE.!01, ...) and writes MERGE.BAT,
 a batch file that joins them again with Copy /B on Windows. Beside it go
@@ -88,6 +105,18 @@ only read.
                 memory cards)
   --no-checksum leave out the checksums, for the last bit of speed: FILE.sha256
                 is not written and merge.sh cannot check the parts
+  --recovery PERCENT
+                write recovery data beside the parts: FILE.par2 and its volume
+                files, a PAR2 set made by par2 (par2cmdline, which must be
+                installed: apt-get install par2), from which darvolt-join,
+                merge.sh, par2 or MultiPar rebuild parts that are missing or
+                damaged. PERCENT (1 to 100; 10 is a good start) is the least
+                share of FILE it takes; it is rounded up to whole parts, since
+                each recovery block is as large as a part and rebuilds any one
+                of them. So it never rebuilds less than one part: with 10
+                parts, 10% can fall short of a whole part and is rounded up
+                to one. Not with --span. Without par2 the split still
+                completes, with a message and exit status 1.
   --help        show this text
 
 Without --span the parts, MERGE.BAT, FILE.sha256 and merge.sh go into a folder
@@ -111,9 +140,9 @@ Messages go to standard error, the closing message of a spanned run to standard
 output. On a terminal, standard error also shows the part being written and the
 progress.
 
-Exit status: 0 success, 1 the run or its checks failed (or a message could not
-be written), 2 usage error, 3 cancelled at a diskette prompt, 130 interrupted
-by Ctrl-C, 143 by SIGTERM.
+Exit status: 0 success, 1 the run or its checks failed (or the recovery data
+asked for, or a message, could not be written), 2 usage error, 3 cancelled at a
+diskette prompt, 130 interrupted by Ctrl-C, 143 by SIGTERM.
 )";
 }
 
@@ -141,6 +170,7 @@ int splitExitStatus(SplitOutcome outcome)
     case SplitOutcome::Cancelled: return ExitCancelled;
     case SplitOutcome::Interrupted: return ExitInterrupted;
     case SplitOutcome::ScriptFailed:
+    case SplitOutcome::RecoveryFailed:
     case SplitOutcome::Failed:
     case SplitOutcome::Busy: break;
     }
@@ -177,6 +207,7 @@ int runSplit(const SplitCommand& command, Platform& platform, SplitView& view, s
     options.openFileManager = false;
     options.alwaysFlush = command.flush;
     options.checksums = command.checksums;
+    options.recoveryPercent = command.recoveryPercent;
     options.stop = stop;
     return splitExitStatus(SplitFile(platform, view, request.request.sourceName, request.request.sourceFolder,
                                      request.request.partSize, options));

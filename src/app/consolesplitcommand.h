@@ -1,6 +1,7 @@
 #pragma once
 // darvolt-split's command line and its run:
-//   darvolt-split [--standard | --custom KB | --span] [--flush] [--no-checksum] FILE
+//   darvolt-split [--standard | --custom KB | --span] [--flush] [--no-checksum]
+//                 [--recovery PERCENT] FILE
 // The request is built exactly as the main window's Split button builds it,
 // then SplitFile runs with the given view (the console one in the program).
 
@@ -29,6 +30,7 @@ struct SplitCommand {
     std::string customSize; // the text after --custom, read as the custom-size field is
     bool flush = false;     // --flush: parts on the medium before success is told, also on fixed disks
     bool checksums = true;  // --no-checksum turns the checksum file and merge.sh's checks off
+    int recoveryPercent = 0; // --recovery: recovery data beside the parts (folder mode)
     std::string file;
     std::string problem;    // what is wrong, for UsageError
 };

@@ -68,6 +68,11 @@ public:
     void FlatSpeedButton3Click(QObject *Sender);
     void FlatSpeedButton4Click(QObject *Sender);
     void ApplicationMessage(TMsg &Msg, bool &Handled);
+    // "Write recovery data" of the title band's menu, kept in the user's
+    // settings: splits in a folder write recovery data (PAR2, the default
+    // percentage rounded up to whole parts) beside the parts. Off at first.
+    bool WriteRecoveryData() const;
+    void SetWriteRecoveryData(bool write);
     // "Join parts..." of the title band's menu: asks for a part or checksum
     // file and joins its set with the window showing the run as a split's.
     void JoinPartsClick(QObject *Sender);

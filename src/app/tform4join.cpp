@@ -10,6 +10,7 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QMenu>
+#include <QSettings>
 #include <QTimer>
 
 namespace {
@@ -55,8 +56,39 @@ private:
 
 } // namespace
 
+namespace {
+
+QSettings DarvoltSettings()
+{
+    return QSettings(QStringLiteral("Darvolt"), QStringLiteral("darvolt"));
+}
+
+const QString RecoveryKey = QStringLiteral("split/writeRecoveryData");
+
+} // namespace
+
+bool TForm4::WriteRecoveryData() const
+{
+    return DarvoltSettings().value(RecoveryKey, false).toBool();
+}
+
+void TForm4::SetWriteRecoveryData(bool write)
+{
+    QSettings settings = DarvoltSettings();
+    if (settings.value(RecoveryKey, false).toBool() == write)
+        return;
+    settings.setValue(RecoveryKey, write);
+}
+
 void TForm4::AddSystemMenuItems(QMenu *menu)
 {
+    // A choice for the splits to come, kept for the next start; a run that
+    // is going on keeps what it started with.
+    QAction *recovery = menu->addAction(tr("Write &recovery data"));
+    recovery->setObjectName(QStringLiteral("WriteRecoveryData"));
+    recovery->setCheckable(true);
+    recovery->setChecked(WriteRecoveryData());
+    connect(recovery, &QAction::toggled, this, [this](bool on) { SetWriteRecoveryData(on); });
     // Queued: the join runs for a while with the window's messages going
     // on, and the menu (rebuilt each time it opens) must not be holding an
     // action that is still in the middle of its own trigger.

@@ -2,6 +2,7 @@
 #include "app/tform4.h"
 
 #include "app/mediumdialog.h"
+#include "split/recoverydata.h"
 #include "split/splitrequest.h"
 #include "split/splittexts.h"
 #include "toolkit/dialogs.h"
@@ -70,9 +71,11 @@ void TForm4::FlatSpeedButton1Click(QObject *)
     if (built.status != darvolt::RequestStatus::Ready)
         return; // the engine has shown why
 
+    darvolt::SplitOptions options = m_options;
+    options.recoveryPercent = WriteRecoveryData() ? darvolt::DefaultRecoveryPercent : 0;
     RunHeld([&] {
         SplitFile(*m_platform, *this, built.request.sourceName, built.request.sourceFolder,
-                  built.request.partSize, m_options);
+                  built.request.partSize, options);
     });
 }
 

@@ -23,7 +23,9 @@ JoinOutcome JoinRun::check()
                 line += " (" + remark + ")";
             view_.showCheck(line, false);
         }
-        view_.showError(texts::join::checkSummary(set_.sourceName, n, n, false));
+        // Recovery data can check them instead (checkAll).
+        if (!recovery_)
+            view_.showError(texts::join::checkSummary(set_.sourceName, n, n, false));
         return JoinOutcome::CheckFailed;
     }
 

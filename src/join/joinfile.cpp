@@ -33,31 +33,70 @@ JoinResult JoinRun::run()
         view_.showError(found.problem);
         return finish(JoinOutcome::Failed);
     }
-    set_ = std::move(*found.set);
+    adopt(std::move(*found.set));
+    recovery_ = FindRecoverySet(platform_, set_);
+    if (options_.checkOnly)
+        return finish(checkAll());
+    // Without a checksum file, par2's own check of the parts is the only one.
+    if (recovery_ && !set_.checked())
+        if (const auto ended = repair(true))
+            return finish(*ended);
+    JoinOutcome outcome = joinSet();
+    if (outcome == JoinOutcome::CheckFailed && repairWanted_) {
+        if (const auto ended = repair(false))
+            return finish(*ended);
+        outcome = joinSet();
+    }
+    return finish(outcome);
+}
+
+void JoinRun::adopt(PartSet set)
+{
+    set_ = std::move(set);
     total_ = set_.presentBytes();
     found_.assign(set_.parts.size(), {});
     findings_.assign(set_.parts.size(), std::nullopt);
-    if (options_.checkOnly)
-        return finish(check());
+}
+
+JoinOutcome JoinRun::joinSet()
+{
+    repairWanted_ = false;
+    heldErrors_.clear();
+    checksums_.reset();
+    hashed_.clear();
+    compared_ = 0;
+    done_ = 0;
+    shownKb_ = -1;
     if (!setComplete())
-        return finish(JoinOutcome::CheckFailed);
+        return JoinOutcome::CheckFailed;
     if (!set_.checked()) {
-        view_.showWarning(texts::join::unchecked(set_.sourceName));
+        view_.showWarning(verifiedByRecovery_ ? texts::join::checkedByRecovery(set_.sourceName, recovery_->index)
+                                              : texts::join::unchecked(set_.sourceName));
         for (std::size_t i = 0; i < set_.parts.size(); ++i)
             if (const std::string remark = SizeRemark(set_, i); !remark.empty())
                 view_.showWarning(texts::join::shapeWarning(set_.parts[i].name, remark));
     }
     if (!prepareOutput())
-        return finish(JoinOutcome::Failed);
+        return JoinOutcome::Failed;
     const JoinOutcome outcome = join();
     if (outcome != JoinOutcome::Joined)
         dropTemporary();
-    return finish(outcome);
+    return outcome;
 }
 
 JoinResult JoinRun::finish(JoinOutcome outcome)
 {
-    return {outcome, output_, set_.parts.size(), set_.checked()};
+    return {outcome, output_, set_.parts.size(), set_.checked(), rebuilt_};
+}
+
+void JoinRun::holdOrShow(const std::string& error)
+{
+    if (repairable()) {
+        repairWanted_ = true;
+        heldErrors_.push_back(error);
+    } else {
+        view_.showError(error);
+    }
 }
 
 void JoinRun::betweenSteps()
@@ -73,7 +112,10 @@ void JoinRun::betweenSteps()
 bool JoinRun::setComplete()
 {
     const std::vector<std::string> missing = set_.missing();
-    if (!missing.empty())
+    // Recovery data cannot stand in for parts of another split.
+    if (!missing.empty() && set_.extra.empty())
+        holdOrShow(texts::join::missing(missing));
+    else if (!missing.empty())
         view_.showError(texts::join::missing(missing));
     if (!set_.extra.empty())
         view_.showError(texts::join::extra(set_.extra, set_.checksumName));
@@ -83,7 +125,8 @@ bool JoinRun::setComplete()
 bool JoinRun::prepareOutput()
 {
     output_ = options_.output.empty() ? set_.path(set_.sourceName) : options_.output;
-    replace_ = options_.replace;
+    // Agreed once, before a repair, is agreed for the join after it.
+    replace_ = replace_ || options_.replace;
     if (platform_.isDirectory(output_)) {
         view_.showError(texts::join::isFolder(output_));
         return false;
@@ -174,8 +217,9 @@ JoinOutcome JoinRun::join()
 JoinOutcome JoinRun::damaged(std::size_t index)
 {
     const SetPart& part = set_.parts[index];
-    view_.showError(texts::join::damaged(part.name, HexDigest(*part.expected), HexDigest(found_[index]),
-                                         SizeRemark(set_, index)));
+    partDamaged_ = partDamaged_ || repairable();
+    holdOrShow(texts::join::damaged(part.name, HexDigest(*part.expected), HexDigest(found_[index]),
+                                    SizeRemark(set_, index)));
     return JoinOutcome::CheckFailed;
 }
 
@@ -317,7 +361,7 @@ JoinResult JoinParts(Platform& platform, JoinView& view, const std::string& inpu
 {
     static thread_local bool running = false;
     if (running)
-        return JoinResult{JoinOutcome::Busy, {}, 0, false};
+        return JoinResult{JoinOutcome::Busy, {}, 0, false, {}};
     running = true;
     struct Reset {
         ~Reset() { running = false; }

@@ -16,6 +16,14 @@
 // A check (checkOnly) reads and hashes every part and writes nothing; it
 // tells each part's finding in order, then whether the parts joined give
 // the whole file's checksum, then a summary.
+//
+// Recovery data (a PAR2 set beside the parts, recoveryset.h) are used when
+// a part is missing or fails its checksum: par2 rebuilds the parts in their
+// folder first (a damaged part is kept beside its rebuilt one as NAME.1),
+// the view is told which parts were rebuilt, and the join starts again and
+// checks as before. Without a checksum file, par2's own check runs before
+// the join. A check tells whether the recovery data can rebuild what it
+// found missing or damaged.
 
 #include "join/joinview.h"
 #include "platform/platform.h"
@@ -25,6 +33,7 @@
 #include <cstddef>
 #include <functional>
 #include <string>
+#include <vector>
 
 namespace darvolt {
 
@@ -32,7 +41,8 @@ enum class JoinOutcome {
     Joined,      // the joined file is in place
     Checked,     // a check found every part as the checksum file lists it
     Failed,      // a reported failure: no set, I/O, an existing file kept
-    CheckFailed, // a part is missing, extra or damaged, or a check had nothing to check against
+    CheckFailed, // a part is missing, extra or damaged (beyond repair), or a check had nothing to check against
+    Repairable,  // a check found parts missing or damaged that the recovery data can rebuild
     Interrupted, // the stop flag was raised: nothing written (reported)
     Busy,        // called while a join is going on in this thread
 };
@@ -57,6 +67,7 @@ struct JoinResult {
     std::string output;    // the joined file's path, once known
     std::size_t parts = 0; // in the set
     bool checked = false;  // a checksum file vouched for the parts
+    std::vector<std::string> rebuilt; // parts rebuilt from the recovery data, bare names
 };
 
 // input: a part, the folder of the parts, or the checksum file.

@@ -3,6 +3,7 @@
 
 #include "join/joinfile.h"
 #include "join/partset.h"
+#include "join/recoveryset.h"
 #include "split/checksumworker.h"
 #include "split/messagepacer.h"
 
@@ -33,6 +34,21 @@ private:
     enum class Copy { Done, ReadFailed, WriteFailed, DiskFull, Changed, Stopped };
 
     JoinResult finish(JoinOutcome outcome);
+    // Takes a set found on disk, with the counts of a fresh join.
+    void adopt(PartSet set);
+    // Joins the set as it stands now.
+    JoinOutcome joinSet();
+    // A check, and what the recovery data can do about what it found.
+    JoinOutcome checkAll();
+    // joinrepair.cpp: rebuilds the set from its recovery data; nothing when
+    // the join can go on (rebuilt, or nothing to rebuild), else the outcome.
+    // firstCheck: par2 is the only check there is, and it may be missing.
+    std::optional<JoinOutcome> repair(bool firstCheck);
+    JoinOutcome verifyForCheck();
+    bool repairable() const { return recovery_ && !repaired_; }
+    // A failure that the recovery data may mend: held back until the
+    // repair is known to be impossible.
+    void holdOrShow(const std::string& error);
     std::size_t hashBlock() const;
     bool stopped() const { return options_.stop != nullptr && options_.stop->load(std::memory_order_relaxed); }
     void betweenSteps();
@@ -77,6 +93,14 @@ private:
     std::int64_t done_ = 0; // bytes read
     std::int64_t total_ = 0;
     std::int64_t shownKb_ = -1;
+
+    std::optional<RecoverySet> recovery_;
+    bool repaired_ = false;      // the recovery data have been used
+    bool repairWanted_ = false;  // the last join stopped at something they may mend
+    bool partDamaged_ = false;   // ... a part that failed its checksum among it
+    bool verifiedByRecovery_ = false;
+    std::vector<std::string> heldErrors_;
+    std::vector<std::string> rebuilt_;
 
     // A check's findings, shown in part order as they become known.
     std::vector<std::optional<std::pair<std::string, bool>>> findings_;

@@ -143,6 +143,64 @@ std::string noFileManager(std::string_view folder)
     return "No file manager could be opened. The joined file is in " + std::string(folder);
 }
 
+std::string repairing(std::string_view recoveryName)
+{
+    return "Repairing: " + std::string(recoveryName);
+}
+
+std::string rebuilt(const std::vector<std::string>& bareParts, std::string_view recoveryName)
+{
+    return (bareParts.size() == 1 ? "Part " + bareParts.front() + " was" : "Parts " + list(bareParts) + " were")
+           + " missing or damaged and rebuilt from the recovery data in " + std::string(recoveryName);
+}
+
+std::string noPar2(std::string_view recoveryName)
+{
+    return "The recovery data in " + std::string(recoveryName)
+           + " may rebuild the parts, but par2 is not installed (on Debian and Ubuntu: apt-get install par2)";
+}
+
+std::string repairFailed(std::string_view recoveryName, std::string_view why)
+{
+    return "par2 could not rebuild the parts from " + std::string(recoveryName) + (why.empty() ? "" : ": ")
+           + std::string(why);
+}
+
+std::string unrepairable(std::string_view recoveryName, const std::vector<std::string>& missing,
+                         const std::vector<std::string>& damaged, std::int64_t blocksNeeded)
+{
+    std::string text = "The recovery data in " + std::string(recoveryName) + " cannot rebuild the parts";
+    std::vector<std::string> what;
+    if (!missing.empty())
+        what.push_back(list(missing) + (missing.size() == 1 ? " is missing" : " are missing"));
+    if (!damaged.empty())
+        what.push_back(list(damaged) + (damaged.size() == 1 ? " is damaged" : " are damaged"));
+    if (!what.empty())
+        text += ": " + what.front() + (what.size() > 1 ? ", " + what.back() : std::string());
+    if (blocksNeeded > 0)
+        text += "; " + std::to_string(blocksNeeded) + " more recovery block" + (blocksNeeded == 1 ? " is" : "s are")
+                + " needed";
+    return text;
+}
+
+std::string repairable(std::string_view recoveryName)
+{
+    return "The recovery data in " + std::string(recoveryName)
+           + " can rebuild what is missing or damaged: darvolt-join rebuilds it as it joins";
+}
+
+std::string checkedByRecovery(std::string_view sourceName, std::string_view recoveryName)
+{
+    return "No checksum file was found for " + std::string(sourceName)
+           + ": the parts were checked against the recovery data in " + std::string(recoveryName) + " only";
+}
+
+std::string recoveryVouches(std::string_view sourceName, std::size_t parts, std::string_view recoveryName)
+{
+    return "All " + std::to_string(parts) + (parts == 1 ? " part" : " parts") + " of " + std::string(sourceName)
+           + " match the recovery data in " + std::string(recoveryName);
+}
+
 std::string checkOk(std::string_view name, std::int64_t size)
 {
     return std::string(name) + ": OK (" + bytes(size) + ")";

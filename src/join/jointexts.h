@@ -41,6 +41,17 @@ std::string interrupted(std::string_view output);
 std::string joined(std::string_view output, std::size_t parts, bool checked);
 std::string noFileManager(std::string_view folder);
 
+// The recovery data (recoveryset.h)
+std::string repairing(std::string_view recoveryName); // status text
+std::string rebuilt(const std::vector<std::string>& bareParts, std::string_view recoveryName);
+std::string noPar2(std::string_view recoveryName);
+std::string repairFailed(std::string_view recoveryName, std::string_view why);
+std::string unrepairable(std::string_view recoveryName, const std::vector<std::string>& missing,
+                         const std::vector<std::string>& damaged, std::int64_t blocksNeeded);
+std::string repairable(std::string_view recoveryName);
+std::string checkedByRecovery(std::string_view sourceName, std::string_view recoveryName);
+std::string recoveryVouches(std::string_view sourceName, std::size_t parts, std::string_view recoveryName);
+
 // --check
 std::string checkOk(std::string_view name, std::int64_t size);
 std::string checkFailed(std::string_view name, std::string_view expected, std::string_view found,

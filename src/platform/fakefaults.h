@@ -26,6 +26,7 @@ enum class FakeOperation {
     OpenForReading, CreateFile, RemoveFile, Attributes, MakeDirectory, IsDirectory,
     ListDirectory, DriveFreeBytes, OpenFileManager, Read, Write, Size, Close, Flush, FlushFolder, Rename,
     FindMedia, UseMedium, ReleaseMedium,
+    StartProcess,
     // A file object let go by its owner: reported to the call hook only, so
     // that tests can tell when a thread is done with a file; never counted
     // and never failed.
@@ -34,7 +35,7 @@ enum class FakeOperation {
 
 class FakeFaults {
 public:
-    static constexpr std::size_t OperationCount = 19;
+    static constexpr std::size_t OperationCount = 20;
 
     // What a call of a file operation is to do.
     struct Verdict {

@@ -28,6 +28,11 @@
 //   unless setRemovable() says so.
 // - openFileManager() only records the folder, and fails when told to
 //   (failCall with Operation::OpenFileManager).
+// - Helper programs (startProcess) exist only where a test scripts them with
+//   setProgram(): the script sees the request, may change the fake's files
+//   as the program would, and says what the program writes (one chunk per
+//   readOutput call) and its exit status. Any other program is not
+//   installed (FileNotFound).
 // - Copies are sequential by default; allowConcurrentCopies(true) lets the
 //   split engine copy two parts at once. Every call is serialised by one
 //   lock, and the faults counted per path or tied to a source offset
@@ -75,6 +80,13 @@ public:
     };
 
     struct Node; // a file's contents and flags
+
+    // What a scripted program does once started.
+    struct ProgramRun {
+        std::vector<std::string> output; // each chunk arrives with one readOutput()
+        int status = 0;
+    };
+    using ProgramScript = std::function<ProgramRun(const ProcessRequest&)>;
 
     explicit FakePlatform(std::string driveFolder = "/A");
     ~FakePlatform() override;
@@ -130,6 +142,10 @@ public:
     // Set before the run, not during it.
     void setCallHook(CallHook hook) { hook_ = std::move(hook); }
     void allowConcurrentCopies(bool allow) { concurrent_ = allow; }
+    // Installs a program under the name a command starts it by.
+    void setProgram(const std::string& name, ProgramScript script);
+    std::vector<ProcessRequest> processStarts() const;
+    int terminatedProcesses() const;
 
     // Platform
     Result<std::unique_ptr<File>> openForReading(const std::string& path) override;
@@ -155,9 +171,12 @@ public:
     MediumRelease releaseMedium() override;
     ErrorCode openFileManager(const std::string& folder) override;
     bool allowsConcurrentCopies() const override { return concurrent_; }
+    // Counted and failed as StartProcess.
+    Result<std::unique_ptr<Process>> startProcess(const ProcessRequest& request) override;
 
 private:
     friend class FakeFile;
+    friend class FakeProcess;
     struct Slot; // a medium and its files
     using Lock = std::lock_guard<std::recursive_mutex>;
 
@@ -199,6 +218,9 @@ private:
     bool concurrent_ = false;
     bool caseSensitive_ = false;
     std::set<std::string> removable_;
+    std::map<std::string, ProgramScript> programs_;
+    std::vector<ProcessRequest> starts_;
+    int terminated_ = 0;
     // Recursive, because public calls use one another.
     mutable std::recursive_mutex mutex_;
 };

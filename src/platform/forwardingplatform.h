@@ -85,6 +85,10 @@ public:
     MediumRelease releaseMedium() override { return inner_.releaseMedium(); }
     ErrorCode openFileManager(const std::string& folder) override { return inner_.openFileManager(folder); }
     bool allowsConcurrentCopies() const override { return inner_.allowsConcurrentCopies(); }
+    Result<std::unique_ptr<Process>> startProcess(const ProcessRequest& request) override
+    {
+        return inner_.startProcess(request);
+    }
 
 protected:
     Platform& inner() { return inner_; }

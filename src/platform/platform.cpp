@@ -17,4 +17,9 @@ CopyResult File::copyRangeTo(std::int64_t, File&, std::uint64_t)
     return CopyResult{0, true};
 }
 
+Result<std::unique_ptr<Process>> Platform::startProcess(const ProcessRequest&)
+{
+    return Result<std::unique_ptr<Process>>::failure(error::FileNotFound);
+}
+
 } // namespace darvolt

@@ -17,6 +17,7 @@
 // not on a FIFO, socket or device.
 
 #include "platform/errorcode.h"
+#include "platform/process.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -245,6 +246,11 @@ public:
     // also closes. Files and the platform must then be safe for that. The
     // default is false: everything stays on the calling thread.
     virtual bool allowsConcurrentCopies() const { return false; }
+
+    // Starts a helper program in a folder (see process.h). FileNotFound when
+    // the program is not installed. The default starts nothing: a platform
+    // without programs answers FileNotFound.
+    virtual Result<std::unique_ptr<Process>> startProcess(const ProcessRequest& request);
 };
 
 } // namespace darvolt

@@ -4,6 +4,7 @@
 #include "platform/diskservice.h"
 #include "platform/posixdevices.h"
 #include "platform/posixfile.h"
+#include "platform/posixprocess.h"
 
 #include <cerrno>
 #include <cstdio>
@@ -419,6 +420,11 @@ bool PosixPlatform::onDrive(const std::string& path) const
     const std::string& drive = mediumFolder_.empty() ? options_.driveFolder : mediumFolder_;
     return !drive.empty() && path.size() > drive.size() && path.compare(0, drive.size(), drive) == 0
            && (path[drive.size()] == '/' || drive == "/");
+}
+
+Result<std::unique_ptr<Process>> PosixPlatform::startProcess(const ProcessRequest& request)
+{
+    return StartPosixProcess(request);
 }
 
 } // namespace darvolt

@@ -64,6 +64,7 @@ public:
     // Descriptors are shared between threads and every copy from the source
     // names its offset (pread, copy_file_range with an offset).
     bool allowsConcurrentCopies() const override { return true; }
+    Result<std::unique_ptr<Process>> startProcess(const ProcessRequest& request) override;
 
     // Where desktops mount removable media for this user, shown as drive A:
     // until a medium is found.

@@ -69,6 +69,26 @@ fi
 
 )";
 
+// With recovery data: rebuilds what is missing or damaged, or says why it
+// cannot. par2 keeps a damaged part beside the rebuilt one as NAME.1.
+constexpr std::string_view Repair = R"(
+repair() {
+    if [ ! -f "$recovery" ]; then
+        printf 'merge.sh: %s\n' "the recovery data $recovery are not here either" >&2
+        return 1
+    fi
+    if ! command -v par2 >/dev/null 2>&1; then
+        printf 'merge.sh: %s\n' "par2 is not installed: install it (apt-get install par2) to rebuild the parts from $recovery" >&2
+        return 1
+    fi
+    say "Rebuilding the parts with par2 from $recovery ..."
+    par2 repair -- "$recovery" || {
+        printf 'merge.sh: %s\n' "par2 could not rebuild the parts from $recovery" >&2
+        return 1
+    }
+}
+)";
+
 constexpr std::string_view JoinAndAsk = R"(
 say "Joining $# parts into $target ..."
 set -C
@@ -91,28 +111,66 @@ esac
 } // namespace
 
 std::string MergeShellText(std::string_view sourceName, const std::vector<std::string>& bareParts,
-                           const std::vector<ChecksumEntry>& sums)
+                           const std::vector<ChecksumEntry>& sums, std::string_view recoveryName)
 {
+    const bool recovery = !recoveryName.empty();
     std::string text(Head);
     text += "target=" + ShellQuoted(sourceName) + "\n";
+    if (recovery)
+        text += "recovery=" + ShellQuoted(recoveryName) + "\n";
     text += "set --";
     for (const auto& part : bareParts)
         text += " \\\n    " + ShellQuoted(part);
     text += "\n";
-    text += Body;
+    std::string body(Body);
+    if (recovery) {
+        constexpr std::string_view missing = "    fail \"run this script in the folder that holds every part\"";
+        body.replace(body.find(missing), 4, "    repair || ");
+        body.insert(0, Repair);
+    }
+    text += body;
 
     const bool checked = sums.size() == bareParts.size() + 1;
-    if (checked) {
+    const std::string damaged = "fail \"a part marked FAILED above was damaged; nothing was joined\"";
+    if (checked && recovery) {
+        const std::vector<ChecksumEntry> partSums(sums.begin(), sums.end() - 1);
+        text += "checkparts() {\n"
+                "    sha256sum -c <<'" + std::string(EndOfSums) + "'\n"
+                + sumsDocument(partSums)
+                + "}\n"
+                  "checked=\n"
+                  "if command -v sha256sum >/dev/null 2>&1; then\n"
+                  "    say \"Checking the parts ...\"\n"
+                  "    if ! checkparts; then\n"
+                  "        repair || " + damaged + "\n"
+                  "        say \"Checking the rebuilt parts ...\"\n"
+                  "        checkparts || " + damaged + "\n"
+                  "    fi\n"
+                  "    checked=1\n"
+                  "else\n"
+                  "    say \"sha256sum was not found: the parts and the joined file cannot be checked.\"\n"
+                  "fi\n";
+    } else if (checked) {
         const std::vector<ChecksumEntry> partSums(sums.begin(), sums.end() - 1);
         text += "checked=\n"
                 "if command -v sha256sum >/dev/null 2>&1; then\n"
                 "    say \"Checking the parts ...\"\n"
-                "    sha256sum -c <<'" + std::string(EndOfSums) + "' || fail \"a part marked FAILED above was damaged; nothing was joined\"\n"
+                "    sha256sum -c <<'" + std::string(EndOfSums) + "' || " + damaged + "\n"
                 + sumsDocument(partSums)
                 + "    checked=1\n"
                   "else\n"
                   "    say \"sha256sum was not found: the parts and the joined file cannot be checked.\"\n"
                   "fi\n";
+    } else if (recovery) {
+        // par2's own checksums are the only ones there are.
+        text += "checked=\n"
+                "if command -v par2 >/dev/null 2>&1; then\n"
+                "    say \"Checking the parts with par2 ...\"\n"
+                "    par2 verify -- \"$recovery\" >/dev/null 2>&1 || repair || "
+                "fail \"the parts are damaged and could not be rebuilt; nothing was joined\"\n"
+                "else\n"
+                "    say \"No checksums were made for these parts, and par2 is not installed: they cannot be checked.\"\n"
+                "fi\n";
     } else {
         text += "checked=\n"
                 "say \"No checksums were made for these parts: they cannot be checked.\"\n";

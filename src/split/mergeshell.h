@@ -29,8 +29,11 @@ inline constexpr std::string_view MergeShellName = MergeShellFileName;
 std::string ShellQuoted(std::string_view bytes);
 
 // The script. sums: the checksum file's entries (parts, then the whole
-// file), or empty for a run without checksums.
+// file), or empty for a run without checksums. recoveryName: the PAR2 set
+// beside the parts, if one was written: where parts are missing or fail
+// their check (or, without sums, fail par2's own), the script runs
+// par2 repair on it when par2 is installed, and checks again.
 std::string MergeShellText(std::string_view sourceName, const std::vector<std::string>& bareParts,
-                           const std::vector<ChecksumEntry>& sums);
+                           const std::vector<ChecksumEntry>& sums, std::string_view recoveryName = {});
 
 } // namespace darvolt

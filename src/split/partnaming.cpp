@@ -51,12 +51,15 @@ std::vector<std::string> EarlierRunFiles(darvolt::Platform& platform, const std:
     const std::string first[] = {std::string(darvolt::MergeScriptName), std::string(darvolt::MergeShellFileName),
                                  sourceName + std::string(darvolt::ChecksumFileSuffix)};
     std::vector<std::string> scripts;
+    std::vector<std::string> recovery;
     std::vector<std::string> parts;
     for (const auto& entry : listing.value) {
         if (entry.isDirectory)
             continue;
         if (std::find(std::begin(first), std::end(first), entry.name) != std::end(first))
             scripts.push_back(entry.name);
+        else if (darvolt::IsRecoveryFileOf(entry.name, sourceName))
+            recovery.push_back(entry.name);
         else if (darvolt::IsPartOf(entry.name, sourceName))
             parts.push_back(entry.name);
     }
@@ -64,6 +67,7 @@ std::vector<std::string> EarlierRunFiles(darvolt::Platform& platform, const std:
     std::sort(scripts.begin(), scripts.end(), [&](const std::string& a, const std::string& b) {
         return std::find(std::begin(first), std::end(first), a) < std::find(std::begin(first), std::end(first), b);
     });
+    scripts.insert(scripts.end(), recovery.begin(), recovery.end());
     scripts.insert(scripts.end(), parts.begin(), parts.end());
     return scripts;
 }
@@ -122,6 +126,30 @@ std::optional<PartName> ParsePartName(std::string_view entryName)
     for (const char c : digits)
         number = number * 10 + (c - '0');
     return PartName{std::string(source), number};
+}
+
+std::string RecoveryFileName(std::string_view sourceName)
+{
+    return std::string(sourceName) + std::string(RecoverySuffix);
+}
+
+bool IsRecoveryFileOf(std::string_view entryName, std::string_view sourceName)
+{
+    if (!entryName.starts_with(sourceName) || !entryName.ends_with(RecoverySuffix)
+        || entryName.size() < sourceName.size() + RecoverySuffix.size())
+        return false;
+    std::string_view middle = entryName.substr(sourceName.size());
+    middle.remove_suffix(RecoverySuffix.size());
+    if (middle.empty())
+        return true;
+    if (!middle.starts_with(".vol"))
+        return false;
+    middle.remove_prefix(4);
+    const auto plus = middle.find('+');
+    const auto digits = [](std::string_view text) {
+        return !text.empty() && std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; });
+    };
+    return plus != std::string_view::npos && digits(middle.substr(0, plus)) && digits(middle.substr(plus + 1));
 }
 
 } // namespace darvolt

@@ -41,9 +41,9 @@ std::string PartPrefix(std::int64_t partSize, std::string_view outputFolder, std
 // What an earlier run of the same source left in an existing output folder,
 // as bare names in the order they are to be deleted: the scripts and the
 // checksum file first (MERGE.BAT, merge.sh, sourceName + ".sha256"), then
-// the files named sourceName + ".!" + a part number. An interruption of the
-// clearing therefore never leaves a merge script or checksums beside a set
-// with gaps.
+// the recovery data (IsRecoveryFileOf), then the files named sourceName +
+// ".!" + a part number. An interruption of the clearing therefore never
+// leaves a merge script, checksums or recovery data beside a set with gaps.
 std::vector<std::string> EarlierRunFiles(darvolt::Platform& platform, const std::string& folder,
                                          const std::string& sourceName);
 
@@ -86,5 +86,12 @@ inline constexpr std::string_view MergeScriptName = "MERGE.BAT";
 // (mergeshell.h, checksumfile.h); listed here for the clearing.
 inline constexpr std::string_view MergeShellFileName = "merge.sh";
 inline constexpr std::string_view ChecksumFileSuffix = ".sha256";
+
+// The recovery data's PAR2 set (recoverydata.h): "<source name>.par2".
+inline constexpr std::string_view RecoverySuffix = ".par2";
+std::string RecoveryFileName(std::string_view sourceName);
+// True for "<source name>.par2" and the volume files par2 writes beside it,
+// "<source name>.vol<digits>+<digits>.par2".
+bool IsRecoveryFileOf(std::string_view entryName, std::string_view sourceName);
 
 } // namespace darvolt

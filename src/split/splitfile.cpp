@@ -8,6 +8,7 @@
 #include "split/messagepacer.h"
 #include "split/partnaming.h"
 #include "split/partpipeline.h"
+#include "split/recoverydata.h"
 #include "split/spandrive.h"
 #include "split/splittexts.h"
 
@@ -65,6 +66,7 @@ private:
     // MERGE.BAT, the checksum file and merge.sh; false when one failed
     // (reported). nullopt when one of them would be the source.
     std::optional<bool> writeRunFiles();
+    RecoveryEnd writeRecoveryData();
     bool namesIgnoreCase(const std::string& path) { return platform_.ignoresCase(path); }
     void stepProgress(std::int64_t bytes);
 
@@ -94,6 +96,7 @@ private:
     std::int64_t diskette_ = 1;
     std::int64_t shownKb_ = 0; // of the current part
     std::vector<std::byte> buffer_;
+    std::string recoveryName_; // the PAR2 set written beside the parts, if any
 };
 
 SplitOutcome SplitRun::run()
@@ -125,6 +128,14 @@ SplitOutcome SplitRun::run()
         return SplitOutcome::Failed;
     }
 
+    // Before the scripts, so a run stopped while par2 works leaves no
+    // MERGE.BAT, and merge.sh knows whether there is a set to repair from.
+    const bool recovery = !spanning_ && options_.recoveryPercent > 0;
+    const RecoveryEnd recovered = recovery ? writeRecoveryData() : RecoveryEnd::Written;
+    if (recovered == RecoveryEnd::Interrupted)
+        return interrupted();
+    recoveryName_ = recovery && recovered == RecoveryEnd::Written ? RecoveryFileName(sourceName_) : std::string();
+
     const auto scriptsWritten = writeRunFiles();
     if (!scriptsWritten)
         return SplitOutcome::Failed;
@@ -135,7 +146,20 @@ SplitOutcome SplitRun::run()
     } else if (options_.openFileManager && platform_.openFileManager(outputFolder_) != error::None) {
         view_.showInformation(texts::fileManagerFailed(outputFolder_));
     }
-    return *scriptsWritten ? SplitOutcome::Done : SplitOutcome::ScriptFailed;
+    if (!*scriptsWritten)
+        return SplitOutcome::ScriptFailed;
+    return recovered == RecoveryEnd::Written ? SplitOutcome::Done : SplitOutcome::RecoveryFailed;
+}
+
+RecoveryEnd SplitRun::writeRecoveryData()
+{
+    std::string folder = prefix_;
+    folder.pop_back(); // the prefix ends in "/"
+    // The two-part pipeline does not count offset_; a source of unknown
+    // size was copied by this thread, which does.
+    const std::int64_t size = copy_.sourceEnd >= 0 ? copy_.sourceEnd : offset_;
+    return WriteRecoveryData({platform_, view_, pacer_, options_.stop, folder, sourceName_, bareParts_, partSize_,
+                              size, options_.recoveryPercent, copy_.flush});
 }
 
 std::vector<ChecksumEntry> SplitRun::checksumEntries()
@@ -164,7 +188,7 @@ std::optional<bool> SplitRun::writeRunFiles()
     bool complete = WriteMergeScript(platform_, view_, script, bareParts_, sourceName_, copy_.flush);
     if (checksums_)
         complete = WriteChecksumFile(platform_, view_, sums, entries, copy_.flush) && complete;
-    const std::string text = MergeShellText(sourceName_, bareParts_, entries);
+    const std::string text = MergeShellText(sourceName_, bareParts_, entries, recoveryName_);
     complete = WriteRunFile(platform_, view_, shell, {text}, copy_.flush) && complete;
     return complete;
 }

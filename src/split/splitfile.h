@@ -3,8 +3,8 @@
 // it the checksum file (<source>.sha256) and merge.sh.
 //
 // Folder mode (partSize > 0): the parts go into OutputFolder(), created or
-// cleared of an earlier run's parts first; at the end the file manager opens
-// on the folder. Spanning mode (partSize 0): one part per diskette in the
+// cleared of an earlier run's parts first, then the recovery data when asked
+// for; at the end the file manager opens on the folder. Spanning mode (partSize 0): one part per diskette in the
 // drive folder, each as large as the free space of the diskette in the drive,
 // with a prompt for every diskette and a closing information message.
 //
@@ -35,6 +35,7 @@ namespace darvolt {
 enum class SplitOutcome {
     Done,         // every part, MERGE.BAT, the checksum file and merge.sh written
     ScriptFailed, // every part written; MERGE.BAT, the checksum file or merge.sh could not be (reported)
+    RecoveryFailed, // everything written but the recovery data asked for, which could not be (reported)
     Failed,       // the run stopped at a reported failure
     Cancelled,    // Cancel at a diskette prompt
     Interrupted,  // the stop flag was raised: the unfinished part deleted, no merge script (reported)
@@ -64,6 +65,10 @@ struct SplitOptions {
     // parts are copied in the kernel where it can, and merge.sh says that
     // nothing can be checked.
     bool checksums = true;
+    // In folder mode, recovery data of at least this percentage of the
+    // source (rounded up to whole parts) beside the parts, written by par2
+    // (recoverydata.h); 0 for none. Spanning never writes them.
+    int recoveryPercent = 0;
 };
 
 } // namespace darvolt

@@ -100,4 +100,15 @@ std::string partTooLargeForFileSystem(std::int64_t largestFile)
            + " bytes. Splitting file canceled";
 }
 
+std::string recoveryFailed(std::string_view why)
+{
+    return "No recovery data were written: par2 failed (" + std::string(why) + "). The file is split all the same.";
+}
+
+std::string recoveryTooManyParts(std::int64_t parts)
+{
+    return "No recovery data were written: they can cover at most 32768 parts, and this split makes "
+           + std::to_string(parts) + ". Choose larger parts for recovery data. The file is split all the same.";
+}
+
 } // namespace darvolt::texts

@@ -15,6 +15,7 @@
 #include <QDropEvent>
 #include <QFile>
 #include <QMimeData>
+#include <QStandardPaths>
 #include <QTest>
 #include <QUrl>
 
@@ -23,10 +24,12 @@
 #include <vector>
 
 // The test's main: the program's own application object and preparation
-// (title, classic style, substituted fonts), at the designed 96 dpi.
+// (title, classic style, substituted fonts), at the designed 96 dpi, with
+// the user's settings (Write recovery data) kept apart from the real ones.
 #define DARVOLT_APP_TEST_MAIN(TestObject)                                                            \
     int main(int argc, char **argv)                                                                  \
     {                                                                                                \
+        QStandardPaths::setTestModeEnabled(true);                                                    \
         QCoreApplication::setAttribute(Qt::AA_Use96Dpi, true);                                       \
         TApplication app(argc, argv);                                                                \
         PrepareApplication(app);                                                                     \

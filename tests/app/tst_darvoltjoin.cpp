@@ -50,6 +50,8 @@ private slots:
     void commandLine();
     void program_data();
     void program();
+    void rebuildsFromRecoveryData_data();
+    void rebuildsFromRecoveryData();
 };
 
 void tst_DarvoltJoin::commandLine_data()
@@ -180,6 +182,94 @@ void tst_DarvoltJoin::program()
             runProgram(QStandardPaths::findExecutable("sha256sum"), {"-c", "my file.bin.sha256"}, parts);
         QCOMPARE(check.status, 0);
         QCOMPARE(check.out.count(": OK"), 5);
+    }
+}
+
+void tst_DarvoltJoin::rebuildsFromRecoveryData_data()
+{
+    QTest::addColumn<QStringList>("split"); // darvolt-split's options; "par2 create" makes the set by hand
+    QTest::addColumn<QStringList>("harm");  // "delete N", "damage N", "truncate N"
+    QTest::addColumn<QStringList>("args");  // darvolt-join's; "par2 repair" repairs with par2 alone
+    QTest::addColumn<int>("status");
+    QTest::addColumn<QString>("said");      // in what it printed
+    const QString p = "my file.bin.!0";
+    const QStringList join{"@/my file.bin.!00"};
+    const QStringList check{"--check", "@"};
+    const QString rebuilt = "warning: Part my file.bin.!01 was missing or damaged and rebuilt from the recovery data in "
+                            "my file.bin.par2";
+    QTest::newRow("a part deleted") << QStringList{"--recovery", "10"} << QStringList{"delete 1"} << join << 0 << rebuilt;
+    QTest::newRow("a part damaged") << QStringList{"--recovery", "10"} << QStringList{"damage 1"} << join << 0 << rebuilt;
+    QTest::newRow("the last truncated") << QStringList{"--recovery", "10"} << QStringList{"truncate 3"} << join << 0
+                                        << "Part " + p + "3 was missing or damaged and rebuilt";
+    QTest::newRow("deleted and damaged") << QStringList{"--recovery", "50"} << QStringList{"delete 1", "damage 2"} << join
+                                         << 0 << "Parts " + p + "1 and " + p + "2 were missing or damaged and rebuilt";
+    QTest::newRow("beyond repair") << QStringList{"--recovery", "10"} << QStringList{"delete 1", "damage 2"} << join << 4
+                                   << "darvolt-join: The recovery data in my file.bin.par2 cannot rebuild the parts: " + p
+                                          + "1 is missing, " + p + "2 is damaged; 1 more recovery block is needed";
+    QTest::newRow("check, repairable") << QStringList{"--recovery", "10"} << QStringList{"delete 1"} << check << 3
+                                       << "The recovery data in my file.bin.par2 can rebuild what is missing";
+    QTest::newRow("check, beyond repair") << QStringList{"--recovery", "10"} << QStringList{"delete 0", "delete 3"}
+                                          << check << 4 << p + "0 and " + p + "3 are missing; 1 more";
+    QTest::newRow("check, no checksum file") << QStringList{"--recovery", "10", "--no-checksum"} << QStringList{}
+                                             << check << 0 << "All 4 parts of my file.bin match the recovery data";
+    QTest::newRow("no checksum file, damaged") << QStringList{"--recovery", "10", "--no-checksum"}
+                                               << QStringList{"damage 2"} << join << 0
+                                               << "checked against the recovery data in my file.bin.par2 only";
+    QTest::newRow("par2 alone repairs") << QStringList{"--recovery", "10"} << QStringList{"delete 2"}
+                                        << QStringList{"par2 repair"} << 0 << "Repair complete.";
+    QTest::newRow("a set made with par2 create") << QStringList{"par2 create"} << QStringList{"delete 1"} << join << 0
+                                                 << "rebuilt from the recovery data in by hand.par2";
+}
+
+void tst_DarvoltJoin::rebuildsFromRecoveryData()
+{
+    QFETCH(QStringList, split);
+    QFETCH(QStringList, harm);
+    QFETCH(QStringList, args);
+    QFETCH(int, status);
+    QFETCH(QString, said);
+    const QString par2 = QStandardPaths::findExecutable("par2");
+    if (par2.isEmpty())
+        QSKIP("par2 not installed (tools/setup-deps.sh test installs it)");
+    QTemporaryDir dir;
+    QByteArray data(3000 * 1024 + 77, Qt::Uninitialized);
+    for (int i = 0; i < data.size(); ++i)
+        data[i] = char(i * 13 + i / 999);
+    QFile source(dir.filePath("my file.bin"));
+    QVERIFY(source.open(QIODevice::WriteOnly) && source.write(data) == data.size());
+    source.close();
+    const bool byHand = split == QStringList{"par2 create"};
+    const ProgramRun made = runProgram(DARVOLT_SPLIT_PROGRAM, (byHand ? QStringList{} : split)
+                                                                  << "--custom" << "1000" << "my file.bin", dir.path());
+    QVERIFY2(made.status == 0, made.err.constData());
+    const QString parts = dir.filePath("MY FILE_PARTS");
+    QVERIFY(QFile::remove(dir.filePath("my file.bin")));
+    if (byHand) // par2's own choice of blocks, enough of them for a part
+        QCOMPARE(runProgram(par2, {"create", "-r40", "by hand.par2", "my file.bin.!00", "my file.bin.!01",
+                                   "my file.bin.!02", "my file.bin.!03"}, parts).status, 0);
+
+    for (const QString& step : harm) {
+        const QString part = parts + "/my file.bin.!0" + step.back();
+        QFile file(part);
+        if (step.startsWith("delete"))
+            QVERIFY(file.remove());
+        else if (step.startsWith("damage"))
+            QVERIFY(file.open(QIODevice::ReadWrite) && file.seek(700) && file.write("##") == 2);
+        else
+            QVERIFY(file.resize(file.size() / 2));
+    }
+    for (QString& arg : args)
+        arg.replace("@", parts);
+    const ProgramRun run = args == QStringList{"par2 repair"}
+                               ? runProgram(par2, {"repair", "my file.bin.par2"}, parts)
+                               : runProgram(DARVOLT_JOIN_PROGRAM, args, dir.path());
+    QVERIFY2(run.status == status, (run.out + run.err).constData());
+    QVERIFY2((run.out + run.err).contains(said.toUtf8()), (run.out + run.err).constData());
+    if (args == QStringList{"par2 repair"}) { // the parts are whole again for every other tool
+        const ProgramRun sums = runProgram(QStandardPaths::findExecutable("sha256sum"), {"-c", "my file.bin.sha256"}, parts);
+        QCOMPARE(sums.out.count(": OK"), 4);
+    } else if (!args.contains("--check")) {
+        QCOMPARE(contents(parts + "/my file.bin") == data, status == 0);
     }
 }
 

@@ -109,19 +109,26 @@ void tst_DarvoltSplit::parse_data()
     QTest::addColumn<SizeMode>("mode");
     QTest::addColumn<QString>("custom");
     QTest::addColumn<QString>("file");
+    QTest::addColumn<int>("recovery");
 
-    QTest::newRow("default") << QStringList{"f"} << Action::Split << SizeMode::StandardDiskette << "" << "f";
-    QTest::newRow("standard") << QStringList{"--standard", "f"} << Action::Split << SizeMode::StandardDiskette << "" << "f";
-    QTest::newRow("custom") << QStringList{"--custom", "$10", "f"} << Action::Split << SizeMode::CustomSize << "$10" << "f";
-    QTest::newRow("custom=") << QStringList{"f", "--custom= 100"} << Action::Split << SizeMode::CustomSize << " 100" << "f";
-    QTest::newRow("span") << QStringList{"--span", "f"} << Action::Split << SizeMode::SpanDiskettes << "" << "f";
-    QTest::newRow("dash file after --") << QStringList{"--", "-f"} << Action::Split << SizeMode::StandardDiskette << "" << "-f";
-    QTest::newRow("help wins") << QStringList{"--span", "--help"} << Action::Help << SizeMode::SpanDiskettes << "" << "";
-    QTest::newRow("two modes") << QStringList{"--span", "--standard", "f"} << Action::UsageError << SizeMode::StandardDiskette << "" << "";
-    QTest::newRow("custom without size") << QStringList{"f", "--custom"} << Action::UsageError << SizeMode::StandardDiskette << "" << "";
-    QTest::newRow("unknown option") << QStringList{"--fast", "f"} << Action::UsageError << SizeMode::StandardDiskette << "" << "";
-    QTest::newRow("no file") << QStringList{"--span"} << Action::UsageError << SizeMode::StandardDiskette << "" << "";
-    QTest::newRow("two files") << QStringList{"a", "b"} << Action::UsageError << SizeMode::StandardDiskette << "" << "";
+    QTest::newRow("default") << QStringList{"f"} << Action::Split << SizeMode::StandardDiskette << "" << "f" << 0;
+    QTest::newRow("standard") << QStringList{"--standard", "f"} << Action::Split << SizeMode::StandardDiskette << "" << "f" << 0;
+    QTest::newRow("custom") << QStringList{"--custom", "$10", "f"} << Action::Split << SizeMode::CustomSize << "$10" << "f" << 0;
+    QTest::newRow("custom=") << QStringList{"f", "--custom= 100"} << Action::Split << SizeMode::CustomSize << " 100" << "f" << 0;
+    QTest::newRow("span") << QStringList{"--span", "f"} << Action::Split << SizeMode::SpanDiskettes << "" << "f" << 0;
+    QTest::newRow("dash file after --") << QStringList{"--", "-f"} << Action::Split << SizeMode::StandardDiskette << "" << "-f" << 0;
+    QTest::newRow("help wins") << QStringList{"--span", "--help"} << Action::Help << SizeMode::SpanDiskettes << "" << "" << 0;
+    QTest::newRow("two modes") << QStringList{"--span", "--standard", "f"} << Action::UsageError << SizeMode::StandardDiskette << "" << "" << 0;
+    QTest::newRow("custom without size") << QStringList{"f", "--custom"} << Action::UsageError << SizeMode::StandardDiskette << "" << "" << 0;
+    QTest::newRow("unknown option") << QStringList{"--fast", "f"} << Action::UsageError << SizeMode::StandardDiskette << "" << "" << 0;
+    QTest::newRow("no file") << QStringList{"--span"} << Action::UsageError << SizeMode::StandardDiskette << "" << "" << 0;
+    QTest::newRow("recovery") << QStringList{"--recovery", "10", "f"} << Action::Split << SizeMode::StandardDiskette << "" << "f" << 10;
+    QTest::newRow("recovery=, custom") << QStringList{"--custom", "9", "--recovery=100", "f"} << Action::Split << SizeMode::CustomSize << "9" << "f" << 100;
+    QTest::newRow("recovery 0") << QStringList{"--recovery", "0", "f"} << Action::UsageError << SizeMode::StandardDiskette << "" << "" << 0;
+    QTest::newRow("recovery 101") << QStringList{"--recovery=101", "f"} << Action::UsageError << SizeMode::StandardDiskette << "" << "" << 0;
+    QTest::newRow("recovery of words") << QStringList{"--recovery", "ten", "f"} << Action::UsageError << SizeMode::StandardDiskette << "" << "" << 0;
+    QTest::newRow("recovery when spanning") << QStringList{"--span", "--recovery", "10", "f"} << Action::UsageError << SizeMode::StandardDiskette << "" << "span" << 0;
+    QTest::newRow("two files") << QStringList{"a", "b"} << Action::UsageError << SizeMode::StandardDiskette << "" << "" << 0;
 }
 
 void tst_DarvoltSplit::parse()
@@ -131,6 +138,7 @@ void tst_DarvoltSplit::parse()
     QFETCH(SizeMode, mode);
     QFETCH(QString, custom);
     QFETCH(QString, file);
+    QFETCH(int, recovery);
     std::vector<std::string> list;
     for (const auto& a : args)
         list.push_back(a.toStdString());
@@ -138,9 +146,11 @@ void tst_DarvoltSplit::parse()
     QCOMPARE(c.action, action);
     if (action == Action::UsageError) {
         QVERIFY(!c.problem.empty());
+        QVERIFY2(c.problem.find(file.toStdString()) != std::string::npos, c.problem.c_str());
         return;
     }
     if (action == Action::Split) {
+        QCOMPARE(c.recoveryPercent, recovery);
         QCOMPARE(c.mode, mode);
         QCOMPARE(QString::fromStdString(c.customSize), custom);
         QCOMPARE(QString::fromStdString(c.file), file);

@@ -10,6 +10,8 @@
 #include "split/splitfile.h"
 
 #include <QMenu>
+#include <QSettings>
+#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTimer>
 
@@ -40,8 +42,9 @@ class tst_Form4Join : public QObject
 private:
     QTemporaryDir dir;
 
-    // Parts of a 5000-byte report.doc in <dir>/<case>/REPORT_PARTS, in 1 KB parts.
-    QByteArray makeParts(const QString &where)
+    // Parts of a 5000-byte report.doc in <dir>/<case>/REPORT_PARTS, in 1 KB
+    // parts, and recovery data of that percentage.
+    QByteArray makeParts(const QString &where, int recovery = 0)
     {
         QDir().mkpath(dir.filePath(where));
         const QByteArray data = PatternBytes(5000, 3);
@@ -50,7 +53,9 @@ private:
         options.fileManagerCommand.clear();
         darvolt::PosixPlatform platform(options);
         RecordingView view;
-        SplitFile(platform, view, "report.doc", FileNameBytes(dir.filePath(where)) + "/", 1024);
+        darvolt::SplitOptions split;
+        split.recoveryPercent = recovery;
+        SplitFile(platform, view, "report.doc", FileNameBytes(dir.filePath(where)) + "/", 1024, split);
         QFile::remove(dir.filePath(where + "/report.doc"));
         return data;
     }
@@ -66,7 +71,65 @@ private slots:
         QMenu *menu = form.SystemMenu();
         QVERIFY(menu);
         const QStringList texts = menuTexts(menu);
-        QCOMPARE(texts.mid(texts.size() - 2), (QStringList{"&Join parts...", "&Close\tAlt+F4"}));
+        QCOMPARE(texts.mid(texts.size() - 3),
+                 (QStringList{"Write &recovery data", "&Join parts...", "&Close\tAlt+F4"}));
+    }
+
+    // Off at first, then as the user left it, in this window and the next.
+    void writeRecoveryDataIsKeptAcrossRuns()
+    {
+        RecordingPlatform platform(FileNameBytes(dir.filePath("A")));
+        QSettings(QStringLiteral("Darvolt"), QStringLiteral("darvolt")).clear();
+        for (const bool on : {true, false}) {
+            auto item = [](TForm4 &form) {
+                return form.SystemMenu()->findChild<QAction *>(QStringLiteral("WriteRecoveryData"));
+            };
+            TForm4 first(&platform);
+            QVERIFY(item(first) && item(first)->isCheckable());
+            QCOMPARE(item(first)->isChecked(), !on);
+            item(first)->trigger();
+            QCOMPARE(first.WriteRecoveryData(), on);
+            TForm4 next(&platform);
+            QCOMPARE(item(next)->isChecked(), on);
+        }
+    }
+
+    void splitWritesRecoveryDataWithTheWindowHeld()
+    {
+        if (QStandardPaths::findExecutable(QStringLiteral("par2")).isEmpty())
+            QSKIP("par2 not installed (tools/setup-deps.sh test installs it)");
+        QDir().mkpath(dir.filePath("recovered"));
+        const QString file = dir.filePath("recovered/report.doc");
+        QVERIFY(WriteFile(file, PatternBytes(5000, 4)));
+        RecordingPlatform platform(FileNameBytes(dir.filePath("A")));
+        TForm4 form(&platform);
+        form.SetArguments({file});
+        form.RunOptions().pumpInterval = std::chrono::milliseconds(0);
+        form.SetWriteRecoveryData(true);
+        form.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&form));
+        const Ui::TForm4 &ui = form.Controls();
+        ui.RadioButton2->click();
+        ui.Edit2->setText(QStringLiteral("1"));
+        DialogRecorder recorder;
+        std::vector<Moment> during;
+        QTimer watch;
+        connect(&watch, &QTimer::timeout, this, [&] {
+            if (form.Running() && ui.StatusBar1->SimpleText() == QStringLiteral("Writing recovery data"))
+                during.push_back({ui.ProgressBar1->isVisible(), false, false,
+                                  ui.RxGIFAnimator1->FrameIndex() == 33 && !ui.RxGIFAnimator1->Animate(),
+                                  ui.StatusBar1->SimpleText()});
+        });
+        watch.start(0);
+        form.FlatSpeedButton1Click(&form);
+        watch.stop();
+        form.SetWriteRecoveryData(false);
+        QCOMPARE(recorder.shown.size(), std::size_t(0));
+        QVERIFY(QFile::exists(dir.filePath("recovered/REPORT_PARTS/report.doc.par2")));
+        QVERIFY(!during.empty());
+        for (const Moment &m : during)
+            QVERIFY(m.progressVisible && m.bannerStill);
+        QVERIFY(!form.Running() && ui.RxGIFAnimator1->Animate());
     }
 
     void joinsWithTheWindowHeldAsForASplit_data()
@@ -91,6 +154,11 @@ private slots:
                                             << QStringList{"Prompt: %1/REPORT_PARTS/report.doc already exists.", done}
                                             << true;
         QTest::newRow("file dialog cancelled") << "cancel" << int(mrOk) << QStringList{} << false;
+        QTest::newRow("missing, rebuilt") << "rebuild" << int(mrOk)
+                                          << QStringList{done + ", every part matching its checksum.\n\nPart report.doc.!01 was "
+                                                                "missing or damaged and rebuilt from the recovery data in "
+                                                                "report.doc.par2."}
+                                          << true;
     }
 
     void joinsWithTheWindowHeldAsForASplit()
@@ -100,13 +168,15 @@ private slots:
         QFETCH(QStringList, dialogs);
         QFETCH(bool, joined);
         const QString where = QString::fromLatin1(QTest::currentDataTag()).replace(' ', '_').remove(',');
-        const QByteArray data = makeParts(where);
+        if (twist == "rebuild" && QStandardPaths::findExecutable(QStringLiteral("par2")).isEmpty())
+            QSKIP("par2 not installed (tools/setup-deps.sh test installs it)");
+        const QByteArray data = makeParts(where, twist == "rebuild" ? 20 : 0);
         const QString folder = dir.filePath(where + "/REPORT_PARTS");
         if (twist == "nosums")
             QFile::remove(folder + "/report.doc.sha256");
         else if (twist == "damage")
             QVERIFY(WriteFile(folder + "/report.doc.!02", PatternBytes(1024, 99)));
-        else if (twist == "missing")
+        else if (twist == "missing" || twist == "rebuild")
             QFile::remove(folder + "/report.doc.!01");
         else if (twist == "exists")
             QVERIFY(WriteFile(folder + "/report.doc", "old"));
@@ -171,6 +241,8 @@ private slots:
                     statuses << m.status;
             }
             QVERIFY2(statuses.contains("Joining: report.doc.!00"), qPrintable(statuses.join('|')));
+            if (twist == "rebuild")
+                QVERIFY2(statuses.contains("Repairing: report.doc.par2"), qPrintable(statuses.join('|')));
         }
         // As it was: Split stays disabled with no file chosen.
         QVERIFY(!ui.ProgressBar1->isVisible() && !ui.FlatSpeedButton1->isEnabled() && ui.RadioButton1->isEnabled()

@@ -3,3 +3,5 @@
 darvolt_add_qtest(tst_joinfile SOURCES ${CMAKE_CURRENT_LIST_DIR}/tst_joinfile.cpp LIBS darvolt_join LABELS tsan)
 set_property(TEST tst_joinfile APPEND PROPERTY ENVIRONMENT
              "TSAN_OPTIONS=suppressions=${PROJECT_SOURCE_DIR}/tests/tsan.supp")
+# The join with recovery data, par2 scripted through the fake.
+darvolt_add_qtest(tst_joinrepair SOURCES ${CMAKE_CURRENT_LIST_DIR}/tst_joinrepair.cpp LIBS darvolt_join)

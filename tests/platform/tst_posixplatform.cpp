@@ -8,6 +8,7 @@
 #include <QTest>
 
 #include <cerrno>
+#include <csignal>
 #include <cstring>
 #include <fcntl.h>
 #include <sys/mount.h>
@@ -102,6 +103,8 @@ private slots:
     void fileManagerStartsDetachedWithTheFolder();
     void aFileManagerThatCannotStartIsReported_data();
     void aFileManagerThatCannotStartIsReported();
+    void helperProgramsRunInTheirFolderAndCanBeEnded_data();
+    void helperProgramsRunInTheirFolderAndCanBeEnded();
 };
 
 void tst_PosixPlatform::errnoMapsToWindowsNumbers_data()
@@ -519,6 +522,47 @@ void tst_PosixPlatform::aFileManagerThatCannotStartIsReported()
     errno = 0;
     QCOMPARE(::waitpid(-1, nullptr, WNOHANG), pid_t(-1));
     QCOMPARE(errno, ECHILD);
+}
+
+void tst_PosixPlatform::helperProgramsRunInTheirFolderAndCanBeEnded_data()
+{
+    QTest::addColumn<QStringList>("command");
+    QTest::addColumn<bool>("end"); // terminate() once the first output has come
+    QTest::addColumn<int>("started"); // the error of startProcess
+    QTest::addColumn<QByteArray>("output"); // "@" is the folder
+    QTest::addColumn<int>("status");
+    QTest::newRow("output of both streams, in the folder")
+        << QStringList{"sh", "-c", "pwd; echo oops >&2; read x || echo no input; exit 3"} << false
+        << int(error::None) << QByteArray("@\noops\nno input\n") << 3;
+    QTest::newRow("ended when asked") << QStringList{"sh", "-c", "echo on; exec sleep 60"} << true << int(error::None)
+                                      << QByteArray("on\n") << 128 + SIGTERM;
+    QTest::newRow("not installed") << QStringList{"darvolt-no-such-program"} << false << int(error::FileNotFound)
+                                   << QByteArray() << 0;
+}
+
+void tst_PosixPlatform::helperProgramsRunInTheirFolderAndCanBeEnded()
+{
+    QFETCH(QStringList, command);
+    QFETCH(bool, end);
+    QFETCH(int, started);
+    QFETCH(QByteArray, output);
+    QFETCH(int, status);
+    QTemporaryDir dir;
+    const std::string folder = QFile::encodeName(QDir(dir.path()).canonicalPath()).toStdString();
+    ProcessRequest request{{}, folder};
+    for (const QString& word : command)
+        request.command.push_back(word.toStdString());
+    PosixPlatform platform;
+    auto process = platform.startProcess(request);
+    QCOMPARE(int(process.error), started);
+    if (!process.ok())
+        return;
+    std::string said;
+    while (process.value->readOutput(said, std::chrono::milliseconds(50)))
+        if (end && !said.empty())
+            process.value->terminate();
+    QCOMPARE(QByteArray::fromStdString(said), output.replace("@", QByteArray::fromStdString(folder)));
+    QCOMPARE(process.value->exitStatus(), status);
 }
 
 QTEST_GUILESS_MAIN(tst_PosixPlatform)

@@ -40,7 +40,21 @@ void writeAll(const std::string& path, const std::string& bytes, std::streamoff 
     out.write(bytes.data(), std::streamsize(bytes.size()));
 }
 
-enum class Twist { None, DamagedPart, ExistingOutput, NoSha256sum, NoChecksums };
+enum class Twist {
+    None, DamagedPart, ExistingOutput, NoSha256sum, NoChecksums,
+    // With recovery data: a part deleted and another damaged, rebuilt by
+    // par2; the same without checksums (par2 checks); without par2 installed.
+    Rebuilt, RebuiltUnchecked, NoPar2,
+};
+
+// A folder holding links to these programs only, for a PATH without the rest.
+QString pathWith(const QTemporaryDir& dir, std::initializer_list<const char*> tools)
+{
+    QDir(dir.path()).mkdir("bin");
+    for (const char* tool : tools)
+        QFile::link(QStandardPaths::findExecutable(tool), dir.path() + "/bin/" + tool);
+    return dir.path() + "/bin";
+}
 
 } // namespace
 
@@ -63,6 +77,8 @@ void tst_MergeShell::rejoinsChecksAndRefuses_data()
     // The byte that is no UTF-8 sits after the last dot, so that the parts'
     // folder (named after what comes before it) stays a name QProcess can use.
     const QByteArray hostile = "it's $(touch PWNED) `touch PWNED` ;* \"$HOME\" \\n \xc3\xa9 -x.d\xe9" "c";
+    // par2 takes no "*", "?" or "\\" in a name (no recovery data are written for one).
+    const QByteArray recoverable = "it's $(touch PWNED) `touch PWNED` ; \"$HOME\" \xc3\xa9 -x.d\xe9" "c";
     const int kb = 1024;
     for (const QStringList& shell : {QStringList{"dash"}, QStringList{"busybox", "sh"}}) {
         const QByteArray s = shell.first().toLatin1();
@@ -75,6 +91,9 @@ void tst_MergeShell::rejoinsChecksAndRefuses_data()
         row("existing output") << QByteArray("report.doc") << 3 * kb << int(Twist::ExistingOutput) << QByteArray("y\n");
         row("no sha256sum") << hostile << 3 * kb << int(Twist::NoSha256sum) << QByteArray("y\n");
         row("split without checksums") << QByteArray("report.doc") << 2 * kb << int(Twist::NoChecksums) << QByteArray();
+        row("parts rebuilt by par2") << recoverable << 4 * kb + 9 << int(Twist::Rebuilt) << QByteArray("n\n");
+        row("rebuilt without checksums") << QByteArray("report.doc") << 4 * kb << int(Twist::RebuiltUnchecked) << QByteArray();
+        row("recovery data, no par2") << QByteArray("report.doc") << 3 * kb << int(Twist::NoPar2) << QByteArray();
     }
 }
 
@@ -87,6 +106,10 @@ void tst_MergeShell::rejoinsChecksAndRefuses()
     QFETCH(QByteArray, answer);
     if (QStandardPaths::findExecutable(shell.first()).isEmpty())
         QSKIP("shell not installed (tools/setup-deps.sh test installs it)");
+    const bool recovery = Twist(twist) == Twist::Rebuilt || Twist(twist) == Twist::RebuiltUnchecked
+                          || Twist(twist) == Twist::NoPar2;
+    if (recovery && QStandardPaths::findExecutable("par2").isEmpty())
+        QSKIP("par2 not installed (tools/setup-deps.sh test installs it)");
 
     QTemporaryDir dir;
     const std::string folder = QFile::encodeName(dir.path()).toStdString() + "/";
@@ -98,7 +121,8 @@ void tst_MergeShell::rejoinsChecksAndRefuses()
     PosixPlatform platform(platformOptions);
     RecordingView view;
     SplitOptions options;
-    options.checksums = Twist(twist) != Twist::NoChecksums;
+    options.checksums = Twist(twist) != Twist::NoChecksums && Twist(twist) != Twist::RebuiltUnchecked;
+    options.recoveryPercent = recovery ? 50 : 0;
     QCOMPARE(SplitFile(platform, view, source, folder, 1024, options), SplitOutcome::Done);
     const std::string parts = OutputFolder(folder, source) + "/";
     const std::string target = parts + source;
@@ -113,10 +137,12 @@ void tst_MergeShell::rejoinsChecksAndRefuses()
         writeAll(target, "keep");
     } else if (Twist(twist) == Twist::NoSha256sum) {
         // A PATH with the two programs the script needs besides sha256sum.
-        QVERIFY(QDir(dir.path()).mkdir("bin"));
-        for (const char* tool : {"cat", "rm"})
-            QVERIFY(QFile::link(QStandardPaths::findExecutable(tool), dir.path() + "/bin/" + tool));
-        env.insert("PATH", dir.path() + "/bin");
+        env.insert("PATH", pathWith(dir, {"cat", "rm"}));
+    } else if (recovery) {
+        std::filesystem::remove(parts + BarePartName(source, 1));
+        writeAll(parts + BarePartName(source, 3), "!", 10);
+        if (Twist(twist) == Twist::NoPar2)
+            env.insert("PATH", pathWith(dir, {"cat", "rm", "sha256sum"}));
     }
 
     QProcess run;
@@ -128,12 +154,15 @@ void tst_MergeShell::rejoinsChecksAndRefuses()
     run.closeWriteChannel();
     QVERIFY(run.waitForFinished(120000));
     const QByteArray said = run.readAllStandardOutput() + run.readAllStandardError();
-    const bool joins = Twist(twist) != Twist::DamagedPart && Twist(twist) != Twist::ExistingOutput;
+    const bool joins = Twist(twist) != Twist::DamagedPart && Twist(twist) != Twist::ExistingOutput
+                       && Twist(twist) != Twist::NoPar2;
 
     QVERIFY2((run.exitCode() == 0) == joins, said.constData());
     QVERIFY(!exists(parts + "PWNED") && !exists(folder + "PWNED"));
     if (Twist(twist) == Twist::ExistingOutput)
         QCOMPARE(readAll(target), std::string("keep"));
+    else if (Twist(twist) == Twist::NoPar2)
+        QVERIFY2(!exists(target) && said.contains("par2 is not installed"), said.constData());
     else if (!joins)
         QVERIFY2(!exists(target) && said.contains("FAILED"), said.constData());
     else
@@ -142,6 +171,8 @@ void tst_MergeShell::rejoinsChecksAndRefuses()
         QVERIFY2(said.contains("sha256sum was not found"), said.constData());
     if (Twist(twist) == Twist::NoChecksums)
         QVERIFY2(said.contains("cannot be checked"), said.constData());
+    if (joins && recovery)
+        QVERIFY2(said.contains("Rebuilding the parts with par2"), said.constData());
     if (Twist(twist) == Twist::None)
         QVERIFY2(said.count(": OK") == partCount + 1, said.constData());
     const bool erased = joins && answer.toLower().startsWith("y");

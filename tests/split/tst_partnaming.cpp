@@ -3,6 +3,8 @@
 
 #include <QTest>
 
+#include <set>
+
 using darvolt::FakePlatform;
 
 class tst_PartNaming : public QObject {
@@ -159,15 +161,27 @@ void tst_PartNaming::clearFolderDeletesOnlyThisSourcesPartsAndScript()
     FakePlatform fake;
     const std::string folder = "/data/REPORT_PARTS";
     for (const char* name : {"report.doc.!00", "report.doc.!01", "report.doc.!100", "MERGE.BAT",
-                             "notes.txt", "merge.bat", "other.bin.!00", "report.doc"})
+                             "notes.txt", "merge.bat", "other.bin.!00", "report.doc", "report.doc.vol3+12.par2",
+                             "report.doc.par2", "report.par2", "report.doc.vol1.par2", "other.bin.par2",
+                             "report.doc.par2.txt", "report.doc.!00.1"})
         fake.addFile(folder + "/" + name, "x");
     fake.addFile(folder + "/sub/report.doc.!02", "kept");
 
+    // The scripts, then the recovery data, then the parts.
+    const auto order = EarlierRunFiles(fake, folder, "report.doc");
+    QCOMPARE(order.front(), std::string("MERGE.BAT"));
+    QCOMPARE(std::set<std::string>(order.begin() + 1, order.begin() + 3),
+             (std::set<std::string>{"report.doc.par2", "report.doc.vol3+12.par2"}));
+    QCOMPARE(order.size(), std::size_t(6));
+
     ClearFolder(fake, folder, "report.doc");
 
-    for (const char* gone : {"report.doc.!00", "report.doc.!01", "report.doc.!100", "MERGE.BAT"})
+    for (const char* gone : {"report.doc.!00", "report.doc.!01", "report.doc.!100", "MERGE.BAT", "report.doc.par2",
+                             "report.doc.vol3+12.par2"})
         QVERIFY2(!fake.hasFile(folder + "/" + gone), gone);
-    for (const char* kept : {"notes.txt", "merge.bat", "other.bin.!00", "report.doc", "sub/report.doc.!02"})
+    for (const char* kept : {"notes.txt", "merge.bat", "other.bin.!00", "report.doc", "sub/report.doc.!02",
+                             "report.par2", "report.doc.vol1.par2", "other.bin.par2", "report.doc.par2.txt",
+                             "report.doc.!00.1"})
         QVERIFY2(fake.hasFile(folder + "/" + kept), kept);
     QVERIFY(fake.hasDirectory(folder + "/sub"));
 }

@@ -1,0 +1,140 @@
+// Times a split with recovery data against what it takes with the usual
+// tools: GNU split, then par2 create with the same share of recovery data.
+//
+// darvolt-split runs the engine the window's Split button runs, with the
+// same options the window passes when "Write recovery data" is on, so its
+// time is the time from pressing Split to a finished split with recovery
+// data. The source is made once and read once so the page cache is warm;
+// the programs run in turn, each into a fresh folder after a sync. To show
+// where the time goes, the split without recovery data and par2 create over
+// the parts it made (with the blocks Darvolt chooses, one per part) are
+// timed on their own too, as is GNU split alone; every figure carries its
+// CPU time, user and system, and the machine's load is printed.
+
+#include "benchrun.h"
+
+using namespace bench;
+
+namespace {
+
+std::vector<std::string> partsIn(const fs::path& folder, const std::string& prefix)
+{
+    std::vector<std::string> names;
+    for (const auto& entry : fs::directory_iterator(folder))
+        if (entry.path().filename().string().starts_with(prefix) && fs::file_size(entry.path()) > 0)
+            names.push_back(entry.path().filename().string());
+    std::sort(names.begin(), names.end(), [](const std::string& a, const std::string& b) {
+        return a.size() != b.size() ? a.size() < b.size() : a < b;
+    });
+    return names;
+}
+
+std::uint64_t par2Bytes(const fs::path& folder)
+{
+    std::uint64_t bytes = 0;
+    for (const auto& entry : fs::directory_iterator(folder))
+        if (entry.path().extension() == ".par2")
+            bytes += fs::file_size(entry.path());
+    return bytes;
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    std::uint64_t size = std::uint64_t(2) << 30;
+    int runs = 1;
+    int percent = 10;
+    std::string custom; // KB; the standard diskette size when empty
+    fs::path base = fs::temp_directory_path();
+    for (int i = 1; i + 1 < argc; i += 2) {
+        const std::string option = argv[i];
+        if (option == "--size")
+            size = std::strtoull(argv[i + 1], nullptr, 10);
+        else if (option == "--runs")
+            runs = std::max(1, std::atoi(argv[i + 1]));
+        else if (option == "--percent")
+            percent = std::clamp(std::atoi(argv[i + 1]), 1, 100);
+        else if (option == "--custom")
+            custom = argv[i + 1];
+        else if (option == "--dir")
+            base = argv[i + 1];
+    }
+    const std::string partBytes = custom.empty() ? "1457664" : std::to_string(std::stoll(custom) * 1024);
+    const std::vector<std::string> sizeOption =
+        custom.empty() ? std::vector<std::string>{"--standard"} : std::vector<std::string>{"--custom", custom};
+
+    const Scratch scratch(base, "recoverybench", "", size);
+    if (!scratch.ok(""))
+        return 1;
+    const fs::path work = scratch.path();
+    const fs::path source = work / "source.bin";
+    std::printf("making a %llu-byte source in %s ...\n", static_cast<unsigned long long>(size), work.c_str());
+    if (!makeSource(source, size)) {
+        std::fprintf(stderr, "recoverybench: cannot write %s\n", source.c_str());
+        return 1;
+    }
+    warm(source);
+    const std::string loadBefore = machineLoad();
+    const fs::path ours = work / "SOURCE_PARTS";
+    const fs::path gnuDir = work / "gnu";
+    const std::string share = std::to_string(percent);
+
+    Timing withRecovery, splitOnly, par2OnOurParts, gnuSplit, gnuBoth;
+    std::uint64_t ourAmount = 0, gnuAmount = 0;
+    for (int r = 0; r < runs; ++r) {
+        std::vector<std::string> split{DARVOLT_SPLIT_PROGRAM};
+        split.insert(split.end(), sizeOption.begin(), sizeOption.end());
+        std::vector<std::string> recovered = split;
+        recovered.insert(recovered.end(), {"--recovery", share});
+        split.push_back("source.bin");
+        recovered.push_back("source.bin");
+        if (!timeRun(withRecovery, recovered, work, {ours}))
+            return 1;
+        ourAmount = par2Bytes(ours);
+        if (!timeRun(splitOnly, split, work, {ours}))
+            return 1;
+        // What par2 costs on its own with the blocks Darvolt chose: one per
+        // part, and the same count of recovery blocks.
+        const std::uint64_t block = std::stoull(partBytes);
+        const std::uint64_t blocks = std::max<std::uint64_t>((size / 100 * percent + block - 1) / block, 1);
+        std::vector<std::string> create{"par2", "create", "-s" + partBytes, "-c" + std::to_string(blocks), "--",
+                                        "source.bin.par2"};
+        const auto parts = partsIn(ours, "source.bin.!");
+        create.insert(create.end(), parts.begin(), parts.end());
+        if (!timeRun(par2OnOurParts, create, ours, {}))
+            return 1;
+        if (!timeRun(gnuSplit, {"split", "-b", partBytes, "../source.bin", "part."}, gnuDir, {ours, gnuDir}))
+            return 1;
+        if (!timeRun(gnuBoth, {"sh", "-c", "split -b " + partBytes + " ../source.bin part. && par2 create -q -r" + share
+                                                + " parts.par2 part.*"},
+                     gnuDir, {gnuDir}))
+            return 1;
+        gnuAmount = par2Bytes(gnuDir);
+        std::printf("run %d: darvolt-split --recovery %s %.1f s; without recovery %.1f s + par2 create on its parts "
+                    "%.1f s; GNU split %.1f s; GNU split + par2 create -r%s %.1f s\n",
+                    r + 1, share.c_str(), withRecovery.seconds.back(), splitOnly.seconds.back(),
+                    par2OnOurParts.seconds.back(), gnuSplit.seconds.back(), share.c_str(), gnuBoth.seconds.back());
+    }
+    std::error_code ignored;
+    fs::remove_all(gnuDir, ignored);
+    fs::remove_all(ours, ignored);
+
+    std::printf("\nsource                 %llu bytes in parts of %s bytes, %d run(s) each, page cache warm\n",
+                static_cast<unsigned long long>(size), partBytes.c_str(), runs);
+    std::printf("machine                %s before, %s after\n", loadBefore.c_str(), machineLoad().c_str());
+    std::printf("recovery data          %llu bytes from darvolt-split, %llu from par2 create -r%s\n",
+                static_cast<unsigned long long>(ourAmount), static_cast<unsigned long long>(gnuAmount), share.c_str());
+    std::printf("\nSplit to finished, with recovery data (medians)\n");
+    std::printf("  darvolt-split --recovery %-3s     %s\n", share.c_str(), withRecovery.describe().c_str());
+    std::printf("  GNU split + par2 create -r%-3s    %s\n", share.c_str(), gnuBoth.describe().c_str());
+    std::printf("    ratio %.3f (target <= 1.0)\n", withRecovery.wall() / gnuBoth.wall());
+    std::printf("\nwhere the time goes\n");
+    std::printf("  darvolt-split, no recovery data  %s\n", splitOnly.describe().c_str());
+    std::printf("  par2 create, a block per part    %s\n", par2OnOurParts.describe().c_str());
+    std::printf("  GNU split                        %s\n", gnuSplit.describe().c_str());
+    std::printf("  par2 create -r%-3s (by difference) %.3f s\n", share.c_str(), gnuBoth.wall() - gnuSplit.wall());
+    std::printf("  the recovery stage is %.0f%% of darvolt-split's time\n",
+                100.0 * (withRecovery.wall() - splitOnly.wall()) / withRecovery.wall());
+    return 0;
+}

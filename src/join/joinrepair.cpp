@@ -1,0 +1,171 @@
+// Rebuilding missing or damaged parts from the recovery data with par2,
+// before a join, and telling in a check whether that can be done.
+#include "join/joinrun.h"
+
+#include "join/jointexts.h"
+#include "split/par2tool.h"
+
+#include <algorithm>
+
+namespace darvolt {
+
+namespace {
+
+std::vector<std::string> par2Command(std::string_view action, const std::string& index)
+{
+    return {std::string(Par2Program), std::string(action), "--", index};
+}
+
+} // namespace
+
+std::optional<JoinOutcome> JoinRun::repair(bool firstCheck)
+{
+    repaired_ = true;
+    const std::vector<std::string> held = std::move(heldErrors_);
+    heldErrors_.clear();
+    auto showHeld = [&] {
+        for (const std::string& error : held)
+            view_.showError(error);
+    };
+    // What the parts are now, to tell afterwards which ones par2 wrote anew.
+    std::vector<std::optional<FileIdentity>> before;
+    bool par2Needed = firstCheck;
+    const Sha256Digest empty = Sha256::of({});
+    for (const SetPart& part : set_.parts) {
+        const auto id = part.present ? platform_.identityOf(set_.path(part.name)) : Result<FileIdentity>{};
+        before.push_back(part.present && id.ok() ? std::optional(id.value) : std::nullopt);
+        // par2 leaves empty files out of its sets: an empty last part is
+        // rebuilt here, when the checksum file says that it was empty.
+        if (!part.present && part.expected == empty) {
+            if (auto made = platform_.createNewFile(set_.path(part.name)); made.ok())
+                made.value->close();
+        } else if (!part.present) {
+            par2Needed = true;
+        }
+    }
+    par2Needed = par2Needed || partDamaged_;
+
+    if (par2Needed) {
+        view_.setStatusText(texts::join::repairing(recovery_->index));
+        pacer_.pumpNow();
+        const std::int64_t totalKb = std::max<std::int64_t>(total_ / 1024, 1);
+        // par2 checks every part, then rebuilds what it has to.
+        Par2Progress progress({{"Target: ", static_cast<std::int64_t>(set_.parts.size()), 1.0},
+                               {"Repairing: ", 0, 1.0}});
+        view_.setProgress(0, totalKb);
+        const ToolRun run = RunTool({platform_, pacer_, options_.stop},
+                                    {par2Command("repair", recovery_->index), set_.folder}, progress,
+                                    [&](double fraction) {
+                                        view_.setProgress(static_cast<std::int64_t>(fraction * static_cast<double>(totalKb)),
+                                                          totalKb);
+                                    });
+        switch (run.end) {
+        case ToolRun::End::NotInstalled:
+            if (firstCheck) {
+                view_.showWarning(texts::join::noPar2(recovery_->index));
+                return std::nullopt; // joined unchecked, as without recovery data
+            }
+            showHeld();
+            view_.showError(texts::join::noPar2(recovery_->index));
+            return JoinOutcome::CheckFailed;
+        case ToolRun::End::NotStarted:
+            showHeld();
+            view_.showError(texts::join::repairFailed(recovery_->index, "error " + std::to_string(run.error)));
+            return JoinOutcome::Failed;
+        case ToolRun::End::Stopped:
+            view_.showError(texts::join::interrupted(set_.sourceName));
+            return JoinOutcome::Interrupted;
+        case ToolRun::End::Finished: break;
+        }
+        if (run.status == 2) { // par2: repair is not possible
+            Par2Findings findings = ReadPar2Findings(run.output);
+            if (findings.missing.empty() && findings.damaged.empty())
+                findings.missing = set_.missing();
+            view_.showError(texts::join::unrepairable(recovery_->index, findings.missing, findings.damaged,
+                                                      findings.blocksNeeded));
+            return JoinOutcome::CheckFailed;
+        }
+        if (run.status != 0) {
+            showHeld();
+            view_.showError(texts::join::repairFailed(recovery_->index, LastOutputLine(run.output)));
+            return JoinOutcome::Failed;
+        }
+        verifiedByRecovery_ = true;
+    }
+
+    FoundSet found = FindPartSet(platform_, input_);
+    if (!found.set) {
+        view_.showError(found.problem);
+        return JoinOutcome::Failed;
+    }
+    adopt(std::move(*found.set));
+    for (std::size_t i = 0; i < set_.parts.size(); ++i) {
+        const SetPart& part = set_.parts[i];
+        if (!part.present)
+            continue;
+        const auto now = platform_.identityOf(set_.path(part.name));
+        if (i >= before.size() || !before[i] || !now.ok() || !(now.value == *before[i]))
+            rebuilt_.push_back(part.name);
+    }
+    if (!rebuilt_.empty())
+        view_.showWarning(texts::join::rebuilt(rebuilt_, recovery_->index));
+    return std::nullopt;
+}
+
+JoinOutcome JoinRun::checkAll()
+{
+    const JoinOutcome outcome = check();
+    if (outcome != JoinOutcome::CheckFailed || !recovery_ || !set_.extra.empty())
+        return outcome;
+    return verifyForCheck();
+}
+
+JoinOutcome JoinRun::verifyForCheck()
+{
+    const std::size_t n = set_.parts.size();
+    view_.setStatusText(texts::join::checking(recovery_->index));
+    pacer_.pumpNow();
+    Par2Progress progress({{"Target: ", static_cast<std::int64_t>(n), 1.0}});
+    const std::int64_t totalKb = std::max<std::int64_t>(total_ / 1024, 1);
+    const ToolRun run = RunTool({platform_, pacer_, options_.stop},
+                                {par2Command("verify", recovery_->index), set_.folder}, progress,
+                                [&](double fraction) {
+                                    view_.setProgress(static_cast<std::int64_t>(fraction * static_cast<double>(totalKb)),
+                                                      totalKb);
+                                });
+    switch (run.end) {
+    case ToolRun::End::NotInstalled:
+        if (!set_.checked())
+            view_.showError(texts::join::checkSummary(set_.sourceName, n, n, false));
+        view_.showError(texts::join::noPar2(recovery_->index));
+        return JoinOutcome::CheckFailed;
+    case ToolRun::End::NotStarted:
+        view_.showError(texts::join::repairFailed(recovery_->index, "error " + std::to_string(run.error)));
+        return JoinOutcome::Failed;
+    case ToolRun::End::Stopped:
+        view_.showError(texts::join::interrupted(set_.sourceName));
+        return JoinOutcome::Interrupted;
+    case ToolRun::End::Finished: break;
+    }
+    switch (run.status) {
+    case 0: // par2 finds every part whole
+        if (set_.checked())
+            return JoinOutcome::CheckFailed; // yet the checksum file disagrees: it has said why
+        view_.showInformation(texts::join::recoveryVouches(set_.sourceName, n, recovery_->index));
+        return JoinOutcome::Checked;
+    case 1:
+        view_.showInformation(texts::join::repairable(recovery_->index));
+        return JoinOutcome::Repairable;
+    case 2: {
+        const Par2Findings findings = ReadPar2Findings(run.output);
+        view_.showError(texts::join::unrepairable(recovery_->index, findings.missing, findings.damaged,
+                                                  findings.blocksNeeded));
+        return JoinOutcome::CheckFailed;
+    }
+    default:
+        view_.showError(texts::join::repairFailed(recovery_->index, LastOutputLine(run.output)));
+        return JoinOutcome::Failed;
+    }
+}
+
+} // namespace darvolt

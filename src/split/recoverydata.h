@@ -1,0 +1,84 @@
+#pragma once
+// Recovery data: a PAR2 set beside the parts, "<source name>.par2" and the
+// volume files par2 writes with it ("<source name>.vol0+1.par2", ...), from
+// which lost or damaged parts are rebuilt by darvolt-join, the window's
+// Join parts..., merge.sh, or any program that reads PAR2 (par2cmdline,
+// MultiPar, QuickPar) where Darvolt is not installed.
+//
+// The set's blocks are as large as a part, so each recovery block rebuilds
+// any one part, missing or damaged, and par2's work (which grows with the
+// number of blocks times the amount of recovery data) stays as small as it
+// can for that amount. The amount is at least the percentage of the source
+// that was asked for, rounded up to whole parts, and never less than one
+// part: with 10 parts, 10% of a source whose last part is short would not
+// rebuild a whole part.
+//
+// Written in folder mode only, by par2 (par2cmdline) run as a program after
+// the parts and before the scripts, so a run stopped meanwhile leaves no
+// MERGE.BAT and no half-written set. When par2 is missing or fails, the user
+// is told and the split still completes, without recovery data.
+
+#include "platform/platform.h"
+#include "split/messagepacer.h"
+#include "split/partnaming.h"
+#include "split/splitview.h"
+
+#include <atomic>
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace darvolt {
+
+// What the window writes, and what the manual suggests on the command line.
+inline constexpr int DefaultRecoveryPercent = 10;
+// par2cmdline takes "*" and "?" in a name as wildcards and "\\" as a
+// separator, and cannot find a file whose name holds a line break again.
+inline constexpr std::string_view NamesPar2CannotTake = "*?\\\n\r";
+// PAR2 gives every file at least one block and a set at most this many.
+inline constexpr std::int64_t MaxRecoveredParts = 32768;
+
+struct RecoveryPlan {
+    std::int64_t blockSize = 0;      // bytes, a multiple of 4 (what PAR2 requires)
+    std::int64_t dataParts = 0;      // parts that hold data (an empty last part has none)
+    std::int64_t recoveryBlocks = 0; // 0: no recovery data can be made
+    bool possible() const { return recoveryBlocks > 0; }
+};
+
+// The set for a source of sourceSize bytes cut into parts of partSize, with
+// percent (1 to 100) of the source as recovery data.
+RecoveryPlan PlanRecovery(std::int64_t partSize, std::int64_t sourceSize, int percent);
+
+// par2's command line that makes the set, run in the parts' folder.
+std::vector<std::string> RecoveryCreateCommand(const RecoveryPlan& plan, std::string_view sourceName,
+                                               const std::vector<std::string>& dataParts);
+
+// Deletes this source's PAR2 files from the folder; the names it deleted.
+std::vector<std::string> RemoveRecoveryFiles(Platform& platform, const std::string& folder,
+                                             const std::string& sourceName);
+
+struct RecoveryJob {
+    Platform& platform;
+    SplitView& view;
+    MessagePacer& pacer;
+    const std::atomic<bool>* stop = nullptr;
+    std::string folder; // the parts' folder, without a trailing "/"
+    std::string sourceName;
+    std::vector<std::string> bareParts; // in order
+    std::int64_t partSize = 0;
+    std::int64_t sourceSize = 0;
+    int percent = DefaultRecoveryPercent;
+    bool flush = false; // the set must be on the medium before the run ends
+};
+
+enum class RecoveryEnd {
+    Written,     // the set is complete beside the parts
+    Failed,      // none was written (the user was told why)
+    Interrupted, // the stop flag was raised; what par2 had written is deleted
+};
+
+// Shows "Writing recovery data" and par2's progress in the view while it works.
+RecoveryEnd WriteRecoveryData(const RecoveryJob& job);
+
+} // namespace darvolt
