@@ -1,5 +1,5 @@
 #pragma once
-// What splitbench and joinbench share: running a program and timing it
+// What the benches share: their common options, running a program and timing it
 // (wall clock and the CPU time of it and everything it waited for), making
 // and warming a large source, medians, the machine's load, and a scratch
 // folder that may be a file system of its own.
@@ -11,6 +11,7 @@
 #include <cstdlib>
 #include <fcntl.h>
 #include <filesystem>
+#include <functional>
 #include <fstream>
 #include <random>
 #include <spawn.h>
@@ -213,5 +214,50 @@ private:
     fs::path image_;
     bool mounted_ = false;
 };
+
+// The options every bench takes (--size, --runs, --dir, --filesystem);
+// `other` is offered the rest as option and value, and says whether it took
+// them.
+struct Options {
+    std::uint64_t size = std::uint64_t(2) << 30;
+    int runs = 5;
+    fs::path base = fs::temp_directory_path();
+    std::string filesystem;
+};
+
+inline Options parseOptions(int argc, char** argv, int runs,
+                            const std::function<void(const std::string&, const char*)>& other = {})
+{
+    Options options;
+    options.runs = runs;
+    for (int i = 1; i + 1 < argc; i += 2) {
+        const std::string option = argv[i];
+        if (option == "--size")
+            options.size = std::strtoull(argv[i + 1], nullptr, 10);
+        else if (option == "--runs")
+            options.runs = std::max(1, std::atoi(argv[i + 1]));
+        else if (option == "--dir")
+            options.base = argv[i + 1];
+        else if (option == "--filesystem")
+            options.filesystem = argv[i + 1];
+        else if (other)
+            other(option, argv[i + 1]);
+    }
+    return options;
+}
+
+// Makes the bench's source file in its scratch folder and says so; an empty
+// path when it cannot be written.
+inline fs::path makeScratchSource(const Scratch& scratch, const char* bench, std::uint64_t size)
+{
+    const fs::path source = scratch.path() / "source.bin";
+    std::printf("making a %llu-byte source in %s ...\n", static_cast<unsigned long long>(size),
+                scratch.path().c_str());
+    if (!makeSource(source, size)) {
+        std::fprintf(stderr, "%s: cannot write %s\n", bench, source.c_str());
+        return {};
+    }
+    return source;
+}
 
 } // namespace bench

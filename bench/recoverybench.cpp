@@ -42,38 +42,28 @@ std::uint64_t par2Bytes(const fs::path& folder)
 
 int main(int argc, char** argv)
 {
-    std::uint64_t size = std::uint64_t(2) << 30;
-    int runs = 1;
     int percent = 10;
     std::string custom; // KB; the standard diskette size when empty
-    fs::path base = fs::temp_directory_path();
-    for (int i = 1; i + 1 < argc; i += 2) {
-        const std::string option = argv[i];
-        if (option == "--size")
-            size = std::strtoull(argv[i + 1], nullptr, 10);
-        else if (option == "--runs")
-            runs = std::max(1, std::atoi(argv[i + 1]));
-        else if (option == "--percent")
-            percent = std::clamp(std::atoi(argv[i + 1]), 1, 100);
+    // par2 takes minutes on 2 GiB: one run unless asked for more.
+    const Options options = parseOptions(argc, argv, 1, [&](const std::string& option, const char* value) {
+        if (option == "--percent")
+            percent = std::clamp(std::atoi(value), 1, 100);
         else if (option == "--custom")
-            custom = argv[i + 1];
-        else if (option == "--dir")
-            base = argv[i + 1];
-    }
+            custom = value;
+    });
+    const std::uint64_t size = options.size;
+    const int runs = options.runs;
     const std::string partBytes = custom.empty() ? "1457664" : std::to_string(std::stoll(custom) * 1024);
     const std::vector<std::string> sizeOption =
         custom.empty() ? std::vector<std::string>{"--standard"} : std::vector<std::string>{"--custom", custom};
 
-    const Scratch scratch(base, "recoverybench", "", size);
-    if (!scratch.ok(""))
+    const Scratch scratch(options.base, "recoverybench", options.filesystem, size);
+    if (!scratch.ok(options.filesystem))
         return 1;
     const fs::path work = scratch.path();
-    const fs::path source = work / "source.bin";
-    std::printf("making a %llu-byte source in %s ...\n", static_cast<unsigned long long>(size), work.c_str());
-    if (!makeSource(source, size)) {
-        std::fprintf(stderr, "recoverybench: cannot write %s\n", source.c_str());
+    const fs::path source = makeScratchSource(scratch, "recoverybench", size);
+    if (source.empty())
         return 1;
-    }
     warm(source);
     const std::string loadBefore = machineLoad();
     const fs::path ours = work / "SOURCE_PARTS";

@@ -21,32 +21,14 @@ using namespace bench;
 
 int main(int argc, char** argv)
 {
-    std::uint64_t size = std::uint64_t(2) << 30;
-    int runs = 5;
-    fs::path base = fs::temp_directory_path();
-    std::string filesystem;
-    for (int i = 1; i + 1 < argc; i += 2) {
-        const std::string option = argv[i];
-        if (option == "--size")
-            size = std::strtoull(argv[i + 1], nullptr, 10);
-        else if (option == "--runs")
-            runs = std::max(1, std::atoi(argv[i + 1]));
-        else if (option == "--dir")
-            base = argv[i + 1];
-        else if (option == "--filesystem")
-            filesystem = argv[i + 1];
-    }
-
+    const auto [size, runs, base, filesystem] = parseOptions(argc, argv, 5);
     const Scratch scratch(base, "splitbench", filesystem, size);
     if (!scratch.ok(filesystem))
         return 1;
     const fs::path work = scratch.path();
-    const fs::path source = work / "source.bin";
-    std::printf("making a %llu-byte source in %s ...\n", static_cast<unsigned long long>(size), work.c_str());
-    if (!makeSource(source, size)) {
-        std::fprintf(stderr, "splitbench: cannot write %s\n", source.c_str());
+    const fs::path source = makeScratchSource(scratch, "splitbench", size);
+    if (source.empty())
         return 1;
-    }
     warm(source);
     const std::string loadBefore = machineLoad();
 
