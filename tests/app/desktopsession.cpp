@@ -141,8 +141,14 @@ XSession::XSession()
                 m_environment);
         return RootEvents().contains(QLatin1String("PropertyNotify"));
     }, 10000);
-    if (!watching)
+    if (!watching) {
         m_display.clear();
+        return;
+    }
+    // A window manager may centre a new window under the pointer, which sits
+    // in the middle of a new screen: the least stir then opens a control's
+    // hint, a second window of the program. The pointer waits in a corner.
+    XDoTool({QStringLiteral("mousemove"), QStringLiteral("1023"), QStringLiteral("767")});
 }
 
 QString XSession::RootEvents()
