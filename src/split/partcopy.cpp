@@ -45,8 +45,9 @@ Step copyStep(File& source, std::int64_t offset, File& part, std::uint64_t want,
 
 Result<std::size_t> StoreReadBlock(File& source, std::int64_t offset, std::span<const std::byte> block, File& target)
 {
+    const bool allZero = std::all_of(block.begin(), block.end(), [](std::byte b) { return b == std::byte{0}; });
     std::size_t stored = 0;
-    while (stored < block.size()) {
+    while (allZero && stored < block.size()) {
         const CopyResult moved =
             source.copyRangeTo(offset + static_cast<std::int64_t>(stored), target, block.size() - stored);
         if (moved.fallBack || moved.bytes == 0)

@@ -85,11 +85,11 @@ private:
 };
 
 // Stores in `target` the bytes of `block`, which were just read from
-// `source` at `offset` (to be hashed): they are copied once more inside the
-// kernel where the platform can, which on Linux costs well under half of
-// writing them from user space, and written from the block where it cannot
-// or once the source has ended early. The count stored, with the write's
-// failure if there was one.
+// `source` at `offset` (to be hashed): written from the block, which costs
+// no more than a copy inside the kernel, except where the block is all
+// zeros: that may be a hole of a sparse source, and the kernel's copy keeps
+// it a hole in the target. The count stored, with the write's failure if
+// there was one.
 Result<std::size_t> StoreReadBlock(File& source, std::int64_t offset, std::span<const std::byte> block, File& target);
 
 // Copies the job's range from the source into part in steps of at most
