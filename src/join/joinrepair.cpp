@@ -9,14 +9,16 @@
 
 namespace darvolt {
 
-namespace {
-
-std::vector<std::string> par2Command(std::string_view action, const std::string& index)
+ToolRun JoinRun::runPar2(std::string_view action, Par2Progress& progress)
 {
-    return {std::string(Par2Program), std::string(action), "--", index};
+    const std::int64_t totalKb = std::max<std::int64_t>(total_ / 1024, 1);
+    view_.setProgress(0, totalKb);
+    return RunTool({platform_, pacer_, options_.stop},
+                   {{std::string(Par2Program), std::string(action), "--", recovery_->index}, set_.folder}, progress,
+                   [&](double fraction) {
+                       view_.setProgress(static_cast<std::int64_t>(fraction * static_cast<double>(totalKb)), totalKb);
+                   });
 }
-
-} // namespace
 
 std::optional<JoinOutcome> JoinRun::repair(bool firstCheck)
 {
@@ -48,17 +50,10 @@ std::optional<JoinOutcome> JoinRun::repair(bool firstCheck)
     if (par2Needed) {
         view_.setStatusText(texts::join::repairing(recovery_->index));
         pacer_.pumpNow();
-        const std::int64_t totalKb = std::max<std::int64_t>(total_ / 1024, 1);
         // par2 checks every part, then rebuilds what it has to.
         Par2Progress progress({{"Target: ", static_cast<std::int64_t>(set_.parts.size()), 1.0},
                                {"Repairing: ", 0, 1.0}});
-        view_.setProgress(0, totalKb);
-        const ToolRun run = RunTool({platform_, pacer_, options_.stop},
-                                    {par2Command("repair", recovery_->index), set_.folder}, progress,
-                                    [&](double fraction) {
-                                        view_.setProgress(static_cast<std::int64_t>(fraction * static_cast<double>(totalKb)),
-                                                          totalKb);
-                                    });
+        const ToolRun run = runPar2("repair", progress);
         switch (run.end) {
         case ToolRun::End::NotInstalled:
             if (firstCheck) {
@@ -126,13 +121,7 @@ JoinOutcome JoinRun::verifyForCheck()
     view_.setStatusText(texts::join::checking(recovery_->index));
     pacer_.pumpNow();
     Par2Progress progress({{"Target: ", static_cast<std::int64_t>(n), 1.0}});
-    const std::int64_t totalKb = std::max<std::int64_t>(total_ / 1024, 1);
-    const ToolRun run = RunTool({platform_, pacer_, options_.stop},
-                                {par2Command("verify", recovery_->index), set_.folder}, progress,
-                                [&](double fraction) {
-                                    view_.setProgress(static_cast<std::int64_t>(fraction * static_cast<double>(totalKb)),
-                                                      totalKb);
-                                });
+    const ToolRun run = runPar2("verify", progress);
     switch (run.end) {
     case ToolRun::End::NotInstalled:
         if (!set_.checked())

@@ -6,10 +6,12 @@
 #include "join/recoveryset.h"
 #include "split/checksumworker.h"
 #include "split/messagepacer.h"
+#include "split/par2tool.h"
 
 #include <memory>
 #include <optional>
 #include <span>
+#include <string_view>
 #include <utility>
 #include <vector>
 
@@ -45,6 +47,8 @@ private:
     // firstCheck: par2 is the only check there is, and it may be missing.
     std::optional<JoinOutcome> repair(bool firstCheck);
     JoinOutcome verifyForCheck();
+    // Runs par2 on the set's index with its progress in the view.
+    ToolRun runPar2(std::string_view action, Par2Progress& progress);
     bool repairable() const { return recovery_ && !repaired_; }
     // A failure that the recovery data may mend: held back until the
     // repair is known to be impossible.
