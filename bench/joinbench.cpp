@@ -19,6 +19,7 @@ using namespace bench;
 int main(int argc, char** argv)
 {
     const auto [size, runs, base, filesystem] = parseOptions(argc, argv, 5);
+    const SteadyMemory memory;
     const Scratch scratch(base, "joinbench", filesystem, size);
     if (!scratch.ok(filesystem))
         return 1;
@@ -83,6 +84,7 @@ int main(int argc, char** argv)
     std::printf("\nsource                 %llu bytes on %s, %d runs each, page cache warm\n",
                 static_cast<unsigned long long>(size), filesystem.empty() ? base.c_str() : filesystem.c_str(), runs);
     std::printf("machine                %s before, %s after\n", loadBefore.c_str(), machineLoad().c_str());
+    std::printf("memory                 %s\n", memory.note().c_str());
     for (const Case& c : cases) {
         std::printf("\n%s parts (medians)\n", c.name);
         std::printf("  darvolt-join, checked           %s\n", c.checked.describe().c_str());

@@ -2,10 +2,10 @@
 // darvolt-split made, with what sha256sum says of the result.
 
 #include "app/consolejoincommand.h"
+#include "support/programrun.h"
 
 #include <QDir>
 #include <QFile>
-#include <QProcess>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
@@ -17,21 +17,9 @@ Q_DECLARE_METATYPE(Action)
 
 namespace {
 
-struct ProgramRun {
-    int status = -1;
-    QByteArray out, err;
-};
-
 ProgramRun runProgram(const QString& program, const QStringList& args, const QString& workingDirectory)
 {
-    QProcess p;
-    p.setWorkingDirectory(workingDirectory);
-    p.start(program, args);
-    p.waitForStarted();
-    p.closeWriteChannel();
-    p.waitForFinished(120000);
-    return {p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1, p.readAllStandardOutput(),
-            p.readAllStandardError()};
+    return RunToEnd(program, args, {}, QProcessEnvironment::systemEnvironment(), workingDirectory);
 }
 
 QByteArray contents(const QString& path)

@@ -2,6 +2,7 @@
 #include "app/consolesplitview.h"
 #include "platform/fakeplatform.h"
 #include "split/splittexts.h"
+#include "support/programrun.h"
 
 #include <QDir>
 #include <QFile>
@@ -55,28 +56,13 @@ struct TmpfsDrive {
     }
 };
 
-struct ProgramRun {
-    int status = -1;
-    QByteArray out, err;
-};
-
 ProgramRun runProgram(const QStringList& args, const QByteArray& input = {}, const QString& drive = {},
                   const QString& workingDirectory = {})
 {
-    QProcess p;
     auto env = QProcessEnvironment::systemEnvironment();
     if (!drive.isEmpty())
         env.insert("DARVOLT_DRIVE_A", drive);
-    p.setProcessEnvironment(env);
-    if (!workingDirectory.isEmpty())
-        p.setWorkingDirectory(workingDirectory);
-    p.start(DARVOLT_SPLIT_PROGRAM, args);
-    p.waitForStarted();
-    p.write(input);
-    p.closeWriteChannel();
-    p.waitForFinished(120000);
-    return {p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1, p.readAllStandardOutput(),
-            p.readAllStandardError()};
+    return RunToEnd(DARVOLT_SPLIT_PROGRAM, args, input, env, workingDirectory);
 }
 
 } // namespace

@@ -1,6 +1,8 @@
 // Each program's manual page names exactly the options its --help names, and
 // groff reads the page without a complaint.
 
+#include "support/programrun.h"
+
 #include <QFile>
 #include <QProcess>
 #include <QRegularExpression>
@@ -42,13 +44,8 @@ struct Run {
 
 Run run(const QString &program, const QStringList &args, const QProcessEnvironment &env)
 {
-    QProcess process;
-    process.setProcessEnvironment(env);
-    process.start(program, args);
-    if (!process.waitForFinished(60000) || process.exitStatus() != QProcess::NormalExit)
-        return {};
-    return {process.exitCode(), QString::fromUtf8(process.readAllStandardOutput()),
-            QString::fromUtf8(process.readAllStandardError())};
+    const ProgramRun ran = RunToEnd(program, args, {}, env);
+    return {ran.status, QString::fromUtf8(ran.out), QString::fromUtf8(ran.err)};
 }
 
 } // namespace
