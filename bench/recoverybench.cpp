@@ -57,6 +57,7 @@ int main(int argc, char** argv)
     const std::vector<std::string> sizeOption =
         custom.empty() ? std::vector<std::string>{"--standard"} : std::vector<std::string>{"--custom", custom};
 
+    const SteadyMemory memory;
     const Scratch scratch(options.base, "recoverybench", options.filesystem, size);
     if (!scratch.ok(options.filesystem))
         return 1;
@@ -113,6 +114,7 @@ int main(int argc, char** argv)
     std::printf("\nsource                 %llu bytes in parts of %s bytes, %d run(s) each, page cache warm\n",
                 static_cast<unsigned long long>(size), partBytes.c_str(), runs);
     std::printf("machine                %s before, %s after\n", loadBefore.c_str(), machineLoad().c_str());
+    std::printf("memory                 %s\n", memory.note().c_str());
     std::printf("recovery data          %llu bytes from darvolt-split, %llu from par2 create -r%s\n",
                 static_cast<unsigned long long>(ourAmount), static_cast<unsigned long long>(gnuAmount), share.c_str());
     std::printf("\nSplit to finished, with recovery data (medians)\n");

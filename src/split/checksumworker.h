@@ -2,11 +2,10 @@
 // The thread that hashes what a run copies, while it copies.
 //
 // The run's thread reads each block of the source into a buffer taken from
-// here, has the part take the same bytes (copied inside the kernel where it
-// can), and hands the bytes the part took back here. They are then added,
-// in order, to the digest of the current part and to the digest of
-// everything: two lanes of work, each of which only one thread advances at
-// a time. This thread works whichever lane is free; the run's thread, when
+// here, writes the part from it, and hands the bytes the part took back
+// here. They are then added, in order, to the digest of the current part
+// and to the digest of everything: two lanes of work, each of which only
+// one thread advances at a time. This thread works whichever lane is free; the run's thread, when
 // it would otherwise wait for a buffer (its reading and copying are ahead of
 // the hashing), works the other lane instead of sleeping. So every byte is
 // read once into the program, the digests are of exactly the bytes the
@@ -35,9 +34,7 @@ namespace darvolt {
 class ChecksumWorker {
 public:
     // Blocks of this size, eight in flight, stay in the processor's caches
-    // from the read to the second hash (blocks of a megabyte, the copy
-    // loop's usual step, cost more system time when they were written from
-    // user space, and nothing less now that the kernel copies them).
+    // from the read to the second hash.
     static constexpr std::size_t CacheBlock = std::size_t{256} << 10;
 
     ChecksumWorker(std::size_t blockSize, bool hashWhole, std::size_t buffers = 8);
