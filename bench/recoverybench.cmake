@@ -3,4 +3,7 @@
 # Run: build/bin/recoverybench [--size BYTES] [--runs N] [--percent P] [--custom KB] [--dir DIR]
 add_executable(recoverybench ${CMAKE_CURRENT_LIST_DIR}/recoverybench.cpp)
 target_compile_definitions(recoverybench PRIVATE DARVOLT_SPLIT_PROGRAM="$<TARGET_FILE:darvolt-split>")
+# It runs par2 with the very command line darvolt-split gives it.
+target_link_libraries(recoverybench PRIVATE darvolt_split)
+target_include_directories(recoverybench PRIVATE ${PROJECT_SOURCE_DIR}/src)
 add_dependencies(recoverybench darvolt-split)

@@ -13,6 +13,8 @@
 
 #include "benchrun.h"
 
+#include "split/recoverydata.h"
+
 using namespace bench;
 
 namespace {
@@ -85,14 +87,9 @@ int main(int argc, char** argv)
         ourAmount = par2Bytes(ours);
         if (!timeRun(splitOnly, split, work, {ours}))
             return 1;
-        // What par2 costs on its own with the blocks Darvolt chose: one per
-        // part, and the same count of recovery blocks.
-        const std::uint64_t block = std::stoull(partBytes);
-        const std::uint64_t blocks = std::max<std::uint64_t>((size / 100 * percent + block - 1) / block, 1);
-        std::vector<std::string> create{"par2", "create", "-s" + partBytes, "-c" + std::to_string(blocks), "--",
-                                        "source.bin.par2"};
-        const auto parts = partsIn(ours, "source.bin.!");
-        create.insert(create.end(), parts.begin(), parts.end());
+        // What par2 costs on its own, run as darvolt-split runs it.
+        const auto plan = darvolt::PlanRecovery(std::stoll(partBytes), static_cast<std::int64_t>(size), percent);
+        const auto create = darvolt::RecoveryCreateCommand(plan, "source.bin", partsIn(ours, "source.bin.!"));
         if (!timeRun(par2OnOurParts, create, ours, {}))
             return 1;
         if (!timeRun(gnuSplit, {"split", "-b", partBytes, "../source.bin", "part."}, gnuDir, {ours, gnuDir}))
