@@ -4,6 +4,7 @@
 #include "widgets/filenamedialog.h"
 
 #include <QApplication>
+#include <QDeadlineTimer>
 #include <QFile>
 #include <QFileDialog>
 #include <QHeaderView>
@@ -33,21 +34,27 @@ private slots:
         bool whole = false;
         bool native = false;
         QTimer user;
+        // The header fits its columns to their entries a while after the
+        // entries come, and their sizes and dates come later still: the user
+        // looks until every entry fits, or gives up after a while.
+        QDeadlineTimer patience(10000);
         connect(&user, &QTimer::timeout, this, [&] {
             auto *dialog = qobject_cast<QFileDialog *>(QApplication::activeModalWidget());
             auto *view = dialog ? dialog->findChild<QTreeView *>(QStringLiteral("treeView")) : nullptr;
             if (!view || !view->model() || view->model()->rowCount(view->rootIndex()) == 0)
+                return;
+            // Every entry of the size and date columns fits its column.
+            whole = true;
+            for (const int column : {1, 3})
+                whole = whole && view->header()->sectionSize(column)
+                                    >= static_cast<QAbstractItemView *>(view)->sizeHintForColumn(column);
+            if (!whole && !patience.hasExpired())
                 return;
             title = dialog->windowTitle();
             // Nothing keeps the desktop's own dialog away where there is one:
             // a plain QFileDialog, native dialogs allowed.
             native = !dialog->testOption(QFileDialog::DontUseNativeDialog)
                      && dialog->metaObject() == &QFileDialog::staticMetaObject;
-            // Every entry of the size and date columns fits its column.
-            whole = true;
-            for (const int column : {1, 3})
-                whole = whole && view->header()->sectionSize(column)
-                                    >= static_cast<QAbstractItemView *>(view)->sizeHintForColumn(column);
             dialog->reject();
         });
         user.start(0);
