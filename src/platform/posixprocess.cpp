@@ -2,11 +2,13 @@
 
 #include "platform/posixfile.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <csignal>
 #include <fcntl.h>
 #include <poll.h>
 #include <spawn.h>
+#include <string_view>
 #include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
@@ -109,6 +111,22 @@ struct SpawnSetup {
     }
 };
 
+std::vector<char*> environmentFor(const ProcessRequest& request)
+{
+    std::vector<char*> environment;
+    for (char** entry = environ; *entry != nullptr; ++entry)
+        environment.push_back(*entry);
+    const std::size_t ours = environment.size();
+    for (const std::string& added : request.environment) {
+        const std::string_view name(added.data(), added.find('=') + 1);
+        if (std::none_of(environment.begin(), environment.begin() + static_cast<std::ptrdiff_t>(ours),
+                         [name](const char* entry) { return std::string_view(entry).starts_with(name); }))
+            environment.push_back(const_cast<char*>(added.c_str()));
+    }
+    environment.push_back(nullptr);
+    return environment;
+}
+
 } // namespace
 
 Result<std::unique_ptr<Process>> StartPosixProcess(const ProcessRequest& request)
@@ -134,9 +152,10 @@ Result<std::unique_ptr<Process>> StartPosixProcess(const ProcessRequest& request
     for (const std::string& arg : request.command)
         argv.push_back(const_cast<char*>(arg.c_str()));
     argv.push_back(nullptr);
+    std::vector<char*> environment = environmentFor(request);
     pid_t pid = -1;
     if (failed == 0)
-        failed = ::posix_spawnp(&pid, argv[0], &setup.actions, nullptr, argv.data(), environ);
+        failed = ::posix_spawnp(&pid, argv[0], &setup.actions, nullptr, argv.data(), environment.data());
     ::close(pipeEnds[1]);
     if (failed != 0) {
         ::close(pipeEnds[0]);

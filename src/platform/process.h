@@ -11,10 +11,13 @@
 namespace darvolt {
 
 // What starting a program needs: the program (looked up in PATH) and its
-// arguments, and the folder it runs in.
+// arguments, the folder it runs in, and what its environment adds to ours.
 struct ProcessRequest {
     std::vector<std::string> command;
     std::string folder; // empty: the current folder
+    // "NAME=value", each only where our environment has no NAME: what the
+    // user set stays as they set it.
+    std::vector<std::string> environment;
 };
 
 // A running program. Its standard input is empty; what it writes to its

@@ -64,7 +64,9 @@ ToolRun RunTool(ToolSession session, const ProcessRequest& request, Par2Progress
 {
     constexpr std::size_t keep = std::size_t{16} << 20;
     ToolRun run;
-    auto started = session.platform.startProcess(request);
+    ProcessRequest onHugePages = request;
+    onHugePages.environment.emplace_back(Par2Tuning);
+    auto started = session.platform.startProcess(onHugePages);
     if (!started.ok()) {
         run.error = started.error;
         run.end = started.error == error::FileNotFound ? ToolRun::End::NotInstalled : ToolRun::End::NotStarted;

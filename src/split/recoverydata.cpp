@@ -26,17 +26,9 @@ RecoveryPlan PlanRecovery(std::int64_t partSize, std::int64_t sourceSize, int pe
 std::vector<std::string> RecoveryCreateCommand(const RecoveryPlan& plan, std::string_view sourceName,
                                                const std::vector<std::string>& dataParts)
 {
-    // par2 works through its recovery blocks a slice of each at a time, as
-    // many bytes of them as its memory allows. By default that is all of
-    // them, hundreds of megabytes streamed through for every block read; a
-    // few megabytes stay in the processor's cache, and 2 GiB in parts of a
-    // diskette took 61 s instead of 75 s. Slices stay at least 32 KiB long,
-    // so that many recovery blocks do not mean a great many small reads.
-    const std::int64_t memoryMiB = std::max<std::int64_t>(8, (plan.recoveryBlocks * 32 + 1023) / 1024);
     std::vector<std::string> command{std::string(Par2Program), "create",
                                      "-s" + std::to_string(plan.blockSize),
                                      "-c" + std::to_string(plan.recoveryBlocks),
-                                     "-m" + std::to_string(memoryMiB),
                                      // Names that start with "-" are names.
                                      "--", RecoveryFileName(sourceName)};
     command.insert(command.end(), dataParts.begin(), dataParts.end());
@@ -107,7 +99,7 @@ RecoveryEnd WriteRecoveryData(const RecoveryJob& job)
                            {"Processing: ", 0, computing}});
     std::int64_t shown = 0;
     const ToolRun run = RunTool({job.platform, job.pacer, job.stop},
-                                {RecoveryCreateCommand(plan, job.sourceName, dataParts), job.folder}, progress,
+                                {RecoveryCreateCommand(plan, job.sourceName, dataParts), job.folder, {}}, progress,
                                 [&](double fraction) {
                                     const auto position = static_cast<std::int64_t>(fraction * static_cast<double>(maximum));
                                     if (position <= shown)

@@ -531,9 +531,12 @@ void tst_PosixPlatform::helperProgramsRunInTheirFolderAndCanBeEnded_data()
     QTest::addColumn<int>("started"); // the error of startProcess
     QTest::addColumn<QByteArray>("output"); // "@" is the folder
     QTest::addColumn<int>("status");
-    QTest::newRow("output of both streams, in the folder")
-        << QStringList{"sh", "-c", "pwd; echo oops >&2; read x || echo no input; exit 3"} << false
-        << int(error::None) << QByteArray("@\noops\nno input\n") << 3;
+    // The request adds DARVOLT_ADDED=added and PATH=/nowhere to the environment.
+    QTest::newRow("output of both streams, in the folder, with the user's own PATH")
+        << QStringList{"sh", "-c",
+                       "pwd; echo oops >&2; echo \"$DARVOLT_ADDED\"; [ \"$PATH\" = /nowhere ] || echo kept; "
+                       "read x || echo no input; exit 3"}
+        << false << int(error::None) << QByteArray("@\noops\nadded\nkept\nno input\n") << 3;
     QTest::newRow("ended when asked") << QStringList{"sh", "-c", "echo on; exec sleep 60"} << true << int(error::None)
                                       << QByteArray("on\n") << 128 + SIGTERM;
     QTest::newRow("not installed") << QStringList{"darvolt-no-such-program"} << false << int(error::FileNotFound)
@@ -549,7 +552,7 @@ void tst_PosixPlatform::helperProgramsRunInTheirFolderAndCanBeEnded()
     QFETCH(int, status);
     QTemporaryDir dir;
     const std::string folder = QFile::encodeName(QDir(dir.path()).canonicalPath()).toStdString();
-    ProcessRequest request{{}, folder};
+    ProcessRequest request{{}, folder, {"DARVOLT_ADDED=added", "PATH=/nowhere"}};
     for (const QString& word : command)
         request.command.push_back(word.toStdString());
     PosixPlatform platform;

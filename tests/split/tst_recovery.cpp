@@ -140,7 +140,7 @@ void tst_Recovery::splitWritesRecoveryDataOrSaysWhyNot()
     QCOMPARE(starts.size(), std::size_t(partSize > 0 && !oddName ? 1 : 0));
     if (!starts.empty()) {
         // One recovery block as large as a part: 10% of 3000 bytes, rounded up.
-        QCOMPARE(starts[0].command, (std::vector<std::string>{"par2", "create", "-s1024", "-c1", "-m8", "--", "report.doc.par2",
+        QCOMPARE(starts[0].command, (std::vector<std::string>{"par2", "create", "-s1024", "-c1", "--", "report.doc.par2",
                                                               "report.doc.!00", "report.doc.!01", "report.doc.!02"}));
         QCOMPARE(starts[0].folder, folder);
         const auto statuses = view.statuses();
