@@ -87,20 +87,18 @@ int main(int argc, char** argv)
     recovered.push_back("source.bin");
     const std::vector<std::string> gnu{
         "sh", "-c", "split -b " + partBytes + " ../source.bin part. && par2 create -q -r" + share + " parts.par2 part.*"};
-    // par2 takes a minute or more here, and what the machine's other tenants
-    // do moves that by a fifth either way within minutes: the two runs of a
-    // pair follow each other, and take turns at going first.
+    const auto ourRun = [&] {
+        const bool ok = timeRun(withRecovery, recovered, work, {ours, gnuDir});
+        ourAmount = ok ? par2Bytes(ours) : 0;
+        return ok;
+    };
+    const auto gnuRun = [&] {
+        const bool ok = timeRun(gnuBoth, gnu, gnuDir, {ours, gnuDir});
+        gnuAmount = ok ? par2Bytes(gnuDir) : 0;
+        return ok;
+    };
+    // par2's speed drifts by a fifth within minutes on a shared machine.
     for (int r = 0; r < runs; ++r) {
-        const auto ourRun = [&] {
-            const bool ok = timeRun(withRecovery, recovered, work, {ours, gnuDir});
-            ourAmount = ok ? par2Bytes(ours) : 0;
-            return ok;
-        };
-        const auto gnuRun = [&] {
-            const bool ok = timeRun(gnuBoth, gnu, gnuDir, {ours, gnuDir});
-            gnuAmount = ok ? par2Bytes(gnuDir) : 0;
-            return ok;
-        };
         if (!(r % 2 == 0 ? ourRun() && gnuRun() : gnuRun() && ourRun()))
             return 1;
         pairRatios.push_back(withRecovery.seconds.back() / gnuBoth.seconds.back());

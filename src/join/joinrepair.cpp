@@ -14,7 +14,7 @@ ToolRun JoinRun::runPar2(std::string_view action, Par2Progress& progress)
     const std::int64_t totalKb = std::max<std::int64_t>(total_ / 1024, 1);
     view_.setProgress(0, totalKb);
     return RunTool({platform_, pacer_, options_.stop},
-                   {{std::string(Par2Program), std::string(action), "--", recovery_->index}, set_.folder, {}}, progress,
+                   {{std::string(Par2Program), std::string(action), "--", recovery_->index}, set_.folder}, progress,
                    [&](double fraction) {
                        view_.setProgress(static_cast<std::int64_t>(fraction * static_cast<double>(totalKb)), totalKb);
                    });

@@ -17,7 +17,7 @@ struct ProcessRequest {
     std::string folder; // empty: the current folder
     // "NAME=value", each only where our environment has no NAME: what the
     // user set stays as they set it.
-    std::vector<std::string> environment;
+    std::vector<std::string> environment{};
 };
 
 // A running program. Its standard input is empty; what it writes to its

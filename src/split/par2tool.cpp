@@ -59,14 +59,13 @@ void Par2Progress::line(std::string_view text)
     fraction_ = std::max(fraction_, std::min(sum / total_, 1.0));
 }
 
-ToolRun RunTool(ToolSession session, const ProcessRequest& request, Par2Progress& progress,
+ToolRun RunTool(ToolSession session, ProcessRequest request, Par2Progress& progress,
                 const std::function<void(double)>& onProgress)
 {
     constexpr std::size_t keep = std::size_t{16} << 20;
     ToolRun run;
-    ProcessRequest onHugePages = request;
-    onHugePages.environment.emplace_back(Par2Tuning);
-    auto started = session.platform.startProcess(onHugePages);
+    request.environment.emplace_back(Par2Tuning);
+    auto started = session.platform.startProcess(request);
     if (!started.ok()) {
         run.error = started.error;
         run.end = started.error == error::FileNotFound ? ToolRun::End::NotInstalled : ToolRun::End::NotStarted;

@@ -74,9 +74,10 @@ struct ToolSession {
     const std::atomic<bool>* stop = nullptr;
 };
 
-// Runs the program and waits for it, pumping the pacer and calling
-// onProgress with the progress's fraction whenever it grows.
-ToolRun RunTool(ToolSession session, const ProcessRequest& request, Par2Progress& progress,
+// Runs the program, Par2Tuning added to its environment, and waits for it,
+// pumping the pacer and calling onProgress with the progress's fraction
+// whenever it grows.
+ToolRun RunTool(ToolSession session, ProcessRequest request, Par2Progress& progress,
                 const std::function<void(double)>& onProgress);
 
 // The last line of par2's output that is not empty (what it said when it

@@ -99,7 +99,7 @@ RecoveryEnd WriteRecoveryData(const RecoveryJob& job)
                            {"Processing: ", 0, computing}});
     std::int64_t shown = 0;
     const ToolRun run = RunTool({job.platform, job.pacer, job.stop},
-                                {RecoveryCreateCommand(plan, job.sourceName, dataParts), job.folder, {}}, progress,
+                                {RecoveryCreateCommand(plan, job.sourceName, dataParts), job.folder}, progress,
                                 [&](double fraction) {
                                     const auto position = static_cast<std::int64_t>(fraction * static_cast<double>(maximum));
                                     if (position <= shown)
