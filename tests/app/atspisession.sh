@@ -9,13 +9,16 @@ set -euo pipefail
 # Xvfb names the display it took through a pipe, so runs in parallel need
 # no agreed display numbers. Servers starting at the same moment can still
 # trip over each other, so a display that does not answer is started anew.
+# The server must not reset when its last client leaves: the probe below
+# leaves just as the program comes, and a client that calls during a reset
+# is turned away.
 xvfb=""
 runtime=""
 trap 'if [ -n "$xvfb" ]; then kill "$xvfb" 2>/dev/null; fi; rm -rf "${pipe:-}" "$runtime"' EXIT
 start_display() {
   pipe=$(mktemp -u)
   mkfifo "$pipe"
-  Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$pipe" >/dev/null 2>&1 &
+  Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp -noreset 3>"$pipe" >/dev/null 2>&1 &
   xvfb=$!
   display=""
   read -r display <"$pipe" || true
