@@ -20,18 +20,6 @@ RecoveryPlan PlanRecovery(std::int64_t partSize, std::int64_t sourceSize, int pe
     const std::int64_t amount = sourceSize / 100 * percent + (sourceSize % 100 * percent + 99) / 100;
     const std::int64_t blocks = (amount + plan.blockSize - 1) / plan.blockSize;
     plan.recoveryBlocks = std::clamp<std::int64_t>(blocks, 1, plan.dataParts);
-    // par2 adds each part to every recovery block in turn. Left to itself it
-    // holds the blocks whole, hundreds of megabytes read and written again
-    // for every part; held to a slice of each at a time, small enough all
-    // together to stay in the processor's cache, it goes through the parts
-    // once per slice and spends less time waiting on memory (a few percent on
-    // 2 GiB of diskettes, a tenth on 1 GiB). Slices below 64 KiB would cost
-    // more in passes over the parts than they save.
-    constexpr std::int64_t megabyte = 1 << 20;
-    constexpr std::int64_t cacheSized = 16 * megabyte;
-    constexpr std::int64_t smallestSlice = 64 << 10;
-    const std::int64_t memory = std::max(cacheSized, plan.recoveryBlocks * smallestSlice);
-    plan.memoryMegabytes = (memory + megabyte - 1) / megabyte;
     return plan;
 }
 
@@ -41,7 +29,6 @@ std::vector<std::string> RecoveryCreateCommand(const RecoveryPlan& plan, std::st
     std::vector<std::string> command{std::string(Par2Program), "create",
                                      "-s" + std::to_string(plan.blockSize),
                                      "-c" + std::to_string(plan.recoveryBlocks),
-                                     "-m" + std::to_string(plan.memoryMegabytes),
                                      // Names that start with "-" are names.
                                      "--", RecoveryFileName(sourceName)};
     command.insert(command.end(), dataParts.begin(), dataParts.end());

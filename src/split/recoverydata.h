@@ -43,7 +43,6 @@ struct RecoveryPlan {
     std::int64_t blockSize = 0;      // bytes, a multiple of 4 (what PAR2 requires)
     std::int64_t dataParts = 0;      // parts that hold data (an empty last part has none)
     std::int64_t recoveryBlocks = 0; // 0: no recovery data can be made
-    std::int64_t memoryMegabytes = 0; // what par2 may hold of the recovery blocks at once (its -m)
     bool possible() const { return recoveryBlocks > 0; }
 };
 
