@@ -1,16 +1,18 @@
 // Times a split with recovery data against what it takes with the usual
-// tools: GNU split, then par2 create with the same share of recovery data.
+// tools: GNU split, then par2 create writing the same amount of recovery data.
 //
 // darvolt-split runs the engine the window's Split button runs, with the
 // same options the window passes when "Write recovery data" is on, so its
 // time is the time from pressing Split to a finished split with recovery
 // data. The source is made once and read once so the page cache is warm;
 // the two take turns, each into a fresh folder after a sync, and each pair
-// gives a ratio. To show where the time goes, the split without recovery
-// data and par2 create over the parts it made (with the blocks Darvolt
-// chooses, one per part) are timed on their own once, as is GNU split alone;
-// every figure carries its CPU time, user and system, and the machine's load
-// is printed.
+// gives a ratio. The same amount means the same blocks: par2 create -r10
+// rounds down and writes less than a tenth (147 blocks of a part where a
+// tenth of 2 GiB takes 148), so it is told the block size and count Darvolt
+// writes, and -r is timed once beside it for the record. To show where the
+// time goes, the split without recovery data and par2 create over the parts
+// it made are timed on their own once, as is GNU split alone; every figure
+// carries its CPU time, user and system, and the machine's load is printed.
 
 #include "benchrun.h"
 
@@ -85,8 +87,14 @@ int main(int argc, char** argv)
     recovered.insert(recovered.end(), {"--recovery", share});
     split.push_back("source.bin");
     recovered.push_back("source.bin");
-    const std::vector<std::string> gnu{
-        "sh", "-c", "split -b " + partBytes + " ../source.bin part. && par2 create -q -r" + share + " parts.par2 part.*"};
+    const auto plan = darvolt::PlanRecovery(std::stoll(partBytes), static_cast<std::int64_t>(size), percent);
+    const std::string sameAmount = "-s" + std::to_string(plan.blockSize) + " -c" + std::to_string(plan.recoveryBlocks);
+    const auto gnuWith = [&](const std::string& par2Options) {
+        return std::vector<std::string>{"sh", "-c",
+                                        "split -b " + partBytes + " ../source.bin part. && par2 create -q " + par2Options
+                                            + " parts.par2 part.*"};
+    };
+    const std::vector<std::string> gnu = gnuWith(sameAmount);
     const auto ourRun = [&] {
         const bool ok = timeRun(withRecovery, recovered, work, {ours, gnuDir});
         ourAmount = ok ? par2Bytes(ours) : 0;
@@ -102,17 +110,21 @@ int main(int argc, char** argv)
         if (!(r % 2 == 0 ? ourRun() && gnuRun() : gnuRun() && ourRun()))
             return 1;
         pairRatios.push_back(withRecovery.seconds.back() / gnuBoth.seconds.back());
-        std::printf("run %d: darvolt-split --recovery %s %.1f s, GNU split + par2 create -r%s %.1f s (%s first): "
+        std::printf("run %d: darvolt-split --recovery %s %.1f s, GNU split + par2 create %s %.1f s (%s first): "
                     "%.3f\n",
-                    r + 1, share.c_str(), withRecovery.seconds.back(), share.c_str(), gnuBoth.seconds.back(),
+                    r + 1, share.c_str(), withRecovery.seconds.back(), sameAmount.c_str(), gnuBoth.seconds.back(),
                     r % 2 == 0 ? "darvolt" : "GNU", pairRatios.back());
         std::fflush(stdout);
     }
     // Where the time goes, once: the split alone, then par2 over its parts as
-    // darvolt-split runs it, and GNU split alone.
+    // darvolt-split runs it, GNU split alone, and GNU split with -r.
+    Timing gnuShare;
+    std::uint64_t shareAmount = 0;
+    if (!timeRun(gnuShare, gnuWith("-r" + share), gnuDir, {ours, gnuDir}))
+        return 1;
+    shareAmount = par2Bytes(gnuDir);
     if (!timeRun(splitOnly, split, work, {ours, gnuDir}))
         return 1;
-    const auto plan = darvolt::PlanRecovery(std::stoll(partBytes), static_cast<std::int64_t>(size), percent);
     auto create = darvolt::RecoveryCreateCommand(plan, "source.bin", partsIn(ours, "source.bin.!"));
     create.insert(create.begin(), {"env", std::string(darvolt::Par2Tuning)});
     if (!timeRun(par2OnOurParts, create, ours, {}))
@@ -127,18 +139,20 @@ int main(int argc, char** argv)
                 static_cast<unsigned long long>(size), partBytes.c_str(), runs);
     std::printf("machine                %s before, %s after\n", loadBefore.c_str(), machineLoad().c_str());
     std::printf("memory                 %s\n", memory.note().c_str());
-    std::printf("recovery data          %llu bytes from darvolt-split, %llu from par2 create -r%s\n",
-                static_cast<unsigned long long>(ourAmount), static_cast<unsigned long long>(gnuAmount), share.c_str());
+    std::printf("recovery data          %llu bytes from darvolt-split, %llu from par2 create %s, "
+                "%llu from par2 create -r%s\n",
+                static_cast<unsigned long long>(ourAmount), static_cast<unsigned long long>(gnuAmount),
+                sameAmount.c_str(), static_cast<unsigned long long>(shareAmount), share.c_str());
     std::printf("\nSplit to finished, with recovery data (medians)\n");
-    std::printf("  darvolt-split --recovery %-3s     %s\n", share.c_str(), withRecovery.describe().c_str());
-    std::printf("  GNU split + par2 create -r%-3s    %s\n", share.c_str(), gnuBoth.describe().c_str());
+    std::printf("  darvolt-split --recovery %-3s        %s\n", share.c_str(), withRecovery.describe().c_str());
+    std::printf("  GNU split + par2 create %-12s %s\n", sameAmount.c_str(), gnuBoth.describe().c_str());
     std::printf("    ratio %.3f of the medians, %.3f the median of the pairs (target <= 1.0)\n",
                 withRecovery.wall() / gnuBoth.wall(), median(pairRatios));
     std::printf("\nwhere the time goes (one run each)\n");
     std::printf("  darvolt-split, no recovery data  %s\n", splitOnly.describe().c_str());
     std::printf("  par2 create, a block per part    %s\n", par2OnOurParts.describe().c_str());
     std::printf("  GNU split                        %s\n", gnuSplit.describe().c_str());
-    std::printf("  par2 create -r%-3s (by difference) %.3f s\n", share.c_str(), gnuBoth.wall() - gnuSplit.wall());
+    std::printf("  GNU split + par2 create -r%-3s    %s (its own choice of blocks)\n", share.c_str(), gnuShare.describe().c_str());
     std::printf("  the recovery stage is %.0f%% of darvolt-split's time\n",
                 100.0 * par2OnOurParts.wall() / (splitOnly.wall() + par2OnOurParts.wall()));
     return 0;
