@@ -119,10 +119,9 @@ int main(int argc, char** argv)
     // Where the time goes, once: the split alone, then par2 over its parts as
     // darvolt-split runs it, GNU split alone, and GNU split with -r.
     Timing gnuShare;
-    std::uint64_t shareAmount = 0;
     if (!timeRun(gnuShare, gnuWith("-r" + share), gnuDir, {ours, gnuDir}))
         return 1;
-    shareAmount = par2Bytes(gnuDir);
+    const std::uint64_t shareAmount = par2Bytes(gnuDir);
     if (!timeRun(splitOnly, split, work, {ours, gnuDir}))
         return 1;
     auto create = darvolt::RecoveryCreateCommand(plan, "source.bin", partsIn(ours, "source.bin.!"));
