@@ -1,5 +1,6 @@
 # recoverybench: darvolt-split --recovery 10 against GNU split followed by
-# par2 create writing as much recovery data, on a 2 GiB file. Prints its figures; not part of CTest.
+# par2 create writing as much recovery data, on a 2 GiB file. Prints its
+# figures; not part of CTest.
 # Run: build/bin/recoverybench [--size BYTES] [--runs N] [--percent P] [--custom KB] [--dir DIR]
 add_executable(recoverybench ${CMAKE_CURRENT_LIST_DIR}/recoverybench.cpp)
 target_compile_definitions(recoverybench PRIVATE DARVOLT_SPLIT_PROGRAM="$<TARGET_FILE:darvolt-split>")

@@ -88,7 +88,9 @@ int main(int argc, char** argv)
     split.push_back("source.bin");
     recovered.push_back("source.bin");
     const auto plan = darvolt::PlanRecovery(std::stoll(partBytes), static_cast<std::int64_t>(size), percent);
-    const std::string sameAmount = "-s" + std::to_string(plan.blockSize) + " -c" + std::to_string(plan.recoveryBlocks);
+    std::string sameAmount;
+    for (const auto& option : darvolt::RecoveryAmountOptions(plan))
+        sameAmount += (sameAmount.empty() ? "" : " ") + option;
     const auto gnuWith = [&](const std::string& par2Options) {
         return std::vector<std::string>{"sh", "-c",
                                         "split -b " + partBytes + " ../source.bin part. && par2 create -q " + par2Options

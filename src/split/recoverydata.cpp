@@ -23,14 +23,19 @@ RecoveryPlan PlanRecovery(std::int64_t partSize, std::int64_t sourceSize, int pe
     return plan;
 }
 
+std::vector<std::string> RecoveryAmountOptions(const RecoveryPlan& plan)
+{
+    return {"-s" + std::to_string(plan.blockSize), "-c" + std::to_string(plan.recoveryBlocks)};
+}
+
 std::vector<std::string> RecoveryCreateCommand(const RecoveryPlan& plan, std::string_view sourceName,
                                                const std::vector<std::string>& dataParts)
 {
-    std::vector<std::string> command{std::string(Par2Program), "create",
-                                     "-s" + std::to_string(plan.blockSize),
-                                     "-c" + std::to_string(plan.recoveryBlocks),
-                                     // Names that start with "-" are names.
-                                     "--", RecoveryFileName(sourceName)};
+    std::vector<std::string> command{std::string(Par2Program), "create"};
+    const auto amount = RecoveryAmountOptions(plan);
+    command.insert(command.end(), amount.begin(), amount.end());
+    // Names that start with "-" are names.
+    command.insert(command.end(), {"--", RecoveryFileName(sourceName)});
     command.insert(command.end(), dataParts.begin(), dataParts.end());
     return command;
 }

@@ -50,6 +50,9 @@ struct RecoveryPlan {
 // percent (1 to 100) of the source as recovery data.
 RecoveryPlan PlanRecovery(std::int64_t partSize, std::int64_t sourceSize, int percent);
 
+// par2 create's options that fix the set's block size and recovery amount.
+std::vector<std::string> RecoveryAmountOptions(const RecoveryPlan& plan);
+
 // par2's command line that makes the set, run in the parts' folder.
 std::vector<std::string> RecoveryCreateCommand(const RecoveryPlan& plan, std::string_view sourceName,
                                                const std::vector<std::string>& dataParts);
