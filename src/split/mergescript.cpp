@@ -119,8 +119,16 @@ std::vector<std::string> copyLines(const std::vector<std::string>& bareParts, st
 std::vector<std::string> MergeScriptLines(const std::vector<std::string>& bareParts, std::string_view sourceName)
 {
     std::vector<std::string> lines{"ECHO OFF"};
-    for (auto& copy : copyLines(bareParts, sourceName))
+    // Copy joins whatever parts it finds and may still end well, and a Y to
+    // the question then erases them all: the script stops before the copy
+    // unless every part is there, and before the question unless every copy
+    // line succeeded.
+    for (const auto& part : bareParts)
+        lines.push_back("if not exist \"" + quoted(part) + "\" goto stop");
+    for (auto& copy : copyLines(bareParts, sourceName)) {
         lines.push_back(std::move(copy));
+        lines.push_back("if errorlevel 1 goto stop");
+    }
     lines.push_back("CHOICE  Erase partial files ");
     lines.push_back("if errorlevel 2 goto stop");
     for (auto& del : deleteLines(bareParts, sourceName))

@@ -2,12 +2,15 @@
 // MERGE.BAT: the batch file beside the last part that joins the parts again
 // with "Copy /B", asks whether to erase them and erases them on Y.
 //
-// Nine lines, each ended by CR LF, names bare (without a folder), as long as
-// the copy line fits the command interpreter's limit of 8191 characters and
-// the parts are numbered with two digits. Names made of ordinary characters
-// give these lines byte for byte:
+// Ten lines and one more for each part, each ended by CR LF, names bare
+// (without a folder), as long as the copy line fits the command
+// interpreter's limit of 8191 characters and the parts are numbered with two
+// digits. Names made of ordinary characters give these lines byte for byte:
 //   ECHO OFF
+//   if not exist "a.!00" goto stop
+//   if not exist "a.!01" goto stop
 //   Copy /B "a.!00"+"a.!01" "a"
+//   if errorlevel 1 goto stop
 //   CHOICE  Erase partial files
 //   if errorlevel 2 goto stop
 //   del a.!??
@@ -15,20 +18,25 @@
 //   ECHO ON
 //   (empty)
 //   @ECHO FILE a WAS SPLIT AND MERGED BY DARVOLT VERSION 2.1
+// Copy joins the parts it finds even when one is missing, so the script
+// checks that every part is there before it copies, and goes to the end
+// without asking when a part is missing or the copy fails: the parts are
+// never erased unless they were all joined.
 // A name holding characters the command interpreter acts on is made harmless
-// where it appears: "%" is doubled everywhere; line 5 puts the pattern in
-// double quotes when the name holds a blank or one of & | < > ^ % ( ) , ; =;
-// line 9 escapes & | < > ^ ( ) with "^". Bytes that no Windows name can hold
-// and that cannot be written inside quotes (control bytes, '"', '*') become
-// "?", so the script can never run a command or delete beyond the parts'
-// pattern.
+// where it appears: "%" is doubled everywhere; the del line puts the pattern
+// in double quotes when the name holds a blank or one of
+// & | < > ^ % ( ) , ; =, and the last line escapes & | < > ^ ( ) with "^".
+// Bytes that no Windows name can hold and that cannot be written inside
+// quotes (control bytes, '"', '*') become "?", so the script can never run a
+// command or delete beyond the parts' pattern.
 //
 // A copy line that would be longer than the limit (some 500 parts and more)
-// is spread over several: the first joins as many parts as fit into the
-// target, each further one appends the next parts to it ("Copy /B "a"+"a.!41"
-// ... "a""). Past part 99 the del line becomes "del a.!??" for parts 00 to
-// 99 and lines that name the later parts one by one ("del "a.!100" ..."),
-// so that every part goes and nothing else does.
+// is spread over several, each followed by its "if errorlevel 1" line: the
+// first joins as many parts as fit into the target, each further one appends
+// the next parts to it ("Copy /B "a"+"a.!41" ... "a""). Past part 99 the del
+// line becomes "del a.!??" for parts 00 to 99 and lines that name the later
+// parts one by one ("del "a.!100" ..."), so that every part goes and nothing
+// else does.
 
 #include "platform/platform.h"
 #include "split/splitview.h"

@@ -40,6 +40,23 @@ constexpr std::string_view Head = R"(#!/bin/sh
 
 )";
 
+// merge.sh runs in the parts' folder, where an empty, "." or other relative
+// entry of PATH would run a par2, sha256sum, cat or rm that came with the
+// parts. An empty PATH, too, means the current folder to sh.
+constexpr std::string_view AbsolutePath = R"(dirs=
+rest=$PATH:
+while [ -n "$rest" ]; do
+    dir=${rest%%:*}
+    rest=${rest#*:}
+    case $dir in
+    /*) dirs=$dirs${dirs:+:}$dir ;;
+    esac
+done
+PATH=${dirs:-/usr/bin:/bin}
+export PATH
+
+)";
+
 constexpr std::string_view Body = R"(
 made=
 say() { printf '%s\n' "$*"; }
@@ -81,6 +98,56 @@ repair() {
         printf 'merge.sh: %s\n' "par2 is not installed: install it (apt-get install par2) to rebuild the parts from $recovery" >&2
         return 1
     fi
+    # par2 writes what it rebuilds, and moves damaged files aside, under
+    # names in this folder, and would write through a link in their place.
+    linked=
+    for entry in * .[!.]* ..?*; do # the parts and $recovery among them
+        if [ -L "$entry" ]; then
+            printf 'merge.sh: %s\n' "$entry is a symbolic link, which par2 could write through" >&2
+            linked=1
+        fi
+    done
+    if [ -n "$linked" ]; then
+        printf 'merge.sh: %s\n' "nothing was rebuilt from $recovery" >&2
+        return 1
+    fi
+    # The set may describe any file, which par2 would then rewrite: only the
+    # parts, named as they are in this script, may be rebuilt. par2 verify
+    # names each file of the set in full on a "Target:" line, or on a
+    # "File:" line where it finds none of a damaged file's data (its
+    # "Opening:" lines shorten long names); awk compares the names with the
+    # parts (those with a line break cannot be in its lines and are left
+    # out) and fails unless it saw as many names as the set holds files.
+    newline='
+'
+    if ! outside=$(
+        {
+            for part do
+                case $part in
+                *"$newline"*) ;;
+                *) printf '%s\n' "$part" ;;
+                esac
+            done
+            printf '\n'
+            par2 verify -- "$recovery"
+        } | LC_ALL=C awk '
+            !listing { if ($0 == "") listing = 1; else part[$0] = 1; next }
+            { sub(/.*\r/, ""); name = "" }
+            /^There are [0-9]+ recoverable files and 0 other files\.$/ { files = $3 }
+            /^(Target|File): ".*" - [^"]*$/ { name = $0; sub(/^[A-Za-z]+: "/, "", name); sub(/" - [^"]*$/, "", name) }
+            name == "" || name in seen { next }
+            { seen[name] = 1; named++ }
+            !(name in part) { print "    " name }
+            END { exit (files == "" || named != files) }'
+    ); then
+        printf 'merge.sh: %s\n' "par2 did not list every file that the recovery data $recovery describe; nothing was rebuilt" >&2
+        return 1
+    fi
+    if [ -n "$outside" ]; then
+        printf 'merge.sh: %s\n' "the recovery data $recovery also describe these files, which are not parts of this set; nothing was rebuilt:" >&2
+        printf '%s\n' "$outside" >&2
+        return 1
+    fi
     say "Rebuilding the parts with par2 from $recovery ..."
     par2 repair -- "$recovery" || {
         printf 'merge.sh: %s\n' "par2 could not rebuild the parts from $recovery" >&2
@@ -115,6 +182,7 @@ std::string MergeShellText(std::string_view sourceName, const std::vector<std::s
 {
     const bool recovery = !recoveryName.empty();
     std::string text(Head);
+    text += AbsolutePath;
     text += "target=" + ShellQuoted(sourceName) + "\n";
     if (recovery)
         text += "recovery=" + ShellQuoted(recoveryName) + "\n";
@@ -125,7 +193,7 @@ std::string MergeShellText(std::string_view sourceName, const std::vector<std::s
     std::string body(Body);
     if (recovery) {
         constexpr std::string_view missing = "    fail \"run this script in the folder that holds every part\"";
-        body.replace(body.find(missing), 4, "    repair || ");
+        body.replace(body.find(missing), 4, "    repair \"$@\" || ");
         body.insert(0, Repair);
     }
     text += body;
@@ -142,7 +210,7 @@ std::string MergeShellText(std::string_view sourceName, const std::vector<std::s
                   "if command -v sha256sum >/dev/null 2>&1; then\n"
                   "    say \"Checking the parts ...\"\n"
                   "    if ! checkparts; then\n"
-                  "        repair || " + damaged + "\n"
+                  "        repair \"$@\" || " + damaged + "\n"
                   "        say \"Checking the rebuilt parts ...\"\n"
                   "        checkparts || " + damaged + "\n"
                   "    fi\n"
@@ -166,7 +234,7 @@ std::string MergeShellText(std::string_view sourceName, const std::vector<std::s
         text += "checked=\n"
                 "if command -v par2 >/dev/null 2>&1; then\n"
                 "    say \"Checking the parts with par2 ...\"\n"
-                "    par2 verify -- \"$recovery\" >/dev/null 2>&1 || repair || "
+                "    par2 verify -- \"$recovery\" >/dev/null 2>&1 || repair \"$@\" || "
                 "fail \"the parts are damaged and could not be rebuilt; nothing was joined\"\n"
                 "else\n"
                 "    say \"No checksums were made for these parts, and par2 is not installed: they cannot be checked.\"\n"

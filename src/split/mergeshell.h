@@ -5,6 +5,11 @@
 // joins them in order into the source's name without ever replacing an
 // existing file, removes its output again on any failure or interruption,
 // checks the result, and asks whether to erase the parts (no by default).
+// It runs programs from the absolute folders of PATH only, never one that
+// came with the parts. Recovery data are used only while no entry of the
+// folder is a symbolic link and the set describes nothing but the parts (by
+// name, as par2 verify lists them); otherwise the script says which link or
+// which other files stand in the way, and rebuilds nothing.
 //
 // It runs under dash and BusyBox sh alike. Every name appears only between
 // single quotes (a quote in a name as '\''), never in a comment, in an

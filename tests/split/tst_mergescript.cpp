@@ -7,6 +7,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QProcess>
 #include <QStandardPaths>
 #include <QTemporaryDir>
@@ -33,8 +34,12 @@ void tst_MergeScript::bytes_data()
 
     const QByteArray tail = "CHOICE  Erase partial files \r\nif errorlevel 2 goto stop\r\n";
     auto script = [&](const QByteArray& copy, const QByteArray& del, const QByteArray& echo) {
-        return "ECHO OFF\r\n" + copy + "\r\n" + tail + del + "\r\n:STOP\r\nECHO ON\r\n\r\n@ECHO FILE " + echo
-               + " WAS SPLIT AND MERGED BY DARVOLT VERSION 2.1\r\n";
+        // Each part the copy line names, quoted as there, is looked for first.
+        QByteArray checks;
+        for (const QByteArray& part : copy.sliced(8, copy.lastIndexOf(" \"") - 8).split('+'))
+            checks += "if not exist " + part + " goto stop\r\n";
+        return "ECHO OFF\r\n" + checks + copy + "\r\nif errorlevel 1 goto stop\r\n" + tail + del
+               + "\r\n:STOP\r\nECHO ON\r\n\r\n@ECHO FILE " + echo + " WAS SPLIT AND MERGED BY DARVOLT VERSION 2.1\r\n";
     };
 
     QTest::newRow("three parts") << QStringList{"report.doc.!00", "report.doc.!01", "report.doc.!02"}
@@ -96,7 +101,7 @@ void tst_MergeScript::everyLineEndsInCrLf()
             QVERIFY(i + 1 < text.size() && text[i + 1] == '\n');
         }
     }
-    QCOMPARE(lines, 9);
+    QCOMPARE(lines, 11);
     QVERIFY(text.find("\r\nECHO ON\r\n\r\n@ECHO") != std::string::npos);
 }
 
@@ -107,7 +112,7 @@ void tst_MergeScript::longCopyIsSpreadOverLinesWithinTheLimit_data()
     QTest::addColumn<int>("copyLines");
     QTest::addColumn<int>("delLines");
     QTest::addColumn<QByteArray>("firstDel");
-    QTest::newRow("100 parts: the nine lines") << 100 << QByteArray("a.b") << 1 << 1 << QByteArray("del a.b.!??");
+    QTest::newRow("100 parts: one copy line, one del line") << 100 << QByteArray("a.b") << 1 << 1 << QByteArray("del a.b.!??");
     QTest::newRow("101 parts") << 101 << QByteArray("a.b") << 1 << 2 << QByteArray("del a.b.!??");
     QTest::newRow("700 parts of a long name") << 700 << QByteArray("quarterly report 50% & more.xlsx") << 4 << 5
                                               << QByteArray(R"(del "quarterly report 50%% & more.xlsx.!??")");
@@ -125,11 +130,12 @@ void tst_MergeScript::longCopyIsSpreadOverLinesWithinTheLimit()
     for (int i = 0; i < parts; ++i)
         bare.push_back(darvolt::BarePartName(name.toStdString(), i));
     const auto lines = darvolt::MergeScriptLines(bare, name.toStdString());
-    QCOMPARE(int(lines.size()), 7 + copyLines + delLines);
+    QCOMPARE(int(lines.size()), 7 + parts + 2 * copyLines + delLines);
     for (const auto& line : lines)
         QVERIFY(line.size() <= darvolt::MaxScriptLine);
 
-    // The copy lines join every part once, in order, into the target; the
+    // Every part is looked for first. The copy lines, each followed by its
+    // errorlevel check, join every part once, in order, into the target; the
     // lines after the first append to what the first one made. The del
     // lines after the pattern name every part from 100 on.
     const auto inQuotes = [](std::string text) {
@@ -140,18 +146,20 @@ void tst_MergeScript::longCopyIsSpreadOverLinesWithinTheLimit()
     const std::string target = inQuotes(name.toStdString());
     std::string joined, expected, deleted, expectedDeleted;
     for (int i = 1; i <= copyLines; ++i) {
-        const std::string& line = lines[std::size_t(i)];
+        const std::string& line = lines[std::size_t(parts + 2 * i - 1)];
+        QCOMPARE(lines[std::size_t(parts + 2 * i)], "if errorlevel 1 goto stop");
         const std::string head = i == 1 ? "Copy /B " : "Copy /B " + target + "+";
         QVERIFY2(line.starts_with(head) && line.ends_with(" " + target), line.c_str());
         joined += (i == 1 ? "" : "+") + line.substr(head.size(), line.size() - head.size() - target.size() - 1);
     }
     for (int i = 0; i < parts; ++i) {
+        QCOMPARE(lines[std::size_t(i + 1)], "if not exist " + inQuotes(bare[std::size_t(i)]) + " goto stop");
         expected += (i == 0 ? "" : "+") + inQuotes(bare[std::size_t(i)]);
         if (i >= 100)
             expectedDeleted += " " + inQuotes(bare[std::size_t(i)]);
     }
     QCOMPARE(joined, expected);
-    const std::size_t firstDelLine = std::size_t(copyLines) + 3;
+    const std::size_t firstDelLine = std::size_t(parts + 2 * copyLines) + 3;
     QCOMPARE(QByteArray::fromStdString(lines[firstDelLine]), firstDel);
     for (std::size_t i = firstDelLine + 1; i < firstDelLine + std::size_t(delLines); ++i) {
         QVERIFY(lines[i].starts_with("del \""));
@@ -164,16 +172,21 @@ void tst_MergeScript::wineRejoinsAndDeletesOnlyTheParts_data()
 {
     QTest::addColumn<QByteArray>("name");
     QTest::addColumn<int>("parts");
-    QTest::newRow("plain") << QByteArray("report.doc") << 3;
-    QTest::newRow("blank, ampersand, percent") << QByteArray("my file & 50%PATH%.bin") << 3;
-    QTest::newRow("operators") << QByteArray("a^b (c) d,e;f=g") << 3;
-    QTest::newRow("700 parts, blank, ampersand, percent") << QByteArray("my file & 50%PATH%.bin") << 700;
+    QTest::addColumn<int>("fault"); // 1: the middle part is missing; 2: Copy cannot write the file
+    QTest::newRow("plain") << QByteArray("report.doc") << 3 << 0;
+    QTest::newRow("blank, ampersand, percent") << QByteArray("my file & 50%PATH%.bin") << 3 << 0;
+    QTest::newRow("operators") << QByteArray("a^b (c) d,e;f=g") << 3 << 0;
+    QTest::newRow("700 parts, blank, ampersand, percent") << QByteArray("my file & 50%PATH%.bin") << 700 << 0;
+    QTest::newRow("part missing") << QByteArray("my file & 50%PATH%.bin") << 3 << 1;
+    QTest::newRow("700 parts, one missing") << QByteArray("a^b (c) d,e;f=g") << 700 << 1;
+    QTest::newRow("copy fails") << QByteArray("report.doc") << 3 << 2;
 }
 
 void tst_MergeScript::wineRejoinsAndDeletesOnlyTheParts()
 {
     QFETCH(QByteArray, name);
     QFETCH(int, parts);
+    QFETCH(int, fault);
     const QString wine = QStandardPaths::findExecutable("wine");
     if (wine.isEmpty())
         QSKIP("wine is not installed (tools/setup-deps.sh test installs it)");
@@ -217,6 +230,14 @@ void tst_MergeScript::wineRejoinsAndDeletesOnlyTheParts()
     QCOMPARE(SplitFile(platform, view, name.toStdString(), folder, 1024), darvolt::SplitOutcome::Done);
     QVERIFY(QFile::exists(output + "/" + QFile::decodeName(QByteArray::fromStdString(
                                              darvolt::BarePartName(name.toStdString(), parts - 1)))));
+    QStringList expected = bystanders;
+    expected << "MERGE.BAT" << "merge.sh" << QFile::decodeName(name) + ".sha256";
+    for (int i = 0; i < parts; ++i)
+        expected << QFile::decodeName(QByteArray::fromStdString(darvolt::BarePartName(name.toStdString(), i)));
+    if (fault == 1)
+        QVERIFY(QFile::remove(output + "/" + expected.takeAt(expected.size() - parts + parts / 2)));
+    else if (fault == 2) // the file a link into a folder that does not exist
+        QVERIFY(QFile::link("no such folder/joined", output + "/" + QFile::decodeName(name)));
 
     QProcess cmd;
     cmd.setProcessEnvironment(probe.processEnvironment());
@@ -229,15 +250,20 @@ void tst_MergeScript::wineRejoinsAndDeletesOnlyTheParts()
     const QByteArray said = cmd.readAllStandardOutput();
 
     QFile joined(output + "/" + QFile::decodeName(name));
-    QVERIFY2(joined.open(QIODevice::ReadOnly), said.constData());
-    QVERIFY(joined.readAll() == QByteArray::fromStdString(data));
+    if (fault) {
+        // Stopped before the question: nothing joined, every part kept.
+        QVERIFY2(!QFileInfo(joined).exists() && !said.contains("Erase partial files"), said.constData());
+    } else {
+        QVERIFY2(joined.open(QIODevice::ReadOnly), said.constData());
+        QVERIFY(joined.readAll() == QByteArray::fromStdString(data));
+        QVERIFY2(said.contains("WAS SPLIT AND MERGED BY DARVOLT VERSION 2.1"), said.constData());
+        expected = bystanders;
+        expected << "MERGE.BAT" << QFile::decodeName(name) << "merge.sh" << QFile::decodeName(name) + ".sha256";
+    }
     QStringList left = QDir(output).entryList(QDir::Files);
     left.sort();
-    QStringList expected = bystanders;
-    expected << "MERGE.BAT" << QFile::decodeName(name) << "merge.sh" << QFile::decodeName(name) + ".sha256";
     expected.sort();
     QCOMPARE(left, expected);
-    QVERIFY2(said.contains("WAS SPLIT AND MERGED BY DARVOLT VERSION 2.1"), said.constData());
 }
 
 QTEST_GUILESS_MAIN(tst_MergeScript)

@@ -16,6 +16,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <map>
 
 using namespace darvolt;
 
@@ -43,8 +44,11 @@ void writeAll(const std::string& path, const std::string& bytes, std::streamoff 
 enum class Twist {
     None, DamagedPart, ExistingOutput, NoSha256sum, NoChecksums,
     // With recovery data: a part deleted and another damaged, rebuilt by
-    // par2; the same without checksums (par2 checks); without par2 installed.
-    Rebuilt, RebuiltUnchecked, NoPar2,
+    // par2; the same without checksums (par2 checks); without par2 installed;
+    // with a par2, sha256sum, cat and rm in the folder and "." first in PATH;
+    // with a set that also covers notes.txt, changed since; with the missing
+    // part a link to a file outside; with a link beside the parts.
+    Rebuilt, RebuiltUnchecked, NoPar2, ProgramsInFolder, NotesCovered, LinkedPart, LinkBeside,
 };
 
 // A folder holding links to these programs only, for a PATH without the rest.
@@ -94,6 +98,10 @@ void tst_MergeShell::rejoinsChecksAndRefuses_data()
         row("parts rebuilt by par2") << recoverable << 4 * kb + 9 << int(Twist::Rebuilt) << QByteArray("n\n");
         row("rebuilt without checksums") << QByteArray("report.doc") << 4 * kb << int(Twist::RebuiltUnchecked) << QByteArray();
         row("recovery data, no par2") << QByteArray("report.doc") << 3 * kb << int(Twist::NoPar2) << QByteArray();
+        row("programs in the folder") << recoverable << 4 * kb + 9 << int(Twist::ProgramsInFolder) << QByteArray("y\n");
+        row("set covers notes.txt") << QByteArray("report.doc") << 4 * kb + 9 << int(Twist::NotesCovered) << QByteArray();
+        row("linked part") << recoverable << 4 * kb + 9 << int(Twist::LinkedPart) << QByteArray();
+        row("link beside the parts") << QByteArray("report.doc") << 4 * kb + 9 << int(Twist::LinkBeside) << QByteArray();
     }
 }
 
@@ -106,8 +114,7 @@ void tst_MergeShell::rejoinsChecksAndRefuses()
     QFETCH(QByteArray, answer);
     if (QStandardPaths::findExecutable(shell.first()).isEmpty())
         QSKIP("shell not installed (tools/setup-deps.sh test installs it)");
-    const bool recovery = Twist(twist) == Twist::Rebuilt || Twist(twist) == Twist::RebuiltUnchecked
-                          || Twist(twist) == Twist::NoPar2;
+    const bool recovery = Twist(twist) >= Twist::Rebuilt;
     if (recovery && QStandardPaths::findExecutable("par2").isEmpty())
         QSKIP("par2 not installed (tools/setup-deps.sh test installs it)");
 
@@ -129,6 +136,23 @@ void tst_MergeShell::rejoinsChecksAndRefuses()
     const int partCount = size / 1024 + 1;
     const std::string lastPart = parts + BarePartName(source, partCount - 1);
     QVERIFY(exists(lastPart));
+    if (Twist(twist) == Twist::NotesCovered) {
+        // The set made again over the parts and notes.txt, then notes.txt changed.
+        QStringList create{"create", "-q", "-s1024", "-c4", "--", "report.doc.par2", "notes.txt"};
+        for (const auto& entry : std::filesystem::directory_iterator(parts)) {
+            const std::string file = entry.path().filename().string();
+            if (file.ends_with(".par2"))
+                std::filesystem::remove(entry.path());
+            else if (file.starts_with(source + ".!"))
+                create << QString::fromStdString(file);
+        }
+        writeAll(parts + "notes.txt", patternBytes(1024, 5));
+        QProcess par2;
+        par2.setWorkingDirectory(QString::fromStdString(parts));
+        par2.start("par2", create);
+        QVERIFY(par2.waitForFinished(60000) && par2.exitCode() == 0);
+        writeAll(parts + "notes.txt", patternBytes(1024, 6));
+    }
 
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     if (Twist(twist) == Twist::DamagedPart) {
@@ -143,6 +167,16 @@ void tst_MergeShell::rejoinsChecksAndRefuses()
         writeAll(parts + BarePartName(source, 3), "!", 10);
         if (Twist(twist) == Twist::NoPar2)
             env.insert("PATH", pathWith(dir, {"cat", "rm", "sha256sum"}));
+        if (Twist(twist) == Twist::ProgramsInFolder) {
+            for (const char* tool : {"par2", "sha256sum", "cat", "rm"}) {
+                writeAll(parts + tool, "#!/bin/sh\necho > RAN\n");
+                std::filesystem::permissions(parts + tool, std::filesystem::perms::owner_all);
+            }
+            env.insert("PATH", ".:" + env.value("PATH"));
+        }
+        if (Twist(twist) == Twist::LinkedPart || Twist(twist) == Twist::LinkBeside)
+            std::filesystem::create_symlink(folder + "outside", parts + (Twist(twist) == Twist::LinkedPart
+                                                                             ? BarePartName(source, 1) : "elsewhere"));
     }
 
     QProcess run;
@@ -154,15 +188,22 @@ void tst_MergeShell::rejoinsChecksAndRefuses()
     run.closeWriteChannel();
     QVERIFY(run.waitForFinished(120000));
     const QByteArray said = run.readAllStandardOutput() + run.readAllStandardError();
+    // What the script says where it refuses to rebuild the parts.
+    const std::map<Twist, QByteArray> refusals = {
+        {Twist::NoPar2, "par2 is not installed"},
+        {Twist::NotesCovered, "not parts of this set; nothing was rebuilt:\n    notes.txt\nmerge.sh:"},
+        {Twist::LinkedPart, QByteArray::fromStdString(BarePartName(source, 1)) + " is a symbolic link"},
+        {Twist::LinkBeside, "elsewhere is a symbolic link"}};
     const bool joins = Twist(twist) != Twist::DamagedPart && Twist(twist) != Twist::ExistingOutput
-                       && Twist(twist) != Twist::NoPar2;
+                       && !refusals.contains(Twist(twist));
 
     QVERIFY2((run.exitCode() == 0) == joins, said.constData());
     QVERIFY(!exists(parts + "PWNED") && !exists(folder + "PWNED"));
+    QVERIFY(!exists(parts + "RAN") && !exists(folder + "outside"));
     if (Twist(twist) == Twist::ExistingOutput)
         QCOMPARE(readAll(target), std::string("keep"));
-    else if (Twist(twist) == Twist::NoPar2)
-        QVERIFY2(!exists(target) && said.contains("par2 is not installed"), said.constData());
+    else if (refusals.contains(Twist(twist)))
+        QVERIFY2(!exists(target) && said.contains(refusals.at(Twist(twist))), said.constData());
     else if (!joins)
         QVERIFY2(!exists(target) && said.contains("FAILED"), said.constData());
     else
@@ -175,6 +216,8 @@ void tst_MergeShell::rejoinsChecksAndRefuses()
         QVERIFY2(said.contains("Rebuilding the parts with par2"), said.constData());
     if (Twist(twist) == Twist::None)
         QVERIFY2(said.count(": OK") == partCount + 1, said.constData());
+    if (Twist(twist) == Twist::NotesCovered)
+        QVERIFY(readAll(parts + "notes.txt") == patternBytes(1024, 6));
     const bool erased = joins && answer.toLower().startsWith("y");
     QCOMPARE(exists(lastPart), !erased);
     QVERIFY(exists(parts + "MERGE.BAT") && exists(parts + "merge.sh"));
