@@ -34,7 +34,13 @@ JoinResult JoinRun::run()
         return finish(JoinOutcome::Failed);
     }
     adopt(std::move(*found.set));
-    recovery_ = FindRecoverySet(platform_, set_);
+    // The parts' folder is resolved once, here: par2 runs in it and every
+    // part is read from it through that handle.
+    const HeldFolder partsFolder(platform_, set_.folder.empty() ? std::string(".") : set_.folder, true);
+    RecoveryLookup lookup = FindRecoverySet(platform_, set_);
+    for (const RecoverySet& refused : lookup.refused)
+        view_.showWarning(texts::join::recoveryRefused(refused.index, set_.sourceName, ForeignNames(refused, set_)));
+    recovery_ = std::move(lookup.usable);
     if (options_.checkOnly)
         return finish(checkAll());
     // Without a checksum file, par2's own check of the parts is the only one.
@@ -119,7 +125,22 @@ bool JoinRun::setComplete()
         view_.showError(texts::join::missing(missing));
     if (!set_.extra.empty())
         view_.showError(texts::join::extra(set_.extra, set_.checksumName));
-    return missing.empty() && set_.extra.empty();
+    if (!missing.empty() || !set_.extra.empty())
+        return false;
+    if (set_.checked())
+        return true;
+    // Without a checksum file, parts lost at the end of the set leave no
+    // gap in the numbering; the last part's size and the scripts tell.
+    const SetPart& last = set_.parts.back();
+    if (SizeRemark(set_, set_.parts.size() - 1) == texts::join::lastAsLarge(last.size)) {
+        holdOrShow(texts::join::missingAfterLast(last.name, last.size));
+        return false;
+    }
+    if (const auto disagreement = ScriptDisagreement(platform_, set_)) {
+        holdOrShow(*disagreement);
+        return false;
+    }
+    return true;
 }
 
 bool JoinRun::prepareOutput()
@@ -131,6 +152,15 @@ bool JoinRun::prepareOutput()
         view_.showError(texts::join::isFolder(output_));
         return false;
     }
+    // A device or a pipe under the output's name is never replaced, with
+    // or without leave to replace.
+    if (const auto attributes = platform_.attributes(output_);
+        attributes.ok() && (attributes.value & attribute::Device) != 0) {
+        view_.showError(texts::join::notAFile(output_));
+        return false;
+    }
+    if (!outputFolder_)
+        outputFolder_.emplace(platform_, FolderOf(output_), true);
     if (const auto existing = platform_.identityOf(output_); existing.ok()) {
         std::vector<std::string> inputs;
         for (const SetPart& part : set_.parts)
@@ -162,7 +192,8 @@ bool JoinRun::createTemporary()
         const std::string bare =
             (shortName ? std::string("darvolt-join") : name) + ".joining" + (attempt > 0 ? std::to_string(attempt) : "");
         const std::string path = folder == "." && SplitSourcePath(output_).folder.empty() ? bare : folder + "/" + bare;
-        auto created = platform_.createNewFile(path);
+        // Private until it is complete: nobody reads a half-joined file.
+        auto created = platform_.createNewFile(path, PrivatePermissions);
         if (created.ok()) {
             temporary_ = path;
             target_ = std::move(created.value);
@@ -242,6 +273,9 @@ bool JoinRun::putInPlace()
 {
     const std::string folder = FolderOf(output_);
     const bool removable = platform_.isRemovable(folder);
+    // The joined file's mode is the one any new file of the user gets; a
+    // file system without modes keeps what it has.
+    target_->setPermissions(DefaultPermissions);
     const bool flushed = !removable || target_->flush() == error::None;
     const ErrorCode closed = target_->close();
     target_.reset();

@@ -48,6 +48,13 @@ std::optional<JoinOutcome> JoinRun::repair(bool firstCheck)
     par2Needed = par2Needed || partDamaged_;
 
     if (par2Needed) {
+        // par2 follows links when it writes: one in the folder could send a
+        // rebuilt part anywhere.
+        if (const auto link = linkInFolder()) {
+            showHeld();
+            view_.showError(texts::join::linkBlocksRepair(recovery_->index, *link));
+            return JoinOutcome::CheckFailed;
+        }
         view_.setStatusText(texts::join::repairing(recovery_->index));
         pacer_.pumpNow();
         // par2 checks every part, then rebuilds what it has to.
@@ -88,12 +95,20 @@ std::optional<JoinOutcome> JoinRun::repair(bool firstCheck)
         verifiedByRecovery_ = true;
     }
 
-    FoundSet found = FindPartSet(platform_, input_);
-    if (!found.set) {
-        view_.showError(found.problem);
-        return JoinOutcome::Failed;
+    // The digests that decide the join are the ones read before par2 ran:
+    // the checksum file is never read again.
+    if (set_.checked()) {
+        PartSet measured = std::move(set_);
+        MeasureParts(platform_, measured);
+        adopt(std::move(measured));
+    } else {
+        FoundSet found = FindPartSet(platform_, input_);
+        if (!found.set) {
+            view_.showError(found.problem);
+            return JoinOutcome::Failed;
+        }
+        adopt(std::move(*found.set));
     }
-    adopt(std::move(*found.set));
     for (std::size_t i = 0; i < set_.parts.size(); ++i) {
         const SetPart& part = set_.parts[i];
         if (!part.present)
@@ -104,6 +119,17 @@ std::optional<JoinOutcome> JoinRun::repair(bool firstCheck)
     }
     if (!rebuilt_.empty())
         view_.showWarning(texts::join::rebuilt(rebuilt_, recovery_->index));
+    return std::nullopt;
+}
+
+std::optional<std::string> JoinRun::linkInFolder()
+{
+    const auto listing = platform_.listDirectory(set_.folder.empty() ? std::string(".") : set_.folder);
+    if (!listing.ok())
+        return std::string(set_.folder.empty() ? "." : set_.folder);
+    for (const DirectoryEntry& entry : listing.value)
+        if (entry.isLink)
+            return entry.name;
     return std::nullopt;
 }
 

@@ -47,6 +47,9 @@ private:
     // firstCheck: par2 is the only check there is, and it may be missing.
     std::optional<JoinOutcome> repair(bool firstCheck);
     JoinOutcome verifyForCheck();
+    // The first symbolic link in the parts' folder, if any (the folder
+    // itself when it cannot be listed).
+    std::optional<std::string> linkInFolder();
     // Runs par2 on the set's index with its progress in the view.
     ToolRun runPar2(std::string_view action, Par2Progress& progress);
     bool repairable() const { return recovery_ && !repaired_; }
@@ -98,6 +101,7 @@ private:
     std::int64_t total_ = 0;
     std::int64_t shownKb_ = -1;
 
+    std::optional<HeldFolder> outputFolder_; // resolved once, when the output is first prepared
     std::optional<RecoverySet> recovery_;
     bool repaired_ = false;      // the recovery data have been used
     bool repairWanted_ = false;  // the last join stopped at something they may mend

@@ -120,6 +120,40 @@ std::string writeFailed(std::string_view path, bool diskFull)
 
 std::string isFolder(std::string_view path) { return std::string(path) + " is a folder"; }
 
+std::string notAFile(std::string_view path)
+{
+    return std::string(path) + " is not a regular file (a device, a pipe or a socket): it is never replaced";
+}
+
+std::string recoveryRefused(std::string_view recoveryName, std::string_view sourceName,
+                            const std::vector<std::string>& foreign)
+{
+    return "The recovery data in " + std::string(recoveryName) + " also describe " + list(foreign)
+           + ", which " + (foreign.size() == 1 ? "is" : "are") + " not " + (foreign.size() == 1 ? "a part" : "parts")
+           + " of " + std::string(sourceName) + ": repairing from them could replace "
+           + (foreign.size() == 1 ? "it" : "them") + ", so they are not used";
+}
+
+std::string linkBlocksRepair(std::string_view recoveryName, std::string_view link)
+{
+    return "The parts are not rebuilt from " + std::string(recoveryName) + ": " + std::string(link)
+           + " in their folder is a symbolic link, which par2 could write through. Remove it and join again";
+}
+
+std::string missingAfterLast(std::string_view lastPart, std::int64_t size)
+{
+    return "Part " + std::string(lastPart) + " holds " + bytes(size)
+           + ", as many as the parts before it, though a split's last part is always smaller: "
+             "the parts after it are missing";
+}
+
+std::string scriptDisagrees(std::string_view script, std::size_t listed, std::size_t found)
+{
+    return std::string(script) + " joins " + std::to_string(listed) + (listed == 1 ? " part" : " parts")
+           + ", but " + std::to_string(found) + (found == 1 ? " part was" : " parts were")
+           + " found: parts are missing or do not belong to this set";
+}
+
 std::string wouldReplaceInput(std::string_view path)
 {
     return "The joined file " + std::string(path) + " would replace one of the files it is joined from";

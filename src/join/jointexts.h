@@ -50,6 +50,16 @@ std::string unrepairable(std::string_view recoveryName, const std::vector<std::s
                          const std::vector<std::string>& damaged, std::int64_t blocksNeeded);
 std::string repairable(std::string_view recoveryName);
 std::string checkedByRecovery(std::string_view sourceName, std::string_view recoveryName);
+// Recovery data that describe other files besides the parts, never used.
+std::string recoveryRefused(std::string_view recoveryName, std::string_view sourceName,
+                            const std::vector<std::string>& foreign);
+// A symbolic link among the parts' folder, which par2 could write through.
+std::string linkBlocksRepair(std::string_view recoveryName, std::string_view link);
+// Without a checksum file: a last part as large as the others, or a
+// script beside the parts that joins another number of them.
+std::string missingAfterLast(std::string_view lastPart, std::int64_t size);
+std::string scriptDisagrees(std::string_view script, std::size_t listed, std::size_t found);
+std::string notAFile(std::string_view path);
 std::string recoveryVouches(std::string_view sourceName, std::size_t parts, std::string_view recoveryName);
 
 // --check

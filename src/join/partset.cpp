@@ -1,6 +1,8 @@
 #include "join/partset.h"
 
 #include "join/jointexts.h"
+#include "split/mergescript.h"
+#include "split/mergeshell.h"
 #include "split/partnaming.h"
 
 #include <algorithm>
@@ -42,25 +44,6 @@ bool isBareName(const std::string& name)
            && name.find('\0') == std::string::npos;
 }
 
-// The largest checksum file a split of a million parts could write.
-constexpr std::int64_t MaxChecksumFile = std::int64_t{512} << 20;
-
-std::optional<std::string> readSmallFile(Platform& platform, const std::string& path)
-{
-    auto opened = platform.openForReading(path);
-    if (!opened.ok())
-        return std::nullopt;
-    const auto size = opened.value->size();
-    if (!size.ok() || size.value > MaxChecksumFile)
-        return std::nullopt;
-    std::string text(static_cast<std::size_t>(size.value), '\0');
-    const auto got = opened.value->read(std::as_writable_bytes(std::span(text.data(), text.size())));
-    if (!got.ok())
-        return std::nullopt;
-    text.resize(got.value);
-    return text;
-}
-
 // The parts of each file in a folder listing: source name -> number -> name.
 using Groups = std::map<std::string, std::map<std::int64_t, std::string>>;
 
@@ -98,8 +81,8 @@ FoundSet fromChecksumFile(Platform& platform, const std::string& folder, const s
 {
     PartSet set;
     set.folder = folder;
-    const auto text = readSmallFile(platform, set.path(name));
-    const auto entries = text ? ParseChecksumText(*text) : std::nullopt;
+    auto opened = platform.openForReading(set.path(name));
+    const auto entries = opened.ok() ? ReadChecksumFile(*opened.value) : std::nullopt;
     const auto sums = entries ? ChecksumSetOf(*entries) : std::nullopt;
     if (!sums)
         return {std::nullopt, texts::join::notASet(input)};
@@ -150,6 +133,12 @@ FoundSet fromGroup(Platform& platform, const std::string& folder, const std::str
 }
 
 } // namespace
+
+void MeasureParts(Platform& platform, PartSet& set)
+{
+    for (SetPart& part : set.parts)
+        measure(platform, set, part);
+}
 
 std::optional<ChecksumSet> ChecksumSetOf(const std::vector<ChecksumEntry>& entries)
 {
@@ -230,6 +219,86 @@ std::string SizeRemark(const PartSet& set, std::size_t index)
     if (size == usual && usual > 0)
         return texts::join::lastAsLarge(size);
     return {};
+}
+
+} // namespace darvolt
+
+namespace darvolt {
+
+namespace {
+
+// The parts a merge.sh of this source lists after "set --", one quoted
+// name a line.
+std::optional<std::size_t> shellPartCount(std::string_view text, std::string_view sourceName)
+{
+    const std::string target = "\ntarget=" + ShellQuoted(sourceName) + "\n";
+    const auto list = text.find("\nset --");
+    if (text.find(target) == std::string_view::npos || list == std::string_view::npos)
+        return std::nullopt;
+    std::size_t count = 0;
+    std::string_view rest = text.substr(list + 1);
+    bool more = rest.substr(0, rest.find('\n')).ends_with(" \\");
+    while (more) {
+        rest.remove_prefix(std::min(rest.size(), rest.find('\n') + 1));
+        const std::string_view line = rest.substr(0, rest.find('\n'));
+        if (!line.starts_with("    '"))
+            return std::nullopt;
+        ++count;
+        more = line.ends_with(" \\");
+    }
+    return count;
+}
+
+// The parts a MERGE.BAT of this source joins: counted on its copy lines,
+// and believed only when the script is the one a split of that many parts
+// writes.
+std::optional<std::size_t> batchPartCount(std::string_view text, std::string_view sourceName)
+{
+    std::size_t count = 0;
+    bool first = true;
+    std::string_view rest = text;
+    while (!rest.empty()) {
+        const auto end = rest.find('\n');
+        const std::string_view line = rest.substr(0, end);
+        rest = end == std::string_view::npos ? std::string_view() : rest.substr(end + 1);
+        if (!line.starts_with("Copy /B "))
+            continue;
+        const auto plus = static_cast<std::size_t>(std::count(line.begin(), line.end(), '+'));
+        count += first ? plus + 1 : plus;
+        first = false;
+    }
+    if (count == 0 || count > MaxChecksumEntries)
+        return std::nullopt;
+    std::vector<std::string> names;
+    for (std::size_t i = 0; i < count; ++i)
+        names.push_back(BarePartName(sourceName, static_cast<std::int64_t>(i)));
+    if (MergeScriptText(names, sourceName) != text)
+        return std::nullopt;
+    return count;
+}
+
+} // namespace
+
+std::optional<std::string> ScriptDisagreement(Platform& platform, const PartSet& set)
+{
+    const std::size_t found = set.parts.size();
+    const std::pair<std::string_view, std::optional<std::size_t> (*)(std::string_view, std::string_view)> scripts[] = {
+        {MergeShellFileName, shellPartCount}, {MergeScriptName, batchPartCount}};
+    for (const auto& [name, count] : scripts) {
+        auto opened = platform.openForReading(set.path(std::string(name)));
+        const auto size = opened.ok() ? opened.value->size() : Result<std::int64_t>::failure(error::FileNotFound);
+        // Far larger than any script of a split: not one of ours.
+        if (!size.ok() || size.value > (std::int64_t{64} << 20))
+            continue;
+        std::string text(static_cast<std::size_t>(size.value), '\0');
+        const auto got = opened.value->read(std::as_writable_bytes(std::span(text.data(), text.size())));
+        if (!got.ok())
+            continue;
+        text.resize(got.value);
+        if (const auto listed = count(text, set.sourceName); listed && *listed != found)
+            return texts::join::scriptDisagrees(name, *listed, found);
+    }
+    return std::nullopt;
 }
 
 } // namespace darvolt

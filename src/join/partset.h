@@ -51,6 +51,16 @@ struct FoundSet {
 
 FoundSet FindPartSet(Platform& platform, const std::string& input);
 
+// Tells anew which parts are there and how large, keeping the digests the
+// set was found with: what a repair changed is judged against those.
+void MeasureParts(Platform& platform, PartSet& set);
+
+// Without a checksum file the numbering is all that tells a set apart: a
+// merge.sh or MERGE.BAT beside the parts, written for this file, that joins
+// another number of parts than were found says that parts are missing (or
+// stray ones were added). The message, when one does.
+std::optional<std::string> ScriptDisagreement(Platform& platform, const PartSet& set);
+
 // The parts and the whole as a checksum file lists them; nothing unless the
 // entries are parts 00, 01, ... of one file in order and then that file,
 // every name bare.

@@ -85,11 +85,29 @@ std::vector<std::string> Par2FileNames(File& file)
     return names;
 }
 
-std::optional<RecoverySet> FindRecoverySet(Platform& platform, const PartSet& set)
+std::vector<std::string> ForeignNames(const RecoverySet& recovery, const PartSet& set)
 {
+    // A part's name exactly as a split writes it; with a checksum file, one
+    // of the parts it lists. Without one, parts lost at the end of the set
+    // are known only to the recovery data, which may rebuild them.
+    auto isPart = [&](const std::string& name) {
+        const auto part = ParsePartName(name);
+        return part && part->sourceName == set.sourceName && BarePartName(set.sourceName, part->number) == name
+               && (!set.checked() || part->number < static_cast<std::int64_t>(set.parts.size()));
+    };
+    std::vector<std::string> foreign;
+    for (const std::string& covered : recovery.covers)
+        if (!isPart(covered))
+            foreign.push_back(covered);
+    return foreign;
+}
+
+RecoveryLookup FindRecoverySet(Platform& platform, const PartSet& set)
+{
+    RecoveryLookup lookup;
     const auto listing = platform.listDirectory(set.folder.empty() ? std::string(".") : set.folder);
     if (!listing.ok())
-        return std::nullopt;
+        return lookup;
     std::vector<std::string> candidates;
     for (const auto& entry : listing.value)
         if (!entry.isDirectory && endsWithPar2(entry.name))
@@ -107,10 +125,16 @@ std::optional<RecoverySet> FindRecoverySet(Platform& platform, const PartSet& se
         const bool ours = std::any_of(found.covers.begin(), found.covers.end(), [&](const std::string& covered) {
             return IsPartOf(covered, set.sourceName);
         });
-        if (ours)
-            return found;
+        if (!ours)
+            continue; // another file's recovery data
+        if (!ForeignNames(found, set).empty()) {
+            lookup.refused.push_back(std::move(found));
+            continue;
+        }
+        lookup.usable = std::move(found);
+        break;
     }
-    return std::nullopt;
+    return lookup;
 }
 
 Par2Findings ReadPar2Findings(std::string_view output)

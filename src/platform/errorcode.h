@@ -32,6 +32,7 @@ inline constexpr ErrorCode DirectoryNotEmpty = 145;
 inline constexpr ErrorCode AlreadyExists = 183;   // EEXIST
 inline constexpr ErrorCode NameTooLong = 206;     // ENAMETOOLONG
 inline constexpr ErrorCode DeviceError = 1117;    // EIO
+inline constexpr ErrorCode IsLink = 1921;         // ELOOP: a symbolic link where none may be
 // errno values without a Windows counterpart keep their own number under
 // this bit (the customer bit of the Windows numbering), so they never collide
 // with the codes above.

@@ -144,12 +144,12 @@ Result<std::unique_ptr<File>> FakePlatform::openForReading(const std::string& pa
     return R{std::make_unique<FakeFile>(*this, path, it->second, false), error::None};
 }
 
-Result<std::unique_ptr<File>> FakePlatform::createFile(const std::string& path)
+Result<std::unique_ptr<File>> FakePlatform::createFile(const std::string& path, std::uint32_t)
 {
     return create(path, false);
 }
 
-Result<std::unique_ptr<File>> FakePlatform::createNewFile(const std::string& path)
+Result<std::unique_ptr<File>> FakePlatform::createNewFile(const std::string& path, std::uint32_t)
 {
     return create(path, true);
 }

@@ -149,9 +149,11 @@ public:
 
     // Platform
     Result<std::unique_ptr<File>> openForReading(const std::string& path) override;
-    Result<std::unique_ptr<File>> createFile(const std::string& path) override;
+    Result<std::unique_ptr<File>> createFile(const std::string& path,
+                                             std::uint32_t permissions = DefaultPermissions) override;
     // Counted and failed as CreateFile.
-    Result<std::unique_ptr<File>> createNewFile(const std::string& path) override;
+    Result<std::unique_ptr<File>> createNewFile(const std::string& path,
+                                                std::uint32_t permissions = DefaultPermissions) override;
     ErrorCode removeFile(const std::string& path) override;
     // Within the general tree or within the medium in the drive.
     ErrorCode renameFile(const std::string& from, const std::string& to, bool replace) override;

@@ -20,6 +20,8 @@ public:
     Result<std::int64_t> size() override { return inner_->size(); }
     Result<FileIdentity> identity() override { return inner_->identity(); }
     ErrorCode flush() override { return inner_->flush(); }
+    ErrorCode setPermissions(std::uint32_t permissions) override { return inner_->setPermissions(permissions); }
+    std::uint32_t permissions() override { return inner_->permissions(); }
     ErrorCode close() override { return inner_->close(); }
     CopyResult copyTo(File& target, std::uint64_t maxBytes) override
     {
@@ -56,11 +58,21 @@ public:
     {
         return inner_.openForReading(path);
     }
-    Result<std::unique_ptr<File>> createFile(const std::string& path) override { return inner_.createFile(path); }
-    Result<std::unique_ptr<File>> createNewFile(const std::string& path) override
+    Result<std::unique_ptr<File>> createFile(const std::string& path,
+                                             std::uint32_t permissions = DefaultPermissions) override
     {
-        return inner_.createNewFile(path);
+        return inner_.createFile(path, permissions);
     }
+    Result<std::unique_ptr<File>> createNewFile(const std::string& path,
+                                                std::uint32_t permissions = DefaultPermissions) override
+    {
+        return inner_.createNewFile(path, permissions);
+    }
+    ErrorCode holdFolder(const std::string& folder, bool mayBeLink) override
+    {
+        return inner_.holdFolder(folder, mayBeLink);
+    }
+    void releaseFolder(const std::string& folder) override { inner_.releaseFolder(folder); }
     ErrorCode removeFile(const std::string& path) override { return inner_.removeFile(path); }
     ErrorCode renameFile(const std::string& from, const std::string& to, bool replace) override
     {

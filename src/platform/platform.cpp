@@ -17,6 +17,23 @@ CopyResult File::copyRangeTo(std::int64_t, File&, std::uint64_t)
     return CopyResult{0, true};
 }
 
+ErrorCode File::setPermissions(std::uint32_t)
+{
+    return error::None;
+}
+
+std::uint32_t File::permissions()
+{
+    return DefaultPermissions;
+}
+
+ErrorCode Platform::holdFolder(const std::string&, bool)
+{
+    return error::None;
+}
+
+void Platform::releaseFolder(const std::string&) {}
+
 Result<std::unique_ptr<Process>> Platform::startProcess(const ProcessRequest&)
 {
     return Result<std::unique_ptr<Process>>::failure(error::FileNotFound);

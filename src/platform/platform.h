@@ -89,6 +89,14 @@ public:
     // error here means data the writes accepted may be lost.
     virtual ErrorCode flush() = 0;
 
+    // Gives the file these permission bits, less what the user's umask
+    // takes away. The default changes nothing.
+    virtual ErrorCode setPermissions(std::uint32_t permissions);
+
+    // The permission bits the file has; DefaultPermissions where the
+    // platform has none.
+    virtual std::uint32_t permissions();
+
     // Closes the file and reports whether that worked. Later calls of any
     // operation fail with error::InvalidHandle; a second close() returns None.
     virtual ErrorCode close() = 0;
@@ -136,12 +144,20 @@ struct MediumRelease {
 struct FileSystemLimits {
     std::int64_t largestFile = INT64_MAX; // bytes; 4 GiB - 1 on FAT
     std::int64_t allocationUnit = 1;      // the smallest room a file takes
+    std::int64_t longestName = 255;       // bytes of one name in a folder
 };
 
 struct DirectoryEntry {
     std::string name; // bare name; "." and ".." are not listed
-    bool isDirectory = false;
+    bool isDirectory = false; // a folder, or a link to one
+    bool isLink = false;      // a symbolic link, whatever it points to
 };
+
+// Permission bits for files a run creates (POSIX numbering; the user's
+// umask still takes its share). A split gives its parts no more than the
+// source has; a join keeps its output private until it is complete.
+inline constexpr std::uint32_t DefaultPermissions = 0666;
+inline constexpr std::uint32_t PrivatePermissions = 0600;
 
 class Platform {
 public:
@@ -156,14 +172,33 @@ public:
     // once (never blocks); a directory fails with AccessDenied.
     virtual Result<std::unique_ptr<File>> openForReading(const std::string& path) = 0;
 
-    // Creates a file for writing, or empties an existing one. A medium that
+    // Creates a file for writing in place of whatever file has that name:
+    // an existing file, or a symbolic link (removed, never followed), is
+    // deleted first and the new file created exclusively, so that nothing
+    // written goes through a link someone planted or into a file the caller
+    // did not make. A name that comes back between the two steps fails with
+    // AlreadyExists; a folder of that name with AccessDenied. A medium that
     // cannot be written fails with WriteProtected (19), a missing or empty
     // drive with NotReady (21).
-    virtual Result<std::unique_ptr<File>> createFile(const std::string& path) = 0;
+    virtual Result<std::unique_ptr<File>> createFile(const std::string& path,
+                                                     std::uint32_t permissions = DefaultPermissions) = 0;
 
     // Creates a file that must not exist yet: an existing entry of that name
     // (a file, a folder, a link) fails with AlreadyExists and stays as it is.
-    virtual Result<std::unique_ptr<File>> createNewFile(const std::string& path) = 0;
+    virtual Result<std::unique_ptr<File>> createNewFile(const std::string& path,
+                                                        std::uint32_t permissions = DefaultPermissions) = 0;
+
+    // Resolves a folder once for what follows: until releaseFolder(), every
+    // file named "<folder>/<bare name>" is created, opened, measured, renamed
+    // and removed through a handle of that folder, and a helper program
+    // started in it runs there, never through the folder's path again. A
+    // folder swapped for a link to elsewhere during a run then cannot send a
+    // file there. A folder the run made itself (mayBeLink false) that is a
+    // symbolic link fails with IsLink; one the user named may be a link,
+    // followed now and never again. Holds of one folder nest. The default
+    // holds nothing.
+    virtual ErrorCode holdFolder(const std::string& folder, bool mayBeLink);
+    virtual void releaseFolder(const std::string& folder);
 
     // Deletes a file (not a folder).
     virtual ErrorCode removeFile(const std::string& path) = 0;
@@ -251,6 +286,28 @@ public:
     // the program is not installed. The default starts nothing: a platform
     // without programs answers FileNotFound.
     virtual Result<std::unique_ptr<Process>> startProcess(const ProcessRequest& request);
+};
+
+// Holds a folder (Platform::holdFolder) for as long as it lives.
+class HeldFolder {
+public:
+    HeldFolder(Platform& platform, std::string folder, bool mayBeLink)
+        : platform_(platform), folder_(std::move(folder)), error_(platform_.holdFolder(folder_, mayBeLink))
+    {
+    }
+    HeldFolder(const HeldFolder&) = delete;
+    HeldFolder& operator=(const HeldFolder&) = delete;
+    ~HeldFolder()
+    {
+        if (error_ == error::None)
+            platform_.releaseFolder(folder_);
+    }
+    ErrorCode error() const { return error_; }
+
+private:
+    Platform& platform_;
+    std::string folder_;
+    ErrorCode error_;
 };
 
 } // namespace darvolt

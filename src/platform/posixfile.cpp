@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdio>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -28,6 +29,21 @@ FileIdentity IdentityFromStat(const struct stat& st)
     id.size = static_cast<std::int64_t>(st.st_size);
     id.modified = static_cast<std::int64_t>(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec;
     return id;
+}
+
+mode_t CurrentUmask()
+{
+    if (std::FILE* status = std::fopen("/proc/self/status", "re")) {
+        char line[256];
+        unsigned value = 0;
+        bool found = false;
+        while (!found && std::fgets(line, sizeof line, status) != nullptr)
+            found = std::sscanf(line, "Umask: %o", &value) == 1;
+        std::fclose(status);
+        if (found)
+            return static_cast<mode_t>(value & 0777);
+    }
+    return 022;
 }
 
 ErrorCode errorFromErrno(int e)
@@ -137,6 +153,22 @@ ErrorCode PosixFile::flush()
             return errorFromErrno(errno);
     }
     return error::None;
+}
+
+ErrorCode PosixFile::setPermissions(std::uint32_t permissions)
+{
+    if (fd_ < 0)
+        return error::InvalidHandle;
+    const mode_t mode = static_cast<mode_t>(permissions & 07777) & ~CurrentUmask();
+    return ::fchmod(fd_, mode) == 0 ? error::None : errorFromErrno(errno);
+}
+
+std::uint32_t PosixFile::permissions()
+{
+    struct stat st {};
+    if (fd_ < 0 || ::fstat(fd_, &st) != 0)
+        return DefaultPermissions;
+    return static_cast<std::uint32_t>(st.st_mode & 07777);
 }
 
 ErrorCode PosixFile::close()

@@ -15,6 +15,10 @@ ErrorCode errorFromErrno(int errnoValue);
 
 FileIdentity IdentityFromStat(const struct stat& st);
 
+// The process's umask, read without changing it (it is shared by every
+// thread, and setting it to learn it would race with them).
+mode_t CurrentUmask();
+
 // Owns one descriptor; closes it when destroyed.
 class PosixFile final : public File {
 public:
@@ -26,6 +30,8 @@ public:
     Result<std::int64_t> size() override;
     Result<FileIdentity> identity() override;
     ErrorCode flush() override;
+    ErrorCode setPermissions(std::uint32_t permissions) override;
+    std::uint32_t permissions() override;
     ErrorCode close() override;
     CopyResult copyTo(File& target, std::uint64_t maxBytes) override;
     Result<std::size_t> readAt(std::int64_t offset, std::span<std::byte> buffer) override;

@@ -37,14 +37,16 @@ void makeBlocking(int fd)
 // Opens with O_NONBLOCK so that a FIFO without a writer or a device that
 // waits for a medium never stops the caller, then refuses anything that is
 // not a regular file.
-Result<std::unique_ptr<File>> openRegular(const std::string& path, int flags, ErrorCode notRegular)
+Result<std::unique_ptr<File>> openRegular(int folder, const std::string& path, int flags, ErrorCode notRegular,
+                                          std::uint32_t permissions = DefaultPermissions)
 {
     using R = Result<std::unique_ptr<File>>;
-    int fd = ::open(path.c_str(), flags | O_NONBLOCK | O_CLOEXEC | O_NOCTTY, 0666);
+    const auto mode = static_cast<mode_t>(permissions & 07777);
+    int fd = ::openat(folder, path.c_str(), flags | O_NONBLOCK | O_CLOEXEC | O_NOCTTY, mode);
     // Reading leaves even the access time alone where the kernel lets us:
     // only the file's owner (or root) may ask for that.
     if (fd < 0 && errno == EPERM && (flags & O_NOATIME) != 0)
-        fd = ::open(path.c_str(), (flags & ~O_NOATIME) | O_NONBLOCK | O_CLOEXEC | O_NOCTTY, 0666);
+        fd = ::openat(folder, path.c_str(), (flags & ~O_NOATIME) | O_NONBLOCK | O_CLOEXEC | O_NOCTTY, mode);
     if (fd < 0)
         return R::failure(errorFromErrno(errno));
     auto file = std::make_unique<PosixFile>(fd);
@@ -120,28 +122,102 @@ std::string PosixPlatform::desktopMediaFolder()
     return "/media";
 }
 
+PosixPlatform::~PosixPlatform()
+{
+    for (const Held& held : held_)
+        ::close(held.descriptor);
+}
+
+ErrorCode PosixPlatform::holdFolder(const std::string& folder, bool mayBeLink)
+{
+    const std::string name = withoutTrailingSlashes(folder.empty() ? std::string(".") : folder);
+    const std::lock_guard lock(heldMutex_);
+    for (Held& held : held_)
+        if (held.folder == name) {
+            ++held.holds;
+            return error::None;
+        }
+    const int flags = O_RDONLY | O_DIRECTORY | O_CLOEXEC | (mayBeLink ? 0 : O_NOFOLLOW);
+    const int fd = ::open(name.c_str(), flags);
+    if (fd < 0) {
+        // A link where the folder should be: O_NOFOLLOW answers ELOOP, or
+        // ENOTDIR where the link points at no folder.
+        struct stat st {};
+        if (!mayBeLink && ::lstat(name.c_str(), &st) == 0 && S_ISLNK(st.st_mode))
+            return error::IsLink;
+        return errorFromErrno(errno);
+    }
+    held_.push_back({name, fd, 1});
+    return error::None;
+}
+
+void PosixPlatform::releaseFolder(const std::string& folder)
+{
+    const std::string name = withoutTrailingSlashes(folder.empty() ? std::string(".") : folder);
+    const std::lock_guard lock(heldMutex_);
+    for (auto it = held_.begin(); it != held_.end(); ++it)
+        if (it->folder == name) {
+            if (--it->holds == 0) {
+                ::close(it->descriptor);
+                held_.erase(it);
+            }
+            return;
+        }
+}
+
+PosixPlatform::Where PosixPlatform::where(const std::string& path) const
+{
+    const std::lock_guard lock(heldMutex_);
+    if (!held_.empty() && !path.empty() && path.back() != '/') {
+        const auto slash = path.find_last_of('/');
+        const std::string folder =
+            slash == std::string::npos ? std::string(".") : withoutTrailingSlashes(path.substr(0, slash + 1));
+        const std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
+        if (name != "." && name != "..")
+            for (const Held& held : held_)
+                if (held.folder == folder)
+                    return {held.descriptor, name};
+    }
+    return {AT_FDCWD, path};
+}
+
 Result<std::unique_ptr<File>> PosixPlatform::openForReading(const std::string& path)
 {
     if (onDrive(path))
         if (const ErrorCode state = driveState(); state != error::None)
             return Result<std::unique_ptr<File>>::failure(state);
-    return openRegular(path, O_RDONLY | O_NOATIME, error::FileNotFound);
+    const Where at = where(path);
+    return openRegular(at.folder, at.name, O_RDONLY | O_NOATIME, error::FileNotFound);
 }
 
-Result<std::unique_ptr<File>> PosixPlatform::createFile(const std::string& path)
+Result<std::unique_ptr<File>> PosixPlatform::createFile(const std::string& path, std::uint32_t permissions)
 {
     if (onDrive(path))
         if (const ErrorCode state = driveState(); state != error::None)
             return Result<std::unique_ptr<File>>::failure(state);
-    return openRegular(path, O_WRONLY | O_CREAT | O_TRUNC, error::AccessDenied);
+    // Never opened for writing as it is: a link planted under this name
+    // would send the data to whatever it points at, and a file someone else
+    // made would keep their hold on it (an open descriptor, a hard link).
+    const Where at = where(path);
+    struct stat st {};
+    if (::fstatat(at.folder, at.name.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0) {
+        if (S_ISDIR(st.st_mode))
+            return Result<std::unique_ptr<File>>::failure(error::AccessDenied);
+        if (::unlinkat(at.folder, at.name.c_str(), 0) != 0 && errno != ENOENT)
+            return Result<std::unique_ptr<File>>::failure(errorFromErrno(errno));
+    }
+    return openRegular(at.folder, at.name, O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW, error::AccessDenied,
+                       permissions);
 }
 
-Result<std::unique_ptr<File>> PosixPlatform::createNewFile(const std::string& path)
+Result<std::unique_ptr<File>> PosixPlatform::createNewFile(const std::string& path, std::uint32_t permissions)
 {
     if (onDrive(path))
         if (const ErrorCode state = driveState(); state != error::None)
             return Result<std::unique_ptr<File>>::failure(state);
-    return openRegular(path, O_WRONLY | O_CREAT | O_EXCL, error::AccessDenied);
+    const Where at = where(path);
+    return openRegular(at.folder, at.name, O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW, error::AccessDenied,
+                       permissions);
 }
 
 ErrorCode PosixPlatform::renameFile(const std::string& from, const std::string& to, bool replace)
@@ -150,23 +226,27 @@ ErrorCode PosixPlatform::renameFile(const std::string& from, const std::string& 
         if (onDrive(*path))
             if (const ErrorCode state = driveState(); state != error::None)
                 return state;
+    const Where a = where(from);
+    const Where b = where(to);
     if (replace)
-        return ::rename(from.c_str(), to.c_str()) == 0 ? error::None : errorFromErrno(errno);
-    if (::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0)
+        return ::renameat(a.folder, a.name.c_str(), b.folder, b.name.c_str()) == 0 ? error::None
+                                                                                   : errorFromErrno(errno);
+    if (::renameat2(a.folder, a.name.c_str(), b.folder, b.name.c_str(), RENAME_NOREPLACE) == 0)
         return error::None;
     if (errno != EINVAL && errno != ENOSYS && errno != EOPNOTSUPP)
         return errorFromErrno(errno);
     // A file system that cannot promise "no replace" in one call: a second
     // link under the new name is just as safe where links exist.
-    if (::link(from.c_str(), to.c_str()) == 0)
-        return ::unlink(from.c_str()) == 0 ? error::None : errorFromErrno(errno);
+    if (::linkat(a.folder, a.name.c_str(), b.folder, b.name.c_str(), 0) == 0)
+        return ::unlinkat(a.folder, a.name.c_str(), 0) == 0 ? error::None : errorFromErrno(errno);
     if (errno == EEXIST)
         return error::AlreadyExists;
     // FAT and its kin have neither: look, then rename.
     struct stat st {};
-    if (::lstat(to.c_str(), &st) == 0)
+    if (::fstatat(b.folder, b.name.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0)
         return error::AlreadyExists;
-    return ::rename(from.c_str(), to.c_str()) == 0 ? error::None : errorFromErrno(errno);
+    return ::renameat(a.folder, a.name.c_str(), b.folder, b.name.c_str()) == 0 ? error::None
+                                                                               : errorFromErrno(errno);
 }
 
 ErrorCode PosixPlatform::removeFile(const std::string& path)
@@ -174,16 +254,18 @@ ErrorCode PosixPlatform::removeFile(const std::string& path)
     if (onDrive(path))
         if (const ErrorCode state = driveState(); state != error::None)
             return state;
+    const Where at = where(path);
     struct stat st {};
-    if (::lstat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode))
+    if (::fstatat(at.folder, at.name.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0 && S_ISDIR(st.st_mode))
         return error::AccessDenied;
-    return ::unlink(path.c_str()) == 0 ? error::None : errorFromErrno(errno);
+    return ::unlinkat(at.folder, at.name.c_str(), 0) == 0 ? error::None : errorFromErrno(errno);
 }
 
 Result<std::uint32_t> PosixPlatform::attributes(const std::string& path)
 {
+    const Where at = where(path);
     struct stat st {};
-    if (::stat(path.c_str(), &st) != 0)
+    if (::fstatat(at.folder, at.name.c_str(), &st, 0) != 0)
         return Result<std::uint32_t>::failure(errorFromErrno(errno));
     if (!S_ISDIR(st.st_mode) && !S_ISREG(st.st_mode))
         return {attribute::Device, error::None};
@@ -204,21 +286,35 @@ ErrorCode PosixPlatform::makeDirectory(const std::string& path)
 
 bool PosixPlatform::isDirectory(const std::string& path)
 {
+    const Where at = where(path);
     struct stat st {};
-    return ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+    return ::fstatat(at.folder, at.name.c_str(), &st, 0) == 0 && S_ISDIR(st.st_mode);
 }
 
 Result<FileIdentity> PosixPlatform::identityOf(const std::string& path)
 {
+    const Where at = where(path);
     struct stat st {};
-    if (::stat(path.c_str(), &st) != 0)
+    if (::fstatat(at.folder, at.name.c_str(), &st, 0) != 0)
         return Result<FileIdentity>::failure(errorFromErrno(errno));
     return {IdentityFromStat(st), error::None};
 }
 
+int PosixPlatform::openFolder(const std::string& folder) const
+{
+    const std::string name = withoutTrailingSlashes(folder.empty() ? std::string(".") : folder);
+    {
+        const std::lock_guard lock(heldMutex_);
+        for (const Held& held : held_)
+            if (held.folder == name)
+                return ::fcntl(held.descriptor, F_DUPFD_CLOEXEC, 0);
+    }
+    return ::open(name.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+}
+
 ErrorCode PosixPlatform::flushFolder(const std::string& folder)
 {
-    const int fd = ::open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    const int fd = openFolder(folder);
     if (fd < 0)
         return errorFromErrno(errno);
     ErrorCode result = error::None;
@@ -274,10 +370,16 @@ bool PosixPlatform::ignoresCase(const std::string& path)
 Result<std::vector<DirectoryEntry>> PosixPlatform::listDirectory(const std::string& path)
 {
     using R = Result<std::vector<DirectoryEntry>>;
-    DIR* dir = ::opendir(path.c_str());
-    if (dir == nullptr)
-        return R::failure(errorFromErrno(errno));
+    const int fd = openFolder(path);
+    DIR* dir = fd < 0 ? nullptr : ::fdopendir(fd);
+    if (dir == nullptr) {
+        const int e = errno;
+        if (fd >= 0)
+            ::close(fd);
+        return R::failure(errorFromErrno(e));
+    }
     const std::unique_ptr<DIR, int (*)(DIR*)> closer(dir, ::closedir);
+    ::rewinddir(dir); // a held folder's handle may have been read before
     std::vector<DirectoryEntry> entries;
     errno = 0;
     while (const dirent* e = ::readdir(dir)) {
@@ -285,11 +387,16 @@ Result<std::vector<DirectoryEntry>> PosixPlatform::listDirectory(const std::stri
         if (name == "." || name == "..")
             continue;
         bool folder = e->d_type == DT_DIR;
-        if (e->d_type == DT_UNKNOWN || e->d_type == DT_LNK) {
+        bool link = e->d_type == DT_LNK;
+        if (e->d_type == DT_UNKNOWN) {
+            struct stat st {};
+            link = ::fstatat(::dirfd(dir), e->d_name, &st, AT_SYMLINK_NOFOLLOW) == 0 && S_ISLNK(st.st_mode);
+        }
+        if (e->d_type == DT_UNKNOWN || link) {
             struct stat st {};
             folder = ::fstatat(::dirfd(dir), e->d_name, &st, 0) == 0 && S_ISDIR(st.st_mode);
         }
-        entries.push_back({name, folder});
+        entries.push_back({name, folder, link});
         errno = 0;
     }
     if (errno != 0)
@@ -318,6 +425,8 @@ FileSystemLimits PosixPlatform::fileSystemLimits(const std::string& path)
     limits.largestFile = LargestFileOn(static_cast<std::int64_t>(fs.f_type), type);
     const auto unit = fs.f_frsize > 0 ? fs.f_frsize : fs.f_bsize;
     limits.allocationUnit = unit > 0 ? static_cast<std::int64_t>(unit) : 1;
+    if (fs.f_namelen > 0)
+        limits.longestName = static_cast<std::int64_t>(fs.f_namelen);
     return limits;
 }
 
@@ -424,7 +533,14 @@ bool PosixPlatform::onDrive(const std::string& path) const
 
 Result<std::unique_ptr<Process>> PosixPlatform::startProcess(const ProcessRequest& request)
 {
-    return StartPosixProcess(request);
+    // A held folder is where the program runs, whatever its path names now.
+    const int folder = request.folder.empty() ? -1 : openFolder(request.folder);
+    if (!request.folder.empty() && folder < 0)
+        return Result<std::unique_ptr<Process>>::failure(errorFromErrno(errno));
+    auto started = StartPosixProcess(request, folder);
+    if (folder >= 0)
+        ::close(folder);
+    return started;
 }
 
 } // namespace darvolt

@@ -4,6 +4,7 @@
 #include "platform/platform.h"
 
 #include <chrono>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -40,10 +41,15 @@ struct PosixPlatformOptions {
 class PosixPlatform final : public Platform {
 public:
     explicit PosixPlatform(PosixPlatformOptions options = PosixPlatformOptions::fromEnvironment());
+    ~PosixPlatform() override;
 
     Result<std::unique_ptr<File>> openForReading(const std::string& path) override;
-    Result<std::unique_ptr<File>> createFile(const std::string& path) override;
-    Result<std::unique_ptr<File>> createNewFile(const std::string& path) override;
+    Result<std::unique_ptr<File>> createFile(const std::string& path,
+                                             std::uint32_t permissions = DefaultPermissions) override;
+    Result<std::unique_ptr<File>> createNewFile(const std::string& path,
+                                                std::uint32_t permissions = DefaultPermissions) override;
+    ErrorCode holdFolder(const std::string& folder, bool mayBeLink) override;
+    void releaseFolder(const std::string& folder) override;
     ErrorCode removeFile(const std::string& path) override;
     ErrorCode renameFile(const std::string& from, const std::string& to, bool replace) override;
     Result<std::uint32_t> attributes(const std::string& path) override;
@@ -78,7 +84,25 @@ private:
     // The mount type name for a folder on a FUSE file system.
     std::string fuseTypeOf(const std::string& folder) const;
 
+    // The folder handle a path goes through: a held folder's descriptor and
+    // the bare name in it, else AT_FDCWD and the path as it is.
+    struct Where {
+        int folder;
+        std::string name;
+    };
+    Where where(const std::string& path) const;
+    // A new descriptor of the folder: the held one's duplicate, else opened
+    // by its path. -1 with errno on failure.
+    int openFolder(const std::string& folder) const;
+
     PosixPlatformOptions options_;
+    struct Held {
+        std::string folder; // as the caller names it, without trailing "/"
+        int descriptor = -1;
+        int holds = 0;
+    };
+    mutable std::mutex heldMutex_;
+    std::vector<Held> held_;
     // The medium taken as drive A: at the last prompt; for a medium of the
     // disk service, its object too, to unmount it by.
     std::string mediumFolder_;

@@ -8,6 +8,8 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <spawn.h>
+#include <sys/stat.h>
+#include <cstdlib>
 #include <string_view>
 #include <sys/wait.h>
 #include <thread>
@@ -129,11 +131,39 @@ std::vector<char*> environmentFor(const ProcessRequest& request)
 
 } // namespace
 
-Result<std::unique_ptr<Process>> StartPosixProcess(const ProcessRequest& request)
+std::string ProgramInPath(const std::string& name, const char* path)
+{
+    if (name.find('/') != std::string::npos)
+        return name;
+    std::string_view rest = path != nullptr ? path : "";
+    while (true) {
+        const auto colon = rest.find(':');
+        const std::string_view entry = rest.substr(0, colon);
+        if (entry.starts_with('/')) {
+            std::string candidate(entry);
+            if (candidate.back() != '/')
+                candidate += '/';
+            candidate += name;
+            struct stat st {};
+            if (::stat(candidate.c_str(), &st) == 0 && S_ISREG(st.st_mode) && ::access(candidate.c_str(), X_OK) == 0)
+                return candidate;
+        }
+        if (colon == std::string_view::npos)
+            return {};
+        rest.remove_prefix(colon + 1);
+    }
+}
+
+Result<std::unique_ptr<Process>> StartPosixProcess(const ProcessRequest& request, int folder)
 {
     using R = Result<std::unique_ptr<Process>>;
     if (request.command.empty())
         return R::failure(error::InvalidParameter);
+    // Found before the program's folder is entered, and only by absolute
+    // entries of PATH.
+    const std::string program = ProgramInPath(request.command.front(), std::getenv("PATH"));
+    if (program.empty())
+        return R::failure(error::FileNotFound);
     int pipeEnds[2];
     if (::pipe2(pipeEnds, O_CLOEXEC) != 0)
         return R::failure(errorFromErrno(errno));
@@ -146,7 +176,9 @@ Result<std::unique_ptr<Process>> StartPosixProcess(const ProcessRequest& request
     step(::posix_spawn_file_actions_addopen(&setup.actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0));
     step(::posix_spawn_file_actions_adddup2(&setup.actions, pipeEnds[1], STDOUT_FILENO));
     step(::posix_spawn_file_actions_adddup2(&setup.actions, pipeEnds[1], STDERR_FILENO));
-    if (!request.folder.empty())
+    if (folder >= 0)
+        step(::posix_spawn_file_actions_addfchdir_np(&setup.actions, folder));
+    else if (!request.folder.empty())
         step(::posix_spawn_file_actions_addchdir_np(&setup.actions, request.folder.c_str()));
     std::vector<char*> argv;
     for (const std::string& arg : request.command)
@@ -155,7 +187,7 @@ Result<std::unique_ptr<Process>> StartPosixProcess(const ProcessRequest& request
     std::vector<char*> environment = environmentFor(request);
     pid_t pid = -1;
     if (failed == 0)
-        failed = ::posix_spawnp(&pid, argv[0], &setup.actions, nullptr, argv.data(), environment.data());
+        failed = ::posix_spawn(&pid, program.c_str(), &setup.actions, nullptr, argv.data(), environment.data());
     ::close(pipeEnds[1]);
     if (failed != 0) {
         ::close(pipeEnds[0]);

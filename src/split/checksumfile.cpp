@@ -3,12 +3,16 @@
 #include "split/runfile.h"
 
 #include <algorithm>
+#include <span>
 
 namespace darvolt {
 
 std::string ChecksumLine(const ChecksumEntry& entry)
 {
-    const bool escaped = entry.name.find_first_of("\\\n") != std::string::npos;
+    // A name that ends in a carriage return is escaped as well, as
+    // sha256sum writes it: a raw one at the end of a line is taken for a
+    // Windows line end and dropped.
+    const bool escaped = entry.name.find_first_of("\\\n") != std::string::npos || entry.name.ends_with('\r');
     std::string line = escaped ? "\\" : "";
     line += HexDigest(entry.digest);
     line += "  ";
@@ -17,6 +21,8 @@ std::string ChecksumLine(const ChecksumEntry& entry)
             line += "\\\\";
         else if (escaped && c == '\n')
             line += "\\n";
+        else if (escaped && c == '\r')
+            line += "\\r";
         else
             line += c;
     }
@@ -69,31 +75,98 @@ std::optional<ChecksumEntry> parseLine(std::string_view line)
 
 } // namespace
 
+namespace {
+
+// Takes the lines of a checksum file one by one and decides about carriage
+// returns at the end, once it knows whether every line had one.
+class ChecksumReader {
+public:
+    explicit ChecksumReader(std::size_t maxEntries) : maxEntries_(maxEntries) {}
+
+    bool line(std::string_view text)
+    {
+        const bool cr = text.ends_with('\r');
+        crlf_ = crlf_ && (text.empty() || cr);
+        std::string_view plain = cr ? text.substr(0, text.size() - 1) : text;
+        if (plain.empty() || plain.starts_with('#'))
+            return true;
+        // The line as it stands, CR and all; the CR goes at the end when
+        // every line had one. A comment or empty line with a CR is one too.
+        auto entry = parseLine(text);
+        if (!entry || entries_.size() == maxEntries_)
+            return false;
+        endsInCr_.push_back(cr);
+        entries_.push_back(std::move(*entry));
+        return true;
+    }
+
+    std::optional<std::vector<ChecksumEntry>> finish()
+    {
+        // A file that went through a Windows editor ends every line in CR;
+        // a single name ending in CR is a name.
+        if (crlf_)
+            for (std::size_t i = 0; i < entries_.size(); ++i)
+                if (endsInCr_[i] && entries_[i].name.ends_with('\r'))
+                    entries_[i].name.pop_back();
+        return std::move(entries_);
+    }
+
+private:
+    std::size_t maxEntries_;
+    bool crlf_ = true;
+    std::vector<ChecksumEntry> entries_;
+    std::vector<bool> endsInCr_;
+};
+
+// The longest line an entry can have: an escaped digest line whose name
+// is as long as a name gets, every byte of it escaped.
+constexpr std::size_t LongestLine = 1 + 64 + 2 + 2 * 4096 + 1;
+
+} // namespace
+
 std::optional<std::vector<ChecksumEntry>> ParseChecksumText(std::string_view text)
 {
-    std::vector<std::string_view> lines;
+    ChecksumReader reader(static_cast<std::size_t>(-1));
     while (!text.empty()) {
         const auto end = text.find('\n');
-        lines.push_back(text.substr(0, end));
+        if (!reader.line(text.substr(0, end)))
+            return std::nullopt;
         text = end == std::string_view::npos ? std::string_view() : text.substr(end + 1);
     }
-    // A file that went through a Windows editor ends every line in CR; a
-    // single name ending in CR is a name.
-    const bool crlf = !lines.empty() && std::all_of(lines.begin(), lines.end(), [](std::string_view line) {
-        return line.empty() || line.ends_with('\r');
-    });
-    std::vector<ChecksumEntry> entries;
-    for (std::string_view line : lines) {
-        if (crlf && line.ends_with('\r'))
-            line.remove_suffix(1);
-        if (line.empty() || line.starts_with('#'))
-            continue;
-        auto entry = parseLine(line);
-        if (!entry)
+    return reader.finish();
+}
+
+std::optional<std::vector<ChecksumEntry>> ReadChecksumFile(File& file, std::size_t maxEntries)
+{
+    ChecksumReader reader(maxEntries);
+    std::vector<char> block(std::size_t{64} << 10);
+    std::string pending;
+    for (;;) {
+        const auto got = file.read(std::as_writable_bytes(std::span(block.data(), block.size())));
+        if (!got.ok())
             return std::nullopt;
-        entries.push_back(std::move(*entry));
+        std::string_view chunk(block.data(), got.value);
+        while (!chunk.empty()) {
+            const auto end = chunk.find('\n');
+            if (end == std::string_view::npos) {
+                pending.append(chunk);
+                break;
+            }
+            const bool good = pending.empty() ? reader.line(chunk.substr(0, end))
+                                              : reader.line(pending.append(chunk.substr(0, end)));
+            if (!good)
+                return std::nullopt;
+            pending.clear();
+            chunk.remove_prefix(end + 1);
+        }
+        if (pending.size() > LongestLine)
+            return std::nullopt;
+        if (got.value < block.size())
+            break;
     }
-    return entries;
+    if (!pending.empty() && !reader.line(pending))
+        return std::nullopt;
+    return reader.finish();
 }
 
 bool WriteChecksumFile(Platform& platform, SplitView& view, const std::string& path,

@@ -43,6 +43,17 @@ std::string ChecksumLine(const ChecksumEntry& entry);
 // them. Nothing when any other line is not of that form.
 std::optional<std::vector<ChecksumEntry>> ParseChecksumText(std::string_view text);
 
+// The most entries a checksum file of a split can hold: parts and the
+// whole file. A file with more is no checksum file of ours.
+inline constexpr std::size_t MaxChecksumEntries = 100001;
+
+// Reads a checksum file as ParseChecksumText does, a block at a time: what
+// it costs in memory is bounded by its entries, whatever else (empty lines,
+// comments) it holds. Nothing for a file that cannot be read, has a line of
+// another form, a line longer than any entry can be, or more than
+// maxEntries entries.
+std::optional<std::vector<ChecksumEntry>> ReadChecksumFile(File& file, std::size_t maxEntries = MaxChecksumEntries);
+
 // Writes the lines to `path` as WriteRunFile does, with its failure path.
 bool WriteChecksumFile(Platform& platform, SplitView& view, const std::string& path,
                        const std::vector<ChecksumEntry>& entries, bool flush);

@@ -57,6 +57,10 @@ struct PartCopySettings {
     // hashes the bytes the part took (no in-kernel copy then). The caller
     // ends the part there once it keeps it.
     ChecksumWorker* checksums = nullptr;
+    // What a new part may let others do: the source's own permission bits,
+    // never more than read and write, so that a private file does not
+    // become readable to everyone through its parts.
+    std::uint32_t permissions = DefaultPermissions;
 };
 
 // What the two copying threads know of each other.

@@ -61,12 +61,12 @@ PartPipeline::Slot* PartPipeline::createPart(Where where)
     part.name = s_.prefix + part.bare;
     s_.pacer.pumpNow();
 
-    s_.platform.removeFile(part.name);
-    auto created = s_.platform.createFile(part.name);
+    auto created = s_.platform.createFile(part.name, s_.copy.permissions);
     if (!created.ok()) {
         // Folder mode ends the run here whatever the reason, so no text that
         // promises another try.
-        part.failure = texts::cannotOpenOutput(part.name, s_.ignoresCase);
+        part.failure = created.error == error::AlreadyExists ? texts::nameTakenMeanwhile(part.name)
+                                                             : texts::cannotOpenOutput(part.name, s_.ignoresCase);
         shared_.wantNothingAfter(part.index);
         window_.push_back(std::move(part));
         return nullptr;

@@ -34,7 +34,10 @@ SpanDrive::Taken SpanDrive::take(std::int64_t disketteNumber)
             return Taken::Declined;
         chosen = *answer;
     }
-    if (platform_.useMedium(media[chosen]) != error::None) {
+    held_.reset();
+    if (platform_.useMedium(media[chosen]) != error::None
+        || held_.emplace(platform_, platform_.driveFolder(), true).error() != error::None) {
+        held_.reset();
         view_.showError(std::string(texts::NotReady));
         return Taken::NotReady;
     }
@@ -60,6 +63,7 @@ SpanDrive::PartPlan SpanDrive::planPart(std::int64_t free, std::int64_t rest,
 
 void SpanDrive::letGo()
 {
+    held_.reset(); // an open handle would keep the medium busy
     for (;;) {
         const MediumRelease release = platform_.releaseMedium();
         if (release.error == error::None) {

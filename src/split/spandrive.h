@@ -16,6 +16,7 @@
 #include "split/splitview.h"
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -65,6 +66,9 @@ private:
     Platform& platform_;
     SplitView& view_;
     std::string name_; // of the medium taken
+    // The medium's folder, resolved once when it is taken: a folder on a
+    // handed-over stick swapped for a link cannot send a part elsewhere.
+    std::optional<HeldFolder> held_;
 };
 
 } // namespace darvolt

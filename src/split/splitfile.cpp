@@ -45,6 +45,10 @@ private:
     enum class Attempt { NextPart, SourceDone, Again, Fatal, Cancelled, Interrupted };
 
     bool openSource();
+    // Refuses, before anything is written, a source whose name the run
+    // cannot use: one named like a script, or one whose parts, checksum file
+    // or recovery data would have names too long for the output folder.
+    bool namesUsable();
     bool partFitsFileSystem();
     bool prepareOutputFolder();
     Attempt attemptPart();
@@ -97,13 +101,16 @@ private:
     std::int64_t shownKb_ = 0; // of the current part
     std::vector<std::byte> buffer_;
     std::string recoveryName_; // the PAR2 set written beside the parts, if any
+    // The parts folder, resolved once: a folder swapped for a link during
+    // the run cannot send a part or a script elsewhere.
+    std::optional<HeldFolder> heldOutput_;
 };
 
 SplitOutcome SplitRun::run()
 {
     // The source is opened before the output folder is touched, so that a
     // vanished source never costs the parts of an earlier run.
-    if (!openSource())
+    if (!openSource() || !namesUsable())
         return SplitOutcome::Failed;
     if (!spanning_ && (!partFitsFileSystem() || !prepareOutputFolder()))
         return SplitOutcome::Failed;
@@ -244,6 +251,33 @@ bool SplitRun::openSource()
     const auto size = source_->size();
     copy_.sourceEnd = size.ok() && size.value >= 0 ? size.value : -1;
     copy_.flush = spanning_ || options_.alwaysFlush;
+    copy_.permissions = source_->permissions() & DefaultPermissions;
+    return true;
+}
+
+bool SplitRun::namesUsable()
+{
+    for (const std::string_view script : {MergeScriptName, MergeShellFileName})
+        if (UpperCaseAscii(sourceName_) == UpperCaseAscii(script)) {
+            view_.showError(texts::sourceNamedLikeScript(sourceName_));
+            return false;
+        }
+    // Every name the run may create, at its longest: the last part (the
+    // count of a spanned run is not known; two digits at least), the
+    // checksum file and the largest recovery volume.
+    const std::int64_t parts =
+        !spanning_ && copy_.sourceEnd >= 0 && partSize_ > 0 ? copy_.sourceEnd / partSize_ + 1 : 1;
+    const std::string count = PartNumber(parts);
+    std::vector<std::string> names{BarePartName(sourceName_, parts - 1), ChecksumFileName(sourceName_)};
+    if (!spanning_ && options_.recoveryPercent > 0)
+        names.push_back(sourceName_ + ".vol" + count + "+" + count + std::string(RecoverySuffix));
+    const std::string folder = spanning_ ? platform_.driveFolder() : outputFolder_;
+    const std::int64_t longest = platform_.fileSystemLimits(folder).longestName;
+    for (const std::string& name : names)
+        if (static_cast<std::int64_t>(name.size()) > longest) {
+            view_.showError(texts::nameTooLong(name, folder, longest));
+            return false;
+        }
     return true;
 }
 
@@ -260,7 +294,17 @@ bool SplitRun::partFitsFileSystem()
 
 bool SplitRun::prepareOutputFolder()
 {
-    if (platform_.makeDirectory(outputFolder_) != error::None) {
+    const bool made = platform_.makeDirectory(outputFolder_) == error::None;
+    // From here on the folder is reached only through its handle; a link
+    // planted in its place (in a folder others can write to) is refused.
+    const ErrorCode held = heldOutput_.emplace(platform_, outputFolder_, false).error();
+    if (held != error::None) {
+        heldOutput_.reset();
+        view_.showError(held == error::IsLink ? texts::outputFolderIsLink(outputFolder_)
+                                              : std::string(texts::OutputFolderFailed));
+        return false;
+    }
+    if (!made) {
         if (!platform_.isDirectory(outputFolder_)) {
             view_.showError(std::string(texts::OutputFolderFailed));
             return false;
@@ -315,12 +359,15 @@ SplitRun::Attempt SplitRun::attemptPart()
     if (spanning_ && isSource(name))
         return Attempt::Fatal;
 
-    platform_.removeFile(name);
-    auto created = platform_.createFile(name);
+    auto created = platform_.createFile(name, copy_.permissions);
     if (!created.ok()) {
         // Spanning goes back to the prompt so the user can change the
         // diskette; in folder mode nothing would change between two tries.
         const ErrorCode e = created.error;
+        if (e == error::AlreadyExists) {
+            view_.showError(texts::nameTakenMeanwhile(name));
+            return Attempt::Fatal;
+        }
         if (!spanning_) {
             view_.showError(texts::cannotOpenOutput(name, namesIgnoreCase(name)));
             return Attempt::Fatal;

@@ -27,6 +27,33 @@ std::string wouldOverwriteSource(std::string_view path, bool ignoresCase)
     return "Output file " + shown(path, ignoresCase) + " is the file being split. Split execution failed.";
 }
 
+std::string sourceNamedLikeScript(std::string_view sourceName)
+{
+    return "The file " + std::string(sourceName)
+           + " has the name of a script Darvolt writes beside the parts, and joining it again would replace "
+             "that script while it runs. Rename the file, then split it. Splitting file canceled";
+}
+
+std::string nameTooLong(std::string_view name, std::string_view folder, std::int64_t longest)
+{
+    return "The name " + std::string(name) + " is longer than the " + std::to_string(longest)
+           + " bytes the file system of " + std::string(folder)
+           + " allows. Give the file a shorter name, then split it. Splitting file canceled";
+}
+
+std::string outputFolderIsLink(std::string_view folder)
+{
+    return "The output directory " + std::string(folder)
+           + " is a symbolic link. Darvolt writes parts only into a real folder: remove or rename the link. "
+             "Splitting file canceled";
+}
+
+std::string nameTakenMeanwhile(std::string_view path)
+{
+    return "Another program created " + std::string(path)
+           + " while Darvolt was replacing it; nothing was written into it. Split execution failed.";
+}
+
 std::string writing(std::string_view barePartName)
 {
     return "Writing: " + std::string(barePartName);

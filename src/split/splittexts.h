@@ -62,6 +62,15 @@ std::string mediumSize(std::int64_t bytes);
 std::string chooseMedium(std::int64_t disketteNumber); // above the list of media
 std::string mediumRemovable(std::string_view name);    // after it was unmounted
 std::string mediumBusy(std::string_view name, std::string_view reason);
+// Files the run would write that it must not: a source named like one of
+// the scripts (MERGE.BAT's copy would overwrite the running script, and cmd
+// would run the joined bytes as commands), a name too long for the output's
+// file system, a parts folder that is a link, a name that someone else
+// filled while the run was replacing it.
+std::string sourceNamedLikeScript(std::string_view sourceName);
+std::string nameTooLong(std::string_view name, std::string_view folder, std::int64_t longest);
+std::string outputFolderIsLink(std::string_view folder);
+std::string nameTakenMeanwhile(std::string_view path);
 // Folder mode: a part size above the largest file of the output's file system.
 std::string partTooLargeForFileSystem(std::int64_t largestFile);
 

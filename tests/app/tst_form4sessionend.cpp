@@ -18,11 +18,12 @@ class SignallingPlatform final : public darvolt::ForwardingPlatform
 {
 public:
     explicit SignallingPlatform(darvolt::Platform &inner) : ForwardingPlatform(inner) {}
-    darvolt::Result<std::unique_ptr<darvolt::File>> createFile(const std::string &path) override
+    darvolt::Result<std::unique_ptr<darvolt::File>> createFile(const std::string &path,
+                                                                std::uint32_t permissions) override
     {
         if (path.ends_with(".!03"))
             std::raise(SIGTERM);
-        return ForwardingPlatform::createFile(path);
+        return ForwardingPlatform::createFile(path, permissions);
     }
 };
 

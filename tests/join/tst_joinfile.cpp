@@ -142,7 +142,8 @@ void tst_JoinFile::joinsOrRefuses()
     fake.setCaseSensitive(true);
     fake.addFile("/data/" + source, data);
     FakePlatform::Medium medium;
-    medium.capacity = 5000;
+    // Room for the last parts and the scripts on the third.
+    medium.capacity = 5600;
     fake.insertMedia({medium, medium, medium});
     RecordingView splitView;
     splitView.onPrompt = [&](int n) {

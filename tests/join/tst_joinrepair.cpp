@@ -206,15 +206,15 @@ void tst_JoinRepair::findsTheSetThatNamesTheParts()
     // volumes of our own whose index file is lost.
     fake.addFile("/p/b.bin.par2", par2Index({"b.bin.!00"}));
     fake.addFile("/p/c.par2", par2Index({"a.bin.!00", "a.bin.!01"}));
-    QCOMPARE(FindRecoverySet(fake, set)->index, std::string("c.par2"));
+    QCOMPARE(FindRecoverySet(fake, set).usable->index, std::string("c.par2"));
     fake.addFile("/p/a.bin.vol0+1.par2", std::string("PAR2\0PKT", 8) + par2Index({"a.bin.!01"}).substr(8));
-    QCOMPARE(FindRecoverySet(fake, set)->index, std::string("a.bin.vol0+1.par2"));
-    QCOMPARE(FindRecoverySet(fake, set)->covers, std::vector<std::string>{"a.bin.!01"});
+    QCOMPARE(FindRecoverySet(fake, set).usable->index, std::string("a.bin.vol0+1.par2"));
+    QCOMPARE(FindRecoverySet(fake, set).usable->covers, std::vector<std::string>{"a.bin.!01"});
     fake.addFile("/p/a.bin.par2", "not PAR2 at all");
-    QCOMPARE(FindRecoverySet(fake, set)->index, std::string("a.bin.vol0+1.par2"));
+    QCOMPARE(FindRecoverySet(fake, set).usable->index, std::string("a.bin.vol0+1.par2"));
     fake.removeFile("/p/c.par2");
     fake.removeFile("/p/a.bin.vol0+1.par2");
-    QVERIFY(!FindRecoverySet(fake, set));
+    QVERIFY(!FindRecoverySet(fake, set).usable);
 }
 
 QTEST_GUILESS_MAIN(tst_JoinRepair)

@@ -294,8 +294,8 @@ void tst_ConcurrentFiles::platformsSayWhetherTheyCopyConcurrently()
     QVERIFY(fake.allowsConcurrentCopies());
     struct Minimal final : Platform {
         Result<std::unique_ptr<File>> openForReading(const std::string&) override { return {}; }
-        Result<std::unique_ptr<File>> createFile(const std::string&) override { return {}; }
-        Result<std::unique_ptr<File>> createNewFile(const std::string&) override { return {}; }
+        Result<std::unique_ptr<File>> createFile(const std::string&, std::uint32_t) override { return {}; }
+        Result<std::unique_ptr<File>> createNewFile(const std::string&, std::uint32_t) override { return {}; }
         ErrorCode removeFile(const std::string&) override { return error::None; }
         ErrorCode renameFile(const std::string&, const std::string&, bool) override { return error::None; }
         Result<std::uint32_t> attributes(const std::string&) override { return {}; }

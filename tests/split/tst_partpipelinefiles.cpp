@@ -49,7 +49,7 @@ public:
     using FileResult = darvolt::Result<std::unique_ptr<darvolt::File>>;
 
     FileResult openForReading(const std::string& p) override { return wrap(inner().openForReading(p), p); }
-    FileResult createFile(const std::string& p) override { return wrap(inner().createFile(p), p); }
+    FileResult createFile(const std::string& p, std::uint32_t bits) override { return wrap(inner().createFile(p, bits), p); }
     darvolt::ErrorCode openFileManager(const std::string&) override { return darvolt::error::None; }
     bool allowsConcurrentCopies() const override { return true; }
 

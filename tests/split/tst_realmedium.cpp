@@ -175,7 +175,7 @@ void tst_RealMedium::spansOntoTwoTmpfsDiskettes()
     const QByteArray secondPart = readAll(drive + "/report.doc.!01");
     QCOMPARE(secondPart.size(), qsizetype(2000000 - 1474560));
     QVERIFY(firstPart + secondPart == QByteArray::fromStdString(data));
-    QVERIFY(readAll(drive + "/MERGE.BAT").startsWith("ECHO OFF\r\nCopy /B \"report.doc.!00\"+\"report.doc.!01\""));
+    QVERIFY(readAll(drive + "/MERGE.BAT").contains("\r\nCopy /B \"report.doc.!00\"+\"report.doc.!01\""));
 }
 
 void tst_RealMedium::partsEndWhereAnExt2MediumIsReallyFull()

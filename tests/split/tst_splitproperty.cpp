@@ -31,7 +31,7 @@ public:
     using ForwardingPlatform::ForwardingPlatform;
     using FileResult = darvolt::Result<std::unique_ptr<darvolt::File>>;
     FileResult openForReading(const std::string& p) override { return wrap(inner().openForReading(p)); }
-    FileResult createFile(const std::string& p) override { return wrap(inner().createFile(p)); }
+    FileResult createFile(const std::string& p, std::uint32_t bits) override { return wrap(inner().createFile(p, bits)); }
     darvolt::ErrorCode openFileManager(const std::string&) override { return darvolt::error::None; }
     bool allowsConcurrentCopies() const override { return false; }
 
