@@ -160,8 +160,9 @@ Result<std::unique_ptr<Process>> StartPosixProcess(const ProcessRequest& request
     if (request.command.empty())
         return R::failure(error::InvalidParameter);
     // Found before the program's folder is entered, and only by absolute
-    // entries of PATH.
-    const std::string program = ProgramInPath(request.command.front(), std::getenv("PATH"));
+    // entries of PATH; without PATH, where execvp would look.
+    const char* path = std::getenv("PATH");
+    const std::string program = ProgramInPath(request.command.front(), path != nullptr ? path : "/usr/bin:/bin");
     if (program.empty())
         return R::failure(error::FileNotFound);
     int pipeEnds[2];
