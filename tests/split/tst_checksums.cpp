@@ -89,6 +89,14 @@ void tst_Checksums::readingTakesWhatSha256sumTakes_data()
     QTest::newRow("one blank") << d + " a\n" << QStringList{};
     QTest::newRow("bad escape") << "\\" + d + "  a\\tb\n" << QStringList{};
     QTest::newRow("prose") << QByteArray("these are not checksums\n") << QStringList{};
+    // Read a block at a time, lines are cut at block ends.
+    QByteArray many;
+    QStringList manyNames;
+    for (int i = 0; i < 3000; ++i) {
+        manyNames << QString("a.!%1").arg(i, 2, 10, QChar('0'));
+        many += d + "  " + manyNames.back().toUtf8() + "\r\n";
+    }
+    QTest::newRow("lines across blocks") << many << manyNames;
 }
 
 void tst_Checksums::readingTakesWhatSha256sumTakes()
@@ -97,6 +105,13 @@ void tst_Checksums::readingTakesWhatSha256sumTakes()
     QFETCH(QStringList, names);
     const auto entries = ParseChecksumText(text.toStdString());
     QCOMPARE(entries.has_value(), !names.isEmpty());
+    FakePlatform fake;
+    fake.addFile("/s.sha256", text.toStdString());
+    const auto read = ReadChecksumFile(*fake.openForReading("/s.sha256").value);
+    QVERIFY(read == entries);
+    // More entries than a set can have: no checksum file of a split.
+    if (!names.isEmpty())
+        QVERIFY(!ReadChecksumFile(*fake.openForReading("/s.sha256").value, std::size_t(names.size()) - 1));
     QStringList got;
     for (const auto& entry : entries.value_or(std::vector<ChecksumEntry>{}))
         got << QString::fromStdString(entry.name);
