@@ -132,7 +132,7 @@ bool JoinRun::setComplete()
     // Without a checksum file, parts lost at the end of the set leave no
     // gap in the numbering; the last part's size and the scripts tell.
     const SetPart& last = set_.parts.back();
-    if (SizeRemark(set_, set_.parts.size() - 1) == texts::join::lastAsLarge(last.size)) {
+    if (LastPartAsLarge(set_)) {
         holdOrShow(texts::join::missingAfterLast(last.name, last.size));
         return false;
     }

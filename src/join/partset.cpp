@@ -193,37 +193,49 @@ FoundSet FindPartSet(Platform& platform, const std::string& input)
     return fromChecksumFile(platform, folder, where.name, input, nullptr);
 }
 
-std::string SizeRemark(const PartSet& set, std::size_t index)
+std::optional<std::int64_t> UsualPartSize(const PartSet& set)
 {
     const std::size_t n = set.parts.size();
-    if (n < 2 || index >= n || !set.parts[index].present)
-        return {};
+    if (n < 2)
+        return std::nullopt;
     // The size most parts before the last share: the part size of the run.
     std::map<std::int64_t, int> counts;
     for (std::size_t i = 0; i + 1 < n; ++i)
         if (set.parts[i].present)
             ++counts[set.parts[i].size];
     if (counts.empty())
-        return {};
+        return std::nullopt;
     const auto common = std::max_element(counts.begin(), counts.end(),
                                          [](const auto& a, const auto& b) { return a.second < b.second; });
     const bool clear = counts.size() == 1 || common->second >= 2 * static_cast<int>(n - 1 - common->second);
-    if (!clear)
+    return clear ? std::optional(common->first) : std::nullopt;
+}
+
+bool LastPartAsLarge(const PartSet& set)
+{
+    const auto usual = UsualPartSize(set);
+    const SetPart& last = set.parts.back();
+    return usual && *usual > 0 && last.present && last.size == *usual;
+}
+
+std::string SizeRemark(const PartSet& set, std::size_t index)
+{
+    const std::size_t n = set.parts.size();
+    if (index >= n || !set.parts[index].present)
+        return {};
+    const auto common = UsualPartSize(set);
+    if (!common)
         return {};
     const std::int64_t size = set.parts[index].size;
-    const std::int64_t usual = common->first;
+    const std::int64_t usual = *common;
     if (index + 1 < n)
         return size == usual ? std::string() : texts::join::sizeOff(size, usual);
     if (size > usual)
         return texts::join::lastTooLarge(size, usual);
-    if (size == usual && usual > 0)
+    if (LastPartAsLarge(set))
         return texts::join::lastAsLarge(size);
     return {};
 }
-
-} // namespace darvolt
-
-namespace darvolt {
 
 namespace {
 

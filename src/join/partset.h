@@ -71,6 +71,13 @@ struct ChecksumSet {
 };
 std::optional<ChecksumSet> ChecksumSetOf(const std::vector<ChecksumEntry>& entries);
 
+// The size the parts before the last share, when most of them do: the
+// part size of a split into equal parts.
+std::optional<std::int64_t> UsualPartSize(const PartSet& set);
+// The last part is as large as that, which a split's last part never is:
+// parts after it are missing.
+bool LastPartAsLarge(const PartSet& set);
+
 // A line a size check adds to a part's finding, when the set has the shape
 // of a split into equal parts and this part breaks it; empty otherwise.
 std::string SizeRemark(const PartSet& set, std::size_t index);
