@@ -135,6 +135,66 @@ struct Timing {
     }
 };
 
+// On a virtual machine that hands free memory back to its host (virtio-balloon
+// free page reporting), a program's page cache comes partly from memory the
+// host must fault in again, page by page: the same copy was seen to take
+// from 0.6 s to 6 s, for cat as much as for darvolt, by the luck of which
+// memory it got. The bench measures the machine as users have it and
+// changes none of its settings; instead, right before every timed run, a
+// child of its own touches a few GiB and exits, so the run that follows
+// finds memory the host has just backed, as the runs before it did.
+class SteadyMemory {
+public:
+    SteadyMemory()
+    {
+        const std::size_t bytes = primeBytes();
+        note_ = bytes == 0 ? std::string("as the machine has it (too little free memory to prime)")
+                           : "as the machine has it; " + std::to_string(bytes >> 20)
+                                 + " MiB touched by a child before every timed run";
+    }
+
+    const std::string& note() const { return note_; }
+
+    // Touches the memory in a child that exits at once: the programs the
+    // bench starts would inherit the bench's own peak resident size.
+    static void prime()
+    {
+        const std::size_t bytes = primeBytes();
+        if (bytes == 0)
+            return;
+        const pid_t toucher = ::fork();
+        if (toucher == 0) {
+            void* memory = ::mmap(nullptr, bytes, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+            if (memory != MAP_FAILED)
+                for (std::size_t at = 0; at < bytes; at += 4096)
+                    static_cast<volatile char*>(memory)[at] = 1;
+            ::_exit(0);
+        }
+        int status = 0;
+        while (toucher > 0 && ::waitpid(toucher, &status, 0) < 0 && errno == EINTR) {
+        }
+    }
+
+private:
+    // 4 GiB, or all but a GiB of what is free, whichever is less.
+    static std::size_t primeBytes()
+    {
+        long freeKiB = 0;
+        std::ifstream meminfo("/proc/meminfo");
+        for (std::string key; meminfo >> key;) {
+            long value = 0;
+            meminfo >> value;
+            meminfo.ignore(64, '\n');
+            if (key == "MemAvailable:")
+                freeKiB = value;
+        }
+        const long spare = freeKiB - (1L << 20);
+        return spare > 0 ? std::min(std::size_t(spare) << 10, std::size_t(4) << 30) : 0;
+    }
+
+    std::string note_;
+};
+
 // Removes what the last run left, makes `in`, lets the write-back of
 // earlier runs finish (so no program pays for another's), runs, and notes
 // the times. False (after saying why) when the program failed.
@@ -146,6 +206,7 @@ inline bool timeRun(Timing& timing, const std::vector<std::string>& args, const 
         fs::remove_all(path, ignored);
     fs::create_directories(in);
     ::sync();
+    SteadyMemory::prime();
     const Run run = runProgram(args, in);
     if (run.status != 0) {
         std::fprintf(stderr, "bench: %s failed (%d)\n", args[0].c_str(), run.status);
@@ -260,69 +321,5 @@ inline fs::path makeScratchSource(const Scratch& scratch, const char* bench, std
     }
     return source;
 }
-
-// On a virtual machine that hands free memory back to its host (virtio-balloon
-// free page reporting), a program's page cache comes partly from memory the
-// host must fault in again, page by page: the same copy was seen to take
-// from 0.6 s to 6 s, for cat as much as for darvolt, by the luck of which
-// memory it got. As root, for the bench's lifetime, this holds the reporting
-// off (no block is of the order it reports) and touches the free memory
-// once, so every program finds its memory where the others found theirs.
-// The setting comes back at the end.
-class SteadyMemory {
-public:
-    SteadyMemory()
-    {
-        std::ifstream in(kOrder);
-        if (!(in >> saved_) || ::geteuid() != 0) {
-            note_ = in ? "free page reporting active (run as root to hold it off)" : "as the machine has it";
-            saved_.clear();
-            return;
-        }
-        std::ofstream(kOrder) << "11\n";
-        long freeKiB = 0;
-        std::ifstream meminfo("/proc/meminfo");
-        for (std::string key; meminfo >> key;) {
-            long value = 0;
-            meminfo >> value;
-            meminfo.ignore(64, '\n');
-            if (key == "MemFree:")
-                freeKiB = value;
-        }
-        // All but a GiB of what is free, so nothing else runs short.
-        const std::size_t bytes = freeKiB > (1L << 20) ? std::size_t(freeKiB - (1L << 20)) << 10 : 0;
-        // In a child of its own: the programs the bench starts inherit its
-        // peak resident size, which would hide theirs.
-        const pid_t toucher = ::fork();
-        if (toucher == 0) {
-            void* memory = bytes ? ::mmap(nullptr, bytes, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0)
-                                 : MAP_FAILED;
-            if (memory != MAP_FAILED) {
-                for (std::size_t at = 0; at < bytes; at += 4096)
-                    static_cast<volatile char*>(memory)[at] = 1;
-            }
-            ::_exit(0);
-        }
-        int status = 0;
-        while (toucher > 0 && ::waitpid(toucher, &status, 0) < 0 && errno == EINTR) {
-        }
-        note_ = "free page reporting held off (order " + saved_ + " restored at the end), "
-                + std::to_string(bytes >> 30) + " GiB of free memory touched once";
-    }
-    ~SteadyMemory()
-    {
-        if (!saved_.empty())
-            std::ofstream(kOrder) << saved_ << "\n";
-    }
-    SteadyMemory(const SteadyMemory&) = delete;
-    SteadyMemory& operator=(const SteadyMemory&) = delete;
-
-    const std::string& note() const { return note_; }
-
-private:
-    static constexpr const char* kOrder = "/sys/module/page_reporting/parameters/page_reporting_order";
-    std::string saved_;
-    std::string note_;
-};
 
 } // namespace bench
