@@ -16,7 +16,7 @@
 
 #include "benchrun.h"
 
-#include "split/par2tool.h"
+#include "parts/par2tool.h"
 #include "split/recoverydata.h"
 
 using namespace bench;

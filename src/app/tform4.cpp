@@ -5,7 +5,7 @@
 #include "app/startup.h"
 #include "app/taboutbox.h"
 #include "platform/posixplatform.h"
-#include "split/partnaming.h"
+#include "parts/partnaming.h"
 #include "split/sourcemeasure.h"
 #include "toolkit/dialogs.h"
 

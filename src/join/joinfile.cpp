@@ -1,8 +1,8 @@
 #include "join/joinrun.h"
 
 #include "join/jointexts.h"
-#include "split/partcopy.h"
-#include "split/partnaming.h"
+#include "parts/partcopy.h"
+#include "parts/partnaming.h"
 
 #include <algorithm>
 #include <memory>

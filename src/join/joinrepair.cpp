@@ -3,7 +3,7 @@
 #include "join/joinrun.h"
 
 #include "join/jointexts.h"
-#include "split/par2tool.h"
+#include "parts/par2tool.h"
 
 #include <algorithm>
 

@@ -4,9 +4,9 @@
 #include "join/joinfile.h"
 #include "join/partset.h"
 #include "join/recoveryset.h"
-#include "split/checksumworker.h"
-#include "split/messagepacer.h"
-#include "split/par2tool.h"
+#include "parts/checksumworker.h"
+#include "parts/messagepacer.h"
+#include "parts/par2tool.h"
 
 #include <memory>
 #include <optional>

@@ -1,9 +1,9 @@
 #include "join/partset.h"
 
 #include "join/jointexts.h"
-#include "split/mergescript.h"
-#include "split/mergeshell.h"
-#include "split/partnaming.h"
+#include "parts/mergescript.h"
+#include "parts/mergeshell.h"
+#include "parts/partnaming.h"
 
 #include <algorithm>
 #include <map>

@@ -12,8 +12,8 @@
 // a crafted checksum file.
 
 #include "platform/platform.h"
-#include "split/checksumfile.h"
-#include "split/sha256.h"
+#include "parts/checksumfile.h"
+#include "parts/sha256.h"
 
 #include <cstdint>
 #include <optional>

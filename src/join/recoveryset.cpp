@@ -1,6 +1,6 @@
 #include "join/recoveryset.h"
 
-#include "split/partnaming.h"
+#include "parts/partnaming.h"
 
 #include <algorithm>
 #include <array>

@@ -6,7 +6,7 @@
 // Destroying the worker makes it drop the part it is copying at the next
 // step and joins the thread, whichever way the run ends.
 
-#include "split/partcopy.h"
+#include "parts/partcopy.h"
 
 #include <chrono>
 #include <condition_variable>

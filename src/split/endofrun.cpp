@@ -1,9 +1,9 @@
 #include "split/endofrun.h"
 
-#include "split/checksumfile.h"
-#include "split/mergescript.h"
-#include "split/mergeshell.h"
-#include "split/partnaming.h"
+#include "parts/checksumfile.h"
+#include "parts/mergescript.h"
+#include "parts/mergeshell.h"
+#include "parts/partnaming.h"
 
 #include <algorithm>
 

@@ -23,8 +23,8 @@
 
 #include "platform/platform.h"
 #include "split/copyworker.h"
-#include "split/messagepacer.h"
-#include "split/partnaming.h"
+#include "parts/messagepacer.h"
+#include "parts/partnaming.h"
 #include "split/splitview.h"
 
 #include <deque>

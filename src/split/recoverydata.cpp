@@ -1,6 +1,6 @@
 #include "split/recoverydata.h"
 
-#include "split/par2tool.h"
+#include "parts/par2tool.h"
 #include "split/splittexts.h"
 
 #include <algorithm>

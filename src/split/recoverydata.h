@@ -19,8 +19,8 @@
 // is told and the split still completes, without recovery data.
 
 #include "platform/platform.h"
-#include "split/messagepacer.h"
-#include "split/partnaming.h"
+#include "parts/messagepacer.h"
+#include "parts/partnaming.h"
 #include "split/splitview.h"
 
 #include <atomic>

@@ -1,5 +1,6 @@
 #include "split/runfile.h"
 
+#include "parts/mergescript.h"
 #include "split/splittexts.h"
 
 #include <algorithm>
@@ -39,6 +40,25 @@ bool WriteRunFile(Platform& platform, SplitView& view, const std::string& path,
         platform.removeFile(path);
     }
     return complete;
+}
+
+
+bool WriteChecksumFile(Platform& platform, SplitView& view, const std::string& path,
+                       const std::vector<ChecksumEntry>& entries, bool flush)
+{
+    std::string text;
+    for (const auto& entry : entries)
+        text += ChecksumLine(entry);
+    return WriteRunFile(platform, view, path, {text}, flush);
+}
+
+bool WriteMergeScript(Platform& platform, SplitView& view, const std::string& path,
+                      const std::vector<std::string>& bareParts, std::string_view sourceName, bool flush)
+{
+    std::vector<std::string> lines = MergeScriptLines(bareParts, sourceName);
+    for (auto& line : lines)
+        line += "\r\n";
+    return WriteRunFile(platform, view, path, lines, flush);
 }
 
 } // namespace darvolt

@@ -1,12 +1,12 @@
 #include "split/splitfile.h"
 
-#include "split/checksumfile.h"
-#include "split/checksumworker.h"
-#include "split/mergescript.h"
-#include "split/mergeshell.h"
+#include "parts/checksumfile.h"
+#include "parts/checksumworker.h"
+#include "parts/mergescript.h"
+#include "parts/mergeshell.h"
 #include "split/runfile.h"
-#include "split/messagepacer.h"
-#include "split/partnaming.h"
+#include "parts/messagepacer.h"
+#include "parts/partnaming.h"
 #include "split/partpipeline.h"
 #include "split/recoverydata.h"
 #include "split/spandrive.h"
@@ -32,7 +32,7 @@ public:
           sourcePath_(sourceFolder + sourceName), partSize_(partSize), spanning_(partSize == 0),
           outputFolder_(OutputFolder(sourceFolder, sourceName)),
           prefix_(PartPrefix(partSize, outputFolder_, platform.driveFolder())),
-          pacer_(view, options.clock ? options.clock : [] { return Clock::now(); }, options.pumpInterval),
+          pacer_([&view] { view.processPendingMessages(); }, options.clock ? options.clock : [] { return Clock::now(); }, options.pumpInterval),
           shared_(options.stop), drive_(platform, view)
     {
         copy_.blockSize = std::max<std::size_t>(options_.blockSize, 1024);

@@ -1,6 +1,6 @@
 #include "split/splitrequest.h"
 
-#include "split/partnaming.h"
+#include "parts/partnaming.h"
 #include "split/splittexts.h"
 
 #include <limits>

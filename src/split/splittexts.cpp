@@ -1,6 +1,6 @@
 #include "split/splittexts.h"
 
-#include "split/partnaming.h"
+#include "parts/partnaming.h"
 
 #include <algorithm>
 #include <iterator>

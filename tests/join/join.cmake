@@ -1,7 +1,7 @@
 # Tests of the join engine against the fake platform; the parts are hashed on
 # a second thread, so tsan runs them.
-darvolt_add_qtest(tst_joinfile SOURCES ${CMAKE_CURRENT_LIST_DIR}/tst_joinfile.cpp LIBS darvolt_join LABELS tsan)
+darvolt_add_qtest(tst_joinfile SOURCES ${CMAKE_CURRENT_LIST_DIR}/tst_joinfile.cpp LIBS darvolt_join darvolt_split LABELS tsan)
 set_property(TEST tst_joinfile APPEND PROPERTY ENVIRONMENT
              "TSAN_OPTIONS=suppressions=${PROJECT_SOURCE_DIR}/tests/tsan.supp")
 # The join with recovery data, par2 scripted through the fake.
-darvolt_add_qtest(tst_joinrepair SOURCES ${CMAKE_CURRENT_LIST_DIR}/tst_joinrepair.cpp LIBS darvolt_join)
+darvolt_add_qtest(tst_joinrepair SOURCES ${CMAKE_CURRENT_LIST_DIR}/tst_joinrepair.cpp LIBS darvolt_join darvolt_split)

@@ -5,7 +5,7 @@
 #include "join/joinfile.h"
 #include "join/joinview.h"
 #include "platform/fakeplatform.h"
-#include "split/partnaming.h"
+#include "parts/partnaming.h"
 #include "split/recordingview.h"
 #include "split/splitfile.h"
 #include "split/testdata.h"

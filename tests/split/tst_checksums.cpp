@@ -3,10 +3,10 @@
 // mode), and what the clearing of an earlier run takes away.
 
 #include "platform/fakeplatform.h"
-#include "split/checksumfile.h"
-#include "split/mergescript.h"
-#include "split/mergeshell.h"
-#include "split/partnaming.h"
+#include "parts/checksumfile.h"
+#include "parts/mergescript.h"
+#include "parts/mergeshell.h"
+#include "parts/partnaming.h"
 #include "split/recordingview.h"
 #include "split/splitfile.h"
 #include "split/testdata.h"

@@ -5,7 +5,7 @@
 
 #include "platform/posixplatform.h"
 #include "split/fakerun.h"
-#include "split/partnaming.h"
+#include "parts/partnaming.h"
 #include "split/splittexts.h"
 #include "split/testdata.h"
 

@@ -10,7 +10,7 @@
 
 #include "platform/forwardingplatform.h"
 #include "platform/posixplatform.h"
-#include "split/mergescript.h"
+#include "parts/mergescript.h"
 #include "split/splitfile.h"
 #include "split/splittexts.h"
 #include "split/recordingview.h"

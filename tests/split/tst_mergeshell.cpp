@@ -2,7 +2,7 @@
 // refuses what it must refuse, and never runs a word of a file name.
 
 #include "platform/posixplatform.h"
-#include "split/partnaming.h"
+#include "parts/partnaming.h"
 #include "split/recordingview.h"
 #include "split/splitfile.h"
 #include "split/testdata.h"

@@ -1,5 +1,5 @@
 #include "platform/fakeplatform.h"
-#include "split/partnaming.h"
+#include "parts/partnaming.h"
 
 #include <QTest>
 

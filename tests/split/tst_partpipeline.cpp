@@ -4,7 +4,7 @@
 // same way, with the view used from the run's thread only.
 
 #include "split/fakerun.h"
-#include "split/partnaming.h"
+#include "parts/partnaming.h"
 #include "split/splittexts.h"
 #include "split/testdata.h"
 

@@ -5,7 +5,7 @@
 
 #include "platform/forwardingplatform.h"
 #include "platform/posixplatform.h"
-#include "split/partnaming.h"
+#include "parts/partnaming.h"
 #include "split/sparsecompare.h"
 #include "split/splitfile.h"
 #include "split/splittexts.h"

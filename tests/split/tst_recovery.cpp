@@ -3,7 +3,7 @@
 // and how a missing, failing or stopped par2 leaves the split.
 
 #include "platform/fakeplatform.h"
-#include "split/par2tool.h"
+#include "parts/par2tool.h"
 #include "split/recoverydata.h"
 #include "split/recordingview.h"
 #include "split/splitfile.h"

@@ -2,7 +2,7 @@
 
 #include "platform/fakeplatform.h"
 #include "split/endofrun.h"
-#include "split/mergescript.h"
+#include "parts/mergescript.h"
 #include "split/splitfile.h"
 #include "split/splittexts.h"
 #include "split/recordingview.h"

@@ -1,6 +1,6 @@
 #include "platform/fakeplatform.h"
-#include "split/mergescript.h"
-#include "split/partnaming.h"
+#include "parts/mergescript.h"
+#include "parts/partnaming.h"
 #include "split/splitfile.h"
 #include "split/recordingview.h"
 #include "split/testdata.h"

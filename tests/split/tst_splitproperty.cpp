@@ -4,7 +4,7 @@
 #include "platform/forwardingplatform.h"
 #include "platform/posixplatform.h"
 #include "split/endofrun.h"
-#include "split/partnaming.h"
+#include "parts/partnaming.h"
 #include "split/splitfile.h"
 #include "split/recordingview.h"
 #include "split/sparsecompare.h"

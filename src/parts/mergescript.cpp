@@ -1,6 +1,5 @@
-#include "split/mergescript.h"
+#include "parts/mergescript.h"
 
-#include "split/runfile.h"
 
 #include <algorithm>
 #include <cstddef>
@@ -145,15 +144,6 @@ std::string MergeScriptText(const std::vector<std::string>& bareParts, std::stri
     for (const auto& line : MergeScriptLines(bareParts, sourceName))
         text += line + "\r\n";
     return text;
-}
-
-bool WriteMergeScript(Platform& platform, SplitView& view, const std::string& path,
-                      const std::vector<std::string>& bareParts, std::string_view sourceName, bool flush)
-{
-    std::vector<std::string> lines = MergeScriptLines(bareParts, sourceName);
-    for (auto& line : lines)
-        line += "\r\n";
-    return WriteRunFile(platform, view, path, lines, flush);
 }
 
 } // namespace darvolt

@@ -1,4 +1,4 @@
-#include "split/partcopy.h"
+#include "parts/partcopy.h"
 
 #include <algorithm>
 #include <cstring>

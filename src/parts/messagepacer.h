@@ -3,8 +3,6 @@
 // processed before every part and then whenever the time budget since the
 // last time has run out.
 
-#include "split/splitview.h"
-
 #include <chrono>
 #include <functional>
 #include <utility>
@@ -15,11 +13,7 @@ class MessagePacer {
 public:
     using Clock = std::chrono::steady_clock;
 
-    MessagePacer(SplitView& view, std::function<Clock::time_point()> clock, std::chrono::milliseconds interval)
-        : MessagePacer([&view] { view.processPendingMessages(); }, std::move(clock), interval)
-    {
-    }
-    // For a view of another kind (the join's): pump runs its pending messages.
+    // pump runs the view's pending messages.
     MessagePacer(std::function<void()> pump, std::function<Clock::time_point()> clock,
                  std::chrono::milliseconds interval)
         : pump_(std::move(pump)), clock_(std::move(clock)), interval_(interval)

@@ -1,4 +1,4 @@
-#include "split/mergeshell.h"
+#include "parts/mergeshell.h"
 
 namespace darvolt {
 

@@ -1,6 +1,5 @@
-#include "split/checksumfile.h"
+#include "parts/checksumfile.h"
 
-#include "split/runfile.h"
 
 #include <algorithm>
 #include <span>
@@ -167,15 +166,6 @@ std::optional<std::vector<ChecksumEntry>> ReadChecksumFile(File& file, std::size
     if (!pending.empty() && !reader.line(pending))
         return std::nullopt;
     return reader.finish();
-}
-
-bool WriteChecksumFile(Platform& platform, SplitView& view, const std::string& path,
-                       const std::vector<ChecksumEntry>& entries, bool flush)
-{
-    std::string text;
-    for (const auto& entry : entries)
-        text += ChecksumLine(entry);
-    return WriteRunFile(platform, view, path, {text}, flush);
 }
 
 } // namespace darvolt

@@ -16,7 +16,7 @@
 // A join uses the same lanes for the parts it reads; it needs no digest of
 // the whole (the parts' digests say it all) unless it only checks.
 
-#include "split/sha256.h"
+#include "parts/sha256.h"
 
 #include <chrono>
 #include <condition_variable>

@@ -10,9 +10,8 @@
 // their place.
 
 #include "platform/platform.h"
-#include "split/partnaming.h"
-#include "split/sha256.h"
-#include "split/splitview.h"
+#include "parts/partnaming.h"
+#include "parts/sha256.h"
 
 #include <optional>
 #include <string>
@@ -53,9 +52,5 @@ inline constexpr std::size_t MaxChecksumEntries = 100001;
 // another form, a line longer than any entry can be, or more than
 // maxEntries entries.
 std::optional<std::vector<ChecksumEntry>> ReadChecksumFile(File& file, std::size_t maxEntries = MaxChecksumEntries);
-
-// Writes the lines to `path` as WriteRunFile does, with its failure path.
-bool WriteChecksumFile(Platform& platform, SplitView& view, const std::string& path,
-                       const std::vector<ChecksumEntry>& entries, bool flush);
 
 } // namespace darvolt

@@ -1,4 +1,4 @@
-#include "split/partnaming.h"
+#include "parts/partnaming.h"
 
 #include <algorithm>
 

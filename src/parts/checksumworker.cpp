@@ -1,4 +1,4 @@
-#include "split/checksumworker.h"
+#include "parts/checksumworker.h"
 
 #include <algorithm>
 #include <utility>

@@ -19,8 +19,8 @@
 // parts become the positional parameters, so a thousand of them cost one
 // cat and one rm.
 
-#include "split/checksumfile.h"
-#include "split/partnaming.h"
+#include "parts/checksumfile.h"
+#include "parts/partnaming.h"
 
 #include <string>
 #include <string_view>

@@ -1,4 +1,4 @@
-#include "split/par2tool.h"
+#include "parts/par2tool.h"
 
 #include <algorithm>
 #include <charconv>

@@ -8,7 +8,7 @@
 // it, which also closes it.
 
 #include "platform/platform.h"
-#include "split/checksumworker.h"
+#include "parts/checksumworker.h"
 
 #include <atomic>
 #include <cstdint>

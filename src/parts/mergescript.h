@@ -39,7 +39,6 @@
 // else does.
 
 #include "platform/platform.h"
-#include "split/splitview.h"
 
 #include <string>
 #include <string_view>
@@ -55,13 +54,5 @@ std::vector<std::string> MergeScriptLines(const std::vector<std::string>& barePa
 
 // The whole file.
 std::string MergeScriptText(const std::vector<std::string>& bareParts, std::string_view sourceName);
-
-// Writes the script to `path`, replacing any file of that name, and with
-// `flush` makes it and its folder entry durable. A script that cannot be
-// created, written completely, flushed or closed is reported with the plain
-// dialog "Error writing file " + path, and an incomplete one is deleted so
-// that it cannot be run half. Returns whether the script is complete.
-bool WriteMergeScript(Platform& platform, SplitView& view, const std::string& path,
-                      const std::vector<std::string>& bareParts, std::string_view sourceName, bool flush);
 
 } // namespace darvolt

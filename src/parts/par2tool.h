@@ -11,7 +11,7 @@
 // the weights they are given.
 
 #include "platform/platform.h"
-#include "split/messagepacer.h"
+#include "parts/messagepacer.h"
 
 #include <atomic>
 #include <functional>

@@ -1,4 +1,4 @@
-#include "split/sha256.h"
+#include "parts/sha256.h"
 
 #include <openssl/evp.h>
 
