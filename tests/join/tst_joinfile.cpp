@@ -59,7 +59,7 @@ std::string sha(const std::string& bytes)
 }
 
 enum class Twist {
-    None, Damaged, Missing, Extra, Truncated, DiskFull, Existing, ExistingReplaced, NoSums, NoSumsGap,
+    None, Damaged, Missing, Extra, ExtraNext, Truncated, DiskFull, Existing, ExistingReplaced, NoSums, NoSumsGap,
     OutputIsPart, Interrupted,
 };
 
@@ -108,6 +108,8 @@ void tst_JoinFile::joinsOrRefuses_data()
                         << QStringList{"error Part report.doc.!01 is missing"};
     QTest::newRow("extra part") << r << 3000 << 1024 << QString("folder") << int(Twist::Extra) << bad
                       << QStringList{"error Part report.doc.!07 is not listed in report.doc.sha256"};
+    QTest::newRow("extra part right after the last") << r << 3000 << 1024 << QString("folder") << int(Twist::ExtraNext)
+                      << bad << QStringList{"error Part report.doc.!03 is not listed in report.doc.sha256"};
     QTest::newRow("truncated last part") << r << 3000 << 1024 << QString("part") << int(Twist::Truncated) << bad
                                << QStringList{"error Part report.doc.!02 is damaged"};
     QTest::newRow("disk full") << r << 3000 << 1024 << QString("part") << int(Twist::DiskFull) << failed
@@ -177,6 +179,7 @@ void tst_JoinFile::joinsOrRefuses()
     }
     case Twist::Missing: fake.removeFile(part(1)); break;
     case Twist::Extra: fake.addFile(part(7), "stray"); break;
+    case Twist::ExtraNext: fake.addFile(part(3), "stray"); break;
     case Twist::Truncated: fake.addFile(part(2), fake.contents(part(2)).substr(0, 100)); break;
     case Twist::DiskFull: fake.failFileCall(output + ".joining", FakePlatform::Operation::Write, 2, error::DiskFull); break;
     case Twist::Existing: fake.addFile(output, "keep"); break;

@@ -109,6 +109,16 @@ void tst_SplitFailures::failureIsReportedAndLeavesSourceAlone_data()
     QTest::newRow("script close fails")
         << Setup([](FakePlatform& f) { addSource(f); f.failCall(Op::Close, 4, error::DeviceError); })
         << scriptFailed << SplitOutcome::ScriptFailed << QList<int>{2048, 2048, 904};
+    const QString sumsFailed = "message Error writing file /data/REPORT_PARTS/report.doc.sha256";
+    QTest::newRow("a folder where the checksum file goes")
+        << Setup([](FakePlatform& f) { addSource(f); f.addDirectory("/data/REPORT_PARTS/report.doc.sha256"); })
+        << sumsFailed << SplitOutcome::ScriptFailed << QList<int>{2048, 2048, 904};
+    QTest::newRow("checksum file meets a full disk")
+        << Setup([](FakePlatform& f) {
+               addSource(f);
+               f.failFileCall("/data/REPORT_PARTS/report.doc.sha256", Op::Write, 1, error::DiskFull);
+           })
+        << sumsFailed << SplitOutcome::ScriptFailed << QList<int>{2048, 2048, 904};
 }
 
 void tst_SplitFailures::failureIsReportedAndLeavesSourceAlone()
@@ -138,7 +148,8 @@ void tst_SplitFailures::failureIsReportedAndLeavesSourceAlone()
     }
     QVERIFY(!fake.hasFile(part(int(partSizes.size()))));
     const bool completed = outcome == SplitOutcome::ScriptFailed;
-    QVERIFY(!fake.hasFile(Output + "MERGE.BAT")); // never a partial script
+    // Never a partial script or checksum file: the one the message names is gone.
+    QVERIFY(!fake.hasFile(Output + (dialog.endsWith(".sha256") ? "report.doc.sha256" : "MERGE.BAT")));
     QCOMPARE(fake.fileManagerLaunches().size(), std::size_t(completed ? 1 : 0));
     if (partSizes.isEmpty() && dialog.contains("not found"))
         QVERIFY(!fake.hasDirectory("/data/REPORT_PARTS")); // nothing touched
