@@ -11,8 +11,8 @@
 // The idle cost of the running program is measured with the main window.
 
 #include "gif/composeframe.h"
-#include "gif/gifanimator.h"
 #include "gif/gifimage.h"
+#include "widgets/gifanimator.h"
 
 #include <QApplication>
 #include <QElapsedTimer>

@@ -1,5 +1,5 @@
 // Shows each custom widget in its main states.
-#include "toolkit/colors.h"
+#include "graphics/colors.h"
 #include "toolkit/fonts.h"
 #include "toolkit/parentcolor.h"
 #include "widgets/filenameedit.h"

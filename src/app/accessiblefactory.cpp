@@ -2,8 +2,8 @@
 
 #include "app/statusbar.h"
 #include "app/statusbaraccessible.h"
-#include "gif/gifanimator.h"
-#include "gif/gifanimatoraccessible.h"
+#include "widgets/gifanimator.h"
+#include "widgets/gifanimatoraccessible.h"
 #include "toolkit/form.h"
 #include "toolkit/formaccessible.h"
 #include "widgets/buttonaccessible.h"

@@ -1,6 +1,6 @@
 #include "app/classicstyle.h"
 
-#include "toolkit/colors.h"
+#include "graphics/colors.h"
 
 #include <QPalette>
 #include <QStyleFactory>

@@ -1,7 +1,7 @@
 #include "app/statusbar.h"
 
 #include "toolkit/accessibility.h"
-#include "toolkit/colors.h"
+#include "graphics/colors.h"
 
 #include <QPainter>
 

@@ -2,7 +2,7 @@
 
 #include "extension.h"
 #include "sharedimage.h"
-#include "toolkit/colors.h"
+#include "graphics/colors.h"
 
 #include <QImage>
 #include <QRect>

@@ -4,7 +4,7 @@
 #include "gifframe.h"
 #include "lzwdecoder.h"
 #include "sharedimage.h"
-#include "toolkit/colors.h"
+#include "graphics/colors.h"
 
 #include <QImage>
 #include <QList>

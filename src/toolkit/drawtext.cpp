@@ -1,6 +1,6 @@
 #include "toolkit/drawtext.h"
 
-#include "toolkit/colors.h"
+#include "graphics/colors.h"
 
 #include <QFontMetrics>
 #include <QPainter>

@@ -1,6 +1,6 @@
 #include "toolkit/form.h"
 
-#include "toolkit/colors.h"
+#include "graphics/colors.h"
 #include "toolkit/drawutil.h"
 
 #include <QEvent>

@@ -1,6 +1,6 @@
 #include "widgets/editbutton.h"
 
-#include "toolkit/colors.h"
+#include "graphics/colors.h"
 #include "toolkit/drawutil.h"
 #include "widgets/customcomboedit.h"
 

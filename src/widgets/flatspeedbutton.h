@@ -1,6 +1,6 @@
 #pragma once
 
-#include "toolkit/colors.h"
+#include "graphics/colors.h"
 #include "toolkit/parentcolor.h"
 
 #include <QImage>

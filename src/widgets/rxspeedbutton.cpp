@@ -1,7 +1,7 @@
 #include "widgets/rxspeedbutton.h"
 
 #include "toolkit/accessibility.h"
-#include "toolkit/colors.h"
+#include "graphics/colors.h"
 #include "toolkit/drawutil.h"
 
 #include <QMouseEvent>

@@ -6,10 +6,10 @@
 #include "apptest.h"
 
 #include "app/tform4.h"
-#include "gif/gifanimator.h"
+#include "widgets/gifanimator.h"
 #include "gif/gifimage.h"
-#include "gif/rxtimer.h"
-#include "gif/tst_rxtimergate.h"
+#include "widgets/rxtimer.h"
+#include "widgets/tst_rxtimergate.h"
 #include "platform/fakeplatform.h"
 #include "widgets/prourlimage.h"
 

@@ -5,7 +5,7 @@
 
 #include "app/statusbar.h"
 #include "app/tform4.h"
-#include "gif/gifanimator.h"
+#include "widgets/gifanimator.h"
 #include "gif/gifimage.h"
 #include "platform/fakeplatform.h"
 #include "widgets/flatspeedbutton.h"

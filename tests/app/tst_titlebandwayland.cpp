@@ -6,7 +6,7 @@
 // is read from its protocol log, where the window lies from its scene graph.
 #include "desktopsession.h"
 
-#include "toolkit/colors.h"
+#include "graphics/colors.h"
 #include "toolkit/nonclient.h"
 
 #include <QTest>

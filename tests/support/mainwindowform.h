@@ -3,7 +3,7 @@
 // menu and minimise, client 390 x 256, so the title band is (3, 3) 336 x 18
 // in the window.
 
-#include "toolkit/colors.h"
+#include "graphics/colors.h"
 #include "toolkit/form.h"
 
 #include <QTest>

@@ -1,4 +1,4 @@
-#include "toolkit/colors.h"
+#include "graphics/colors.h"
 #include "toolkit/fonts.h"
 #include "toolkit/form.h"
 #include "toolkit/metrics.h"

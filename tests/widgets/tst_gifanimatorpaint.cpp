@@ -1,5 +1,5 @@
 #include "gif/composeframe.h"
-#include "gif/gifanimator.h"
+#include "widgets/gifanimator.h"
 #include "gif/giferrors.h"
 #include "gif/gifimage.h"
 #include "toolkit/form.h"

@@ -1,4 +1,4 @@
-#include "gif/imagecontrol.h"
+#include "widgets/imagecontrol.h"
 
 #include "gif/gifimage.h"
 #include "toolkit/form.h"

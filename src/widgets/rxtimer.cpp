@@ -1,4 +1,4 @@
-#include "gif/rxtimer.h"
+#include "widgets/rxtimer.h"
 
 #include "toolkit/synchronize.h"
 

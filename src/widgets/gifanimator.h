@@ -1,6 +1,6 @@
 #pragma once
 
-#include "gif/imagecontrol.h"
+#include "widgets/imagecontrol.h"
 
 #include <QImage>
 #include <QRect>

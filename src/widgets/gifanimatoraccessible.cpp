@@ -1,6 +1,6 @@
-#include "gif/gifanimatoraccessible.h"
+#include "widgets/gifanimatoraccessible.h"
 
-#include "gif/gifanimator.h"
+#include "widgets/gifanimator.h"
 
 TRxGIFAnimatorAccessible::TRxGIFAnimatorAccessible(TRxGIFAnimator *animator)
     : QAccessibleWidget(animator, QAccessible::Graphic)

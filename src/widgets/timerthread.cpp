@@ -1,6 +1,6 @@
-#include "gif/timerthread.h"
+#include "widgets/timerthread.h"
 
-#include "gif/rxtimer.h"
+#include "widgets/rxtimer.h"
 #include "toolkit/synchronize.h"
 #include "toolkit/wndproc.h"
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "gif/timerthread.h"
+#include "widgets/timerthread.h"
 
 #include <chrono>
 #include <condition_variable>

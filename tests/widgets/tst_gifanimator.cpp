@@ -1,7 +1,7 @@
-#include "gif/gifanimator.h"
+#include "widgets/gifanimator.h"
 #include "gif/giferrors.h"
 #include "gif/gifimage.h"
-#include "gif/rxtimer.h"
+#include "widgets/rxtimer.h"
 
 #include "tst_gifanimatorimages.h"
 #include "tst_rxtimergate.h"

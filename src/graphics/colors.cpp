@@ -1,4 +1,4 @@
-#include "toolkit/colors.h"
+#include "graphics/colors.h"
 
 #include <array>
 

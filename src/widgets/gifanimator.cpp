@@ -1,10 +1,10 @@
-#include "gif/gifanimator.h"
+#include "widgets/gifanimator.h"
 
 #include "gif/composeframe.h"
 #include "gif/giferrors.h"
 #include "gif/gifimage.h"
 #include "gif/keyedstretch.h"
-#include "gif/rxtimer.h"
+#include "widgets/rxtimer.h"
 #include "toolkit/wndproc.h"
 
 #include <QFile>

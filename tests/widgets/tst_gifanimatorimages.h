@@ -1,6 +1,6 @@
 #pragma once
 
-#include "gif/gifanimator.h"
+#include "widgets/gifanimator.h"
 #include "gif/gifimage.h"
 
 #include <QFile>
