@@ -58,8 +58,8 @@ void TForm4::FlatSpeedButton1Click(QObject *)
     // must not start a run inside the running one either.
     if (m_running)
         return;
-    const SizeMode mode = SizeModeFromRadios(ui.RadioButton1->isChecked(), ui.RadioButton2->isChecked(),
-                                             ui.RadioButton3->isChecked());
+    const darvolt::SizeMode mode = darvolt::SizeModeFromRadios(
+        ui.RadioButton1->isChecked(), ui.RadioButton2->isChecked(), ui.RadioButton3->isChecked());
     const darvolt::RequestResult built =
         darvolt::BuildSplitRequest(FileNameBytes(ui.FilenameEdit1->text()), mode, ui.Edit2->text().toStdString(),
                                    m_sourceSize, *this);

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+namespace darvolt {
+
 std::string UpperCaseAscii(std::string_view text)
 {
     std::string result(text);
@@ -42,14 +44,14 @@ std::string PartPrefix(std::int64_t partSize, std::string_view outputFolder, std
     return prefix;
 }
 
-std::vector<std::string> EarlierRunFiles(darvolt::Platform& platform, const std::string& folder,
+std::vector<std::string> EarlierRunFiles(Platform& platform, const std::string& folder,
                                          const std::string& sourceName)
 {
     const auto listing = platform.listDirectory(folder);
     if (!listing.ok())
         return {};
-    const std::string first[] = {std::string(darvolt::MergeScriptName), std::string(darvolt::MergeShellFileName),
-                                 sourceName + std::string(darvolt::ChecksumFileSuffix)};
+    const std::string first[] = {std::string(MergeScriptName), std::string(MergeShellFileName),
+                                 sourceName + std::string(ChecksumFileSuffix)};
     std::vector<std::string> scripts;
     std::vector<std::string> recovery;
     std::vector<std::string> parts;
@@ -58,9 +60,9 @@ std::vector<std::string> EarlierRunFiles(darvolt::Platform& platform, const std:
             continue;
         if (std::find(std::begin(first), std::end(first), entry.name) != std::end(first))
             scripts.push_back(entry.name);
-        else if (darvolt::IsRecoveryFileOf(entry.name, sourceName))
+        else if (IsRecoveryFileOf(entry.name, sourceName))
             recovery.push_back(entry.name);
-        else if (darvolt::IsPartOf(entry.name, sourceName))
+        else if (IsPartOf(entry.name, sourceName))
             parts.push_back(entry.name);
     }
     // In the order of `first`, MERGE.BAT leading.
@@ -72,13 +74,11 @@ std::vector<std::string> EarlierRunFiles(darvolt::Platform& platform, const std:
     return scripts;
 }
 
-void ClearFolder(darvolt::Platform& platform, const std::string& folder, const std::string& sourceName)
+void ClearFolder(Platform& platform, const std::string& folder, const std::string& sourceName)
 {
     for (const auto& name : EarlierRunFiles(platform, folder, sourceName))
         platform.removeFile(folder + "/" + name);
 }
-
-namespace darvolt {
 
 SourcePath SplitSourcePath(std::string_view fieldText)
 {

@@ -13,6 +13,8 @@
 #include <string_view>
 #include <vector>
 
+namespace darvolt {
+
 // The full names of the parts one run has written, in the order of the source.
 using PartList = std::vector<std::string>;
 
@@ -44,14 +46,13 @@ std::string PartPrefix(std::int64_t partSize, std::string_view outputFolder, std
 // the recovery data (IsRecoveryFileOf), then the files named sourceName +
 // ".!" + a part number. An interruption of the clearing therefore never
 // leaves a merge script, checksums or recovery data beside a set with gaps.
-std::vector<std::string> EarlierRunFiles(darvolt::Platform& platform, const std::string& folder,
+std::vector<std::string> EarlierRunFiles(Platform& platform, const std::string& folder,
                                          const std::string& sourceName);
 
 // Deletes EarlierRunFiles() in their order. Everything else (other files,
 // subfolders) stays; failures are ignored.
-void ClearFolder(darvolt::Platform& platform, const std::string& folder, const std::string& sourceName);
+void ClearFolder(Platform& platform, const std::string& folder, const std::string& sourceName);
 
-namespace darvolt {
 
 // The file field's text taken apart at its last "/": the folder keeps the
 // "/" (empty when there is none), the name is the rest.

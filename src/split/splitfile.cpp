@@ -493,7 +493,7 @@ thread_local bool running = false;
 
 } // namespace
 
-SplitOutcome SplitFile(Platform& platform, SplitView& view, const std::string& sourceName,
+SplitOutcome darvolt::SplitFile(Platform& platform, SplitView& view, const std::string& sourceName,
                        const std::string& sourceFolder, std::int64_t partSize, const SplitOptions& options)
 {
     if (running || partSize < 0)

@@ -71,11 +71,10 @@ struct SplitOptions {
     int recoveryPercent = 0;
 };
 
-} // namespace darvolt
-
 // sourceName: bare, as typed; sourceFolder: ending in "/" or empty; partSize:
 // bytes per part, 0 to span diskettes. A second call while a run is going on
 // (from a handler run by processPendingMessages) returns Busy at once.
-darvolt::SplitOutcome SplitFile(darvolt::Platform& platform, darvolt::SplitView& view,
-                                const std::string& sourceName, const std::string& sourceFolder,
-                                std::int64_t partSize, const darvolt::SplitOptions& options = {});
+SplitOutcome SplitFile(Platform& platform, SplitView& view, const std::string& sourceName,
+                       const std::string& sourceFolder, std::int64_t partSize, const SplitOptions& options = {});
+
+} // namespace darvolt

@@ -5,6 +5,8 @@
 
 #include <limits>
 
+namespace darvolt {
+
 SizeMode SizeModeFromRadios(bool radioButton1, bool /*radioButton2*/, bool radioButton3)
 {
     if (radioButton1)
@@ -64,8 +66,6 @@ std::optional<std::int64_t> ParseCustomSize(std::string_view text)
         return std::nullopt;
     return static_cast<std::int64_t>(value);
 }
-
-namespace darvolt {
 
 RequestResult BuildSplitRequest(std::string_view fileField, SizeMode mode, std::string_view customSizeText,
                                 std::int64_t sourceSize, SplitView& view)

@@ -9,6 +9,8 @@
 #include <string>
 #include <string_view>
 
+namespace darvolt {
+
 // The part-size choice of the three radio buttons.
 enum class SizeMode { StandardDiskette, CustomSize, SpanDiskettes };
 
@@ -26,7 +28,6 @@ SizeMode SizeModeFromRadios(bool radioButton1, bool radioButton2, bool radioButt
 // and negative numbers, and for a size whose bytes do not fit in 64 bits.
 std::optional<std::int64_t> ParseCustomSize(std::string_view text);
 
-namespace darvolt {
 
 struct SplitRequest {
     std::string sourceName;   // bare, as typed

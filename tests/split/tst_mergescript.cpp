@@ -13,6 +13,8 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+using darvolt::OutputFolder;
+
 class tst_MergeScript : public QObject {
     Q_OBJECT
 

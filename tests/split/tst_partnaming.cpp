@@ -5,7 +5,7 @@
 
 #include <set>
 
-using darvolt::FakePlatform;
+using namespace darvolt;
 
 class tst_PartNaming : public QObject {
     Q_OBJECT

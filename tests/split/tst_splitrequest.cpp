@@ -5,6 +5,9 @@
 #include <QTest>
 
 using darvolt::RequestStatus;
+using darvolt::SizeMode;
+using darvolt::ParseCustomSize;
+using darvolt::SizeModeFromRadios;
 
 Q_DECLARE_METATYPE(SizeMode)
 Q_DECLARE_METATYPE(RequestStatus)
