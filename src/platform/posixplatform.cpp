@@ -78,6 +78,13 @@ std::string withoutTrailingSlashes(std::string path)
     return path;
 }
 
+// A folder as held folders are told apart: "." for the current one, no
+// trailing "/".
+std::string folderName(const std::string& folder)
+{
+    return withoutTrailingSlashes(folder.empty() ? std::string(".") : folder);
+}
+
 constexpr std::int64_t FuseMagic = 0x65735546;
 
 // The file system of the path's nearest existing folder: a file about to be
@@ -130,7 +137,7 @@ PosixPlatform::~PosixPlatform()
 
 ErrorCode PosixPlatform::holdFolder(const std::string& folder, bool mayBeLink)
 {
-    const std::string name = withoutTrailingSlashes(folder.empty() ? std::string(".") : folder);
+    const std::string name = folderName(folder);
     const std::lock_guard lock(heldMutex_);
     for (Held& held : held_)
         if (held.folder == name) {
@@ -153,7 +160,7 @@ ErrorCode PosixPlatform::holdFolder(const std::string& folder, bool mayBeLink)
 
 void PosixPlatform::releaseFolder(const std::string& folder)
 {
-    const std::string name = withoutTrailingSlashes(folder.empty() ? std::string(".") : folder);
+    const std::string name = folderName(folder);
     const std::lock_guard lock(heldMutex_);
     for (auto it = held_.begin(); it != held_.end(); ++it)
         if (it->folder == name) {
@@ -170,8 +177,7 @@ PosixPlatform::Where PosixPlatform::where(const std::string& path) const
     const std::lock_guard lock(heldMutex_);
     if (!held_.empty() && !path.empty() && path.back() != '/') {
         const auto slash = path.find_last_of('/');
-        const std::string folder =
-            slash == std::string::npos ? std::string(".") : withoutTrailingSlashes(path.substr(0, slash + 1));
+        const std::string folder = folderName(slash == std::string::npos ? std::string() : path.substr(0, slash + 1));
         const std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
         if (name != "." && name != "..")
             for (const Held& held : held_)
@@ -302,7 +308,7 @@ Result<FileIdentity> PosixPlatform::identityOf(const std::string& path)
 
 int PosixPlatform::openFolder(const std::string& folder) const
 {
-    const std::string name = withoutTrailingSlashes(folder.empty() ? std::string(".") : folder);
+    const std::string name = folderName(folder);
     {
         const std::lock_guard lock(heldMutex_);
         for (const Held& held : held_)
