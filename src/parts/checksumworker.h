@@ -1,100 +1,77 @@
 #pragma once
-// The thread that hashes what a run copies, while it copies.
+// The digests of what a run reads: SHA-256 of every part, in part order,
+// and of everything together, taken as consumers of the run's BlockFeed
+// (blockfeed.h), which it owns. Other consumers (the recovery encoder) may
+// be listed beside the digests and see the same blocks.
 //
-// The run's thread reads each block of the source into a buffer taken from
-// here, writes the part from it, and hands the bytes the part took back
-// here. They are then added, in order, to the digest of the current part
-// and to the digest of everything: two lanes of work, each of which only
-// one thread advances at a time. This thread works whichever lane is free; the run's thread, when
-// it would otherwise wait for a buffer (its reading and copying are ahead of
-// the hashing), works the other lane instead of sleeping. So every byte is
-// read once into the program, the digests are of exactly the bytes the
-// parts took, and the hashing is shared out over both cores as the copy
-// leaves them idle. The run's thread never waits longer than it is told to,
-// short enough to keep a window responsive.
-//
-// A join uses the same lanes for the parts it reads; it needs no digest of
-// the whole (the parts' digests say it all) unless it only checks.
+// The parts are independent, so their digests take two lanes: two parts
+// are hashed at once when the run is ahead of the hashing, one on each
+// core. The digest of the whole takes every byte in order. A join needs it
+// only when it checks a complete set.
 
+#include "parts/blockfeed.h"
 #include "parts/sha256.h"
 
-#include <chrono>
-#include <condition_variable>
-#include <cstddef>
-#include <deque>
-#include <exception>
-#include <memory>
+#include <map>
 #include <mutex>
-#include <span>
-#include <thread>
 #include <vector>
 
 namespace darvolt {
 
-class ChecksumWorker {
+// SHA-256 of every part, on two lanes.
+class PartDigests : public BlockConsumer {
 public:
-    // Blocks of this size, eight in flight, stay in the processor's caches
-    // from the read to the second hash.
-    static constexpr std::size_t CacheBlock = std::size_t{256} << 10;
-
-    ChecksumWorker(std::size_t blockSize, bool hashWhole, std::size_t buffers = 8);
-    ~ChecksumWorker();
-    ChecksumWorker(const ChecksumWorker&) = delete;
-    ChecksumWorker& operator=(const ChecksumWorker&) = delete;
-
-    std::size_t blockSize() const { return blockSize_; }
-
-    // A buffer of blockSize() bytes for the next block; while none is free,
-    // the caller hashes, or waits at most `wait`. Empty when none came free.
-    std::span<std::byte> acquire(std::chrono::milliseconds wait);
-    // The first `count` bytes of an acquired buffer are the next bytes of
-    // the current part (0 gives the buffer back unused).
-    void submit(std::span<std::byte> buffer, std::size_t count);
-    // The current part ends here; what follows starts the next one.
-    void endPart();
-
-    // True once everything handed over is hashed, the caller hashing or
-    // waiting at most `wait` meanwhile. Rethrows what went wrong in hashing.
-    bool finished(std::chrono::milliseconds wait);
-    // The digests of the parts ended so far that are ready, in part order,
-    // each handed out once.
-    std::vector<Sha256Digest> takeReadyDigests();
-    // After finished(): the digest of all bytes handed over.
-    Sha256Digest wholeDigest();
+    int lanes() const override { return 2; }
+    void consume(int lane, std::int64_t part, std::span<const std::byte> bytes) override;
+    void endPart(int lane, std::int64_t part) override;
+    // The digests of the parts that are ready, from the first not yet taken
+    // on, in part order; each handed out once.
+    std::vector<Sha256Digest> takeReady();
 
 private:
-    struct Item {
-        int buffer = -1; // index into storage_; -1: the end of a part
-        std::size_t count = 0;
-    };
-    struct Lane {
-        Sha256 hash;
-        std::deque<Item> pending;
-        bool busy = false; // a thread is working it
-        std::vector<Sha256Digest>* digests = nullptr; // where a part's end leaves its digest
-    };
-
-    void loop();
-    // A lane with work that no thread is doing, the longer queue first.
-    Lane* idleLane();
-    // Works one item of the lane with the lock let go meanwhile.
-    void workOn(Lane& lane, std::unique_lock<std::mutex>& lock);
-    bool allHashed() const;
-
-    const std::size_t blockSize_;
-    const bool hashWhole_;
-    std::vector<std::unique_ptr<std::byte[]>> storage_;
-
+    Sha256 hashes_[2];
     std::mutex mutex_;
-    std::condition_variable changed_;
-    std::vector<int> free_;
-    std::vector<int> holds_; // per buffer: lanes still to hash it
-    std::vector<Sha256Digest> ready_;
-    Lane parts_;
-    Lane whole_;
-    bool quit_ = false;
-    std::exception_ptr failure_;
-    std::thread thread_; // last: starts once everything above exists
+    std::map<std::int64_t, Sha256Digest> ready_;
+    std::int64_t next_ = 0; // the first part not handed out
+};
+
+// SHA-256 of everything.
+class WholeDigest : public BlockConsumer {
+public:
+    void consume(int, std::int64_t, std::span<const std::byte> bytes) override { hash_.update(bytes); }
+    void endPart(int, std::int64_t) override {}
+    Sha256Digest finish() { return hash_.finish(); }
+
+private:
+    Sha256 hash_;
+};
+
+class ChecksumWorker {
+public:
+    static constexpr std::size_t CacheBlock = BlockFeed::CacheBlock;
+
+    ChecksumWorker(std::size_t blockSize, bool hashWhole, std::vector<BlockConsumer*> others = {});
+
+    BlockFeed& feed() { return feed_; }
+    std::size_t blockSize() const { return feed_.blockSize(); }
+    std::span<std::byte> acquire(std::chrono::milliseconds wait) { return feed_.acquire(wait); }
+    void submit(std::span<std::byte> buffer, std::size_t count) { feed_.submit(buffer, count); }
+    void endPart() { feed_.endPart(); }
+    bool finished(std::chrono::milliseconds wait) { return feed_.finished(wait); }
+
+    // The digests of the parts ended so far that are ready, in part order,
+    // each handed out once.
+    std::vector<Sha256Digest> takeReadyDigests() { return parts_.takeReady(); }
+    // After finished(): the digest of all bytes handed over.
+    Sha256Digest wholeDigest() { return whole_.finish(); }
+
+private:
+    static std::vector<BlockConsumer*> listed(PartDigests& parts, WholeDigest* whole,
+                                              std::vector<BlockConsumer*> others);
+
+    PartDigests parts_;
+    WholeDigest whole_;
+    BlockFeed feed_; // last: its thread uses the consumers above
 };
 
 } // namespace darvolt

@@ -67,15 +67,15 @@ Result<std::size_t> StoreReadBlock(File& source, std::int64_t offset, std::span<
 
 namespace {
 
-// One step through a buffer of the checksum worker, which is handed the
-// bytes the part took. Waiting for a free buffer goes on in slices, with
+// One step through a buffer of the feed, which is handed the bytes the part
+// took. Waiting for a free buffer goes on in slices, with
 // the run's own work in between, until one comes free or the part is no
 // longer wanted.
-Step hashedStep(File& source, std::int64_t offset, File& part, std::uint64_t want, ChecksumWorker& checksums,
+Step hashedStep(File& source, std::int64_t offset, File& part, std::uint64_t want, BlockFeed& feed,
                 const std::function<void()>& betweenSteps, const std::function<bool()>& wanted)
 {
     std::span<std::byte> block;
-    while ((block = checksums.acquire(std::chrono::milliseconds(10))).empty()) {
+    while ((block = feed.acquire(std::chrono::milliseconds(10))).empty()) {
         if (betweenSteps)
             betweenSteps();
         if (!wanted())
@@ -83,11 +83,11 @@ Step hashedStep(File& source, std::int64_t offset, File& part, std::uint64_t wan
     }
     const auto got = source.readAt(offset, block.first(static_cast<std::size_t>(want)));
     if (!got.ok() || got.value == 0) {
-        checksums.submit(block, 0);
+        feed.submit(block, 0);
         return got.ok() ? Step{} : Step{0, PartCopyFailure::Read, got.error};
     }
     const auto put = StoreReadBlock(source, offset, std::span<const std::byte>(block).first(got.value), part);
-    checksums.submit(block, put.value);
+    feed.submit(block, put.value);
     if (!put.ok() || put.value != got.value)
         return {put.value, PartCopyFailure::Write, put.error};
     return {got.value};
@@ -101,7 +101,7 @@ PartCopyResult CopyAndClosePart(File& source, const PartJob& job, File& part, co
 {
     PartCopyResult result;
     std::uint64_t count = 0;
-    const std::size_t blockSize = settings.checksums ? settings.checksums->blockSize() : settings.blockSize;
+    const std::size_t blockSize = settings.feed ? settings.feed->blockSize() : settings.blockSize;
     do {
         if (betweenSteps)
             betweenSteps();
@@ -117,8 +117,8 @@ PartCopyResult CopyAndClosePart(File& source, const PartJob& job, File& part, co
         if (want == 0)
             break; // the source's end as the run found it: nothing past it is read
         const Step step =
-            settings.checksums
-                ? hashedStep(source, offset, part, static_cast<std::uint64_t>(want), *settings.checksums,
+            settings.feed
+                ? hashedStep(source, offset, part, static_cast<std::uint64_t>(want), *settings.feed,
                              betweenSteps, [&] { return shared.wanted(job.index); })
                 : copyStep(source, offset, part, static_cast<std::uint64_t>(want), settings.blockSize, buffer);
         count = step.count;

@@ -8,7 +8,8 @@
 // it, which also closes it.
 
 #include "platform/platform.h"
-#include "parts/checksumworker.h"
+#include "parts/blockfeed.h"
+#include "platform/platform.h"
 
 #include <atomic>
 #include <cstdint>
@@ -53,10 +54,10 @@ struct PartCopySettings {
     // A medium that fills up ends the part where it is (spanning), instead
     // of failing the run.
     bool endAtFullMedium = false;
-    // When set, every block passes through a buffer of this worker, which
-    // hashes the bytes the part took (no in-kernel copy then). The caller
-    // ends the part there once it keeps it.
-    ChecksumWorker* checksums = nullptr;
+    // When set, every block passes through a buffer of this feed, whose
+    // consumers take the bytes the part took (no in-kernel copy then). The
+    // caller ends the part there once it keeps it.
+    BlockFeed* feed = nullptr;
     // What a new part may let others do: the source's own permission bits,
     // never more than read and write, so that a private file does not
     // become readable to everyone through its parts.
@@ -97,7 +98,7 @@ private:
 Result<std::size_t> StoreReadBlock(File& source, std::int64_t offset, std::span<const std::byte> block, File& target);
 
 // Copies the job's range from the source into part in steps of at most
-// blockSize bytes (the checksum worker's block size when hashing), then flushes (if asked) and closes part. Before every step
+// blockSize bytes (the feed's block size when there is one), then flushes (if asked) and closes part. Before every step
 // betweenSteps runs (if set) and the copy stops when the part is no longer
 // wanted. `bytes` follows the count written, for a progress display on
 // another thread. A failure or the end of the source makes the parts after

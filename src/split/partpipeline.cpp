@@ -12,8 +12,10 @@ PipelineEnd PartPipeline::run(PartList& parts, std::vector<std::string>& barePar
     bareParts_ = &bareParts;
     // Declared after everything it uses, so it is joined first, also when a
     // view call throws.
-    CopyWorker worker(s_.source, s_.copy, shared_);
-    worker_ = &worker;
+    std::optional<CopyWorker> worker;
+    if (s_.concurrent)
+        worker.emplace(s_.source, s_.copy, shared_);
+    worker_ = worker ? &*worker : nullptr;
     struct Forget {
         CopyWorker*& worker;
         ~Forget() { worker = nullptr; }
@@ -25,8 +27,8 @@ PipelineEnd PartPipeline::run(PartList& parts, std::vector<std::string>& barePar
             return *over;
         feedWorker();
         if (mayCreate()) {
-            if (const Slot* mine = createPart(Where::Main))
-                copyOnMain(mine->index);
+            if (Slot* mine = createPart(Where::Main))
+                copyOnMain(*mine);
             continue;
         }
         // Both parts are out, or this thread's part is done and waits for the
@@ -42,55 +44,76 @@ PipelineEnd PartPipeline::run(PartList& parts, std::vector<std::string>& barePar
 bool PartPipeline::mayCreate() const
 {
     // Nothing past the source's size when the run began is copied, so the
-    // part at plannedLast_ is the last one there can be.
-    return window_.size() < 2 && nextIndex_ <= std::min(shared_.lastWanted(), plannedLast_)
-           && !shared_.stopRequested();
+    // part at lastPart is the last one there can be. One part at a time
+    // unless the run copies two at once.
+    return window_.size() < (worker_ ? 2U : 1U) && nextIndex_ <= std::min(shared_.lastWanted(), s_.lastPart)
+           && !shared_.stopRequested() && !endedBy_;
 }
 
 void PartPipeline::feedWorker()
 {
-    if (!worker_->busy() && mayCreate())
+    if (worker_ && !worker_->busy() && mayCreate())
         createPart(Where::Worker);
 }
 
 PartPipeline::Slot* PartPipeline::createPart(Where where)
 {
-    Slot part;
-    part.index = nextIndex_++;
-    part.bare = BarePartName(s_.sourceName, part.index);
-    part.name = s_.prefix + part.bare;
+    const std::int64_t index = nextIndex_;
+    switch (s_.target.prepare(index)) {
+    case PartTarget::Step::Ready: break;
+    case PartTarget::Step::Failed: endedBy_ = PipelineEnd::Failed; return nullptr;
+    case PartTarget::Step::Cancelled: endedBy_ = PipelineEnd::Cancelled; return nullptr;
+    case PartTarget::Step::Again:
+    case PartTarget::Step::Interrupted: return nullptr; // the loop asks again, or sees the stop flag
+    }
     s_.pacer.pumpNow();
+    if (shared_.stopRequested())
+        return nullptr;
 
-    auto created = s_.platform.createFile(part.name, s_.copy.permissions);
-    if (!created.ok()) {
-        // Folder mode ends the run here whatever the reason, so no text that
-        // promises another try.
-        part.failure = created.error == error::AlreadyExists ? texts::nameTakenMeanwhile(part.name)
-                                                             : texts::cannotOpenOutput(part.name, s_.ignoresCase);
-        shared_.wantNothingAfter(part.index);
-        window_.push_back(std::move(part));
+    Slot slot;
+    slot.index = index;
+    slot.part.offset = nextOffset_;
+    std::string failure;
+    switch (s_.target.open(index, nextOffset_, slot.part, failure)) {
+    case PartTarget::Step::Ready: break;
+    case PartTarget::Step::Failed:
+        // Told once the parts before it are settled.
+        ++nextIndex_;
+        slot.failure = failure;
+        shared_.wantNothingAfter(index);
+        window_.push_back(std::move(slot));
         return nullptr;
+    case PartTarget::Step::Again: return nullptr;
+    case PartTarget::Step::Cancelled: endedBy_ = PipelineEnd::Cancelled; return nullptr;
+    case PartTarget::Step::Interrupted: return nullptr;
     }
-    part.created = true;
-    part.where = where;
-    s_.view.setStatusText(texts::writing(part.bare));
-    const PartJob job{part.index, part.index * s_.partSize, s_.partSize};
-    window_.push_back(std::move(part));
+    ++nextIndex_;
+    nextOffset_ += slot.part.size;
+    slot.created = true;
+    slot.where = where;
+    if (slot.part.ownProgress) {
+        listedKb_ = 0;
+        shown_.restart();
+    }
+    const PartJob job{index, slot.part.offset, slot.part.size};
+    std::unique_ptr<File> file = std::move(slot.part.file);
+    window_.push_back(std::move(slot));
     if (where == Where::Worker) {
-        worker_->start(job, std::move(created.value));
+        worker_->start(job, std::move(file));
         return nullptr;
     }
-    mainPart_ = std::move(created.value);
+    window_.back().part.file = std::move(file);
     return &window_.back();
 }
 
-void PartPipeline::copyOnMain(std::int64_t index)
+void PartPipeline::copyOnMain(Slot& slot)
 {
     mainBytes_.store(0, std::memory_order_relaxed);
-    const PartJob job{index, index * s_.partSize, s_.partSize};
-    const PartCopyResult result = CopyAndClosePart(s_.source, job, *mainPart_, s_.copy, buffer_, shared_,
-                                                   mainBytes_, [this] { betweenMainSteps(); });
-    mainPart_.reset();
+    const std::int64_t index = slot.index;
+    const PartJob job{index, slot.part.offset, slot.part.size};
+    const std::unique_ptr<File> file = std::move(slot.part.file);
+    const PartCopyResult result =
+        CopyAndClosePart(s_.source, job, *file, s_.copy, buffer_, shared_, mainBytes_, [this] { betweenMainSteps(); });
     finish(index, result);
 }
 
@@ -108,7 +131,7 @@ void PartPipeline::betweenMainSteps()
 
 void PartPipeline::collectWorker(std::chrono::milliseconds wait)
 {
-    if (!worker_->busy())
+    if (!worker_ || !worker_->busy())
         return;
     auto done = worker_->collect(wait);
     if (!done)
@@ -138,27 +161,46 @@ std::optional<PipelineEnd> PartPipeline::settle()
         if (front.index > shared_.lastWanted()) {
             // An earlier part found the end of the source: this one is surplus.
             if (front.created)
-                s_.platform.removeFile(front.name);
+                s_.platform.removeFile(front.part.name);
             window_.pop_front();
             continue;
         }
         if (front.result.failure == PartCopyFailure::Stopped)
             break; // interrupted: dealt with below once nothing runs
-        if (!front.failure.empty()) {
+        if (front.failure) {
             // The first failure in part order. The part after it stops at its
             // next step; once it has, it goes, and then the failure is shown.
             if (anyRunning())
                 return std::nullopt;
-            const std::string failure = front.failure;
+            const std::string failure = *front.failure;
             window_.pop_front();
             dropWindow();
             reportProgress();
-            s_.view.showError(failure);
+            if (!failure.empty())
+                s_.view.showError(failure);
             return PipelineEnd::Failed;
         }
-        parts_->push_back(front.name);
-        bareParts_->push_back(front.bare);
+        switch (s_.target.written(front.part, front.result)) {
+        case PartTarget::Step::Ready: break;
+        case PartTarget::Step::Again:
+            // The target has removed it; the same part goes elsewhere.
+            nextIndex_ = front.index;
+            nextOffset_ = front.part.offset;
+            window_.pop_front();
+            continue;
+        default:
+            window_.pop_front();
+            dropWindow();
+            return PipelineEnd::Failed;
+        }
+        parts_->push_back(front.part.name);
+        bareParts_->push_back(front.part.bare);
+        if (s_.copy.feed != nullptr)
+            s_.copy.feed->endPart();
         listedKb_ += front.result.written / 1024;
+        writtenBytes_ += front.result.written;
+        if (!worker_) // parts of the size the medium took, one after another
+            nextOffset_ = front.part.offset + front.result.written;
         window_.pop_front();
     }
     reportProgress();
@@ -166,7 +208,11 @@ std::optional<PipelineEnd> PartPipeline::settle()
         dropWindow();
         return PipelineEnd::Interrupted;
     }
-    if (window_.empty() && nextIndex_ > std::min(shared_.lastWanted(), plannedLast_))
+    if (endedBy_ && !anyRunning()) {
+        dropWindow();
+        return endedBy_;
+    }
+    if (window_.empty() && nextIndex_ > std::min(shared_.lastWanted(), s_.lastPart))
         return PipelineEnd::Done;
     return std::nullopt;
 }
@@ -180,14 +226,14 @@ void PartPipeline::dropWindow()
 {
     for (const Slot& part : window_)
         if (part.created)
-            s_.platform.removeFile(part.name);
+            s_.platform.removeFile(part.part.name);
     window_.clear();
 }
 
 void PartPipeline::reportProgress()
 {
-    // Whole KB per part, as the one-part loop counts them, so a finished run
-    // ends on the same figure.
+    // Whole KB per part, so a run ends on the same figure however many
+    // parts were in flight.
     std::int64_t kb = listedKb_;
     for (const Slot& part : window_) {
         if (part.where == Where::Done)
@@ -198,11 +244,10 @@ void PartPipeline::reportProgress()
             kb += mainBytes_.load(std::memory_order_relaxed) / 1024;
     }
     // A discarded part takes its kilobytes along; the bar does not go back.
-    if (kb <= shownKb_)
-        return;
-    s_.view.setProgressStep(kb - shownKb_);
-    s_.view.stepProgress();
-    shownKb_ = kb;
+    if (const std::int64_t step = shown_.advance(kb); step > 0) {
+        s_.view.setProgressStep(step);
+        s_.view.stepProgress();
+    }
 }
 
 PartPipeline::Slot& PartPipeline::slot(std::int64_t index)

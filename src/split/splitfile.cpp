@@ -9,7 +9,8 @@
 #include "parts/partnaming.h"
 #include "split/partpipeline.h"
 #include "split/recoverydata.h"
-#include "split/spandrive.h"
+#include "split/foldertarget.h"
+#include "split/spantarget.h"
 #include "split/splittexts.h"
 
 #include <algorithm>
@@ -33,7 +34,7 @@ public:
           outputFolder_(OutputFolder(sourceFolder, sourceName)),
           prefix_(PartPrefix(partSize, outputFolder_, platform.driveFolder())),
           pacer_([&view] { view.processPendingMessages(); }, options.clock ? options.clock : [] { return Clock::now(); }, options.pumpInterval),
-          shared_(options.stop), drive_(platform, view)
+          stop_(options.stop)
     {
         copy_.blockSize = std::max<std::size_t>(options_.blockSize, 1024);
         copy_.endAtFullMedium = spanning_;
@@ -42,8 +43,6 @@ public:
     SplitOutcome run();
 
 private:
-    enum class Attempt { NextPart, SourceDone, Again, Fatal, Cancelled, Interrupted };
-
     bool openSource();
     // Refuses, before anything is written, a source whose name the run
     // cannot use: one named like a script, or one whose parts, checksum file
@@ -51,16 +50,9 @@ private:
     bool namesUsable();
     bool partFitsFileSystem();
     bool prepareOutputFolder();
-    Attempt attemptPart();
-    Attempt copyPart(File& part, const std::string& name, std::int64_t size);
-    // The same part again after a new prompt; the medium in the drive is let
-    // go first.
-    Attempt onAnotherMedium();
-    // The part's size on the medium in the drive, from its free space.
-    SpanDrive::PartPlan planPart(std::int64_t free);
     // Writes every part; the outcome when the run stops before that.
     std::optional<SplitOutcome> copyParts();
-    bool stopped() const { return shared_.stopRequested(); }
+    bool stopped() const { return stop_ != nullptr && stop_->load(std::memory_order_relaxed); }
     SplitOutcome interrupted();
     // True (after telling the user) when path names the source itself.
     bool isSource(const std::string& path);
@@ -72,7 +64,6 @@ private:
     std::optional<bool> writeRunFiles();
     RecoveryEnd writeRecoveryData();
     bool namesIgnoreCase(const std::string& path) { return platform_.ignoresCase(path); }
-    void stepProgress(std::int64_t bytes);
 
     Platform& platform_;
     SplitView& view_;
@@ -84,22 +75,16 @@ private:
     const std::string outputFolder_;
     std::string prefix_; // spanning: the folder of the medium taken at the last prompt
     MessagePacer pacer_;
-    SharedCopyState shared_;
+    const std::atomic<bool>* stop_;
     PartCopySettings copy_;
-    SpanDrive drive_;
-    bool sameMedium_ = false;   // the next part goes on the medium in the drive, without a prompt
-    bool belowFileLimit_ = false; // the current part ends at its file system's largest file
+    std::unique_ptr<SpanTarget> span_;
 
     std::unique_ptr<ChecksumWorker> checksums_;
     std::unique_ptr<File> source_;
     std::optional<FileIdentity> sourceId_;
     PartList parts_;
     std::vector<std::string> bareParts_;
-    std::int64_t counter_ = 0;
-    std::int64_t offset_ = 0; // where the next part starts in the source
-    std::int64_t diskette_ = 1;
-    std::int64_t shownKb_ = 0; // of the current part
-    std::vector<std::byte> buffer_;
+    std::int64_t written_ = 0; // bytes in the parts
     std::string recoveryName_; // the PAR2 set written beside the parts, if any
     // The parts folder, resolved once: a folder swapped for a link during
     // the run cannot send a part or a script elsewhere.
@@ -119,7 +104,7 @@ SplitOutcome SplitRun::run()
     view_.setProgressPosition(0);
     if (options_.checksums) {
         checksums_ = std::make_unique<ChecksumWorker>(std::min(copy_.blockSize, ChecksumWorker::CacheBlock), true);
-        copy_.checksums = checksums_.get();
+        copy_.feed = &checksums_->feed();
     }
 
     if (const auto stoppedWith = copyParts(); stoppedWith)
@@ -148,7 +133,7 @@ SplitOutcome SplitRun::run()
         return SplitOutcome::Failed;
     source_->close();
     if (spanning_) {
-        drive_.letGo(); // its part and the scripts are flushed
+        span_->letGo(); // its part and the scripts are flushed
         view_.showInformation(texts::spanned(sourceName_, namesIgnoreCase(sourcePath_)));
     } else if (options_.openFileManager && platform_.openFileManager(outputFolder_) != error::None) {
         view_.showInformation(texts::fileManagerFailed(outputFolder_));
@@ -162,9 +147,7 @@ RecoveryEnd SplitRun::writeRecoveryData()
 {
     std::string folder = prefix_;
     folder.pop_back(); // the prefix ends in "/"
-    // The two-part pipeline does not count offset_; a source of unknown
-    // size was copied by this thread, which does.
-    const std::int64_t size = copy_.sourceEnd >= 0 ? copy_.sourceEnd : offset_;
+    const std::int64_t size = copy_.sourceEnd >= 0 ? copy_.sourceEnd : written_;
     return WriteRecoveryData({platform_, view_, pacer_, options_.stop, folder, sourceName_, bareParts_, partSize_,
                               size, options_.recoveryPercent, copy_.flush});
 }
@@ -202,32 +185,36 @@ std::optional<bool> SplitRun::writeRunFiles()
 
 std::optional<SplitOutcome> SplitRun::copyParts()
 {
-    // Spanning stays one part at a time: each part's size comes from the
-    // diskette in the drive, after a prompt.
-    // Hashing keeps the parts in source order on this thread, so that one
-    // digest of the whole can follow them; the second core hashes.
-    if (!spanning_ && !checksums_ && options_.concurrentCopies && platform_.allowsConcurrentCopies()
-        && copy_.sourceEnd >= 0
-        && PartPipeline::worthwhile(copy_.sourceEnd, partSize_)) {
-        PartPipeline pipeline(PipelineSetup{platform_, view_, pacer_, *source_, sourceName_, prefix_,
-                                            copy_.sourceEnd, partSize_, copy_, namesIgnoreCase(prefix_),
-                                            options_.stop});
-        switch (pipeline.run(parts_, bareParts_)) {
-        case PipelineEnd::Done: return std::nullopt;
-        case PipelineEnd::Failed: return SplitOutcome::Failed;
-        case PipelineEnd::Interrupted: return interrupted();
-        }
+    std::unique_ptr<PartTarget> folder;
+    if (spanning_)
+        span_ = std::make_unique<SpanTarget>(
+            platform_, view_,
+            SpanTarget::Setup{outputFolder_, sourceName_, copy_.sourceEnd, copy_.permissions, checksums_ != nullptr,
+                              options_.stop, [this](const std::string& path) { return isSource(path); }});
+    else
+        folder = std::make_unique<FolderTarget>(platform_, view_, prefix_, sourceName_, partSize_, copy_.permissions);
+    PartTarget& target = spanning_ ? static_cast<PartTarget&>(*span_) : *folder;
+    // Two parts at once where the target knows their sizes ahead. The
+    // digest of the whole wants the blocks in source order, so a hashed run
+    // copies one part at a time on this thread while the other core hashes.
+    const bool concurrent = target.concurrent() && !checksums_ && options_.concurrentCopies
+                            && platform_.allowsConcurrentCopies() && PartPipeline::worthwhile(copy_.sourceEnd, partSize_);
+    PipelineSetup setup{platform_, view_, pacer_, target, *source_, copy_, concurrent};
+    if (copy_.sourceEnd >= 0 && partSize_ > 0)
+        setup.lastPart = copy_.sourceEnd / partSize_;
+    setup.stop = options_.stop;
+    PartPipeline pipeline(setup);
+    const PipelineEnd end = pipeline.run(parts_, bareParts_);
+    written_ = pipeline.written();
+    if (spanning_)
+        prefix_ = span_->prefix();
+    switch (end) {
+    case PipelineEnd::Done: return std::nullopt;
+    case PipelineEnd::Failed: return SplitOutcome::Failed;
+    case PipelineEnd::Cancelled: return SplitOutcome::Cancelled;
+    case PipelineEnd::Interrupted: return interrupted();
     }
-    for (;;) {
-        switch (attemptPart()) {
-        case Attempt::Fatal: return SplitOutcome::Failed;
-        case Attempt::Cancelled: return SplitOutcome::Cancelled;
-        case Attempt::Interrupted: return interrupted();
-        case Attempt::SourceDone: return std::nullopt;
-        case Attempt::NextPart:
-        case Attempt::Again: break;
-        }
-    }
+    return SplitOutcome::Failed;
 }
 
 SplitOutcome SplitRun::interrupted()
@@ -337,155 +324,6 @@ bool SplitRun::sourceUnchanged()
         return true;
     const auto now = source_->identity();
     return now.ok() && now.value == *sourceId_;
-}
-
-SplitRun::Attempt SplitRun::attemptPart()
-{
-    const std::string bare = BarePartName(sourceName_, counter_);
-    if (stopped())
-        return Attempt::Interrupted;
-    if (spanning_ && !sameMedium_) {
-        if (!view_.askForDiskette(texts::diskettePrompt(diskette_)))
-            return stopped() ? Attempt::Interrupted : Attempt::Cancelled;
-        // Whatever is in the drive now is drive A: for this part.
-        if (drive_.take(diskette_) != SpanDrive::Taken::Ready)
-            return stopped() ? Attempt::Interrupted : Attempt::Again;
-        prefix_ = PartPrefix(0, outputFolder_, platform_.driveFolder());
-    }
-    pacer_.pumpNow();
-    if (stopped())
-        return Attempt::Interrupted;
-    const std::string name = prefix_ + bare;
-    if (spanning_ && isSource(name))
-        return Attempt::Fatal;
-
-    auto created = platform_.createFile(name, copy_.permissions);
-    if (!created.ok()) {
-        // Spanning goes back to the prompt so the user can change the
-        // diskette; in folder mode nothing would change between two tries.
-        const ErrorCode e = created.error;
-        if (e == error::AlreadyExists) {
-            view_.showError(texts::nameTakenMeanwhile(name));
-            return Attempt::Fatal;
-        }
-        if (!spanning_) {
-            view_.showError(texts::cannotOpenOutput(name, namesIgnoreCase(name)));
-            return Attempt::Fatal;
-        }
-        if (e == error::WriteProtected || e == error::NotReady || e == error::DiskFull) {
-            // A medium without room for one more file (or one more entry in
-            // its folder) is a full diskette.
-            view_.showError(std::string(e == error::WriteProtected ? texts::WriteProtected
-                                        : e == error::NotReady    ? texts::NotReady
-                                                                  : texts::DisketteFull));
-            return onAnotherMedium();
-        }
-        view_.showError(texts::cannotOpenOutput(name, namesIgnoreCase(name)));
-        return Attempt::Fatal;
-    }
-    std::unique_ptr<File> part = std::move(created.value);
-    view_.setStatusText(texts::writing(bare));
-
-    std::int64_t size = partSize_;
-    if (spanning_) {
-        const auto free = platform_.driveFreeBytes();
-        const SpanDrive::PartPlan plan = free.ok() && free.value > 0 ? planPart(free.value) : SpanDrive::PartPlan{};
-        if (plan.size <= 0) {
-            view_.showError(std::string(texts::DisketteFull));
-            part->close();
-            platform_.removeFile(name);
-            return onAnotherMedium();
-        }
-        if (!sameMedium_)
-            ++diskette_;
-        belowFileLimit_ = plan.belowFileLimit;
-        view_.setProgressMaximum(plan.size / 1024);
-        view_.setProgressPosition(0);
-        size = plan.size;
-    }
-    return copyPart(*part, name, size);
-}
-
-SpanDrive::PartPlan SplitRun::planPart(std::int64_t free)
-{
-    std::vector<std::string> names = bareParts_;
-    names.push_back(BarePartName(sourceName_, counter_));
-    const std::int64_t rest = copy_.sourceEnd >= 0 ? copy_.sourceEnd - offset_ : -1;
-    return drive_.planPart(free, rest, names, sourceName_, checksums_ != nullptr);
-}
-
-SplitRun::Attempt SplitRun::onAnotherMedium()
-{
-    // The user is about to take the medium out: one the program mounted, or
-    // that was taking several parts, is unmounted first like any other.
-    sameMedium_ = false;
-    drive_.letGo();
-    return Attempt::Again;
-}
-
-SplitRun::Attempt SplitRun::copyPart(File& part, const std::string& name, std::int64_t size)
-{
-    shownKb_ = 0;
-    std::atomic<std::int64_t> bytes{0};
-    const PartCopyResult result =
-        CopyAndClosePart(*source_, PartJob{counter_, offset_, size}, part, copy_, buffer_, shared_, bytes, [&] {
-            pacer_.pace();
-            stepProgress(bytes.load(std::memory_order_relaxed));
-        });
-    stepProgress(result.written);
-
-    switch (result.failure) {
-    case PartCopyFailure::None: break;
-    case PartCopyFailure::Stopped:
-        platform_.removeFile(name);
-        return Attempt::Interrupted;
-    case PartCopyFailure::Read: view_.showError(std::string(texts::ReadFailed)); return Attempt::Fatal;
-    case PartCopyFailure::Write: view_.showError(std::string(texts::WriteFailed)); return Attempt::Fatal;
-    case PartCopyFailure::Changed: view_.showError(std::string(texts::SourceChanged)); return Attempt::Fatal;
-    }
-    if (result.mediumFull && result.written == 0) {
-        // Not even the first block fitted: as a diskette without free space.
-        view_.showError(std::string(texts::DisketteFull));
-        platform_.removeFile(name);
-        if (!sameMedium_)
-            --diskette_;
-        return onAnotherMedium();
-    }
-    // The part's name must be on the medium as well as its data before the
-    // user is asked to take the medium out.
-    if (spanning_ && platform_.flushFolder(platform_.driveFolder()) != error::None) {
-        view_.showError(std::string(texts::WriteFailed));
-        return Attempt::Fatal;
-    }
-    parts_.push_back(name);
-    bareParts_.push_back(BarePartName(sourceName_, counter_));
-    if (checksums_)
-        checksums_->endPart();
-    ++counter_;
-    offset_ += result.written;
-    if (result.sourceEnded)
-        return Attempt::SourceDone;
-    if (spanning_) {
-        // A part cut at the largest file of its file system leaves the rest
-        // of the medium to the next part; otherwise the medium is done.
-        sameMedium_ = false;
-        if (belowFileLimit_ && result.written == size)
-            if (const auto free = platform_.driveFreeBytes(); free.ok() && free.value > 0)
-                sameMedium_ = planPart(free.value).size > 0;
-        if (!sameMedium_)
-            drive_.letGo();
-    }
-    return Attempt::NextPart;
-}
-
-void SplitRun::stepProgress(std::int64_t bytes)
-{
-    const std::int64_t kb = bytes / 1024;
-    if (kb == shownKb_)
-        return;
-    view_.setProgressStep(kb - shownKb_);
-    view_.stepProgress();
-    shownKb_ = kb;
 }
 
 // Set while a run is going on in this thread.
