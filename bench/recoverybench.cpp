@@ -134,7 +134,7 @@ int main(int argc, char** argv)
     fs::remove_all(gnuDir, ignored);
     fs::remove_all(ours, ignored);
 
-    std::printf("\nsource                 %llu bytes in parts of %s bytes, %d run(s) each, page cache warm\n",
+    std::printf("\nsource                 %llu bytes in parts of %s bytes, %d pair(s), page cache warm\n",
                 static_cast<unsigned long long>(size), partBytes.c_str(), runs);
     std::printf("machine                %s before, %s after\n", loadBefore.c_str(), machineLoad().c_str());
     std::printf("memory                 %s\n", memory.note().c_str());

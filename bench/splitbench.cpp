@@ -111,7 +111,7 @@ int main(int argc, char** argv)
                     c.flushed.wall() / c.checked.ours.wall());
         peak = std::max(peak, c.checked.ours.peakKiB);
     }
-    std::printf("\ncat of the source      %s (medians)\n", cat.describe().c_str());
+    std::printf("\ncat of the source      %s, medians of %d runs\n", cat.describe().c_str(), runs);
     std::printf("peak RSS, split run    %ld KiB\n", peak);
     std::printf("peak RSS, empty run    %ld KiB\n", empty.peakKiB);
     std::printf("peak RSS difference    %ld KiB (target < 16384)\n", peak - empty.peakKiB);
