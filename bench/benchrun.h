@@ -1,12 +1,14 @@
 #pragma once
 // What the benches share: their common options, running a program and timing it
-// (wall clock and the CPU time of it and everything it waited for), making
-// and warming a large source, medians, the machine's load, and a scratch
-// folder that may be a file system of its own.
+// (wall clock and the CPU time of it and everything it waited for), timing two
+// programs in interleaved pairs, making and warming a large source, medians
+// and quartiles, the machine's load, and a scratch folder that may be a file
+// system of its own.
 
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <fcntl.h>
@@ -20,6 +22,7 @@
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
+#include <utility>
 #include <vector>
 
 extern char** environ;
@@ -103,14 +106,20 @@ inline void warm(const fs::path& path)
         std::fclose(f);
 }
 
-inline double median(std::vector<double> v)
+// The value a share q (0 to 1) of v lies at or below, between the two
+// nearest values when it falls between them; q = 0.5 is the median.
+inline double quantile(std::vector<double> v, double q)
 {
     if (v.empty())
         return 0;
     std::sort(v.begin(), v.end());
-    const std::size_t n = v.size();
-    return n % 2 ? v[n / 2] : (v[n / 2 - 1] + v[n / 2]) / 2;
+    const double at = std::clamp(q, 0.0, 1.0) * double(v.size() - 1);
+    const auto below = static_cast<std::size_t>(std::floor(at));
+    const std::size_t above = std::min(below + 1, v.size() - 1);
+    return v[below] + (v[above] - v[below]) * (at - double(below));
 }
+
+inline double median(std::vector<double> v) { return quantile(std::move(v), 0.5); }
 
 // The runs of one program: wall and CPU times.
 struct Timing {
@@ -215,6 +224,69 @@ inline bool timeRun(Timing& timing, const std::vector<std::string>& args, const 
     timing.add(run);
     return true;
 }
+
+// A program and the folder it runs in.
+struct Command {
+    std::vector<std::string> args;
+    fs::path in;
+};
+
+// Darvolt's program against what it takes with the usual tools, timed in
+// pairs. The two runs of a pair follow each other, so both find the machine
+// in the same state, and they take turns at going first, so that neither is
+// always the one that finds the cache, the write-back or a drifting machine
+// as the other left it. Each pair gives a ratio; their median and spread say
+// how far a single ratio of medians can be trusted on a machine whose speed
+// wanders from minute to minute.
+class PairedTiming {
+public:
+    Timing ours;                // darvolt's side
+    Timing theirs;              // the usual tools' side
+    std::vector<double> ratios; // ours / theirs, pair by pair
+
+    // Darvolt goes first in the first, third, ... run; `run` counts from 0.
+    static bool oursFirst(int run) { return run % 2 == 0; }
+    static const char* firstName(int run) { return oursFirst(run) ? "darvolt first" : "other first"; }
+
+    // Runs one pair: each side is given its Timing to add its run to, and
+    // says whether it succeeded. False as soon as one side fails.
+    bool timePair(int run, const std::function<bool(Timing&)>& runOurs,
+                  const std::function<bool(Timing&)>& runTheirs)
+    {
+        const bool ok = oursFirst(run) ? runOurs(ours) && runTheirs(theirs) : runTheirs(theirs) && runOurs(ours);
+        if (!ok)
+            return false;
+        ratios.push_back(ours.seconds.back() / theirs.seconds.back());
+        return true;
+    }
+
+    // The same for two plain programs, each run by timeRun after `clear`
+    // is removed.
+    bool timePair(int run, const Command& ourCommand, const Command& theirCommand, const std::vector<fs::path>& clear)
+    {
+        return timePair(
+            run, [&](Timing& timing) { return timeRun(timing, ourCommand.args, ourCommand.in, clear); },
+            [&](Timing& timing) { return timeRun(timing, theirCommand.args, theirCommand.in, clear); });
+    }
+
+    double ratioOfMedians() const { return ours.wall() / theirs.wall(); }
+    double medianRatio() const { return median(ratios); }
+
+    // Two lines, each starting with `indent`: the ratio of the medians and
+    // the median of the pair ratios against the target, then the spread of
+    // the pair ratios (lowest to highest, and the middle half of them).
+    std::string describe(const std::string& target, const std::string& indent = "    ") const
+    {
+        char text[320];
+        std::snprintf(text, sizeof text,
+                      "%sratio %.3f of the medians, %.3f the median of %zu pair%s (target <= %s)\n"
+                      "%spairs from %.3f to %.3f, middle half %.3f to %.3f",
+                      indent.c_str(), ratioOfMedians(), medianRatio(), ratios.size(), ratios.size() == 1 ? "" : "s",
+                      target.c_str(), indent.c_str(), quantile(ratios, 0), quantile(ratios, 1),
+                      quantile(ratios, 0.25), quantile(ratios, 0.75));
+        return text;
+    }
+};
 
 // The load average over the last minute, and how many processors there are,
 // so that figures taken on a busy machine say so.

@@ -3,14 +3,18 @@
 //
 // The source is made and split once per part size with darvolt-split (the
 // standard diskette size, and 100000 KB parts), the parts read once so the
-// page cache is warm; then in turn, each run into a fresh output after a
-// sync: darvolt-join with the checksum file, which checks every part as it
-// copies, against cat of the parts followed by openssl dgst -sha256 of the
-// result (what it takes to join and hash with the usual tools); and
-// darvolt-join without a checksum file against cat alone. Medians of the
-// wall times, their ratios, and the CPU time of each (user: the hashing;
-// system: the copying) are printed, with the machine's load before and
-// after.
+// page cache is warm. Each comparison is timed in pairs, the two back to
+// back, darvolt-join first in odd runs and the other first in even ones,
+// each run into a fresh output after a sync: darvolt-join with the checksum
+// file against cat of the parts followed by openssl dgst -sha256 of every
+// part, since a checked join verifies each part against its line of the
+// checksum file (what it takes to join and check the same way with the
+// usual tools); and darvolt-join without a checksum file against cat
+// alone. The machine's speed wanders from minute to minute, so a pair's two
+// runs see the same machine and each pair gives a ratio: the bench prints
+// the medians of each side with their CPU time (user: the hashing; system:
+// the copying), the ratio of the medians, the median of the pair ratios and
+// their spread, and the machine's load before and after.
 
 #include "benchrun.h"
 
@@ -32,11 +36,11 @@ int main(int argc, char** argv)
     struct Case {
         const char* name;
         std::vector<std::string> split;
-        Timing checked, catHashed, unchecked, cat;
+        PairedTiming checked, unchecked; // against cat + openssl dgst, and cat alone
     };
     std::vector<Case> cases = {
-        {"standard size", {"--standard"}, {}, {}, {}, {}},
-        {"100000 KB", {"--custom", "100000"}, {}, {}, {}, {}},
+        {"standard size", {"--standard"}, {}, {}},
+        {"100000 KB", {"--custom", "100000"}, {}, {}},
     };
     const fs::path parts = work / "SOURCE_PARTS";
     const fs::path joined = work / "joined.bin";
@@ -52,47 +56,54 @@ int main(int argc, char** argv)
             std::fprintf(stderr, "joinbench: darvolt-split failed\n");
             return 1;
         }
-        // The parts in their order, for cat.
-        std::vector<std::string> cat{"sh", "-c", "cat -- \"$@\" > ../joined.bin", "sh"};
+        // The parts in their order, for cat and openssl dgst.
+        Command cat{{"sh", "-c", "cat -- \"$@\" > ../joined.bin", "sh"}, parts};
         for (int n = 0;; ++n) {
             const std::string name = "source.bin.!" + std::string(n < 10 ? "0" : "") + std::to_string(n);
             if (!fs::exists(parts / name))
                 break;
-            cat.push_back(name);
+            cat.args.push_back(name);
             warm(parts / name);
         }
-        std::vector<std::string> catHashed = cat;
-        catHashed[2] += " && openssl dgst -sha256 ../joined.bin >/dev/null";
-        const std::vector<std::string> join{DARVOLT_JOIN_PROGRAM, "--output", joined.string(), "."};
+        // Every part hashed, as the checked join checks every part.
+        Command catHashed = cat;
+        catHashed.args[2] += " && openssl dgst -sha256 \"$@\" >/dev/null";
+        const Command join{{DARVOLT_JOIN_PROGRAM, "--output", joined.string(), "."}, parts};
 
         for (int r = 0; r < runs; ++r) {
-            if (!timeRun(c.checked, join, parts, {joined}) || !timeRun(c.catHashed, catHashed, parts, {joined}))
+            if (!c.checked.timePair(r, join, catHashed, {joined}))
                 return 1;
+            // Without its checksum file darvolt-join has nothing to check.
             fs::rename(sums, sumsAside);
-            const bool unchecked = timeRun(c.unchecked, join, parts, {joined}) && timeRun(c.cat, cat, parts, {joined});
+            const bool unchecked = c.unchecked.timePair(r, join, cat, {joined});
             fs::rename(sumsAside, sums);
             if (!unchecked)
                 return 1;
-            std::printf("run %d, %-13s: darvolt-join %.3f s, cat + openssl dgst %.3f s, unchecked darvolt-join "
-                        "%.3f s, cat %.3f s\n",
-                        r + 1, c.name, c.checked.seconds.back(), c.catHashed.seconds.back(),
-                        c.unchecked.seconds.back(), c.cat.seconds.back());
+            std::printf("run %d, %-13s (%s): darvolt-join %.3f s / cat + openssl dgst %.3f s = %.3f, "
+                        "unchecked darvolt-join %.3f s / cat %.3f s = %.3f\n",
+                        r + 1, c.name, PairedTiming::firstName(r), c.checked.ours.seconds.back(),
+                        c.checked.theirs.seconds.back(), c.checked.ratios.back(), c.unchecked.ours.seconds.back(),
+                        c.unchecked.theirs.seconds.back(), c.unchecked.ratios.back());
+            std::fflush(stdout);
         }
         fs::remove(joined, ignored);
     }
 
-    std::printf("\nsource                 %llu bytes on %s, %d runs each, page cache warm\n",
-                static_cast<unsigned long long>(size), filesystem.empty() ? base.c_str() : filesystem.c_str(), runs);
+    std::printf("\nsource                 %llu bytes on %s, page cache warm\n",
+                static_cast<unsigned long long>(size), filesystem.empty() ? base.c_str() : filesystem.c_str());
+    std::printf("runs                   %d pairs per comparison, back to back, darvolt-join first in odd runs, "
+                "the other first in even ones\n",
+                runs);
     std::printf("machine                %s before, %s after\n", loadBefore.c_str(), machineLoad().c_str());
     std::printf("memory                 %s\n", memory.note().c_str());
     for (const Case& c : cases) {
         std::printf("\n%s parts (medians)\n", c.name);
-        std::printf("  darvolt-join, checked           %s\n", c.checked.describe().c_str());
-        std::printf("  cat + openssl dgst              %s\n", c.catHashed.describe().c_str());
-        std::printf("    ratio %.3f (target <= 0.7)\n", c.checked.wall() / c.catHashed.wall());
-        std::printf("  darvolt-join, no checksum file  %s\n", c.unchecked.describe().c_str());
-        std::printf("  cat                             %s\n", c.cat.describe().c_str());
-        std::printf("    ratio %.3f (target <= 1.1)\n", c.unchecked.wall() / c.cat.wall());
+        std::printf("  darvolt-join, checked           %s\n", c.checked.ours.describe().c_str());
+        std::printf("  cat + openssl dgst of the parts %s\n", c.checked.theirs.describe().c_str());
+        std::printf("%s\n", c.checked.describe("0.6").c_str());
+        std::printf("  darvolt-join, no checksum file  %s\n", c.unchecked.ours.describe().c_str());
+        std::printf("  cat                             %s\n", c.unchecked.theirs.describe().c_str());
+        std::printf("%s\n", c.unchecked.describe("1.1").c_str());
     }
     return 0;
 }

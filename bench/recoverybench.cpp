@@ -50,7 +50,7 @@ int main(int argc, char** argv)
 {
     int percent = 10;
     std::string custom; // KB; the standard diskette size when empty
-    // par2 takes a minute or more on 2 GiB: one pair, each going first once,
+    // par2 takes a minute or more on 2 GiB: two pairs, each side going first once,
     // unless asked for more.
     const Options options = parseOptions(argc, argv, 2, [&](const std::string& option, const char* value) {
         if (option == "--percent")
@@ -78,8 +78,8 @@ int main(int argc, char** argv)
     const fs::path gnuDir = work / "gnu";
     const std::string share = std::to_string(percent);
 
-    Timing withRecovery, splitOnly, par2OnOurParts, gnuSplit, gnuBoth;
-    std::vector<double> pairRatios;
+    PairedTiming pairs; // darvolt-split --recovery against GNU split + par2 create
+    Timing splitOnly, par2OnOurParts, gnuSplit;
     std::uint64_t ourAmount = 0, gnuAmount = 0;
     std::vector<std::string> split{DARVOLT_SPLIT_PROGRAM};
     split.insert(split.end(), sizeOption.begin(), sizeOption.end());
@@ -97,25 +97,23 @@ int main(int argc, char** argv)
                                             + " parts.par2 part.*"};
     };
     const std::vector<std::string> gnu = gnuWith(sameAmount);
-    const auto ourRun = [&] {
-        const bool ok = timeRun(withRecovery, recovered, work, {ours, gnuDir});
+    const auto ourRun = [&](Timing& timing) {
+        const bool ok = timeRun(timing, recovered, work, {ours, gnuDir});
         ourAmount = ok ? par2Bytes(ours) : 0;
         return ok;
     };
-    const auto gnuRun = [&] {
-        const bool ok = timeRun(gnuBoth, gnu, gnuDir, {ours, gnuDir});
+    const auto gnuRun = [&](Timing& timing) {
+        const bool ok = timeRun(timing, gnu, gnuDir, {ours, gnuDir});
         gnuAmount = ok ? par2Bytes(gnuDir) : 0;
         return ok;
     };
     // par2's speed drifts by a fifth within minutes on a shared machine.
     for (int r = 0; r < runs; ++r) {
-        if (!(r % 2 == 0 ? ourRun() && gnuRun() : gnuRun() && ourRun()))
+        if (!pairs.timePair(r, ourRun, gnuRun))
             return 1;
-        pairRatios.push_back(withRecovery.seconds.back() / gnuBoth.seconds.back());
-        std::printf("run %d: darvolt-split --recovery %s %.1f s, GNU split + par2 create %s %.1f s (%s first): "
-                    "%.3f\n",
-                    r + 1, share.c_str(), withRecovery.seconds.back(), sameAmount.c_str(), gnuBoth.seconds.back(),
-                    r % 2 == 0 ? "darvolt" : "GNU", pairRatios.back());
+        std::printf("run %d (%s): darvolt-split --recovery %s %.1f s / GNU split + par2 create %s %.1f s = %.3f\n",
+                    r + 1, PairedTiming::firstName(r), share.c_str(), pairs.ours.seconds.back(), sameAmount.c_str(),
+                    pairs.theirs.seconds.back(), pairs.ratios.back());
         std::fflush(stdout);
     }
     // Where the time goes, once: the split alone, then par2 over its parts as
@@ -136,7 +134,7 @@ int main(int argc, char** argv)
     fs::remove_all(gnuDir, ignored);
     fs::remove_all(ours, ignored);
 
-    std::printf("\nsource                 %llu bytes in parts of %s bytes, %d run(s) each, page cache warm\n",
+    std::printf("\nsource                 %llu bytes in parts of %s bytes, %d pair(s), page cache warm\n",
                 static_cast<unsigned long long>(size), partBytes.c_str(), runs);
     std::printf("machine                %s before, %s after\n", loadBefore.c_str(), machineLoad().c_str());
     std::printf("memory                 %s\n", memory.note().c_str());
@@ -145,10 +143,9 @@ int main(int argc, char** argv)
                 static_cast<unsigned long long>(ourAmount), static_cast<unsigned long long>(gnuAmount),
                 sameAmount.c_str(), static_cast<unsigned long long>(shareAmount), share.c_str());
     std::printf("\nSplit to finished, with recovery data (medians)\n");
-    std::printf("  darvolt-split --recovery %-3s        %s\n", share.c_str(), withRecovery.describe().c_str());
-    std::printf("  GNU split + par2 create %-12s %s\n", sameAmount.c_str(), gnuBoth.describe().c_str());
-    std::printf("    ratio %.3f of the medians, %.3f the median of the pairs (target <= 1.0)\n",
-                withRecovery.wall() / gnuBoth.wall(), median(pairRatios));
+    std::printf("  darvolt-split --recovery %-3s        %s\n", share.c_str(), pairs.ours.describe().c_str());
+    std::printf("  GNU split + par2 create %-12s %s\n", sameAmount.c_str(), pairs.theirs.describe().c_str());
+    std::printf("%s\n", pairs.describe("1.0").c_str());
     std::printf("\nwhere the time goes (one run each)\n");
     std::printf("  darvolt-split, no recovery data  %s\n", splitOnly.describe().c_str());
     std::printf("  par2 create, a block per part    %s\n", par2OnOurParts.describe().c_str());

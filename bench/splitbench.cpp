@@ -1,19 +1,25 @@
 // Times darvolt-split against GNU split (and cat) on one large file.
 //
-// The file is made once and read once so the page cache is warm; then the
-// programs run in turn, each run into a fresh output folder, and the median
-// wall times, their ratios and darvolt-split's peak resident memory (against
-// an empty run of the same program) are printed. Two part sizes: the
-// standard diskette size, and 100000 KB parts (where the copy itself
-// dominates). darvolt-split runs as it is used, with its checksums, against
-// GNU split followed by openssl dgst -sha256 over the source and over every
-// part (what it takes to get the same checksums with the usual tools); it
-// also runs with --no-checksum, against GNU split alone, and with --flush,
-// to show what waiting for the disk costs. Every figure carries its CPU
-// time, user (the hashing, mostly) and system (the copying), which is where
-// the time goes; the machine's load is printed before and after, since a
-// busy machine has no idle core for the hashing to use. --filesystem mounts
-// a tmpfs (or a loop image of xfs, btrfs, ext4) to run on, as root.
+// The file is made once and read once so the page cache is warm. Two part
+// sizes: the standard diskette size, and 100000 KB parts (where the copy
+// itself dominates). Each comparison is timed in pairs, the two programs
+// back to back, darvolt-split first in odd runs and the other first in even
+// ones, each run into a fresh output folder: darvolt-split as it is used,
+// with its checksums, against GNU split followed by openssl dgst -sha256
+// over the source and over every part (what it takes to get the same
+// checksums with the usual tools); and darvolt-split --no-checksum against
+// GNU split alone. The machine's speed wanders from minute to minute, so a
+// pair's two runs see the same machine and each pair gives a ratio: the
+// bench prints the medians of each side, the ratio of the medians, the
+// median of the pair ratios and their spread. darvolt-split --flush (what
+// waiting for the disk costs) and cat of the source are timed once a run
+// beside the pairs, for their medians alone; darvolt-split's peak resident
+// memory is set against an empty run of the same program. Every figure
+// carries its CPU time, user (the hashing, mostly) and system (the
+// copying), which is where the time goes; the machine's load is printed
+// before and after, since a busy machine has no idle core for the hashing
+// to use. --filesystem mounts a tmpfs (or a loop image of xfs, btrfs, ext4)
+// to run on, as root.
 
 #include "benchrun.h"
 
@@ -45,11 +51,12 @@ int main(int argc, char** argv)
         const char* name;
         std::vector<std::string> darvolt;
         std::string bytes;
-        Timing checked, unchecked, flushed, gnu, gnuHashed;
+        PairedTiming checked, unchecked; // against GNU split + openssl dgst, and GNU split alone
+        Timing flushed;
     };
     std::vector<Case> cases = {
-        {"standard size", {"--standard"}, "1457664", {}, {}, {}, {}, {}},
-        {"100000 KB", {"--custom", "100000"}, "102400000", {}, {}, {}, {}, {}},
+        {"standard size", {"--standard"}, "1457664", {}, {}, {}},
+        {"100000 KB", {"--custom", "100000"}, "102400000", {}, {}, {}},
     };
     Timing cat;
     for (int r = 0; r < runs; ++r) {
@@ -61,17 +68,20 @@ int main(int argc, char** argv)
             unchecked.insert(unchecked.begin() + 1, "--no-checksum");
             std::vector<std::string> flushed = args;
             flushed.insert(flushed.begin() + 1, "--flush");
-            const std::vector<std::string> gnu{"split", "-b", c.bytes, "../source.bin", "part."};
-            const std::vector<std::string> gnuHashed{
-                "sh", "-c", "split -b " + c.bytes + " ../source.bin part. && openssl dgst -sha256 ../source.bin part.* >/dev/null"};
-            if (!timeRun(c.checked, args, work, outputs) || !timeRun(c.unchecked, unchecked, work, outputs)
-                || !timeRun(c.flushed, flushed, work, outputs) || !timeRun(c.gnu, gnu, gnuDir, outputs)
-                || !timeRun(c.gnuHashed, gnuHashed, gnuDir, outputs))
+            const Command gnu{{"split", "-b", c.bytes, "../source.bin", "part."}, gnuDir};
+            const Command gnuHashed{
+                {"sh", "-c", "split -b " + c.bytes + " ../source.bin part. && openssl dgst -sha256 ../source.bin part.* >/dev/null"},
+                gnuDir};
+            if (!c.checked.timePair(r, {args, work}, gnuHashed, outputs)
+                || !c.unchecked.timePair(r, {unchecked, work}, gnu, outputs)
+                || !timeRun(c.flushed, flushed, work, outputs))
                 return 1;
-            std::printf("run %d, %-13s: darvolt-split %.3f s, --no-checksum %.3f s, --flush %.3f s, "
-                        "GNU split %.3f s, GNU split + openssl dgst %.3f s\n",
-                        r + 1, c.name, c.checked.seconds.back(), c.unchecked.seconds.back(),
-                        c.flushed.seconds.back(), c.gnu.seconds.back(), c.gnuHashed.seconds.back());
+            std::printf("run %d, %-13s (%s): darvolt-split %.3f s / GNU split + openssl dgst %.3f s = %.3f, "
+                        "--no-checksum %.3f s / GNU split %.3f s = %.3f; --flush %.3f s\n",
+                        r + 1, c.name, PairedTiming::firstName(r), c.checked.ours.seconds.back(),
+                        c.checked.theirs.seconds.back(), c.checked.ratios.back(), c.unchecked.ours.seconds.back(),
+                        c.unchecked.theirs.seconds.back(), c.unchecked.ratios.back(), c.flushed.seconds.back());
+            std::fflush(stdout);
         }
         if (!timeRun(cat, {"sh", "-c", "cat ../source.bin > joined"}, gnuDir, outputs))
             return 1;
@@ -79,26 +89,29 @@ int main(int argc, char** argv)
     std::error_code ignored;
     fs::remove_all(gnuDir, ignored);
 
-    std::printf("\nsource                 %llu bytes on %s, %d runs each, page cache warm\n",
-                static_cast<unsigned long long>(size), filesystem.empty() ? base.c_str() : filesystem.c_str(), runs);
+    std::printf("\nsource                 %llu bytes on %s, page cache warm\n",
+                static_cast<unsigned long long>(size), filesystem.empty() ? base.c_str() : filesystem.c_str());
+    std::printf("runs                   %d pairs per comparison, back to back, darvolt-split first in odd runs, "
+                "the other first in even ones\n",
+                runs);
     std::printf("machine                %s before, %s after\n", loadBefore.c_str(), machineLoad().c_str());
     std::printf("memory                 %s\n", memory.note().c_str());
     long peak = 0;
     for (const Case& c : cases) {
         std::printf("\n%s parts (medians)\n", c.name);
-        std::printf("  darvolt-split                   %s\n", c.checked.describe().c_str());
-        std::printf("  GNU split + openssl dgst        %s\n", c.gnuHashed.describe().c_str());
-        std::printf("    ratio %.3f (target <= 0.6)\n", c.checked.wall() / c.gnuHashed.wall());
-        std::printf("  darvolt-split --no-checksum     %s\n", c.unchecked.describe().c_str());
-        std::printf("    checksums cost %.2f times the split without them\n", c.checked.wall() / c.unchecked.wall());
-        std::printf("  GNU split                       %s\n", c.gnu.describe().c_str());
-        std::printf("    ratio of --no-checksum %.3f (target <= %s)\n", c.unchecked.wall() / c.gnu.wall(),
-                    filesystem == "tmpfs" ? "1.0" : "0.8");
+        std::printf("  darvolt-split                   %s\n", c.checked.ours.describe().c_str());
+        std::printf("  GNU split + openssl dgst        %s\n", c.checked.theirs.describe().c_str());
+        std::printf("%s\n", c.checked.describe("0.6").c_str());
+        std::printf("  darvolt-split --no-checksum     %s\n", c.unchecked.ours.describe().c_str());
+        std::printf("  GNU split                       %s\n", c.unchecked.theirs.describe().c_str());
+        std::printf("%s\n", c.unchecked.describe(filesystem == "tmpfs" ? "1.0" : "0.8").c_str());
+        std::printf("  checksums cost %.2f times the split without them\n",
+                    c.checked.ours.wall() / c.unchecked.ours.wall());
         std::printf("  darvolt-split --flush           %s, %.2f times without\n", c.flushed.describe().c_str(),
-                    c.flushed.wall() / c.checked.wall());
-        peak = std::max(peak, c.checked.peakKiB);
+                    c.flushed.wall() / c.checked.ours.wall());
+        peak = std::max(peak, c.checked.ours.peakKiB);
     }
-    std::printf("\ncat of the source     %s\n", cat.describe().c_str());
+    std::printf("\ncat of the source      %s, medians of %d runs\n", cat.describe().c_str(), runs);
     std::printf("peak RSS, split run    %ld KiB\n", peak);
     std::printf("peak RSS, empty run    %ld KiB\n", empty.peakKiB);
     std::printf("peak RSS difference    %ld KiB (target < 16384)\n", peak - empty.peakKiB);
