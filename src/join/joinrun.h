@@ -64,6 +64,12 @@ private:
     bool createTemporary();
     void dropTemporary();
     JoinOutcome join();
+    // jointwoatonce.cpp: a checked join of two parts at once.
+    struct PartInFlight;
+    JoinOutcome joinTwoAtOnce();
+    Copy copyPartAt(PartInFlight& part, const std::atomic<bool>& abandoned, const std::function<void()>& betweenSteps);
+    // Every part is in the temporary file: it takes the output's name.
+    JoinOutcome joined();
     JoinOutcome failCopy(Copy failure, const SetPart& part);
     // The part whose digest is not the one listed.
     JoinOutcome damaged(std::size_t index);

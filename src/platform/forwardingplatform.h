@@ -31,6 +31,10 @@ public:
     {
         return inner_->readAt(offset, buffer);
     }
+    Result<std::size_t> writeAt(std::int64_t offset, std::span<const std::byte> data) override
+    {
+        return inner_->writeAt(offset, data);
+    }
     CopyResult copyRangeTo(std::int64_t offset, File& target, std::uint64_t maxBytes) override
     {
         return inner_->copyRangeTo(offset, unwrapped(target), maxBytes);

@@ -12,6 +12,11 @@ Result<std::size_t> File::readAt(std::int64_t, std::span<std::byte>)
     return Result<std::size_t>::failure(error::InvalidParameter);
 }
 
+Result<std::size_t> File::writeAt(std::int64_t, std::span<const std::byte>)
+{
+    return Result<std::size_t>::failure(error::InvalidParameter);
+}
+
 CopyResult File::copyRangeTo(std::int64_t, File&, std::uint64_t)
 {
     return CopyResult{0, true};

@@ -119,6 +119,10 @@ public:
     // allow concurrent copies.
     virtual Result<std::size_t> readAt(std::int64_t offset, std::span<std::byte> buffer);
     virtual CopyResult copyRangeTo(std::int64_t offset, File& target, std::uint64_t maxBytes);
+    // The positional twin of write(), so two threads may fill different
+    // ranges of one file at the same time. The default fails with
+    // InvalidParameter, like readAt().
+    virtual Result<std::size_t> writeAt(std::int64_t offset, std::span<const std::byte> data);
 };
 
 // A removable medium present now: a USB stick, a memory card, a diskette.

@@ -208,6 +208,28 @@ Result<std::size_t> PosixFile::readAt(std::int64_t offset, std::span<std::byte> 
     return {done, error::None};
 }
 
+Result<std::size_t> PosixFile::writeAt(std::int64_t offset, std::span<const std::byte> data)
+{
+    if (fd_ < 0)
+        return Result<std::size_t>::failure(error::InvalidHandle);
+    if (offset < 0)
+        return Result<std::size_t>::failure(error::InvalidParameter);
+    std::size_t done = 0;
+    while (done < data.size()) {
+        const ssize_t n = ::pwrite(fd_, data.data() + done, std::min(kWriteChunk, data.size() - done),
+                                   static_cast<off_t>(offset) + static_cast<off_t>(done));
+        if (n < 0) {
+            if (errno == EINTR)
+                continue;
+            return {done, errorFromErrno(errno)};
+        }
+        if (n == 0)
+            return {done, error::DiskFull};
+        done += static_cast<std::size_t>(n);
+    }
+    return {done, error::None};
+}
+
 bool PosixFile::appendHole(std::uint64_t n)
 {
     const off_t from = ::lseek(fd_, 0, SEEK_CUR);

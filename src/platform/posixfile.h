@@ -35,6 +35,7 @@ public:
     ErrorCode close() override;
     CopyResult copyTo(File& target, std::uint64_t maxBytes) override;
     Result<std::size_t> readAt(std::int64_t offset, std::span<std::byte> buffer) override;
+    Result<std::size_t> writeAt(std::int64_t offset, std::span<const std::byte> data) override;
     CopyResult copyRangeTo(std::int64_t offset, File& target, std::uint64_t maxBytes) override;
 
     int descriptor() const { return fd_; }

@@ -59,6 +59,22 @@ Result<std::size_t> FakeFile::write(std::span<const std::byte> data)
 {
     fake_.callHook(Op::Write, path_);
     const FakePlatform::Lock lock(fake_.mutex_);
+    const auto written = writeFrom(pos_, data);
+    pos_ += written.value;
+    return written;
+}
+
+Result<std::size_t> FakeFile::writeAt(std::int64_t offset, std::span<const std::byte> data)
+{
+    fake_.callHook(Op::Write, path_);
+    const FakePlatform::Lock lock(fake_.mutex_);
+    if (offset < 0)
+        return Result<std::size_t>::failure(error::InvalidParameter);
+    return writeFrom(static_cast<std::size_t>(offset), data);
+}
+
+Result<std::size_t> FakeFile::writeFrom(std::size_t at, std::span<const std::byte> data)
+{
     const auto verdict = fake_.faults_.enterFile(Op::Write, path_);
     if (verdict.error != error::None)
         return Result<std::size_t>::failure(verdict.error);
@@ -77,15 +93,14 @@ Result<std::size_t> FakeFile::write(std::span<const std::byte> data)
         const std::int64_t fits = std::max<std::int64_t>(0, room) / unit * unit;
         largest = largest < 0 ? fits : std::min(largest, fits);
     }
-    if (largest >= 0 && static_cast<std::int64_t>(pos_ + n) > largest) {
-        n = static_cast<std::size_t>(std::max<std::int64_t>(0, largest - static_cast<std::int64_t>(pos_)));
+    if (largest >= 0 && static_cast<std::int64_t>(at + n) > largest) {
+        n = static_cast<std::size_t>(std::max<std::int64_t>(0, largest - static_cast<std::int64_t>(at)));
         result = error::DiskFull;
     }
-    if (node_->data.size() < pos_ + n)
-        node_->data.resize(pos_ + n);
+    if (node_->data.size() < at + n)
+        node_->data.resize(at + n);
     if (n > 0)
-        std::memcpy(node_->data.data() + pos_, data.data(), n);
-    pos_ += n;
+        std::memcpy(node_->data.data() + at, data.data(), n);
     ++node_->changes;
     node_->dataFlushed = false;
     return {n, result};

@@ -58,6 +58,7 @@ public:
 
     Result<std::size_t> read(std::span<std::byte> buffer) override;
     Result<std::size_t> write(std::span<const std::byte> data) override;
+    Result<std::size_t> writeAt(std::int64_t offset, std::span<const std::byte> data) override;
     Result<std::int64_t> size() override;
     Result<FileIdentity> identity() override;
     ErrorCode flush() override;
@@ -66,6 +67,7 @@ public:
 
 private:
     Result<std::size_t> readFrom(std::size_t offset, std::span<std::byte> buffer);
+    Result<std::size_t> writeFrom(std::size_t at, std::span<const std::byte> data);
 
     FakePlatform& fake_;
     const std::string path_;
