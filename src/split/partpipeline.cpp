@@ -133,12 +133,8 @@ void PartPipeline::collectWorker(std::chrono::milliseconds wait)
 {
     if (!worker_ || !worker_->busy())
         return;
-    auto done = worker_->collect(wait);
-    if (!done)
-        return;
-    if (done->exception)
-        std::rethrow_exception(done->exception);
-    finish(done->index, done->result);
+    if (const auto done = worker_->collect(wait))
+        finish(done->index, done->result);
 }
 
 void PartPipeline::finish(std::int64_t index, const PartCopyResult& result)
