@@ -72,7 +72,7 @@ JoinOutcome JoinRun::joinSet()
     hashed_.clear();
     compared_ = 0;
     done_ = 0;
-    shownKb_ = -1;
+    shown_.restart(-1); // the empty bar is shown too
     if (!setComplete())
         return JoinOutcome::CheckFailed;
     if (!set_.checked()) {
@@ -108,11 +108,8 @@ void JoinRun::holdOrShow(const std::string& error)
 void JoinRun::betweenSteps()
 {
     pacer_.pace();
-    const std::int64_t kb = done_ / 1024;
-    if (kb != shownKb_) {
-        view_.setProgress(kb, total_ / 1024);
-        shownKb_ = kb;
-    }
+    if (shown_.advance(done_ / 1024) > 0)
+        view_.setProgress(shown_.shown(), total_ / 1024);
 }
 
 bool JoinRun::setComplete()

@@ -5,6 +5,7 @@
 #include "join/partset.h"
 #include "join/recoveryset.h"
 #include "parts/checksumworker.h"
+#include "parts/kilobyteprogress.h"
 #include "parts/messagepacer.h"
 #include "parts/par2tool.h"
 
@@ -105,7 +106,7 @@ private:
     std::vector<std::byte> buffer_;
     std::int64_t done_ = 0; // bytes read
     std::int64_t total_ = 0;
-    std::int64_t shownKb_ = -1;
+    KilobyteProgress shown_{-1};
 
     std::optional<HeldFolder> outputFolder_; // resolved once, when the output is first prepared
     std::optional<RecoverySet> recovery_;
