@@ -209,8 +209,7 @@ int runSplit(const SplitCommand& command, Platform& platform, SplitView& view, s
     options.checksums = command.checksums;
     options.recoveryPercent = command.recoveryPercent;
     options.stop = stop;
-    return splitExitStatus(SplitFile(platform, view, request.request.sourceName, request.request.sourceFolder,
-                                     request.request.partSize, options));
+    return splitExitStatus(SplitFile(platform, view, request.request, options).outcome);
 }
 
 } // namespace

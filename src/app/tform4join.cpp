@@ -114,12 +114,7 @@ void TForm4::JoinPartsClick(QObject *)
     if (!dialog.Execute(this))
         return;
 
-    darvolt::JoinOptions options;
-    options.openFileManager = m_options.openFileManager;
-    options.blockSize = m_options.blockSize;
-    options.pumpInterval = m_options.pumpInterval;
-    options.clock = m_options.clock;
-    options.stop = m_options.stop;
+    const darvolt::JoinOptions options(m_options); // the window's own, as a split takes them
     const std::string input = FileNameBytes(dialog.FileName);
     // After a split the Split button is enabled as a matter of course; a
     // join leaves it as it found it (nothing can change the field meanwhile).

@@ -74,8 +74,7 @@ void TForm4::FlatSpeedButton1Click(QObject *)
     darvolt::SplitOptions options = m_options;
     options.recoveryPercent = WriteRecoveryData() ? darvolt::DefaultRecoveryPercent : 0;
     RunHeld([&] {
-        SplitFile(*m_platform, *this, built.request.sourceName, built.request.sourceFolder,
-                  built.request.partSize, options);
+        SplitFile(*m_platform, *this, built.request, options);
     });
 }
 

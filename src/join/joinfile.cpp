@@ -92,7 +92,7 @@ JoinOutcome JoinRun::joinSet()
 
 JoinResult JoinRun::finish(JoinOutcome outcome)
 {
-    return {outcome, output_, set_.parts.size(), set_.checked(), rebuilt_};
+    return {{outcome, output_, set_.parts.size(), set_.checked()}, rebuilt_};
 }
 
 void JoinRun::holdOrShow(const std::string& error)
@@ -404,7 +404,7 @@ JoinResult JoinParts(Platform& platform, JoinView& view, const std::string& inpu
 {
     static thread_local bool running = false;
     if (running)
-        return JoinResult{JoinOutcome::Busy, {}, 0, false, {}};
+        return JoinResult{{JoinOutcome::Busy, {}, 0, false}, {}};
     running = true;
     struct Reset {
         ~Reset() { running = false; }

@@ -26,6 +26,7 @@
 // found missing or damaged.
 
 #include "join/joinview.h"
+#include "parts/engineoptions.h"
 #include "platform/platform.h"
 
 #include <atomic>
@@ -47,26 +48,19 @@ enum class JoinOutcome {
     Busy,        // called while a join is going on in this thread
 };
 
-struct JoinOptions {
+struct JoinOptions : EngineOptions {
+    JoinOptions() = default;
+    // The options both engines share, as the caller has them for a split.
+    explicit JoinOptions(const EngineOptions& common) : EngineOptions(common) {}
     // The joined file; empty: the source's name in the parts' folder.
     std::string output;
     // Replace an existing file of that name without asking.
     bool replace = false;
     // Read and check only.
     bool checkOnly = false;
-    // Start the file manager on the joined file's folder at the end.
-    bool openFileManager = false;
-    std::size_t blockSize = std::size_t{1} << 20;
-    std::chrono::milliseconds pumpInterval{25};
-    std::function<std::chrono::steady_clock::time_point()> clock;
-    const std::atomic<bool>* stop = nullptr;
 };
 
-struct JoinResult {
-    JoinOutcome outcome = JoinOutcome::Failed;
-    std::string output;    // the joined file's path, once known
-    std::size_t parts = 0; // in the set
-    bool checked = false;  // a checksum file vouched for the parts
+struct JoinResult : EngineResult<JoinOutcome> {
     std::vector<std::string> rebuilt; // parts rebuilt from the recovery data, bare names
 };
 

@@ -62,6 +62,9 @@ void JobThread::loop()
         failure_ = failure;
         done_ = true;
         changed_.notify_all();
+        lock.unlock();
+        job = nullptr;
+        lock.lock();
     }
 }
 

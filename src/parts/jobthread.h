@@ -23,6 +23,8 @@ public:
 
     // True from start() until collect() has seen the job done.
     bool busy() const { return busy_; }
+    // What the job holds (its captures) is let go on the thread once the
+    // job is seen done, without holding up the run's thread.
     void start(std::function<void()> job);
     // True once the job is done, waiting at most `wait` for it.
     bool collect(std::chrono::milliseconds wait = std::chrono::milliseconds(0));

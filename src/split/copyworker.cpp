@@ -5,10 +5,9 @@ namespace darvolt {
 void CopyWorker::start(const PartJob& job, std::unique_ptr<File> part)
 {
     bytes_.store(0, std::memory_order_relaxed);
-    part_ = std::move(part);
     finished_ = {job.index, {}};
-    thread_.start([this, job] {
-        const std::unique_ptr<File> part = std::move(part_);
+    // The job holds the part, so it goes once the result is out.
+    thread_.start([this, job, part = std::shared_ptr<File>(std::move(part))] {
         finished_.result = CopyAndClosePart(source_, job, *part, settings_, buffer_, shared_, bytes_, {});
     });
 }

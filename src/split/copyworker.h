@@ -44,7 +44,6 @@ private:
     const PartCopySettings settings_;
     SharedCopyState& shared_;
     std::atomic<std::int64_t> bytes_{0};
-    std::unique_ptr<File> part_;
     Finished finished_;
     std::vector<std::byte> buffer_; // the worker's own
     JobThread thread_;              // last: its jobs use everything above

@@ -41,6 +41,13 @@ public:
     }
 
     SplitOutcome run();
+    SplitResult result(SplitOutcome outcome) const
+    {
+        std::string folder = prefix_;
+        if (folder.size() > 1 && folder.back() == '/')
+            folder.pop_back();
+        return {outcome, folder, bareParts_.size(), sumsWritten_};
+    }
 
 private:
     bool openSource();
@@ -85,6 +92,7 @@ private:
     PartList parts_;
     std::vector<std::string> bareParts_;
     std::int64_t written_ = 0; // bytes in the parts
+    bool sumsWritten_ = false;
     std::string recoveryName_; // the PAR2 set written beside the parts, if any
     // The parts folder, resolved once: a folder swapped for a link during
     // the run cannot send a part or a script elsewhere.
@@ -176,8 +184,8 @@ std::optional<bool> SplitRun::writeRunFiles()
     // MERGE.BAT first: on a last diskette with little room it is the one
     // that must be there.
     bool complete = WriteMergeScript(platform_, view_, script, bareParts_, sourceName_, copy_.flush);
-    if (checksums_)
-        complete = WriteChecksumFile(platform_, view_, sums, entries, copy_.flush) && complete;
+    sumsWritten_ = checksums_ && WriteChecksumFile(platform_, view_, sums, entries, copy_.flush);
+    complete = (!checksums_ || sumsWritten_) && complete;
     const std::string text = MergeShellText(sourceName_, bareParts_, entries, recoveryName_);
     complete = WriteRunFile(platform_, view_, shell, {text}, copy_.flush) && complete;
     return complete;
@@ -331,14 +339,16 @@ thread_local bool running = false;
 
 } // namespace
 
-SplitOutcome darvolt::SplitFile(Platform& platform, SplitView& view, const std::string& sourceName,
-                       const std::string& sourceFolder, std::int64_t partSize, const SplitOptions& options)
+SplitResult darvolt::SplitFile(Platform& platform, SplitView& view, const SplitRequest& request,
+                               const SplitOptions& options)
 {
-    if (running || partSize < 0)
-        return running ? SplitOutcome::Busy : SplitOutcome::Failed;
+    if (running || request.partSize < 0)
+        return {running ? SplitOutcome::Busy : SplitOutcome::Failed, {}, 0, false};
     running = true;
     struct Reset {
         ~Reset() { running = false; }
     } reset;
-    return SplitRun(platform, view, sourceName, sourceFolder, partSize, options).run();
+    SplitRun run(platform, view, request.sourceName, request.sourceFolder, request.partSize, options);
+    const SplitOutcome outcome = run.run();
+    return run.result(outcome);
 }

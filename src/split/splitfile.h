@@ -21,7 +21,9 @@
 // engine's own words (splittexts.h); parts already written stay on disk
 // after a failure.
 
+#include "parts/engineoptions.h"
 #include "platform/platform.h"
+#include "split/splitrequest.h"
 #include "split/splitview.h"
 
 #include <atomic>
@@ -42,24 +44,14 @@ enum class SplitOutcome {
     Busy,         // called while another run is going on; nothing done
 };
 
-struct SplitOptions {
-    // Start the file manager on the output folder after a folder-mode run.
-    bool openFileManager = true;
-    // Bytes moved per step of the copy loop.
-    std::size_t blockSize = std::size_t{1} << 20;
-    // Longest time between two calls of processPendingMessages while copying.
-    std::chrono::milliseconds pumpInterval{25};
-    // The clock that paces those calls (tests drive their own).
-    std::function<std::chrono::steady_clock::time_point()> clock;
+struct SplitOptions : EngineOptions {
+    SplitOptions() { openFileManager = true; } // on the parts' folder after a folder-mode run
     // In folder mode, copy two parts at once on two threads where the
     // platform allows it and the source makes more than one part.
     bool concurrentCopies = true;
     // Flush the parts in folder mode also where the output folder is not on
     // a removable device.
     bool alwaysFlush = false;
-    // Raised from outside (a signal handler, the desktop session ending) to
-    // stop the run at its next step as a cancel does.
-    const std::atomic<bool>* stop = nullptr;
     // Hash every part and the whole source while copying, on a second
     // thread, for the checksum file and merge.sh's checks. Without it the
     // parts are copied in the kernel where it can, and merge.sh says that
@@ -71,10 +63,12 @@ struct SplitOptions {
     int recoveryPercent = 0;
 };
 
-// sourceName: bare, as typed; sourceFolder: ending in "/" or empty; partSize:
-// bytes per part, 0 to span diskettes. A second call while a run is going on
-// (from a handler run by processPendingMessages) returns Busy at once.
-SplitOutcome SplitFile(Platform& platform, SplitView& view, const std::string& sourceName,
-                       const std::string& sourceFolder, std::int64_t partSize, const SplitOptions& options = {});
+using SplitResult = EngineResult<SplitOutcome>;
+
+// request: the source and the part size (0 spans diskettes). A second call
+// while a run is going on (from a handler run by processPendingMessages)
+// answers Busy at once.
+SplitResult SplitFile(Platform& platform, SplitView& view, const SplitRequest& request,
+                      const SplitOptions& options = {});
 
 } // namespace darvolt

@@ -55,7 +55,7 @@ private:
         RecordingView view;
         darvolt::SplitOptions split;
         split.recoveryPercent = recovery;
-        SplitFile(platform, view, "report.doc", FileNameBytes(dir.filePath(where)) + "/", 1024, split);
+        SplitFile(platform, view, {"report.doc", FileNameBytes(dir.filePath(where)) + "/", 1024}, split);
         QFile::remove(dir.filePath(where + "/report.doc"));
         return data;
     }

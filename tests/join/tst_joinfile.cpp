@@ -155,7 +155,7 @@ void tst_JoinFile::joinsOrRefuses()
     };
     SplitOptions splitOptions;
     splitOptions.openFileManager = false;
-    QCOMPARE(SplitFile(fake, splitView, source, "/data/", partSize, splitOptions), SplitOutcome::Done);
+    QCOMPARE(SplitFile(fake, splitView, {source, "/data/", partSize}, splitOptions).outcome, SplitOutcome::Done);
     const std::string folder = OutputFolder("/data/", source);
     if (partSize == 0) // the user copies the diskettes into one folder
         for (int m = 0; m < 3; ++m)
@@ -253,7 +253,7 @@ void tst_JoinFile::checksWithoutWriting()
     FakePlatform fake;
     fake.addFile("/data/report.doc", patternBytes(3000, 4));
     RecordingView splitView;
-    QCOMPARE(SplitFile(fake, splitView, "report.doc", "/data/", 1024), SplitOutcome::Done);
+    QCOMPARE(SplitFile(fake, splitView, {"report.doc", "/data/", 1024}).outcome, SplitOutcome::Done);
     if (Twist(twist) == Twist::Damaged) {
         fake.addFile(Folder + "/report.doc.!01", std::string(1024, 'x'));
         fake.removeFile(Folder + "/report.doc.!02");

@@ -128,7 +128,7 @@ void tst_JoinRepair::repairsOrSaysWhyNot()
     RecordingView splitView;
     SplitOptions splitOptions;
     splitOptions.openFileManager = false;
-    QCOMPARE(SplitFile(fake, splitView, "report.doc", "/data/", 1024, splitOptions), SplitOutcome::Done);
+    QCOMPARE(SplitFile(fake, splitView, {"report.doc", "/data/", 1024}, splitOptions).outcome, SplitOutcome::Done);
     std::map<std::string, std::string> whole;
     for (int n = 0; n < 5; ++n)
         whole[part(n)] = fake.contents(part(n));

@@ -58,7 +58,7 @@ public:
     RunRecord run(std::int64_t partSize)
     {
         RunRecord r;
-        r.outcome = SplitFile(fake, view, "report.doc", "/data/", partSize, options);
+        r.outcome = SplitFile(fake, view, {"report.doc", "/data/", partSize}, options).outcome;
         r.dialogs = view.dialogs();
         r.statuses = view.statuses();
         r.position = view.position;

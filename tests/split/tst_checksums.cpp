@@ -153,7 +153,7 @@ void tst_Checksums::runHashesEveryPartAndTheWhole()
     };
     SplitOptions options;
     options.blockSize = 1000; // blocks that straddle the parts
-    QCOMPARE(SplitFile(fake, view, "report.doc", "/data/", partSize, options), SplitOutcome::Done);
+    QCOMPARE(SplitFile(fake, view, {"report.doc", "/data/", partSize}, options).outcome, SplitOutcome::Done);
 
     // Where the last part is, MERGE.BAT, the checksum file and merge.sh are.
     std::map<std::string, std::string> last;
@@ -196,7 +196,7 @@ void tst_Checksums::withoutChecksumsMergeShellSaysSo()
     RecordingView view;
     SplitOptions options;
     options.checksums = false;
-    QCOMPARE(SplitFile(fake, view, "report.doc", "/data/", 1024, options), SplitOutcome::Done);
+    QCOMPARE(SplitFile(fake, view, {"report.doc", "/data/", 1024}, options).outcome, SplitOutcome::Done);
     QVERIFY(!fake.hasFile("/data/REPORT_PARTS/report.doc.sha256"));
     const std::string shell = fake.contents("/data/REPORT_PARTS/merge.sh");
     QVERIFY(shell.find("they cannot be checked") != std::string::npos);
@@ -209,7 +209,7 @@ void tst_Checksums::failedRunWritesNoChecksums()
     fake.addFile("/data/report.doc", patternBytes(5000));
     fake.failReadAt("/data/report.doc", 4000, error::DeviceError);
     RecordingView view;
-    QCOMPARE(SplitFile(fake, view, "report.doc", "/data/", 1024), SplitOutcome::Failed);
+    QCOMPARE(SplitFile(fake, view, {"report.doc", "/data/", 1024}).outcome, SplitOutcome::Failed);
     for (const char* name : {"MERGE.BAT", "report.doc.sha256", "merge.sh"})
         QVERIFY(!fake.hasFile(std::string("/data/REPORT_PARTS/") + name));
 }

@@ -73,7 +73,7 @@ struct Span {
     {
         darvolt::SplitOptions options;
         options.stop = &stop;
-        return SplitFile(fake, view, name, folder, 0, options);
+        return SplitFile(fake, view, {name, folder, 0}, options).outcome;
     }
 };
 
@@ -379,7 +379,7 @@ void tst_DataSafety::anEarlierPartThatIsTheSourceIsNotDeleted()
     darvolt::PosixPlatform platform(options);
     RecordingView view;
     const std::string folder = QFile::encodeName(dir.path()).toStdString() + "/";
-    QCOMPARE(SplitFile(platform, view, "report.doc", folder, 2048), SplitOutcome::Failed);
+    QCOMPARE(SplitFile(platform, view, {"report.doc", folder, 2048}).outcome, SplitOutcome::Failed);
     QCOMPARE(view.dialogs(), std::vector<std::string>{errorOf(texts::wouldOverwriteSource(
                                  QFile::encodeName(target).toStdString(), false))});
     QCOMPARE(QFileInfo(target).size(), qint64(Data.size()));

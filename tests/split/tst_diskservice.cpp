@@ -238,7 +238,7 @@ void tst_DiskService::spansOverSticksPluggedInTurnAndUnmountsEach()
         pull("DVTONE");
         return n == 1 && plug("DVTTWO").isEmpty();
     };
-    QCOMPARE(SplitFile(platform, view, "report.doc", bytes(m_dir->path()) + "/", 0), SplitOutcome::Done);
+    QCOMPARE(SplitFile(platform, view, {"report.doc", bytes(m_dir->path()) + "/", 0}).outcome, SplitOutcome::Done);
     QCOMPARE(view.dialogs(), (std::vector<std::string>{"prompt " + texts::diskettePrompt(1),
                                                        "prompt " + texts::diskettePrompt(2),
                                                        "information " + texts::spanned("report.doc", false)}));
@@ -295,7 +295,7 @@ void tst_DiskService::busyStickIsReportedWithItsReasonUntilFreed()
         ::close(view.held);
         return true;
     };
-    QCOMPARE(SplitFile(platform, view, "small.txt", bytes(m_dir->path()) + "/", 0), SplitOutcome::Done);
+    QCOMPARE(SplitFile(platform, view, {"small.txt", bytes(m_dir->path()) + "/", 0}).outcome, SplitOutcome::Done);
     QVERIFY(view.held >= 0);
     QCOMPARE(view.retries, 2);
     QVERIFY2(asked.starts_with("retry The medium DVTONE cannot be unmounted: ") && asked.find("busy") != std::string::npos,

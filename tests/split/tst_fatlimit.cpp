@@ -87,7 +87,7 @@ void tst_FatLimit::sourceAboveFourGiBTakesTwoPartsOnOneFatStick()
         darvolt::FileSystemLimits fileSystemLimits(const std::string&) override { return limits; }
     } platform(real, fat);
     RecordingView view;
-    const auto outcome = SplitFile(platform, view, "big.bin", QFile::encodeName(dir.path()).toStdString() + "/", 0);
+    const auto outcome = SplitFile(platform, view, {"big.bin", QFile::encodeName(dir.path()).toStdString() + "/", 0}).outcome;
     QCOMPARE(outcome, darvolt::SplitOutcome::Done);
     QCOMPARE(view.prompts, 1);
     QCOMPARE(view.statuses(), (std::vector<std::string>{"Writing: big.bin.!00", "Writing: big.bin.!01"}));

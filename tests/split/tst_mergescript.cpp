@@ -229,7 +229,7 @@ void tst_MergeScript::wineRejoinsAndDeletesOnlyTheParts()
     options.fileManagerCommand.clear();
     darvolt::PosixPlatform platform(options);
     RecordingView view;
-    QCOMPARE(SplitFile(platform, view, name.toStdString(), folder, 1024), darvolt::SplitOutcome::Done);
+    QCOMPARE(SplitFile(platform, view, {name.toStdString(), folder, 1024}).outcome, darvolt::SplitOutcome::Done);
     QVERIFY(QFile::exists(output + "/" + QFile::decodeName(QByteArray::fromStdString(
                                              darvolt::BarePartName(name.toStdString(), parts - 1)))));
     QStringList expected = bystanders;

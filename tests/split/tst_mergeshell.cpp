@@ -130,7 +130,7 @@ void tst_MergeShell::rejoinsChecksAndRefuses()
     SplitOptions options;
     options.checksums = Twist(twist) != Twist::NoChecksums && Twist(twist) != Twist::RebuiltUnchecked;
     options.recoveryPercent = recovery ? 50 : 0;
-    QCOMPARE(SplitFile(platform, view, source, folder, 1024, options), SplitOutcome::Done);
+    QCOMPARE(SplitFile(platform, view, {source, folder, 1024}, options).outcome, SplitOutcome::Done);
     const std::string parts = OutputFolder(folder, source) + "/";
     const std::string target = parts + source;
     const int partCount = size / 1024 + 1;

@@ -194,7 +194,7 @@ void tst_MountedMedia::spansOverSticksSwappedAndPulledBetweenPrompts()
         return n == 2 && two.insert(dir.filePath("media/TWO")).isEmpty();
     };
     const std::string folder = bytes(dir.path()) + "/";
-    QCOMPARE(SplitFile(platform, view, "report.doc", folder, 0), SplitOutcome::Done);
+    QCOMPARE(SplitFile(platform, view, {"report.doc", folder, 0}).outcome, SplitOutcome::Done);
     QCOMPARE(view.dialogs(), (std::vector<std::string>{"prompt " + texts::diskettePrompt(1),
                                                        "prompt " + texts::diskettePrompt(2),
                                                        "error " + std::string(texts::NotReady),

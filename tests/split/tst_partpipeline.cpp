@@ -348,7 +348,7 @@ void tst_PartPipeline::exceptionFromTheViewStillJoinsTheWorker()
     };
     bool thrown = false;
     try {
-        SplitFile(r.fake, r.view, "report.doc", "/data/", 8192, r.options);
+        SplitFile(r.fake, r.view, {"report.doc", "/data/", 8192}, r.options);
     } catch (const std::runtime_error&) {
         thrown = true;
     }
@@ -357,7 +357,7 @@ void tst_PartPipeline::exceptionFromTheViewStillJoinsTheWorker()
     QVERIFY(!r.view.foreignCall);
     // The next run starts afresh and completes.
     r.view.onPump = {};
-    QCOMPARE(SplitFile(r.fake, r.view, "report.doc", "/data/", 8192, r.options), SplitOutcome::Done);
+    QCOMPARE(SplitFile(r.fake, r.view, {"report.doc", "/data/", 8192}, r.options).outcome, SplitOutcome::Done);
     QCOMPARE(r.fake.openFiles(), 0);
 }
 
@@ -373,7 +373,7 @@ void tst_PartPipeline::exceptionOnTheWorkerReachesTheCaller()
     };
     QString what;
     try {
-        SplitFile(r.fake, r.view, "report.doc", "/data/", 8192, r.options);
+        SplitFile(r.fake, r.view, {"report.doc", "/data/", 8192}, r.options);
     } catch (const std::runtime_error& e) {
         what = e.what();
     }

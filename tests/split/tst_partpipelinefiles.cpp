@@ -189,7 +189,7 @@ void tst_PartPipelineFiles::randomRunsRejoin()
 
         NotingPlatform platform(posix, inKernel);
         ThreadView view;
-        QVERIFY2(SplitFile(platform, view, "src.dat", folderOf(dir), part, twoParts()) == SplitOutcome::Done, qPrintable(context));
+        QVERIFY2(SplitFile(platform, view, {"src.dat", folderOf(dir), part}, twoParts()).outcome == SplitOutcome::Done, qPrintable(context));
         QByteArray joined;
         std::int64_t kb = 0;
         for (std::int64_t i = 0; i < size / part + 1; ++i) {
@@ -227,7 +227,7 @@ void tst_PartPipelineFiles::sparseSourceKeepsItsHolesAcrossFourGiB()
     auto posix = quietPosix();
     NotingPlatform platform(posix, true);
     ThreadView view;
-    QCOMPARE(SplitFile(platform, view, "src.dat", folderOf(dir), partSize, twoParts()), SplitOutcome::Done);
+    QCOMPARE(SplitFile(platform, view, {"src.dat", folderOf(dir), partSize}, twoParts()).outcome, SplitOutcome::Done);
     QVERIFY(!platform.byWorker().empty());
 
     const int src = ::open(source.constData(), O_RDONLY);
@@ -266,7 +266,7 @@ void tst_PartPipelineFiles::fullMediumEndsTheRunWithThePartsInOrder()
     auto posix = quietPosix();
     NotingPlatform platform(posix, true);
     ThreadView view;
-    QCOMPARE(SplitFile(platform, view, "src.dat", folderOf(dir), part, twoParts()), SplitOutcome::Failed);
+    QCOMPARE(SplitFile(platform, view, {"src.dat", folderOf(dir), part}, twoParts()).outcome, SplitOutcome::Failed);
 
     QCOMPARE(view.dialogs(), std::vector<std::string>{"error " + std::string(darvolt::texts::WriteFailed)});
     QVERIFY(!view.foreignCall && view.positionsNeverFall());

@@ -163,7 +163,7 @@ void tst_RealMedium::spansOntoTwoTmpfsDiskettes()
     };
 
     const std::string folder = QFile::encodeName(dir.path()).toStdString() + "/";
-    QCOMPARE(SplitFile(platform, view, "report.doc", folder, 0), darvolt::SplitOutcome::Done);
+    QCOMPARE(SplitFile(platform, view, {"report.doc", folder, 0}).outcome, darvolt::SplitOutcome::Done);
 
     const std::string full = "error " + std::string(darvolt::texts::DisketteFull);
     QCOMPARE(view.dialogs(), (std::vector<std::string>{
@@ -207,7 +207,7 @@ void tst_RealMedium::partsEndWhereAnExt2MediumIsReallyFull()
         return media[std::size_t(n)]->insert(drive).isEmpty();
     };
     const std::string folder = QFile::encodeName(dir.path()).toStdString() + "/";
-    QCOMPARE(SplitFile(platform, view, "report.doc", folder, 0), darvolt::SplitOutcome::Done);
+    QCOMPARE(SplitFile(platform, view, {"report.doc", folder, 0}).outcome, darvolt::SplitOutcome::Done);
     const int prompts = view.prompts;
     joined += readAll(drive + QString("/report.doc.!%1").arg(prompts - 1, 2, 10, QChar('0')));
     QVERIFY(joined == QByteArray::fromStdString(data));
@@ -241,7 +241,7 @@ void tst_RealMedium::writeBackFailureIsAWriteError()
     auto platform = platformOn(drive);
     RecordingView view;
     const std::string folder = QFile::encodeName(dir.path()).toStdString() + "/";
-    QCOMPARE(SplitFile(platform, view, "report.doc", folder, 0), darvolt::SplitOutcome::Failed);
+    QCOMPARE(SplitFile(platform, view, {"report.doc", folder, 0}).outcome, darvolt::SplitOutcome::Failed);
     QCOMPARE(view.dialogs(), (std::vector<std::string>{"prompt " + darvolt::texts::diskettePrompt(1),
                                                        "error " + std::string(darvolt::texts::WriteFailed)}));
 }

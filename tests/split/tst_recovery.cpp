@@ -127,7 +127,7 @@ void tst_Recovery::splitWritesRecoveryDataOrSaysWhyNot()
     options.openFileManager = false;
     options.recoveryPercent = 10;
     options.stop = &stop;
-    QCOMPARE(int(SplitFile(fake, view, source, "/data/", partSize, options)), outcome);
+    QCOMPARE(int(SplitFile(fake, view, {source, "/data/", partSize}, options).outcome), outcome);
 
     std::vector<std::string> dialogs;
     for (const std::string& dialog : view.dialogs())

@@ -69,7 +69,7 @@ struct Run {
             return n < 20; // a run that keeps asking is a fault: Cancel ends it
         };
     }
-    SplitOutcome go() { return outcome = SplitFile(fake, view, "report.doc", "/data/", 0); }
+    SplitOutcome go() { return outcome = SplitFile(fake, view, {"report.doc", "/data/", 0}).outcome; }
 
     // Every part in order, wherever it went, and whether they rejoin.
     std::vector<std::size_t> partSizes(int media) const
@@ -351,7 +351,7 @@ void tst_SpanMedia::customSizeAboveTheFileLimitIsRefusedBeforeWriting()
         fake.addFile(Source, patternBytes(10000));
         fake.setFileSystemLimits("/data", {4095, 512});
         RecordingView view;
-        const auto outcome = SplitFile(fake, view, "report.doc", "/data/", part);
+        const auto outcome = SplitFile(fake, view, {"report.doc", "/data/", part}).outcome;
         if (part > 4095) {
             QCOMPARE(outcome, SplitOutcome::Failed);
             QCOMPARE(view.dialogs(), std::vector<std::string>{error(texts::partTooLargeForFileSystem(4095))});

@@ -46,7 +46,7 @@ struct Swapper {
 
 SplitOutcome span(FakePlatform& fake, RecordingView& view)
 {
-    return SplitFile(fake, view, "report.doc", "/data/", 0);
+    return SplitFile(fake, view, {"report.doc", "/data/", 0}).outcome;
 }
 
 } // namespace
@@ -263,7 +263,7 @@ void tst_Spanning::lastDisketteKeepsRoomForTheScript()
     darvolt::SplitOptions options;
     options.checksums = checksums;
 
-    const SplitOutcome outcome = SplitFile(fake, s.view, "report.doc", "/data/", 0, options);
+    const SplitOutcome outcome = SplitFile(fake, s.view, {"report.doc", "/data/", 0}, options).outcome;
     QCOMPARE(outcome, holdsLess ? SplitOutcome::ScriptFailed : SplitOutcome::Done);
     QCOMPARE(std::int64_t(fake.diskette(1).at("report.doc.!01").size()), Diskette - room);
     QCOMPARE(fake.diskette(1).size(), std::size_t(1));

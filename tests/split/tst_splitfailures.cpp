@@ -137,7 +137,7 @@ void tst_SplitFailures::failureIsReportedAndLeavesSourceAlone()
     darvolt::SplitOptions options;
     options.blockSize = 1024;
 
-    QCOMPARE(SplitFile(fake, view, "report.doc", "/data/", 2048, options), outcome);
+    QCOMPARE(SplitFile(fake, view, {"report.doc", "/data/", 2048}, options).outcome, outcome);
 
     QCOMPARE(view.dialogs(), std::vector<std::string>{dialog.toStdString()});
     for (int i = 0; i < partSizes.size(); ++i) {

@@ -77,7 +77,7 @@ void tst_SplitFile::partsHaveTheRequestedSizes()
     fake.addFile(Source, data);
     RecordingView view;
 
-    QCOMPARE(SplitFile(fake, view, "report.doc", Folder, partSize), SplitOutcome::Done);
+    QCOMPARE(SplitFile(fake, view, {"report.doc", Folder, partSize}).outcome, SplitOutcome::Done);
 
     std::string joined;
     std::size_t offset = 0;
@@ -110,7 +110,7 @@ void tst_SplitFile::standardPartsCountHalfKilobytesOut()
     view.onPump = [&] { positions.push_back(view.position); };
     darvolt::SplitOptions options;
     options.clock = [] { return std::chrono::steady_clock::time_point{}; }; // pumps only per attempt
-    SplitFile(fake, view, "report.doc", Folder, 1457664, options);
+    SplitFile(fake, view, {"report.doc", Folder, 1457664}, options);
     QCOMPARE(positions, (std::vector<std::int64_t>{0, 1423, 2846}));
     QCOMPARE(view.position, 2846);
     QCOMPARE(view.maximum, (2 * 1457664 + 10) / 1024);
@@ -121,7 +121,7 @@ void tst_SplitFile::counterPassesHundredWithThreeDigits()
     FakePlatform fake;
     fake.addFile(Source, patternBytes(104 * 1024 + 1));
     RecordingView view;
-    QCOMPARE(SplitFile(fake, view, "report.doc", Folder, 1024), SplitOutcome::Done);
+    QCOMPARE(SplitFile(fake, view, {"report.doc", Folder, 1024}).outcome, SplitOutcome::Done);
     QVERIFY(fake.hasFile(Output + "report.doc.!99"));
     QVERIFY(fake.hasFile(Output + "report.doc.!100"));
     QCOMPARE(fake.contents(Output + "report.doc.!104").size(), std::size_t(1));
@@ -137,7 +137,7 @@ void tst_SplitFile::statusShowsBarePartNamesInOrder()
     FakePlatform fake;
     fake.addFile(Source, patternBytes(2500));
     RecordingView view;
-    SplitFile(fake, view, "report.doc", Folder, 1024);
+    SplitFile(fake, view, {"report.doc", Folder, 1024});
     QCOMPARE(view.statuses(), (std::vector<std::string>{"Writing: report.doc.!00", "Writing: report.doc.!01",
                                                        "Writing: report.doc.!02"}));
 }
@@ -149,7 +149,7 @@ void tst_SplitFile::sourceIsNeitherWrittenNorChanged()
     fake.addFile(Source, data);
     fake.setReadOnly(Source);
     RecordingView view;
-    QCOMPARE(SplitFile(fake, view, "report.doc", Folder, 1024), SplitOutcome::Done);
+    QCOMPARE(SplitFile(fake, view, {"report.doc", Folder, 1024}).outcome, SplitOutcome::Done);
     QCOMPARE(fake.contents(Source), data);
     QCOMPARE(fake.changeCount(Source), std::uint64_t(0));
     QCOMPARE(fake.calls(Op::OpenForReading), 1);
@@ -166,7 +166,7 @@ void tst_SplitFile::existingOutputFolderKeepsForeignFiles()
     fake.addFile(Output + "sub/inner.txt", "deeper");
     RecordingView view;
 
-    QCOMPARE(SplitFile(fake, view, "report.doc", Folder, 1024), SplitOutcome::Done);
+    QCOMPARE(SplitFile(fake, view, {"report.doc", Folder, 1024}).outcome, SplitOutcome::Done);
     QVERIFY(!fake.hasFile(Output + "report.doc.!07"));
     QCOMPARE(fake.contents(Output + "MERGE.BAT"), darvolt::MergeScriptText(bareNames(3), "report.doc"));
     QCOMPARE(fake.contents(Output + "notes.txt"), std::string("mine"));
@@ -179,7 +179,7 @@ void tst_SplitFile::relativeSourceResolvesInCurrentDirectory()
     FakePlatform fake;
     fake.addFile("report.doc", patternBytes(1500));
     RecordingView view;
-    QCOMPARE(SplitFile(fake, view, "report.doc", "", 1024), SplitOutcome::Done);
+    QCOMPARE(SplitFile(fake, view, {"report.doc", "", 1024}).outcome, SplitOutcome::Done);
     QVERIFY(fake.hasFile("REPORT_PARTS/report.doc.!00"));
     QVERIFY(fake.hasFile("REPORT_PARTS/MERGE.BAT"));
     QCOMPARE(fake.fileManagerLaunches(), std::vector<std::string>{"REPORT_PARTS"});
@@ -193,7 +193,7 @@ void tst_SplitFile::smallBlocksGiveTheSameParts()
     RecordingView view;
     darvolt::SplitOptions options;
     options.blockSize = 3000; // not a multiple of 1024 on purpose
-    QCOMPARE(SplitFile(fake, view, "report.doc", Folder, 20480, options), SplitOutcome::Done);
+    QCOMPARE(SplitFile(fake, view, {"report.doc", Folder, 20480}, options).outcome, SplitOutcome::Done);
     QCOMPARE(fake.contents(Output + "report.doc.!00") + fake.contents(Output + "report.doc.!01")
                  + fake.contents(Output + "report.doc.!02"),
              data);
@@ -210,7 +210,7 @@ void tst_SplitFile::pumpsBeforeEveryAttemptAndOnTimeBudget()
         darvolt::SplitOptions options;
         options.blockSize = 65536;
         options.clock = [] { return std::chrono::steady_clock::time_point{}; };
-        SplitFile(fake, view, "report.doc", Folder, 1048576, options);
+        SplitFile(fake, view, {"report.doc", Folder, 1048576}, options);
         QCOMPARE(view.pumps, 4); // three full parts and the empty fourth
         for (std::size_t i = 0; i < view.log.size(); ++i)
             if (view.log[i].starts_with("status "))
@@ -226,7 +226,7 @@ void tst_SplitFile::pumpsBeforeEveryAttemptAndOnTimeBudget()
         options.blockSize = 65536;
         auto now = std::chrono::steady_clock::time_point{};
         options.clock = [&now] { return now += std::chrono::milliseconds(30); };
-        SplitFile(fake, view, "report.doc", Folder, 1048576, options);
+        SplitFile(fake, view, {"report.doc", Folder, 1048576}, options);
         const int blocks = 16 + 2; // part 0 in 16 blocks; part 1 in one, then the read that finds the end
         const int attempts = 2;
         QCOMPARE(view.pumps, attempts + blocks);
@@ -241,15 +241,15 @@ void tst_SplitFile::secondRunInsideARunIsRefused()
     RecordingView view;
     std::vector<SplitOutcome> inner;
     RecordingView innerView;
-    view.onPump = [&] { inner.push_back(SplitFile(fake, innerView, "x.bin", "/other/", 1024)); };
-    QCOMPARE(SplitFile(fake, view, "report.doc", Folder, 1024), SplitOutcome::Done);
+    view.onPump = [&] { inner.push_back(SplitFile(fake, innerView, {"x.bin", "/other/", 1024}).outcome); };
+    QCOMPARE(SplitFile(fake, view, {"report.doc", Folder, 1024}).outcome, SplitOutcome::Done);
     QVERIFY(!inner.empty());
     for (auto outcome : inner)
         QCOMPARE(outcome, SplitOutcome::Busy);
     QVERIFY(innerView.log.empty());
     QVERIFY(!fake.hasDirectory("/other/X_PARTS"));
     // Afterwards a new run is possible again.
-    QCOMPARE(SplitFile(fake, innerView, "x.bin", "/other/", 1024), SplitOutcome::Done);
+    QCOMPARE(SplitFile(fake, innerView, {"x.bin", "/other/", 1024}).outcome, SplitOutcome::Done);
 }
 
 void tst_SplitFile::fileManagerCanBeLeftClosed()
@@ -259,7 +259,7 @@ void tst_SplitFile::fileManagerCanBeLeftClosed()
     RecordingView view;
     darvolt::SplitOptions options;
     options.openFileManager = false;
-    QCOMPARE(SplitFile(fake, view, "report.doc", Folder, 1024, options), SplitOutcome::Done);
+    QCOMPARE(SplitFile(fake, view, {"report.doc", Folder, 1024}, options).outcome, SplitOutcome::Done);
     QVERIFY(fake.fileManagerLaunches().empty());
 }
 
@@ -270,7 +270,7 @@ void tst_SplitFile::aFileManagerThatCannotStartIsToldWithTheFolder()
     fake.failCall(FakePlatform::Operation::OpenFileManager, 1, darvolt::error::FileNotFound);
     RecordingView view;
     // The parts are all there: the run is done, only the folder did not open.
-    QCOMPARE(SplitFile(fake, view, "report.doc", Folder, 1024), SplitOutcome::Done);
+    QCOMPARE(SplitFile(fake, view, {"report.doc", Folder, 1024}).outcome, SplitOutcome::Done);
     QCOMPARE(view.dialogs(), std::vector<std::string>{"information Split finished, but no file manager could be "
                                                       "opened. The parts are in /data/REPORT_PARTS"});
     QVERIFY(fake.hasFile(Output + "MERGE.BAT"));

@@ -96,7 +96,7 @@ void tst_SplitProperty::randomFolderRunsRejoin()
         const std::string data = patternBytes(std::size_t(size), std::uint32_t(round + 1));
         fake.addFile("/s/f.bin", data);
         RecordingView view;
-        QVERIFY2(SplitFile(fake, view, "f.bin", "/s/", part, options) == SplitOutcome::Done, qPrintable(context));
+        QVERIFY2(SplitFile(fake, view, {"f.bin", "/s/", part}, options).outcome == SplitOutcome::Done, qPrintable(context));
 
         const std::int64_t count = size / part + 1;
         std::string joined;
@@ -134,7 +134,7 @@ void tst_SplitProperty::randomSpannedRunsRejoin()
             return fake.disketteIndex() >= 0; // out of diskettes: cancel rather than loop
         };
         const QString context = QString("seed %1 round %2 size %3").arg(seed).arg(round).arg(size);
-        const auto outcome = SplitFile(fake, view, "f.bin", "/s/", 0);
+        const auto outcome = SplitFile(fake, view, {"f.bin", "/s/", 0}).outcome;
         // The last diskette always keeps room for MERGE.BAT, the checksum
         // file and merge.sh.
         QVERIFY2(outcome == SplitOutcome::Done, qPrintable(context));
@@ -196,7 +196,7 @@ void tst_SplitProperty::randomRunsOnRealFilesRejoin()
         const QString context = QString("seed %1 round %2 size %3 part %4").arg(seed).arg(round).arg(size).arg(part);
         RecordingView view;
         const std::string folder = QFile::encodeName(dir.path()).toStdString() + "/";
-        QVERIFY2(SplitFile(platform, view, "src.dat", folder, part) == SplitOutcome::Done, qPrintable(context));
+        QVERIFY2(SplitFile(platform, view, {"src.dat", folder, part}).outcome == SplitOutcome::Done, qPrintable(context));
         QByteArray joined;
         const std::int64_t count = size / part + 1;
         for (std::int64_t i = 0; i < count; ++i)
@@ -240,7 +240,7 @@ void tst_SplitProperty::sparseSourcesAroundTwoAndFourGiB()
     darvolt::PosixPlatform platform(options);
     RecordingView view;
     const std::string folder = QFile::encodeName(dir.path()).toStdString() + "/";
-    QCOMPARE(SplitFile(platform, view, "big.img", folder, partSize), SplitOutcome::Done);
+    QCOMPARE(SplitFile(platform, view, {"big.img", folder, partSize}).outcome, SplitOutcome::Done);
     QCOMPARE(view.maximum, size / 1024);
 
     const int src = ::open(source.constData(), O_RDONLY);
