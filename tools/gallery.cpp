@@ -15,6 +15,8 @@
 #include <QMouseEvent>
 #include <QPainter>
 
+using namespace darvolt;
+
 namespace {
 
 // A 16 x 16 two-state glyph (normal, then the disabled look) drawn here:

@@ -14,6 +14,8 @@
 #include <QShortcutEvent>
 #include <QTimer>
 
+namespace darvolt {
+
 namespace {
 
 // Hover tracking is shared by every button of the process: one timer, one
@@ -489,3 +491,5 @@ void TFlatSpeedButton::changeEvent(QEvent *event)
         break;
     }
 }
+
+} // namespace darvolt

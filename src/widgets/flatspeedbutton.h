@@ -9,6 +9,8 @@
 
 class QTimer;
 
+namespace darvolt {
+
 // A push button that stays flat until the pointer is over it, then shows a
 // raised edge, and a sunken one while pressed. Buttons sharing a non-zero
 // GroupIndex in one parent latch like radio buttons. Hover is tracked with
@@ -204,3 +206,5 @@ private:
 // colours: HSL on the 0..240 scale, lightness raised by 10, then moved by the
 // percentage. A percentage of 0 keeps the previous colour.
 TColor AdvancedColor(TColor base, TColor previous, int percent, bool lighten);
+
+} // namespace darvolt

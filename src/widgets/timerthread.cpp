@@ -13,6 +13,8 @@
 #include <unistd.h>
 #endif
 
+namespace darvolt {
+
 namespace {
 
 constexpr int PriorityLevels[] = {-15, -2, -1, 0, 1, 2, 15};
@@ -307,3 +309,5 @@ int TTimerThread::SleepCount() const
     const std::lock_guard lock(m_mutex);
     return m_sleepCount;
 }
+
+} // namespace darvolt

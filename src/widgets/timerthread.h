@@ -11,6 +11,8 @@
 #include <mutex>
 #include <thread>
 
+namespace darvolt {
+
 class TRxTimer;
 
 namespace ThreadTypes {
@@ -138,3 +140,5 @@ private:
     std::atomic<bool> m_ownerSyncEvent{true};
     std::atomic<bool> m_waitingForTick{false};
 };
+
+} // namespace darvolt

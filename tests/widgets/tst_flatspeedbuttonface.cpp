@@ -6,6 +6,8 @@
 #include <QPainter>
 #include <QTest>
 
+using namespace darvolt;
+
 namespace {
 
 using B = TFlatSpeedButton;

@@ -7,6 +7,8 @@
 #include <QTest>
 #include <QTimer>
 
+using namespace darvolt;
+
 namespace {
 
 using B = TFlatSpeedButton;

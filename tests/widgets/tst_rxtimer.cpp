@@ -13,6 +13,9 @@
 #include <sys/resource.h>
 #endif
 
+using namespace darvolt;
+using namespace darvolt::messages;
+
 namespace {
 
 // Counts the ticks a timer delivers and where they ran.

@@ -18,7 +18,7 @@ class TickGate
 public:
     // Installs a gate as the worker's sleep. The gate lives as long as the
     // worker may use it.
-    static std::shared_ptr<TickGate> On(TTimerThread &worker)
+    static std::shared_ptr<TickGate> On(darvolt::TTimerThread &worker)
     {
         auto gate = std::make_shared<TickGate>();
         worker.SetSleep([gate](std::uint32_t interval) { gate->Pass(interval); });
