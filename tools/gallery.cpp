@@ -10,10 +10,14 @@
 #include "widgets/prourllabel.h"
 
 #include <QApplication>
+#include <QCursor>
+#include <QElapsedTimer>
 #include <QImage>
 #include <QLabel>
 #include <QMouseEvent>
 #include <QPainter>
+
+using namespace darvolt;
 
 namespace {
 
@@ -53,6 +57,18 @@ TFlatSpeedButton *flatButton(QWidget *parent, const QString &caption, int x, int
     button->setColorFocused(clBtnFace);
     button->setColorBorder(clBtnFace);
     return button;
+}
+
+// Brings the pointer onto the button and tells it so, as a person would; the
+// button shows its hot face while its window is active.
+void hoverOver(TFlatSpeedButton *button)
+{
+    const QPoint centre = button->rect().center();
+    const QPoint global = button->mapToGlobal(centre);
+    QCursor::setPos(global);
+    QMouseEvent move(QEvent::MouseMove, QPointF(centre), QPointF(global), Qt::NoButton, Qt::NoButton,
+                     Qt::NoModifier);
+    QApplication::sendEvent(button, &move);
 }
 
 } // namespace
@@ -102,7 +118,6 @@ int main(int argc, char **argv)
     panel2->setBevelInner(TProCustomPanel::bvLowered);
     flatButton(panel2, QStringLiteral("&Split"), 8, 6, 1);
     auto *hot = flatButton(panel2, QStringLiteral("&Help"), 80, 6, 2);
-    hot->HoverEnter();
     auto *pressed = flatButton(panel2, QStringLiteral("&About"), 152, 6, 1);
     auto *latched = flatButton(panel2, QStringLiteral("&Latched"), 224, 6, 1);
     latched->setGroupIndex(1);
@@ -166,6 +181,15 @@ int main(int argc, char **argv)
 
     const int grabAt = int(QCoreApplication::arguments().indexOf(QStringLiteral("--grab")));
     window.show();
+    window.activateWindow();
+    QElapsedTimer waited;
+    waited.start();
+    while (!window.isActiveWindow() && waited.elapsed() < 2000)
+        QApplication::processEvents(QEventLoop::AllEvents, 50);
+    hoverOver(hot);
+    // Activation put the focus into the first edit; the picture shows none.
+    if (QWidget *focused = QApplication::focusWidget())
+        focused->clearFocus();
     // Hold the left button on one button so its pressed face shows.
     QMouseEvent press(QEvent::MouseButtonPress, QPointF(10, 10), pressed->mapToGlobal(QPointF(10, 10)),
                       Qt::LeftButton, Qt::LeftButton, Qt::NoModifier);

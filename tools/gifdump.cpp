@@ -14,6 +14,8 @@
 #include <exception>
 #include <string>
 
+using namespace darvolt;
+
 namespace {
 
 std::string Hex(TColor color)

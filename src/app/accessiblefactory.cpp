@@ -23,6 +23,9 @@
 
 #include <functional>
 #include <unordered_map>
+#include <utility>
+
+namespace darvolt {
 
 namespace {
 
@@ -37,19 +40,26 @@ QAccessibleInterface *make(QObject *object)
 
 using Maker = QAccessibleInterface *(*)(QObject *);
 
+// Qt asks by the name the meta-object gives, namespace and all.
+template <class Control, class Interface>
+std::pair<const QString, Maker> entry()
+{
+    return {QString::fromLatin1(Control::staticMetaObject.className()), &make<Control, Interface>};
+}
+
 const std::unordered_map<QString, Maker> &makers()
 {
     static const std::unordered_map<QString, Maker> table{
-        {QStringLiteral("TForm"), &make<TForm, TFormAccessible>},
-        {QStringLiteral("TFlatSpeedButton"), &make<TFlatSpeedButton, TFlatSpeedButtonAccessible>},
-        {QStringLiteral("TEditButton"), &make<TEditButton, TEditButtonAccessible>},
-        {QStringLiteral("TCustomComboEdit"), &make<TCustomComboEdit, TComboEditAccessible>},
-        {QStringLiteral("TProUrlLabel"), &make<TProUrlLabel, TProUrlLabelAccessible>},
-        {QStringLiteral("TProUrlImage"), &make<TProUrlImage, TProUrlImageAccessible>},
-        {QStringLiteral("TProCustomPanel"), &make<TProCustomPanel, TProPanelAccessible>},
-        {QStringLiteral("TRxGradientCaption"), &make<TRxGradientCaption, TRxGradientCaptionAccessible>},
-        {QStringLiteral("TRxGIFAnimator"), &make<TRxGIFAnimator, TRxGIFAnimatorAccessible>},
-        {QStringLiteral("TStatusBar"), &make<TStatusBar, TStatusBarAccessible>},
+        entry<TForm, TFormAccessible>(),
+        entry<TFlatSpeedButton, TFlatSpeedButtonAccessible>(),
+        entry<TEditButton, TEditButtonAccessible>(),
+        entry<TCustomComboEdit, TComboEditAccessible>(),
+        entry<TProUrlLabel, TProUrlLabelAccessible>(),
+        entry<TProUrlImage, TProUrlImageAccessible>(),
+        entry<TProCustomPanel, TProPanelAccessible>(),
+        entry<TRxGradientCaption, TRxGradientCaptionAccessible>(),
+        entry<TRxGIFAnimator, TRxGIFAnimatorAccessible>(),
+        entry<TStatusBar, TStatusBarAccessible>(),
     };
     return table;
 }
@@ -66,3 +76,5 @@ void InstallAccessibleFactory()
 {
     QAccessible::installFactory(&DarvoltAccessibleFactory);
 }
+
+} // namespace darvolt

@@ -5,6 +5,8 @@
 class QAccessibleInterface;
 class QObject;
 
+namespace darvolt {
+
 // Gives assistive technology an interface for each of our own controls,
 // which Qt would otherwise show as unnamed panels. `classname` is one class
 // of the object's line of descent, asked for from the most derived up.
@@ -13,3 +15,5 @@ QAccessibleInterface *DarvoltAccessibleFactory(const QString &classname, QObject
 // Makes the factory known to Qt; the program does it once at start-up,
 // further calls change nothing.
 void InstallAccessibleFactory();
+
+} // namespace darvolt

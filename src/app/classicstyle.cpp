@@ -5,6 +5,8 @@
 #include <QPalette>
 #include <QStyleFactory>
 
+namespace darvolt {
+
 TClassicStyle::TClassicStyle() : QProxyStyle(QStyleFactory::create(QStringLiteral("Windows")))
 {
 }
@@ -28,3 +30,5 @@ int TClassicStyle::pixelMetric(PixelMetric metric, const QStyleOption *option, c
         return QProxyStyle::pixelMetric(metric, option, widget);
     }
 }
+
+} // namespace darvolt

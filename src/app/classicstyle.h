@@ -2,6 +2,8 @@
 
 #include <QProxyStyle>
 
+namespace darvolt {
+
 // Qt's classic Windows look with the spacing the layouts were designed
 // with: the caption of a radio button or check box starts four pixels after
 // its 13-pixel indicator, as it did on the classic desktop. Disabled text
@@ -19,3 +21,5 @@ public:
     int pixelMetric(PixelMetric metric, const QStyleOption *option = nullptr,
                     const QWidget *widget = nullptr) const override;
 };
+
+} // namespace darvolt

@@ -9,6 +9,8 @@
 
 #include <cmath>
 
+namespace darvolt {
+
 namespace {
 
 void useLayoutPixelFont(QWidget *widget)
@@ -81,3 +83,5 @@ void FitLabelsToText(QWidget *window)
     for (QLabel *label : labels)
         FitLabelToText(label);
 }
+
+} // namespace darvolt

@@ -5,6 +5,8 @@
 class QLabel;
 class QWidget;
 
+namespace darvolt {
+
 // The layouts give their fonts in points, as designed for a 96 dots-per-inch
 // screen. This turns every font a layout set on a window and its controls
 // into the pixel height it had there (8 points: 11 pixels, 10 points: 13,
@@ -37,3 +39,5 @@ int LayoutPixelSize(double pointSize);
 // text in the font it really got. An empty label keeps its designed width.
 void FitLabelToText(QLabel *label);
 void FitLabelsToText(QWidget *window);
+
+} // namespace darvolt

@@ -34,5 +34,5 @@ int main(int argc, char **argv)
     // given as ./--help.
     if (argc == 2 && std::strcmp(argv[1], "--help") == 0)
         return std::fputs(usage, stdout) >= 0 && std::fflush(stdout) == 0 ? 0 : 1;
-    return DarvoltMain(argc, argv);
+    return darvolt::DarvoltMain(argc, argv);
 }

@@ -9,6 +9,8 @@
 #include <QTreeWidget>
 #include <QVBoxLayout>
 
+namespace darvolt {
+
 namespace {
 
 TMediumChoiceHandler &handlerSlot()
@@ -89,3 +91,5 @@ TMediumChoiceHandler SetMediumChoiceHandler(TMediumChoiceHandler handler)
     std::swap(handlerSlot(), handler);
     return handler;
 }
+
+} // namespace darvolt

@@ -8,6 +8,8 @@
 
 class QTreeWidget;
 
+namespace darvolt {
+
 // One removable medium as the list shows it.
 struct TMediumRow {
     QString label;
@@ -47,3 +49,5 @@ using TMediumChoiceHandler = std::function<int(const QString &text, const QList<
 // Installs a handler and returns the previous one; an empty one brings back
 // the dialog.
 TMediumChoiceHandler SetMediumChoiceHandler(TMediumChoiceHandler handler);
+
+} // namespace darvolt

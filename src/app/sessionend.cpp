@@ -2,6 +2,8 @@
 
 #include "app/tform4.h"
 
+namespace darvolt {
+
 TSessionEnd::TSessionEnd(TForm4 &form, darvolt::InterruptSignals &interrupts)
     : m_form(form), m_notifier(interrupts.wakeDescriptor(), QSocketNotifier::Read)
 {
@@ -16,3 +18,5 @@ void TSessionEnd::signalled()
     // takes effect once the run has returned.
     m_form.close();
 }
+
+} // namespace darvolt

@@ -11,6 +11,8 @@
 #include <QObject>
 #include <QSocketNotifier>
 
+namespace darvolt {
+
 class TForm4;
 
 class TSessionEnd : public QObject
@@ -27,3 +29,5 @@ private:
     TForm4 &m_form;
     QSocketNotifier m_notifier;
 };
+
+} // namespace darvolt

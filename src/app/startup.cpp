@@ -10,11 +10,19 @@
 
 #include <QIcon>
 
+// The resources live in a static library, whose registration the linker
+// would otherwise drop as unreferenced. Qt names the registration in the
+// global namespace, so it is called from there.
+static void initResources()
+{
+    Q_INIT_RESOURCE(darvolt);
+}
+
+namespace darvolt {
+
 void InitDarvoltResources()
 {
-    // The resources live in a static library, whose registration the linker
-    // would otherwise drop as unreferenced.
-    Q_INIT_RESOURCE(darvolt);
+    initResources();
 }
 
 void PrepareApplication(TApplication &app)
@@ -51,3 +59,5 @@ int DarvoltMain(int argc, char **argv)
     form.show();
     return app.exec();
 }
+
+} // namespace darvolt

@@ -1,5 +1,7 @@
 #pragma once
 
+namespace darvolt {
+
 class TApplication;
 
 // Makes the pictures of the layouts (icon, glyphs) available; the windows
@@ -14,3 +16,5 @@ void PrepareApplication(TApplication &app);
 // The whole program: the registration switches end it before any window
 // exists; otherwise the main window is made, shown and run until it closes.
 int DarvoltMain(int argc, char **argv);
+
+} // namespace darvolt

@@ -5,6 +5,8 @@
 
 #include <QPainter>
 
+namespace darvolt {
+
 namespace {
 
 // The strip is sunken by one pixel and starts two pixels below the bar's
@@ -102,3 +104,5 @@ void TStatusBar::paintFace(QPainter &painter) const
         }
     }
 }
+
+} // namespace darvolt

@@ -2,6 +2,8 @@
 
 #include <QWidget>
 
+namespace darvolt {
+
 // The status bar along the bottom of the main window, in its one-panel form:
 // a sunken strip that shows one line of text. It draws itself in the classic
 // look; with SizeGrip it also shows the diagonal grip in its right corner.
@@ -37,3 +39,5 @@ private:
     QString m_simpleText;
     bool m_sizeGrip = true;
 };
+
+} // namespace darvolt

@@ -2,6 +2,8 @@
 
 #include "app/statusbar.h"
 
+namespace darvolt {
+
 TStatusBarAccessible::TStatusBarAccessible(TStatusBar *bar) : QAccessibleWidget(bar, QAccessible::StatusBar)
 {
 }
@@ -24,3 +26,5 @@ QAccessible::State TStatusBarAccessible::state() const
     s.readOnly = true;
     return s;
 }
+
+} // namespace darvolt

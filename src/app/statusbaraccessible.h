@@ -2,6 +2,8 @@
 
 #include <QAccessibleWidget>
 
+namespace darvolt {
+
 class TStatusBar;
 
 // The status bar reads out the line it shows; a new line is announced as a
@@ -17,3 +19,5 @@ public:
 private:
     TStatusBar *bar() const;
 };
+
+} // namespace darvolt

@@ -8,6 +8,8 @@
 #include <QEventLoop>
 #include <QKeyEvent>
 
+namespace darvolt {
+
 TAboutBox::TAboutBox(QWidget *owner) : TForm(owner)
 {
     setBorderStyle(bsDialog);
@@ -84,3 +86,5 @@ void TAboutBox::closeEvent(QCloseEvent *event)
     if (m_modalResult == 0)
         SetModalResult(mrCancel);
 }
+
+} // namespace darvolt

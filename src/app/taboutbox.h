@@ -6,6 +6,8 @@
 
 class QEventLoop;
 
+namespace darvolt {
+
 // The about box: the program's icon, name, version and years, and three
 // links. It is built from its layout for every showing and has no code of
 // its own beyond being a modal dialog: OK (click, Enter, or Space on it)
@@ -37,3 +39,5 @@ private:
     QEventLoop *m_loop = nullptr;
     int m_modalResult = 0;
 };
+
+} // namespace darvolt

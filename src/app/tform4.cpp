@@ -15,6 +15,10 @@
 #include <QFile>
 #include <QFileInfo>
 
+namespace darvolt {
+
+using namespace messages;
+
 std::string FileNameBytes(const QString &name)
 {
     return QFile::encodeName(name).toStdString();
@@ -292,3 +296,5 @@ void TForm4::WndProc(TMessage &message)
     }
     TForm::WndProc(message);
 }
+
+} // namespace darvolt

@@ -15,6 +15,8 @@
 #include <functional>
 #include <memory>
 
+namespace darvolt {
+
 // The main window: the file to split, its size and output folder, the three
 // part sizes, and the Split, Help, About and Exit buttons. It builds the
 // request from its controls, runs the split engine and is the engine's view:
@@ -76,7 +78,7 @@ public:
     // "Join parts..." of the title band's menu: asks for a part or checksum
     // file and joins its set with the window showing the run as a split's.
     void JoinPartsClick(QObject *Sender);
-    void WMDropFiles(TMessage &Msg);
+    void WMDropFiles(messages::TMessage &Msg);
 
     // The split engine's view.
     void setStatusText(const std::string &text) override;
@@ -102,7 +104,7 @@ public:
     static QString HelpFileFor(const QString &programFolder);
 
 protected:
-    void WndProc(TMessage &message) override;
+    void WndProc(messages::TMessage &message) override;
     void AddSystemMenuItems(QMenu *menu) override;
     void showEvent(QShowEvent *event) override;
     void closeEvent(QCloseEvent *event) override;
@@ -138,3 +140,5 @@ private:
 // Byte strings of the engine and the file system at the Qt boundary.
 std::string FileNameBytes(const QString &name);
 QString FileNameText(const std::string &bytes);
+
+} // namespace darvolt

@@ -13,6 +13,8 @@
 #include <QSettings>
 #include <QTimer>
 
+namespace darvolt {
+
 namespace {
 
 // The join shown as a split is: the progress bar, the status bar, an error
@@ -125,3 +127,5 @@ void TForm4::JoinPartsClick(QObject *)
     });
     ui.FlatSpeedButton1->setEnabled(splitEnabled);
 }
+
+} // namespace darvolt

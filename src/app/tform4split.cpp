@@ -12,6 +12,8 @@
 
 #include <limits>
 
+namespace darvolt {
+
 // Puts the window back the way it was before the run on every way out of
 // it, an exception included.
 class TForm4::RunScope
@@ -200,3 +202,5 @@ void TForm4::processPendingMessages()
 {
     TApplication::ProcessMessages();
 }
+
+} // namespace darvolt

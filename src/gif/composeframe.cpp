@@ -6,6 +6,8 @@
 
 #include <algorithm>
 
+namespace darvolt {
+
 namespace {
 
 void FillRect(QImage &canvas, const QRect &rect, QRgb color)
@@ -76,3 +78,5 @@ QImage ComposeFrame(TGIFImage &image, int frameIndex, TColor *usedKey)
     DrawFrame(canvas, *image.Frame(last));
     return canvas;
 }
+
+} // namespace darvolt

@@ -4,6 +4,8 @@
 
 #include <QImage>
 
+namespace darvolt {
+
 class TGIFImage;
 
 // The picture of frame `frameIndex` as an animation shows it: a new 32-bit
@@ -21,3 +23,5 @@ class TGIFImage;
 // Raises EInvalidGraphicOperation when the logical screen exceeds 64
 // megapixels or the budget, and passes on frame errors.
 QImage ComposeFrame(TGIFImage &image, int frameIndex, TColor *usedKey = nullptr);
+
+} // namespace darvolt

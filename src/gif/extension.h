@@ -4,6 +4,8 @@
 #include <string>
 #include <vector>
 
+namespace darvolt {
+
 // Kinds of GIF extension block, in the numbering the model stores.
 enum TExtensionKind : std::uint8_t {
     ekGraphicControl = 0,
@@ -34,3 +36,5 @@ private:
         return i < FixedBlock.size() ? std::uint8_t(FixedBlock[i]) : 0;
     }
 };
+
+} // namespace darvolt

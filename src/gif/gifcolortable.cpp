@@ -2,6 +2,8 @@
 
 #include "giferrors.h"
 
+namespace darvolt {
+
 int ColorCountToBits(std::uint32_t count)
 {
     for (int bits = 1; bits <= 8; ++bits) {
@@ -10,3 +12,5 @@ int ColorCountToBits(std::uint32_t count)
     }
     throw EInvalidGraphicOperation(GifMessages::WrongColorCount);
 }
+
+} // namespace darvolt

@@ -3,6 +3,8 @@
 #include <array>
 #include <cstdint>
 
+namespace darvolt {
+
 // A colour as the image model stores it: red + green * 256 + blue * 65536.
 // The same representation as TColor; the reader keeps to the standard
 // library, so it names the value itself.
@@ -32,3 +34,5 @@ struct GifColorTable
 // count raises EInvalidGraphicOperation "Wrong number of colors; must be a
 // power of 2".
 int ColorCountToBits(std::uint32_t count);
+
+} // namespace darvolt

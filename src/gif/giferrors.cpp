@@ -2,6 +2,8 @@
 
 #include <cstdio>
 
+namespace darvolt {
+
 namespace GifMessages {
 
 std::string UnrecognizedExtensionText(unsigned label)
@@ -28,3 +30,5 @@ std::string OverBudgetText(const char *what, long long width, long long height, 
 }
 
 } // namespace GifMessages
+
+} // namespace darvolt

@@ -3,6 +3,8 @@
 #include <stdexcept>
 #include <string>
 
+namespace darvolt {
+
 // Errors of the GIF reader and image model. The messages are shown to users
 // and compared by callers, so they are kept word for word in one place.
 class EInvalidGraphicOperation : public std::runtime_error
@@ -48,3 +50,5 @@ std::string TooLargeText(const char *what, long long width, long long height);
 // budget of held pixels (in bytes) beside what the image cannot let go.
 std::string OverBudgetText(const char *what, long long width, long long height, long long budget);
 } // namespace GifMessages
+
+} // namespace darvolt

@@ -10,6 +10,8 @@
 #include <new>
 #include <utility>
 
+namespace darvolt {
+
 namespace {
 
 // Depth of the decoded picture for a colour-table depth.
@@ -218,3 +220,5 @@ void TGIFFrame::AssignTo(TGIFFrame &dest) const { dest.Assign(this); }
 void TGIFFrame::AssignTo(TGIFImage &dest) const { dest.Assign(this); }
 
 void TGIFFrame::AssignTo(QImage &dest) { dest = Bitmap(); }
+
+} // namespace darvolt

@@ -13,6 +13,9 @@
 #include <vector>
 
 class QPainter;
+
+namespace darvolt {
+
 class TGIFImage;
 
 // One frame of a TGIFImage: its still-encoded picture (shared between
@@ -103,3 +106,5 @@ private:
     std::list<TGIFFrame *>::iterator UseEntry_; // in the owner's LetGoOrder_, when Listed_
     bool Listed_ = false;
 };
+
+} // namespace darvolt

@@ -7,6 +7,8 @@
 
 #include <algorithm>
 
+namespace darvolt {
+
 static_assert(GifNoColor == clNone, "the reader and the model mean the same 'no colour'");
 
 TGIFImage::TGIFImage() : HeaderData_(SharedRef<TGIFData>::Make()) {}
@@ -304,3 +306,5 @@ void TGIFImage::LetGoDownTo(long long limit)
     while (HeldBytes_ > limit && !LetGoOrder_.empty())
         LetGoOrder_.front()->SetBitmap(QImage(), 0); // which takes it out of the list
 }
+
+} // namespace darvolt

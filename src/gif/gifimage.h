@@ -19,6 +19,9 @@
 
 class QIODevice;
 class QPainter;
+
+namespace darvolt {
+
 struct GifStreamContent;
 
 // An animated GIF picture: the shared image-wide header, the frames in
@@ -200,3 +203,5 @@ inline constexpr const char *GifClipboardFormatName = "GIF Image";
 inline constexpr const char *GifClipboardMimeType = "application/x-qt-windows-mime;value=\"GIF Image\"";
 inline constexpr const char *GifFileExtension = "gif";
 inline constexpr const char *GifFileDescription = "CompuServe GIF Image";
+
+} // namespace darvolt

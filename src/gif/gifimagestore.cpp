@@ -15,6 +15,8 @@
 
 #include <algorithm>
 
+namespace darvolt {
+
 namespace {
 
 // Exactly `count` bytes, read in pieces so that a false count cannot make
@@ -184,3 +186,4 @@ void TGIFImage::SaveToClipboard() const
     QGuiApplication::clipboard()->setMimeData(mime);
 }
 
+} // namespace darvolt

@@ -6,6 +6,8 @@
 #include <cstring>
 #include <string_view>
 
+namespace darvolt {
+
 namespace {
 
 constexpr std::uint8_t ExtensionIntroducer = 0x21; // '!'
@@ -294,3 +296,5 @@ void ReadGifStream(std::span<const std::uint8_t> bytes, GifStreamContent &conten
         }
     }
 }
+
+} // namespace darvolt

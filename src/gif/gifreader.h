@@ -8,6 +8,8 @@
 #include <span>
 #include <vector>
 
+namespace darvolt {
+
 // One image block as the reader leaves it: still encoded, with the values
 // its graphic control extensions gave.
 struct GifFrameRecord
@@ -45,3 +47,5 @@ inline constexpr std::uint16_t GifMaxLoopCount = 30000;
 // raises, `content` holds what was read before the failure (complete frames
 // only), so the caller can keep it.
 void ReadGifStream(std::span<const std::uint8_t> bytes, GifStreamContent &content);
+
+} // namespace darvolt

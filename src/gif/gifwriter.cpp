@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <string>
 
+namespace darvolt {
+
 namespace {
 
 class ByteSink
@@ -208,3 +210,5 @@ std::vector<std::uint8_t> EncodeLiteralCodeStream(std::span<const std::uint8_t> 
     stream.push_back(0);
     return stream;
 }
+
+} // namespace darvolt

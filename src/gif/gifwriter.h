@@ -6,6 +6,8 @@
 #include <span>
 #include <vector>
 
+namespace darvolt {
+
 // Writes the model back as a GIF stream. Frames keep their CodeStream byte
 // for byte, so nothing is re-encoded; each frame gets one graphic control
 // extension that carries its own delay, disposal and transparent colour,
@@ -19,3 +21,5 @@ std::vector<std::uint8_t> WriteGifStream(const GifStreamContent &content);
 // `indices` holds width x height colour indices, top row first, each below
 // 2^bits (bits 1 to 8).
 std::vector<std::uint8_t> EncodeLiteralCodeStream(std::span<const std::uint8_t> indices, int bits);
+
+} // namespace darvolt

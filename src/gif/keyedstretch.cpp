@@ -2,6 +2,8 @@
 
 #include <QPainter>
 
+namespace darvolt {
+
 namespace {
 
 QRgb KeyRgb(TColor key) { return ColorToRGB(key).rgb() & RGB_MASK; }
@@ -90,3 +92,5 @@ void DrawKeyed(QImage &canvas, QPoint at, const QImage &source, TColor key)
         }
     }
 }
+
+} // namespace darvolt

@@ -8,6 +8,8 @@
 
 class QPainter;
 
+namespace darvolt {
+
 // Stretches sourceRect of the bitmap into destRect, leaving out every pixel
 // whose colour is exactly `key`. An empty destRect size means the bitmap's
 // own size; an empty sourceRect means the whole bitmap. With key clNone the
@@ -19,3 +21,5 @@ void KeyedStretch(QPainter &painter, const QRect &destRect, const QImage &source
 // The unscaled case on a 32-bit canvas, as ComposeFrame draws frames: the
 // bitmap at `at`, clipped to the canvas, key-coloured pixels left out.
 void DrawKeyed(QImage &canvas, QPoint at, const QImage &source, TColor key);
+
+} // namespace darvolt

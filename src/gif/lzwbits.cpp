@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+namespace darvolt {
+
 namespace gifdetail {
 
 Payload JoinSubBlocks(std::span<const std::uint8_t> stream, bool keepBlockEnds)
@@ -64,3 +66,5 @@ void PlaceRows(const PixelRun &run, int width, int targetBits, bool interlaced, 
 }
 
 } // namespace gifdetail
+
+} // namespace darvolt

@@ -10,6 +10,8 @@
 #include <utility>
 #include <vector>
 
+namespace darvolt {
+
 namespace gifdetail {
 
 // The data bytes of all sub-blocks, joined, so that codes can be read
@@ -92,3 +94,5 @@ void PlaceRows(const PixelRun &run, int width, int targetBits, bool interlaced, 
                std::uint8_t *firstRow, std::ptrdiff_t stride);
 
 } // namespace gifdetail
+
+} // namespace darvolt

@@ -10,6 +10,8 @@
 #include <stdexcept>
 #include <vector>
 
+namespace darvolt {
+
 namespace {
 
 using namespace gifdetail;
@@ -385,3 +387,5 @@ std::size_t DecodeWorkBytes(int width, int height, std::size_t codeStreamSize)
     return sizeof(Decoder) + largestOrigin + std::size_t(std::max(width, 0)) * std::size_t(std::max(height, 0)) +
            codeStreamSize;
 }
+
+} // namespace darvolt

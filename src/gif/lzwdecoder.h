@@ -6,6 +6,8 @@
 #include <span>
 #include <string>
 
+namespace darvolt {
+
 // Decode-progress stages: before the first code, after each code, at the end.
 enum TGIFProgressStage { psStarting = 0, psRunning = 1, psEnding = 2 };
 
@@ -51,3 +53,5 @@ bool DecodeFrameRows(std::span<const std::uint8_t> codeStream, int width, int he
 // one byte a pixel for the pixels in stream order, the string table and a
 // joined copy of the data.
 std::size_t DecodeWorkBytes(int width, int height, std::size_t codeStreamSize);
+
+} // namespace darvolt

@@ -7,6 +7,8 @@
 #include <utility>
 #include <vector>
 
+namespace darvolt {
+
 // Base of the records that copies of images and frames share instead of
 // copying them. The holder that takes the count to zero frees the data (the
 // one overridable step) and then the record itself. Used on the GUI thread
@@ -103,3 +105,5 @@ public:
 protected:
     void FreeHandle() override { CodeStream.clear(); }
 };
+
+} // namespace darvolt

@@ -2,6 +2,8 @@
 
 #include <array>
 
+namespace darvolt {
+
 namespace {
 
 struct Rgb {
@@ -65,3 +67,5 @@ TColor RGBToColor(const QColor &color)
     const QColor rgb = color.toRgb();
     return RGBColor(rgb.red(), rgb.green(), rgb.blue());
 }
+
+} // namespace darvolt

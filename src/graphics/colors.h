@@ -3,6 +3,8 @@
 #include <QColor>
 #include <cstdint>
 
+namespace darvolt {
+
 // Colours are stored the way the window layouts and stored settings expect
 // them: 0x00BBGGRR for a plain colour, or 0x80000000 + n for system colour n,
 // which is resolved only when drawn so that every widget follows one table.
@@ -85,3 +87,5 @@ constexpr TColor RGBColor(int r, int g, int b)
 {
     return static_cast<TColor>((r & 0xFF) | ((g & 0xFF) << 8) | ((b & 0xFF) << 16));
 }
+
+} // namespace darvolt

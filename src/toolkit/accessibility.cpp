@@ -6,6 +6,8 @@
 #include <QLabel>
 #include <QWidget>
 
+namespace darvolt {
+
 QString CaptionWithoutAccel(const QString &caption)
 {
     QString spoken;
@@ -55,3 +57,5 @@ void NotifyAccessible(QObject *object, QAccessible::Event kind)
     QAccessibleEvent event(object, kind);
     QAccessible::updateAccessibility(&event);
 }
+
+} // namespace darvolt

@@ -6,6 +6,8 @@
 class QObject;
 class QWidget;
 
+namespace darvolt {
+
 // What the accessible interfaces of our controls share: how a caption
 // reads aloud, which label names a control, and the notifications that keep
 // a screen reader in step with what the screen shows.
@@ -28,3 +30,5 @@ void NotifyStateChanged(QObject *object, QAccessible::State changed);
 // Tells it of a change that carries nothing but its kind (a new name, a
 // new value to read).
 void NotifyAccessible(QObject *object, QAccessible::Event event);
+
+} // namespace darvolt

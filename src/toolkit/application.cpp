@@ -12,6 +12,10 @@
 #include <QRadioButton>
 #include <QShortcutEvent>
 
+namespace darvolt {
+
+using namespace messages;
+
 namespace {
 
 // Kept on the window itself, so that a window that goes away takes its
@@ -97,7 +101,7 @@ bool AcceptsDroppedFiles(const QWidget *window)
     return window && window->property(dropTargetProperty).toBool();
 }
 
-QString ApplicationTitle()
+QString CurrentApplicationTitle()
 {
     if (!titleSlot().isEmpty())
         return titleSlot();
@@ -322,3 +326,5 @@ bool TApplication::filterHelpKey(QWidget *widget, QEvent *event)
         HelpCommand(HELP_FINDER, 0);
     return true;
 }
+
+} // namespace darvolt

@@ -13,9 +13,7 @@
 
 class QMimeData;
 
-// Files dropped from the desktop's file managers reach our windows as this
-// message, its WParam the drop (below).
-inline constexpr UINT WM_DROPFILES = 0x0233;
+namespace darvolt {
 
 // One drop of files from the desktop: the local paths it carried, in the
 // order the file manager listed them. The application owns it for the
@@ -38,6 +36,12 @@ private:
     bool m_finished = false;
 };
 
+namespace messages {
+
+// Files dropped from the desktop's file managers reach our windows as this
+// message, its WParam the drop.
+inline constexpr UINT WM_DROPFILES = 0x0233;
+
 using HDROP = TDropFiles *;
 
 inline WPARAM DropParam(HDROP drop)
@@ -50,12 +54,14 @@ inline HDROP DropFromParam(WPARAM wParam)
     return reinterpret_cast<HDROP>(wParam);
 }
 
+} // namespace messages
+
 // The number of files in the drop.
-int DragQueryFileCount(HDROP drop);
+int DragQueryFileCount(messages::HDROP drop);
 // The path of file number `index`, whole; empty when there is no such file
 // or the drop has been finished.
-QString DragQueryFile(HDROP drop, int index);
-void DragFinish(HDROP drop);
+QString DragQueryFile(messages::HDROP drop, int index);
+void DragFinish(messages::HDROP drop);
 
 // The local files a drag carries (text/uri-list); anything that is not a
 // local file is left out.
@@ -72,10 +78,10 @@ bool AcceptsDroppedFiles(const QWidget *window);
 // Qt event attached.
 struct TMsg
 {
-    HWND hwnd{};
-    UINT message = WM_NULL;
-    WPARAM wParam = 0;
-    LPARAM lParam = 0;
+    messages::HWND hwnd{};
+    messages::UINT message = messages::WM_NULL;
+    messages::WPARAM wParam = 0;
+    messages::LPARAM lParam = 0;
     QObject *receiver = nullptr;
     QEvent *event = nullptr;
 };
@@ -84,12 +90,12 @@ struct TMsg
 using TMessageEvent = std::function<void(TMsg &Msg, bool &Handled)>;
 
 // Help commands of HelpCommand.
-inline constexpr UINT HELP_CONTEXT = 0x0001;
-inline constexpr UINT HELP_FINDER = 0x000B;
+inline constexpr messages::UINT HELP_CONTEXT = 0x0001;
+inline constexpr messages::UINT HELP_FINDER = 0x000B;
 
 // The application title that plain dialogs carry; "Darvolt" once the
 // program has set it, the application's name before.
-QString ApplicationTitle();
+QString CurrentApplicationTitle();
 
 // The application object of the program: it sees every event before the
 // widget it is meant for (OnMessage), turns file drops into WM_DROPFILES,
@@ -104,7 +110,7 @@ public:
     TApplication(int &argc, char **argv);
     ~TApplication() override;
 
-    QString Title() const { return ApplicationTitle(); }
+    QString Title() const { return CurrentApplicationTitle(); }
     void SetTitle(const QString &title);
 
     // The manual; HTML, opened in the desktop's browser.
@@ -115,7 +121,7 @@ public:
     // topic numbered `data`. A manual that is not there is reported in an
     // error box, and so is a desktop without a browser, once its opener has
     // said so. False when nothing was opened.
-    bool HelpCommand(UINT command, quintptr data);
+    bool HelpCommand(messages::UINT command, quintptr data);
     bool HelpContext(int context);
     // Where the manual opens for a topic number.
     QUrl HelpUrl(int context) const;
@@ -164,3 +170,5 @@ TApplication *Application();
 // The help topic of a widget: its own "HelpContext" property, or the first
 // one found on its parents up to its window; 0 for none.
 int HelpContextOf(const QWidget *widget);
+
+} // namespace darvolt

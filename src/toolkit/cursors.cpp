@@ -7,6 +7,8 @@
 #include <cstring>
 #include <utility>
 
+namespace darvolt {
+
 namespace {
 
 struct Entry
@@ -65,3 +67,5 @@ QCursor CursorFromArt(const char *const rows[], int rowCount, QPoint hotSpot, in
     }
     return QCursor(QPixmap::fromImage(image), hotSpot.x(), hotSpot.y());
 }
+
+} // namespace darvolt

@@ -4,6 +4,8 @@
 
 #include <functional>
 
+namespace darvolt {
+
 // The application's cursor table: extra cursors are entered once at start-up
 // under fixed numbers and looked up by number later, so a layout can name a
 // cursor by its id. Ids not in the table give the ordinary arrow.
@@ -23,3 +25,5 @@ QCursor CursorById(TCursor id);
 // A two-colour cursor from a picture drawn in text: '#' black, '.' white,
 // anything else transparent. Rows shorter than the size are padded.
 QCursor CursorFromArt(const char *const rows[], int rowCount, QPoint hotSpot, int size = 32);
+
+} // namespace darvolt

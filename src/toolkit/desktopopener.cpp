@@ -3,6 +3,8 @@
 #include <QCoreApplication>
 #include <QProcess>
 
+namespace darvolt {
+
 QStringList &DesktopOpenerCommand()
 {
     static QStringList command{QStringLiteral("xdg-open")};
@@ -40,3 +42,5 @@ void OpenWithDesktop(const QUrl &url, std::function<void()> onFailure)
     });
     opener->start(command.first(), command.mid(1) << url.toString(QUrl::FullyEncoded));
 }
+
+} // namespace darvolt

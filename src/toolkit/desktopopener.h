@@ -5,6 +5,8 @@
 
 #include <functional>
 
+namespace darvolt {
+
 // Hands a URL to the desktop's opener without waiting for it. The opener's
 // verdict arrives later on the GUI thread: onFailure runs when it could not
 // be started or ended with a failure (it found no program for the URL),
@@ -15,3 +17,5 @@ void OpenWithDesktop(const QUrl &url, std::function<void()> onFailure);
 // The opener program and its leading arguments, the URL going last;
 // xdg-open unless a test points it elsewhere.
 QStringList &DesktopOpenerCommand();
+
+} // namespace darvolt

@@ -6,6 +6,8 @@
 #include <QGuiApplication>
 #include <QScreen>
 
+namespace darvolt {
+
 namespace {
 
 TMessageDialogHandler &handlerSlot()
@@ -30,7 +32,7 @@ QString MessageDialogTitle(TMsgDlgKind kind, const QString &promptTitle)
     switch (kind) {
     case TMsgDlgKind::Error: return QStringLiteral("Error");
     case TMsgDlgKind::Information: return QStringLiteral("Information");
-    case TMsgDlgKind::Plain: return ApplicationTitle();
+    case TMsgDlgKind::Plain: return CurrentApplicationTitle();
     case TMsgDlgKind::Prompt: return promptTitle;
     }
     return {};
@@ -67,3 +69,5 @@ int MessageDialog(TMsgDlgKind kind, const QString &text, const QString &promptTi
     const TMessageDialogHandler handler = handlerSlot();
     return handler ? handler(request) : runDialog(request);
 }
+
+} // namespace darvolt

@@ -5,8 +5,11 @@
 #include <functional>
 #include <memory>
 
-class TMessageForm;
 class QWidget;
+
+namespace darvolt {
+
+class TMessageForm;
 
 // The modal message dialogs of the program, in the four kinds its messages
 // come in. Every dialog is application-modal, centred on the screen, and
@@ -62,3 +65,5 @@ inline bool AskOkCancel(const QString &title, const QString &text)
 {
     return MessageDialog(TMsgDlgKind::Prompt, text, title) == mrOk;
 }
+
+} // namespace darvolt

@@ -5,6 +5,8 @@
 #include <QFontMetrics>
 #include <QPainter>
 
+namespace darvolt {
+
 int CaptionFlags(Qt::Alignment alignment, bool wordWrap, bool accelerators, bool singleLine)
 {
     int flags = int(alignment) | Qt::TextExpandTabs;
@@ -63,3 +65,5 @@ bool IsAccel(QChar typed, const QString &caption)
     const QChar accel = AccelChar(caption);
     return !accel.isNull() && !typed.isNull() && accel.toUpper() == typed.toUpper();
 }
+
+} // namespace darvolt

@@ -8,6 +8,8 @@ class QColor;
 class QFont;
 class QPainter;
 
+namespace darvolt {
+
 // Caption drawing shared by the widgets. An '&' in a caption marks the next
 // letter as the accelerator (drawn underlined, the '&' itself not shown) and
 // "&&" stands for one '&'; `accelerators` false draws the text as it is.
@@ -34,3 +36,5 @@ QChar AccelChar(const QString &caption);
 // Whether the typed character selects the caption's accelerator; letters
 // match in either case.
 bool IsAccel(QChar typed, const QString &caption);
+
+} // namespace darvolt

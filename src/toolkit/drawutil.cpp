@@ -4,6 +4,8 @@
 
 #include <cstdlib>
 
+namespace darvolt {
+
 QImage MakeDisabledImage(const QImage &source, TColor maskColor, TColor backColor,
                          bool drawHighlight, TColor highlightColor, TColor shadowColor)
 {
@@ -90,3 +92,5 @@ void CopyImageRegion(QPainter &painter, const QRegion &region, const QImage &ima
     }
     painter.restore();
 }
+
+} // namespace darvolt

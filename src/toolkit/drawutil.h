@@ -8,6 +8,8 @@
 
 class QPainter;
 
+namespace darvolt {
+
 // The embossed look of a disabled picture: a new image of the same size,
 // filled with the back colour, where every pixel of the source that is exactly
 // the mask colour is painted in the highlight colour one pixel right and down,
@@ -44,3 +46,5 @@ void FillSolid(QPainter &painter, const QRect &r, const QColor &color);
 // filler, which hands large areas to worker threads and waits for them:
 // on a busy machine that wait, not the copy, is what the user sees.
 void CopyImageRegion(QPainter &painter, const QRegion &region, const QImage &image);
+
+} // namespace darvolt

@@ -3,6 +3,8 @@
 #include <QFontDatabase>
 #include <QStringList>
 
+namespace darvolt {
+
 namespace {
 
 const QStringList &candidates()
@@ -73,3 +75,5 @@ QFont LayoutFont(const QString &family, int pixelHeight, bool bold)
     font.setStyleStrategy(QFont::PreferAntialias);
     return font;
 }
+
+} // namespace darvolt

@@ -2,6 +2,8 @@
 
 #include <QFont>
 
+namespace darvolt {
+
 // The layouts name "MS Sans Serif", which Linux desktops do not have. This
 // maps it (and the other classic dialog faces) onto a metric-near font from
 // fonts-liberation. Called once by the program at start-up and by the tests,
@@ -22,3 +24,5 @@ QString ResolvedFamily(const QString &family);
 // pixels (the negative "height" of the layouts, taken as positive here),
 // in the face's resolved family.
 QFont LayoutFont(const QString &family, int pixelHeight, bool bold = false);
+
+} // namespace darvolt

@@ -8,6 +8,10 @@
 #include <QPainter>
 #include <QResizeEvent>
 
+namespace darvolt {
+
+using namespace messages;
+
 TForm::TForm(QWidget *parent) : TWinControl(parent, Qt::Window | Qt::FramelessWindowHint)
 {
     setAttribute(Qt::WA_OpaquePaintEvent);
@@ -88,7 +92,7 @@ QRect TForm::WindowRect() const
 
 TNonClientLayout TForm::NonClientLayout() const
 {
-    return ::NonClientLayout(size(), m_borderStyle, m_borderIcons);
+    return darvolt::NonClientLayout(size(), m_borderStyle, m_borderIcons);
 }
 
 TNonClientState TForm::NonClientState() const
@@ -296,3 +300,5 @@ TWindowDC::~TWindowDC()
     if (m_form && m_painter)
         m_form->EndWindowPaint();
 }
+
+} // namespace darvolt

@@ -17,6 +17,8 @@ class QMouseEvent;
 class QWindow;
 class QPainter;
 
+namespace darvolt {
+
 // The program's top-level windows. A TForm is a frameless window that draws
 // its own frame and title band with the classic metrics (metrics.h): small
 // icon, title, the buttons its BorderStyle and BorderIcons call for, and a
@@ -107,7 +109,7 @@ Q_SIGNALS:
     void ActiveChanged(bool active);
 
 protected:
-    void WndProc(TMessage &message) override;
+    void WndProc(messages::TMessage &message) override;
     void WindowCreated() override;
     // Adds a window's own commands to its system menu, above Close; the
     // menu is built afresh every time it opens.
@@ -133,19 +135,19 @@ private:
     void EnsureSurface();
     QPainter *BeginWindowPaint();
     void EndWindowPaint();
-    LRESULT HitTestAt(QPoint globalPos);
+    messages::LRESULT HitTestAt(QPoint globalPos);
     static QPoint EventOrigin(const QMouseEvent *event);
     QWindow *SystemDragWindow();
     void BeginDrag(QPoint global);
 
-    void WMNCPaint(TMessage &message);
-    void WMNCActivate(TMessage &message);
-    void WMNCHitTest(TMessage &message);
-    void WMNCLButtonDown(TMessage &message);
-    void WMNCLButtonDblClk(TMessage &message);
-    void WMNCRButtonDown(TMessage &message);
-    void WMNCRButtonUp(TMessage &message);
-    void WMSysCommand(TMessage &message);
+    void WMNCPaint(messages::TMessage &message);
+    void WMNCActivate(messages::TMessage &message);
+    void WMNCHitTest(messages::TMessage &message);
+    void WMNCLButtonDown(messages::TMessage &message);
+    void WMNCLButtonDblClk(messages::TMessage &message);
+    void WMNCRButtonDown(messages::TMessage &message);
+    void WMNCRButtonUp(messages::TMessage &message);
+    void WMSysCommand(messages::TMessage &message);
 
     QWidget *m_client = nullptr;
     QIcon m_icon;
@@ -161,9 +163,9 @@ private:
     bool m_syncingSize = false;
     QSize m_clientSizeSeen;  // the client size the window was last fitted to
 
-    LRESULT m_trackedButton = HTNOWHERE;  // title button held down
+    messages::LRESULT m_trackedButton = messages::HTNOWHERE;  // title button held down
     bool m_trackedInside = false;
-    LRESULT m_dragHit = HTNOWHERE;        // band or sizing edge pressed, not dragged yet
+    messages::LRESULT m_dragHit = messages::HTNOWHERE;        // band or sizing edge pressed, not dragged yet
     QPoint m_dragStart;                   // where, on the screen
     bool m_manualMove = false;            // moving without the window manager
     QPoint m_moveOffset;
@@ -191,3 +193,5 @@ private:
     QPointer<TForm> m_form;
     QPainter *m_painter = nullptr;
 };
+
+} // namespace darvolt

@@ -2,6 +2,8 @@
 
 #include "toolkit/form.h"
 
+namespace darvolt {
+
 TFormAccessible::TFormAccessible(TForm *form) : QAccessibleWidget(form, QAccessible::Window)
 {
 }
@@ -69,3 +71,5 @@ int TFormAccessible::indexOfChild(const QAccessibleInterface *child) const
     const int widgetIndex = QAccessibleWidget::indexOfChild(child);
     return widgetIndex < 0 ? -1 : widgetIndex + int(components.size());
 }
+
+} // namespace darvolt

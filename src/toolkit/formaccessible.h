@@ -2,6 +2,8 @@
 
 #include <QAccessibleWidget>
 
+namespace darvolt {
+
 class TForm;
 
 // A form as assistive technology sees it: a window named by its title (a
@@ -27,3 +29,5 @@ private:
     // The accessible objects among the form's children that are not widgets.
     QList<QAccessibleInterface *> componentChildren() const;
 };
+
+} // namespace darvolt

@@ -11,6 +11,10 @@
 
 #include <utility>
 
+namespace darvolt {
+
+using namespace messages;
+
 namespace {
 
 LPARAM pointParam(QPoint global)
@@ -353,3 +357,5 @@ void TForm::mouseReleaseEvent(QMouseEvent *event)
         Deliver(WM_NCRBUTTONUP, WPARAM(hit), pointParam(global));
     event->accept();
 }
+
+} // namespace darvolt

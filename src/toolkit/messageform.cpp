@@ -15,6 +15,8 @@
 #include <QScrollArea>
 #include <QTextLayout>
 
+namespace darvolt {
+
 namespace {
 
 // Room the window manager's frame and title bar may take around the box.
@@ -200,3 +202,5 @@ void TMessageForm::keyPressEvent(QKeyEvent *event)
     }
     QDialog::keyPressEvent(event);
 }
+
+} // namespace darvolt

@@ -8,6 +8,8 @@
 class QAbstractButton;
 class QScrollArea;
 
+namespace darvolt {
+
 // The text of a message dialog: plain text that wraps at word boundaries
 // and, where a word (a long path) is wider than the line, inside the word,
 // so that every character can be seen at any width.
@@ -74,3 +76,5 @@ private:
     QAbstractButton *m_ok = nullptr;
     QAbstractButton *m_cancel = nullptr;
 };
+
+} // namespace darvolt

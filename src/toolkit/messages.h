@@ -6,6 +6,8 @@
 
 class QRegion;
 
+namespace darvolt::messages {
+
 // The window messages of our windows. Forms turn Qt's events into these and
 // send them through their window-procedure chain (wndproc.h), so that a
 // component can watch or replace what a window does with them, the way the
@@ -102,3 +104,5 @@ constexpr QPoint PointFromParam(LPARAM lParam)
     const auto bits = static_cast<std::uint32_t>(lParam);
     return {static_cast<std::int16_t>(bits & 0xFFFFu), static_cast<std::int16_t>(bits >> 16)};
 }
+
+} // namespace darvolt::messages

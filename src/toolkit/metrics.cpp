@@ -5,6 +5,8 @@
 #include <array>
 #include <utility>
 
+namespace darvolt {
+
 namespace {
 
 // Caption heights include the one-pixel line under the title band; button
@@ -48,3 +50,5 @@ TNonClientMetrics GetNonClientMetrics()
     const QString face = QStringLiteral("MS Sans Serif");
     return {LayoutFont(face, 11, true), LayoutFont(face, 11, true)};
 }
+
+} // namespace darvolt

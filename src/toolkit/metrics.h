@@ -2,6 +2,8 @@
 
 #include <QFont>
 
+namespace darvolt {
+
 // The classic system metrics (96 dots per inch, standard scheme), kept in one
 // table so that the drawn window frames, the title bands and the widgets that
 // measure them agree to the pixel.
@@ -36,3 +38,5 @@ struct TNonClientMetrics
 };
 
 TNonClientMetrics GetNonClientMetrics();
+
+} // namespace darvolt

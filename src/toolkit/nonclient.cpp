@@ -2,6 +2,10 @@
 
 #include "toolkit/metrics.h"
 
+namespace darvolt {
+
+using namespace messages;
+
 TBorderIcons EffectiveBorderIcons(TFormBorderStyle style, TBorderIcons icons)
 {
     switch (style) {
@@ -209,3 +213,5 @@ LRESULT NonClientHitTest(const TNonClientLayout &layout, QPoint pos)
         return HTCAPTION;
     return HTBORDER;
 }
+
+} // namespace darvolt

@@ -7,6 +7,8 @@
 #include <QObject>
 #include <QRect>
 
+namespace darvolt {
+
 // The kinds of window frame and title-bar buttons a form can have, and where
 // each part of its non-client area (frame, title band, buttons) lies.
 namespace FormTypes {
@@ -18,10 +20,10 @@ Q_ENUM_NS(TFormBorderStyle)
 enum TBorderIcon { biSystemMenu = 0x1, biMinimize = 0x2, biMaximize = 0x4, biHelp = 0x8 };
 Q_DECLARE_FLAGS(TBorderIcons, TBorderIcon)
 Q_FLAG_NS(TBorderIcons)
+// Beside the flags, where argument-dependent lookup finds them from anywhere.
+Q_DECLARE_OPERATORS_FOR_FLAGS(TBorderIcons)
 
 } // namespace FormTypes
-
-Q_DECLARE_OPERATORS_FOR_FLAGS(FormTypes::TBorderIcons)
 
 using FormTypes::TBorderIcon;
 using FormTypes::TBorderIcons;
@@ -87,10 +89,12 @@ struct TNonClientLayout
 TNonClientLayout NonClientLayout(QSize windowSize, TFormBorderStyle style, TBorderIcons icons);
 
 // What lies at a point in window coordinates: one of the HT* codes.
-LRESULT NonClientHitTest(const TNonClientLayout &layout, QPoint pos);
+messages::LRESULT NonClientHitTest(const TNonClientLayout &layout, QPoint pos);
 
 // The rectangle of the button a HT* code names, or an empty one.
-QRect ButtonRect(const TNonClientLayout &layout, LRESULT hit);
+QRect ButtonRect(const TNonClientLayout &layout, messages::LRESULT hit);
 
 // Whether that button can be pressed.
-bool ButtonEnabled(const TNonClientLayout &layout, LRESULT hit);
+bool ButtonEnabled(const TNonClientLayout &layout, messages::LRESULT hit);
+
+} // namespace darvolt

@@ -11,6 +11,10 @@
 #include <array>
 #include <string_view>
 
+namespace darvolt {
+
+using namespace messages;
+
 namespace {
 
 // Button glyphs as pixel patterns, the way the classic title buttons draw
@@ -176,3 +180,5 @@ QPixmap SmallIconFor(const QIcon &ownIcon)
         return atSize(appIcon);
     return SystemApplicationIcon();
 }
+
+} // namespace darvolt

@@ -9,13 +9,15 @@
 
 class QPainter;
 
+namespace darvolt {
+
 // What the plain non-client area shows besides its geometry.
 struct TNonClientState
 {
     bool active = false;  // drawn in the active caption colours
     QString caption;
     QPixmap smallIcon;    // SM_CXSMICON x SM_CYSMICON
-    LRESULT pressed = HTNOWHERE;  // the button held down under the pointer
+    messages::LRESULT pressed = messages::HTNOWHERE;  // the button held down under the pointer
     bool maximized = false;       // the maximise box shows "restore"
 };
 
@@ -32,7 +34,7 @@ void PaintCaptionRow(QPainter &painter, const TNonClientLayout &layout, const TN
 
 // One title-bar button with its glyph; `hit` is HTCLOSE, HTMINBUTTON,
 // HTMAXBUTTON or HTHELP.
-void DrawCaptionButton(QPainter &painter, const QRect &r, LRESULT hit, bool pressed, bool enabled,
+void DrawCaptionButton(QPainter &painter, const QRect &r, messages::LRESULT hit, bool pressed, bool enabled,
                        bool maximized = false);
 
 // The small icon a window shows: its own icon, else the application's, else
@@ -41,3 +43,5 @@ QPixmap SmallIconFor(const QIcon &ownIcon);
 
 // The system's generic application icon at small-icon size.
 QPixmap SystemApplicationIcon();
+
+} // namespace darvolt

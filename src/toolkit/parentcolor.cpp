@@ -4,6 +4,8 @@
 #include <QVariant>
 #include <QWidget>
 
+namespace darvolt {
+
 TColor ParentColorOf(const QWidget *widget)
 {
     const QWidget *parent = widget ? widget->parentWidget() : nullptr;
@@ -44,3 +46,5 @@ void ApplyBackgroundColor(QWidget *widget, TColor color)
     palette.setColor(QPalette::Button, rgb);
     widget->setPalette(palette);
 }
+
+} // namespace darvolt

@@ -4,6 +4,8 @@
 
 class QWidget;
 
+namespace darvolt {
+
 // The colour a child with ParentColor set takes from its parent: the parent's
 // own Color property when it has one (so system colours stay symbolic), else
 // its window background. Without a parent, clBtnFace.
@@ -29,3 +31,5 @@ private:
 // Keeps a container's palette in step with its Color, so that Qt passes the
 // change on to the children as a palette change.
 void ApplyBackgroundColor(QWidget *widget, TColor color);
+
+} // namespace darvolt

@@ -3,6 +3,8 @@
 #include <QMenu>
 #include <QPointer>
 
+namespace darvolt {
+
 // A context menu that a component can pop up for its control. AutoPopup
 // false means the menu is shown only when the program asks; PopupComponent
 // tells the menu's actions which component popped it up last.
@@ -27,3 +29,5 @@ private:
     bool m_autoPopup = true;
     QPointer<QObject> m_popupComponent;
 };
+
+} // namespace darvolt

@@ -1,5 +1,7 @@
 #include "toolkit/shortcut.h"
 
+namespace darvolt {
+
 namespace {
 
 int virtualKey(int key)
@@ -45,3 +47,5 @@ TShortCut ShortCutOf(int qtKey, Qt::KeyboardModifiers modifiers)
         result |= scAlt;
     return result;
 }
+
+} // namespace darvolt

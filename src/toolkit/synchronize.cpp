@@ -13,6 +13,8 @@
 #include <thread>
 #include <utility>
 
+namespace darvolt {
+
 namespace {
 
 // One piece of work on its way to the GUI thread. The worker waits on it
@@ -205,3 +207,5 @@ bool ApplicationTerminating()
 {
     return hub().terminating.load();
 }
+
+} // namespace darvolt

@@ -2,6 +2,8 @@
 
 #include <functional>
 
+namespace darvolt {
+
 // Handing work from a worker thread to the GUI thread and waiting for it.
 //
 // Widgets and forms belong to the GUI thread; a worker that wants something
@@ -34,3 +36,5 @@ bool IsGuiThread();
 // told to quit, or the application object is being destroyed. Threads use it
 // to stop handing over work. Safe to call from any thread.
 bool ApplicationTerminating();
+
+} // namespace darvolt

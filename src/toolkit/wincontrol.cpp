@@ -1,5 +1,9 @@
 #include "toolkit/wincontrol.h"
 
+namespace darvolt {
+
+using namespace messages;
+
 TWinControl::TWinControl(QWidget *parent, Qt::WindowFlags flags) : QWidget(parent, flags)
 {
     m_ownProc = MakeWindowProc([this](HWND, UINT msg, WPARAM wParam, LPARAM lParam) {
@@ -92,3 +96,5 @@ void TWinControl::WndProc(TMessage &message)
 {
     message.Result = DefWindowProc(WindowHandle(), message.Msg, message.WParam, message.LParam);
 }
+
+} // namespace darvolt

@@ -4,6 +4,8 @@
 
 #include <QWidget>
 
+namespace darvolt {
+
 // A widget that owns a window in the message system: its messages go through
 // a window procedure that others may replace (wndproc.h), ending in the
 // widget's own WndProc. The window is made on first need and can be
@@ -18,9 +20,9 @@ public:
     ~TWinControl() override;
 
     // The window, made now if it does not exist.
-    HWND Handle();
+    messages::HWND Handle();
     // The window if it exists, else HWND{}.
-    HWND WindowHandle() const;
+    messages::HWND WindowHandle() const;
     bool HandleAllocated() const;
     void HandleNeeded();
     // Destroys the window (it receives WM_DESTROY first) and makes a new one.
@@ -33,15 +35,15 @@ public:
 
     // The widget's own window procedure: what a new window starts with, and
     // where a subclass that has nothing to pass on can send a message.
-    const WNDPROC &OwnWindowProc() const { return m_ownProc; }
+    const messages::WNDPROC &OwnWindowProc() const { return m_ownProc; }
 
     // Runs WndProc directly, past anyone who replaced the window procedure.
-    LRESULT Perform(UINT msg, WPARAM wParam = 0, LPARAM lParam = 0);
+    messages::LRESULT Perform(messages::UINT msg, messages::WPARAM wParam = 0, messages::LPARAM lParam = 0);
 
     // Sends through the window's current procedure; an exception on the way
     // goes to the application's exception handler instead of the caller, as
     // befits messages that come from Qt's events.
-    LRESULT Deliver(UINT msg, WPARAM wParam = 0, LPARAM lParam = 0);
+    messages::LRESULT Deliver(messages::UINT msg, messages::WPARAM wParam = 0, messages::LPARAM lParam = 0);
 
 Q_SIGNALS:
     // Once, at the start of destruction, after the window has been
@@ -51,7 +53,7 @@ Q_SIGNALS:
 protected:
     // The control's handling of its messages; the base does nothing but
     // DefWindowProc.
-    virtual void WndProc(TMessage &message);
+    virtual void WndProc(messages::TMessage &message);
 
     // Called when a new window has been made.
     virtual void WindowCreated() {}
@@ -63,8 +65,10 @@ protected:
     void BeginDestroy();
 
 private:
-    WNDPROC m_ownProc;
-    std::unique_ptr<TWindowHandle> m_window;
+    messages::WNDPROC m_ownProc;
+    std::unique_ptr<messages::TWindowHandle> m_window;
     bool m_destroying = false;
     bool m_destroyingSignalled = false;
 };
+
+} // namespace darvolt

@@ -8,9 +8,17 @@
 
 #include <unordered_map>
 
+namespace darvolt {
+
 namespace {
 
 Q_LOGGING_CATEGORY(lcWindows, "darvolt.windows")
+
+} // namespace
+
+namespace messages {
+
+namespace {
 
 struct WindowSlot
 {
@@ -80,12 +88,6 @@ PostOffice *postOffice()
     if (!office)
         office = new PostOffice(QCoreApplication::instance());
     return office;
-}
-
-TExceptionHandler &exceptionHandler()
-{
-    static TExceptionHandler handler;
-    return handler;
 }
 
 } // namespace
@@ -179,6 +181,18 @@ std::unique_ptr<TWindowHandle> AllocateHWnd(TWindowProc::Function procedure)
     return std::make_unique<TWindowHandle>(MakeWindowProc(std::move(procedure)));
 }
 
+} // namespace messages
+
+namespace {
+
+TExceptionHandler &exceptionHandler()
+{
+    static TExceptionHandler handler;
+    return handler;
+}
+
+} // namespace
+
 TExceptionHandler SetApplicationExceptionHandler(TExceptionHandler handler)
 {
     std::swap(exceptionHandler(), handler);
@@ -213,3 +227,5 @@ void HandleApplicationException(std::exception_ptr error)
     }
     qCWarning(lcWindows).noquote() << ExceptionMessage(error);
 }
+
+} // namespace darvolt

@@ -8,6 +8,8 @@
 #include <functional>
 #include <memory>
 
+namespace darvolt::messages {
+
 // Windows and their window procedures.
 //
 // A window is a numbered slot (HWND) that owns the window procedure its
@@ -91,6 +93,10 @@ bool PostMessage(HWND window, UINT msg, WPARAM wParam = 0, LPARAM lParam = 0);
 // with the returned owner.
 std::unique_ptr<TWindowHandle> AllocateHWnd(TWindowProc::Function procedure);
 
+} // namespace darvolt::messages
+
+namespace darvolt {
+
 // The application's exception handler: what it does with an exception that
 // must not leave a window procedure or cross the event loop. The default
 // writes the message to the log; the program installs one that shows it.
@@ -101,3 +107,5 @@ void HandleApplicationException(std::exception_ptr error);
 
 // The text of an exception as a user would read it.
 QString ExceptionMessage(std::exception_ptr error);
+
+} // namespace darvolt

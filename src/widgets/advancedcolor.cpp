@@ -2,6 +2,8 @@
 
 #include <cmath>
 
+namespace darvolt {
+
 namespace {
 
 struct Hsl {
@@ -81,3 +83,5 @@ TColor AdvancedColor(TColor base, TColor previous, int percent, bool lighten)
     hsl.l = lighten ? std::min(hsl.l + percent, 240) : std::max(hsl.l - percent, 0);
     return fromHsl(hsl);
 }
+
+} // namespace darvolt

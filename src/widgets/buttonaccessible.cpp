@@ -8,6 +8,8 @@
 #include <QCoreApplication>
 #include <QTimer>
 
+namespace darvolt {
+
 TFlatSpeedButtonAccessible::TFlatSpeedButtonAccessible(TFlatSpeedButton *button)
     : QAccessibleWidget(button, QAccessible::PushButton)
 {
@@ -117,3 +119,5 @@ void TEditButtonAccessible::doAction(const QString &actionName)
         return;
     QTimer::singleShot(0, button(), &TRxSpeedButton::PerformClick);
 }
+
+} // namespace darvolt

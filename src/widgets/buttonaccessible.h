@@ -2,6 +2,8 @@
 
 #include <QAccessibleWidget>
 
+namespace darvolt {
+
 class TFlatSpeedButton;
 class TRxSpeedButton;
 
@@ -44,3 +46,5 @@ public:
 private:
     TRxSpeedButton *button() const;
 };
+
+} // namespace darvolt

@@ -6,6 +6,8 @@
 
 #include <QFontMetrics>
 
+namespace darvolt {
+
 TComboEditAccessible::TComboEditAccessible(TCustomComboEdit *edit)
     : QAccessibleWidget(edit, QAccessible::EditableText)
 {
@@ -197,3 +199,5 @@ void TComboEditAccessible::replaceText(int startOffset, int endOffset, const QSt
     else if (endOffset > startOffset)
         edit()->del();
 }
+
+} // namespace darvolt

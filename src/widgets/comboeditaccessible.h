@@ -2,6 +2,8 @@
 
 #include <QAccessibleWidget>
 
+namespace darvolt {
+
 class TCustomComboEdit;
 
 // A combo edit as assistive technology sees it: an editable text field named
@@ -48,3 +50,5 @@ private:
     // The text as shown: a password field shows its mask characters.
     QString shownText() const;
 };
+
+} // namespace darvolt

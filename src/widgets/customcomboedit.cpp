@@ -10,6 +10,8 @@
 #include <QKeyEvent>
 #include <QPainter>
 
+namespace darvolt {
+
 TCustomComboEdit::TCustomComboEdit(QWidget *parent)
     : QLineEdit(parent)
 {
@@ -314,3 +316,5 @@ void TCustomComboEdit::changeEvent(QEvent *event)
         ButtonLayout();
     }
 }
+
+} // namespace darvolt

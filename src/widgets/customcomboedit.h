@@ -8,6 +8,8 @@
 
 #include <stdexcept>
 
+namespace darvolt {
+
 class TEditButton;
 
 // Raised by the combo edits for an invalid assignment, with the message the
@@ -133,3 +135,5 @@ private:
     TColor m_color = clWindow;
     TColor m_fontColor = clWindowText;
 };
+
+} // namespace darvolt

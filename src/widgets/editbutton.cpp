@@ -6,6 +6,8 @@
 
 #include <QPainter>
 
+namespace darvolt {
+
 TEditButton::TEditButton(QWidget *parent)
     : TRxSpeedButton(parent)
 {
@@ -26,3 +28,5 @@ void TEditButton::LeftButtonPressed()
     if (m_edit && m_edit->focusPolicy() != Qt::NoFocus && m_edit->isEnabled() && !m_edit->hasFocus())
         m_edit->setFocus(Qt::MouseFocusReason);
 }
+
+} // namespace darvolt

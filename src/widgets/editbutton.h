@@ -2,6 +2,8 @@
 
 #include "widgets/rxspeedbutton.h"
 
+namespace darvolt {
+
 class TCustomComboEdit;
 
 // The button inside a combo edit: blends its left edge into the edit and
@@ -22,3 +24,5 @@ protected:
 private:
     TCustomComboEdit *m_edit = nullptr;
 };
+
+} // namespace darvolt

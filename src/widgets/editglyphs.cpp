@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+namespace darvolt {
+
 namespace {
 
 QImage fromArt(const char *const rows[], int height)
@@ -74,3 +76,5 @@ QImage EllipsisGlyph(int buttonWidth)
                     image.setPixel(dotX + dx, 1 + dy, qRgb(0, 0, 0));
     return image;
 }
+
+} // namespace darvolt

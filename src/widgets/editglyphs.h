@@ -2,6 +2,8 @@
 
 #include <QImage>
 
+namespace darvolt {
+
 // The pictures of the edit button's built-in glyph kinds.
 
 // The browse glyph: a 14 x 12 open folder with a curved arrow over it, in
@@ -19,3 +21,5 @@ QImage EllipsisGlyph(int buttonWidth);
 
 // The width of a vertical scroll bar, which a drop-down button takes.
 inline constexpr int ScrollBarWidth = 16;
+
+} // namespace darvolt

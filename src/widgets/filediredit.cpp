@@ -4,6 +4,8 @@
 #include <QMimeData>
 #include <QUrl>
 
+namespace darvolt {
+
 namespace {
 
 QStringList localFiles(const QMimeData *mime)
@@ -71,3 +73,5 @@ void TFileDirEdit::dropEvent(QDropEvent *event)
     event->acceptProposedAction();
     DropFiles(localFiles(event->mimeData()));
 }
+
+} // namespace darvolt

@@ -2,6 +2,8 @@
 
 #include "widgets/customcomboedit.h"
 
+namespace darvolt {
+
 // What every file-system browser edit adds: the folder glyph, files dropped
 // from the desktop, and events around the dialog.
 class TFileDirEdit : public TCustomComboEdit
@@ -42,3 +44,5 @@ private:
     bool m_acceptFiles = false;
     bool m_multipleFiles = false;
 };
+
+} // namespace darvolt

@@ -5,6 +5,8 @@
 #include <QHeaderView>
 #include <QTreeView>
 
+namespace darvolt {
+
 namespace {
 
 // Qt makes its own dialog's widgets only when it shows it, and only when
@@ -113,3 +115,5 @@ bool TFileNameDialog::Execute(QWidget *parent)
     const FileDialogRunnerFn &runner = FileDialogRunner();
     return runner ? runner(*this, parent) : false;
 }
+
+} // namespace darvolt

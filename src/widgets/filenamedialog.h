@@ -8,6 +8,8 @@
 class QFileDialog;
 class QWidget;
 
+namespace darvolt {
+
 // The open or save dialog of a file-name edit: its settings live here between
 // uses, and Execute shows the desktop's file dialog through one replaceable
 // runner, so tests never open a real dialog.
@@ -76,3 +78,5 @@ void FitFileDialogColumns(QFileDialog &dialog);
 // "Text files (*.txt)|*.txt|All files (*.*)|*.*" as Qt name filters. "*.*"
 // means every file, as it does in such filters, not only names with a dot.
 QStringList QtNameFilters(const QString &filter);
+
+} // namespace darvolt

@@ -4,6 +4,8 @@
 
 #include <QFileInfo>
 
+namespace darvolt {
+
 TFilenameEdit::TFilenameEdit(QWidget *parent)
     : TFileDirEdit(parent)
     , m_dialog(std::make_unique<TFileNameDialog>())
@@ -110,3 +112,5 @@ bool TFilenameEdit::TakeDroppedFile(const QString &name)
     m_dialog->Files << name;
     return true;
 }
+
+} // namespace darvolt

@@ -5,6 +5,8 @@
 
 #include <memory>
 
+namespace darvolt {
+
 // The field for a file path with a browse button. The button (or Alt+Down)
 // opens the file dialog pre-set from the text; a confirmed choice comes back
 // into the text, quoted when it holds a blank.
@@ -69,3 +71,5 @@ protected:
 private:
     std::unique_ptr<TFileNameDialog> m_dialog;
 };
+
+} // namespace darvolt

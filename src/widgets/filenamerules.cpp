@@ -2,6 +2,8 @@
 
 #include <QFileInfo>
 
+namespace darvolt {
+
 namespace {
 
 // The first command-line token of the text. Tokens are not cut at any
@@ -73,3 +75,5 @@ QString ExtractFileName(const QString &path)
 {
     return path.mid(lastSeparator(path) + 1);
 }
+
+} // namespace darvolt

@@ -2,6 +2,8 @@
 
 #include <QString>
 
+namespace darvolt {
+
 // The file-name rules of the file-name edit.
 
 // The name a text stands for: the text itself when a file of exactly that
@@ -21,3 +23,5 @@ QString QuoteFileName(const QString &name);
 // part after it.
 QString ExtractFilePath(const QString &path);
 QString ExtractFileName(const QString &path);
+
+} // namespace darvolt

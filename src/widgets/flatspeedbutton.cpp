@@ -4,45 +4,19 @@
 #include "toolkit/drawtext.h"
 #include "toolkit/parentcolor.h"
 
-#include <QApplication>
-#include <QCursor>
 #include <QDialog>
 #include <QKeySequence>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPointer>
 #include <QShortcutEvent>
-#include <QTimer>
 
-namespace {
-
-// Hover tracking is shared by every button of the process: one timer, one
-// button whose hover it watches, and the count of live buttons that decides
-// when the timer is made and freed. All of it lives on the GUI thread.
-int liveButtons = 0;
-QTimer *hoverTimer = nullptr;
-TFlatSpeedButton *hoverOwner = nullptr;
-
-void releaseHoverTimer()
-{
-    if (hoverTimer)
-        hoverTimer->stop();
-    hoverOwner = nullptr;
-}
-
-} // namespace
+namespace darvolt {
 
 TFlatSpeedButton::TFlatSpeedButton(QWidget *parent)
     : QWidget(parent)
 {
-    if (liveButtons++ == 0) {
-        hoverTimer = new QTimer;
-        hoverTimer->setInterval(100);
-        QObject::connect(hoverTimer, &QTimer::timeout, [] {
-            if (hoverOwner)
-                hoverOwner->HoverCheck();
-        });
-    }
+    JoinHoverTracking();
     // The face covers the whole rectangle, so the parent need not erase
     // behind it; move events are needed for hover even without a button held.
     setAttribute(Qt::WA_OpaquePaintEvent);
@@ -52,22 +26,7 @@ TFlatSpeedButton::TFlatSpeedButton(QWidget *parent)
 
 TFlatSpeedButton::~TFlatSpeedButton()
 {
-    if (hoverOwner == this)
-        releaseHoverTimer();
-    if (--liveButtons == 0) {
-        delete hoverTimer;
-        hoverTimer = nullptr;
-    }
-}
-
-TFlatSpeedButton *TFlatSpeedButton::HoverOwner()
-{
-    return hoverOwner;
-}
-
-QTimer *TFlatSpeedButton::HoverTimer()
-{
-    return hoverTimer;
+    LeaveHoverTracking();
 }
 
 void TFlatSpeedButton::setCaption(const QString &caption)
@@ -302,59 +261,6 @@ bool TFlatSpeedButton::isInside(QPoint p) const
     return p.x() >= 0 && p.x() < width() && p.y() >= 0 && p.y() <= height();
 }
 
-bool TFlatSpeedButton::underPointer() const
-{
-    return QApplication::widgetAt(QCursor::pos()) == this;
-}
-
-void TFlatSpeedButton::HoverEnter()
-{
-    if (isEnabled() && !m_hot) {
-        m_hot = true;
-        repaint();
-    }
-}
-
-void TFlatSpeedButton::HoverLeave()
-{
-    if (!isEnabled() || !m_hot || m_pressing)
-        return;
-    m_hot = false;
-    if (hoverOwner == this)
-        releaseHoverTimer();
-    update();
-}
-
-void TFlatSpeedButton::HoverCheck()
-{
-    if (!underPointer())
-        HoverLeave();
-}
-
-void TFlatSpeedButton::UpdateHover()
-{
-    if (!isEnabled())
-        return;
-    if (underPointer()) {
-        m_hot = true;
-        // Whatever window is active (none, after a modal box closed with no
-        // window manager to hand activation back), a hot face must end when
-        // the pointer goes: the shared timer watches this button from now.
-        if (hoverOwner != this) {
-            if (hoverOwner)
-                hoverOwner->HoverLeave();
-            hoverOwner = this;
-            hoverTimer->start();
-        }
-        repaint();
-        return;
-    }
-    m_hot = false;
-    if (hoverOwner == this)
-        releaseHoverTimer();
-    update();
-}
-
 void TFlatSpeedButton::leftButtonDown()
 {
     if (!isEnabled())
@@ -388,17 +294,7 @@ void TFlatSpeedButton::mouseMoveEvent(QMouseEvent *event)
 {
     const QPoint p = event->position().toPoint();
     emit OnMouseMove(this, event->modifiers(), p.x(), p.y());
-    const QPoint global = event->globalPosition().toPoint();
-    if (hoverOwner != this && QApplication::widgetAt(global) == this) {
-        if (hoverOwner)
-            hoverOwner->HoverLeave();
-        if (QApplication::activeWindow()) {
-            hoverTimer->stop();
-            hoverOwner = this;
-            hoverTimer->start();
-            HoverEnter();
-        }
-    }
+    HoverMove(event->globalPosition().toPoint());
     if (m_pressing) {
         const TFaceState state = m_down ? Latched : (isInside(p) ? Pressed : Up);
         if (state != m_faceState) {
@@ -467,8 +363,7 @@ void TFlatSpeedButton::changeEvent(QEvent *event)
             const bool wasPressed = m_faceState == Pressed;
             m_hot = false;
             m_faceState = Disabled;
-            if (hoverOwner == this)
-                releaseHoverTimer();
+            ReleaseHoverWatch();
             announceState(wasPressed, m_down);
         }
         UpdateHover();
@@ -489,3 +384,5 @@ void TFlatSpeedButton::changeEvent(QEvent *event)
         break;
     }
 }
+
+} // namespace darvolt

@@ -7,12 +7,12 @@
 #include <QPixmap>
 #include <QWidget>
 
-class QTimer;
+namespace darvolt {
 
 // A push button that stays flat until the pointer is over it, then shows a
 // raised edge, and a sunken one while pressed. Buttons sharing a non-zero
 // GroupIndex in one parent latch like radio buttons. Hover is tracked with
-// one timer shared by every button of the process.
+// one clock shared by every button of the process.
 class TFlatSpeedButton : public QWidget
 {
     Q_OBJECT
@@ -119,15 +119,6 @@ public:
     // grouped button latches or lets go first. Nothing while disabled.
     void PerformClick();
 
-    // Hover tracking steps, public so that the shared timer and tests can
-    // drive them.
-    void HoverEnter();
-    void HoverLeave();
-    void HoverCheck();
-    void UpdateHover();
-    static TFlatSpeedButton *HoverOwner();
-    static QTimer *HoverTimer();
-
     // The whole face for the current state, composed off-screen. Settles the
     // state (Disabled while disabled) and stores GlyphOrigin and TextRect.
     QImage RenderFace();
@@ -165,6 +156,18 @@ private:
     void leftButtonDown();
     bool isInside(QPoint p) const;
     bool underPointer() const;
+    // Hover tracking (flatspeedbuttonhover.cpp): the shared clock is made
+    // with the first button and freed with the last, and watches the button
+    // that went hot last (hoverclock.h).
+    static void JoinHoverTracking();
+    void LeaveHoverTracking();
+    void WatchHover();
+    void ReleaseHoverWatch();
+    void HoverMove(QPoint global);
+    void HoverEnter();
+    void HoverLeave();
+    void HoverCheck();
+    void UpdateHover();
     void updateShortcut();
     void settleState();
     // Tells assistive technology which of pressed and latched changed since
@@ -204,3 +207,5 @@ private:
 // colours: HSL on the 0..240 scale, lightness raised by 10, then moved by the
 // percentage. A percentage of 0 keeps the previous colour.
 TColor AdvancedColor(TColor base, TColor previous, int percent, bool lighten);
+
+} // namespace darvolt

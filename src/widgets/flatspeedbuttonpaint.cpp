@@ -8,6 +8,8 @@
 #include <QFontMetrics>
 #include <QPainter>
 
+namespace darvolt {
+
 namespace {
 
 constexpr int captionFlags = Qt::AlignCenter | Qt::TextSingleLine | Qt::TextShowMnemonic;
@@ -175,3 +177,5 @@ void TFlatSpeedButton::paintEvent(QPaintEvent *)
         // A face that failed part-way is dropped; the next paint starts over.
     }
 }
+
+} // namespace darvolt

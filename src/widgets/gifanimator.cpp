@@ -14,6 +14,8 @@
 
 #include <algorithm>
 
+namespace darvolt {
+
 TRxGIFAnimator::TRxGIFAnimator(QWidget *parent)
     : TRxImageControl(parent), m_timer(new TRxTimer(this)), m_image(std::make_unique<TGIFImage>())
 {
@@ -262,3 +264,5 @@ QList<QRgb> TRxGIFAnimator::GetPalette()
         return {};
     return m_image->Palette();
 }
+
+} // namespace darvolt

@@ -9,6 +9,9 @@
 #include <memory>
 
 class QIODevice;
+
+namespace darvolt {
+
 class TGIFImage;
 class TRxTimer;
 
@@ -19,7 +22,7 @@ class TRxTimer;
 // that holds the stored form (a 32-bit little-endian byte count, then the
 // GIF stream), through the ImageResource property:
 //
-//     <widget class="TRxGIFAnimator" name="RxGIFAnimator1">
+//     <widget class="darvolt::TRxGIFAnimator" name="RxGIFAnimator1">
 //      <property name="geometry"> ... 385 x 36 ... </property>
 //      <property name="ImageResource"><string>:/banner.gifdata</string></property>
 //      <property name="Stretch"><bool>true</bool></property>
@@ -133,3 +136,5 @@ private:
     bool m_stretch = false;
     bool m_transparent = true;
 };
+
+} // namespace darvolt

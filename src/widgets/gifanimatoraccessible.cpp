@@ -2,6 +2,8 @@
 
 #include "widgets/gifanimator.h"
 
+namespace darvolt {
+
 TRxGIFAnimatorAccessible::TRxGIFAnimatorAccessible(TRxGIFAnimator *animator)
     : QAccessibleWidget(animator, QAccessible::Graphic)
 {
@@ -66,3 +68,5 @@ QPoint TRxGIFAnimatorAccessible::imagePosition() const
 {
     return animator()->mapToGlobal(QPoint(0, 0));
 }
+
+} // namespace darvolt

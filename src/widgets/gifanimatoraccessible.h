@@ -2,6 +2,8 @@
 
 #include <QAccessibleWidget>
 
+namespace darvolt {
+
 class TRxGIFAnimator;
 
 // A GIF animator as assistive technology sees it: a picture, animated while
@@ -26,3 +28,5 @@ private:
     // The address of a sibling link that covers part of the animator.
     QString linkOver() const;
 };
+
+} // namespace darvolt

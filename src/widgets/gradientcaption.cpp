@@ -7,6 +7,10 @@
 #include <QApplication>
 #include <QPainter>
 
+namespace darvolt {
+
+using namespace messages;
+
 TRxGradientCaption::TRxGradientCaption(QObject *owner)
     : QObject(owner), m_captions(std::make_unique<TRxCaptionList>(this))
 {
@@ -48,7 +52,7 @@ QRect TRxGradientCaption::CaptionRect() const
     const TForm *form = Form();
     if (!form)
         return {};
-    return ::CaptionRect(form->WindowRect(), form->BorderStyle(), form->BorderIcons());
+    return darvolt::CaptionRect(form->WindowRect(), form->BorderStyle(), form->BorderIcons());
 }
 
 void TRxGradientCaption::Loaded()
@@ -282,3 +286,5 @@ void TRxGradientCaption::DrawGradientCaption()
     if (QPainter *painter = dc.Canvas())
         painter->drawImage(CaptionRect().topLeft() - form->WindowRect().topLeft(), band);
 }
+
+} // namespace darvolt

@@ -16,6 +16,9 @@
 #include <vector>
 
 class QPainter;
+
+namespace darvolt {
+
 class TForm;
 class TRxCaptionList;
 class TRxGradientCaption;
@@ -196,8 +199,8 @@ private:
     friend class TRxCaptionList;
     friend class TRxCaption;
 
-    void BeforeMessage(TMessage &message, bool &handled);
-    void AfterMessage(TMessage &message, bool &handled);
+    void BeforeMessage(messages::TMessage &message, bool &handled);
+    void AfterMessage(messages::TMessage &message, bool &handled);
     void SetDefaultFontSilently();
     void FontChanged();
     void RepaintIfActive();
@@ -220,7 +223,7 @@ private:
     TColor m_startColor = clWindowText;
 
     bool m_windowActive = false;
-    WPARAM m_savedRegion = 0;
+    messages::WPARAM m_savedRegion = 0;
     std::unique_ptr<QRegion> m_newRegion;
     bool m_regionChanged = false;
     bool m_rightClickPending = false;
@@ -243,3 +246,5 @@ QString FitText(const QFont &font, const QString &text, int width);
 
 // Windows' MulDiv: a * b / c rounded to the nearest, halves away from zero.
 int MulDiv(int a, int b, int c);
+
+} // namespace darvolt

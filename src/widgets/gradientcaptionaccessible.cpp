@@ -5,6 +5,8 @@
 
 #include <QWindow>
 
+namespace darvolt {
+
 TRxGradientCaptionAccessible::TRxGradientCaptionAccessible(TRxGradientCaption *caption)
     : QAccessibleObject(caption)
 {
@@ -79,3 +81,5 @@ QRect TRxGradientCaptionAccessible::rect() const
 {
     return caption()->Form() ? caption()->CaptionRect() : QRect();
 }
+
+} // namespace darvolt

@@ -2,6 +2,8 @@
 
 #include <QAccessibleObject>
 
+namespace darvolt {
+
 class TRxGradientCaption;
 
 // The title band a gradient caption paints, as assistive technology sees
@@ -25,3 +27,5 @@ public:
 private:
     TRxGradientCaption *caption() const;
 };
+
+} // namespace darvolt

@@ -3,6 +3,8 @@
 
 #include "toolkit/metrics.h"
 
+namespace darvolt {
+
 // ---------------------------------------------------------------- TRxCaption
 
 TRxCaption::TRxCaption(TRxCaptionList *collection) : m_collection(collection)
@@ -187,3 +189,5 @@ void TRxCaptionList::Changed()
     if (m_owner && m_owner->IsEffectivelyActive())
         m_owner->Update();
 }
+
+} // namespace darvolt

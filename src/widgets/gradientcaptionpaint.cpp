@@ -11,6 +11,8 @@
 #include <algorithm>
 #include <cstdlib>
 
+namespace darvolt {
+
 int MulDiv(int a, int b, int c)
 {
     if (c == 0)
@@ -241,3 +243,5 @@ QImage TRxGradientCaption::CaptionImage() const
     }
     return image;
 }
+
+} // namespace darvolt

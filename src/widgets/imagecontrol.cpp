@@ -12,6 +12,10 @@
 #include <QScreen>
 #include <QVariant>
 
+namespace darvolt {
+
+using namespace messages;
+
 namespace {
 
 constexpr UINT QueryNewPaletteMessage = 0x030F;
@@ -234,3 +238,5 @@ void TRxImageControl::mouseDoubleClickEvent(QMouseEvent *event)
     if (alive)
         emit OnMouseDown(this, event->button(), event->modifiers(), at.x(), at.y());
 }
+
+} // namespace darvolt

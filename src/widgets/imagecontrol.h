@@ -9,6 +9,9 @@
 #include <exception>
 
 class QPainter;
+
+namespace darvolt {
+
 class TGIFImage;
 
 // A picture control without a window of its own: it draws itself in the
@@ -135,3 +138,5 @@ public:
 private:
     TRxImageControl &m_control;
 };
+
+} // namespace darvolt

@@ -6,6 +6,8 @@
 
 #include <QTimer>
 
+namespace darvolt {
+
 QString JumpAction()
 {
     return QStringLiteral("jump");
@@ -106,3 +108,5 @@ void TProUrlImageAccessible::doAction(const QString &actionName)
     if (image()->isEnabled())
         QTimer::singleShot(0, image(), &TProUrlImage::Click);
 }
+
+} // namespace darvolt

@@ -2,6 +2,8 @@
 
 #include <QAccessibleWidget>
 
+namespace darvolt {
+
 class TProUrlImage;
 class TProUrlLabel;
 
@@ -43,3 +45,5 @@ public:
 private:
     TProUrlImage *image() const;
 };
+
+} // namespace darvolt

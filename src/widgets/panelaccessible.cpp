@@ -2,6 +2,8 @@
 
 #include "widgets/procustompanel.h"
 
+namespace darvolt {
+
 TProPanelAccessible::TProPanelAccessible(TProCustomPanel *panel)
     : QAccessibleWidget(panel, QAccessible::Grouping)
 {
@@ -18,3 +20,5 @@ QString TProPanelAccessible::text(QAccessible::Text t) const
         return panel()->Caption();
     return QAccessibleWidget::text(t);
 }
+
+} // namespace darvolt

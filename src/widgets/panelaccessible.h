@@ -2,6 +2,8 @@
 
 #include <QAccessibleWidget>
 
+namespace darvolt {
+
 class TProCustomPanel;
 
 // A bordered panel groups the controls on it; it is named by its caption
@@ -16,3 +18,5 @@ public:
 private:
     TProCustomPanel *panel() const;
 };
+
+} // namespace darvolt

@@ -8,6 +8,8 @@
 #include <QPainter>
 #include <QShortcutEvent>
 
+namespace darvolt {
+
 TProCustomLabel::TProCustomLabel(QWidget *parent)
     : QWidget(parent)
 {
@@ -217,3 +219,5 @@ void TProCustomLabel::changeEvent(QEvent *event)
         update();
     }
 }
+
+} // namespace darvolt

@@ -6,6 +6,8 @@
 #include <QPointer>
 #include <QWidget>
 
+namespace darvolt {
+
 // The effect label's base: draws its caption itself (alignment, tabs, word
 // wrap, '&' accelerators, the embossed disabled look) and reports the pointer
 // entering and leaving. The text colour is the font colour, kept here since
@@ -93,3 +95,5 @@ private:
     QPointer<QWidget> m_focusControl;
     int m_shortcutId = 0;
 };
+
+} // namespace darvolt

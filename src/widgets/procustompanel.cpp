@@ -7,6 +7,8 @@
 #include <QPaintEvent>
 #include <QPainter>
 
+namespace darvolt {
+
 void DrawSides(QPainter &painter, QRect &r, TProCustomPanel::TSides sides, const QColor &first,
                const QColor &second, int n)
 {
@@ -258,3 +260,5 @@ void TProCustomPanel::leaveEvent(QEvent *event)
     QWidget::leaveEvent(event);
     MouseLeave();
 }
+
+} // namespace darvolt

@@ -6,6 +6,8 @@
 
 class QPainter;
 
+namespace darvolt {
+
 // A container panel that draws its own frame: bevels and border limited to
 // chosen sides, a border ring of its own colour, an optional two-ring 3-D
 // bevel, and a wrapped caption placed top, middle or bottom.
@@ -120,3 +122,5 @@ struct TBevelColors {
     TColor second;
 };
 TBevelColors BevelColors(TProCustomPanel::TBevelCut cut, bool ctl3D, bool inner);
+
+} // namespace darvolt

@@ -2,6 +2,8 @@
 
 #include "widgets/procustomlabel.h"
 
+namespace darvolt {
+
 // The published effect label. Its shadow, highlight and rotation effects are
 // set by no window of this program and are not drawn.
 class TProLabel : public TProCustomLabel
@@ -14,3 +16,5 @@ public:
     {
     }
 };
+
+} // namespace darvolt

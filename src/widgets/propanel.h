@@ -2,6 +2,8 @@
 
 #include "widgets/procustompanel.h"
 
+namespace darvolt {
+
 // The published panel; everything lives in the base.
 class TProPanel : public TProCustomPanel
 {
@@ -13,3 +15,5 @@ public:
     {
     }
 };
+
+} // namespace darvolt

@@ -3,6 +3,8 @@
 #include <QDesktopServices>
 #include <QUrl>
 
+namespace darvolt {
+
 LinkOpenerFn &LinkOpener()
 {
     static LinkOpenerFn opener = [](const QString &link) {
@@ -20,3 +22,5 @@ void OpenLink(const QString &link)
     if (LinkOpener())
         LinkOpener()(link);
 }
+
+} // namespace darvolt

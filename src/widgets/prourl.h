@@ -6,6 +6,8 @@
 
 #include <functional>
 
+namespace darvolt {
+
 // Cursor ids of the link widgets' hand cursors.
 inline constexpr TCursor crHandPoint = 15000;
 inline constexpr TCursor crSmallHandPoint = 15001;
@@ -26,3 +28,5 @@ void OpenLink(const QString &link);
 // links would open, without starting a browser.
 using LinkOpenerFn = std::function<void(const QString &link)>;
 LinkOpenerFn &LinkOpener();
+
+} // namespace darvolt

@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+namespace darvolt {
+
 namespace {
 
 using Art = std::vector<std::string>;
@@ -139,3 +141,5 @@ void RegisterProUrlCursors()
     RegisterCursor(crGrabHandArrow, [] { return toCursor(arrowWithHand(), {0, 0}); });
     RegisterCursor(crDragHand, [] { return toCursor(closedHand, {0, 0}); });
 }
+
+} // namespace darvolt

@@ -6,6 +6,8 @@
 #include <QPainter>
 #include <QPointer>
 
+namespace darvolt {
+
 TProUrlImage::TProUrlImage(QWidget *parent)
     : QWidget(parent)
 {
@@ -81,3 +83,5 @@ void TProUrlImage::mouseReleaseEvent(QMouseEvent *event)
     if (rect().contains(event->position().toPoint()))
         Click();
 }
+
+} // namespace darvolt

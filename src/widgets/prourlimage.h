@@ -3,6 +3,8 @@
 #include <QPixmap>
 #include <QWidget>
 
+namespace darvolt {
+
 // An image control that opens its link when clicked. Without a picture it
 // draws nothing, so it can lie over another control as an invisible link
 // area that still shows the hand cursor.
@@ -48,3 +50,5 @@ private:
     bool m_center = false;
     bool m_clicking = false;
 };
+
+} // namespace darvolt

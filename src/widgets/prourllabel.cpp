@@ -5,6 +5,8 @@
 #include <QMouseEvent>
 #include <QPointer>
 
+namespace darvolt {
+
 TProUrlLabel::TProUrlLabel(QWidget *parent)
     : TProLabel(parent)
 {
@@ -125,3 +127,5 @@ void TProUrlLabel::mouseReleaseEvent(QMouseEvent *event)
     m_armed = false;
     OpenLink(link);
 }
+
+} // namespace darvolt

@@ -2,6 +2,8 @@
 
 #include "widgets/prolabel.h"
 
+namespace darvolt {
+
 // A label that looks and acts like a web link: blue and underlined, red while
 // pressed, navy once visited, optionally lit while hovered. A click that both
 // starts and ends on it hands its URL (or its caption) to the desktop.
@@ -61,3 +63,5 @@ private:
     bool m_armed = false;
     int m_cursorId = 0;
 };
+
+} // namespace darvolt

@@ -8,6 +8,8 @@
 #include <QPainter>
 #include <QPointer>
 
+namespace darvolt {
+
 TRxSpeedButton::TRxSpeedButton(QWidget *parent)
     : QWidget(parent)
 {
@@ -173,3 +175,5 @@ void TRxSpeedButton::changeEvent(QEvent *event)
         update();
     }
 }
+
+} // namespace darvolt

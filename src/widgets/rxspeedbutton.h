@@ -4,6 +4,8 @@
 #include <QPixmap>
 #include <QWidget>
 
+namespace darvolt {
+
 // A push button drawn by the widget itself: a raised two-line frame, sunken
 // while held, with a glyph centred in its face. One to four sub-images side
 // by side serve the up, disabled, down and latched looks.
@@ -61,3 +63,5 @@ private:
     bool m_pressed = false;
     mutable QImage m_disabledGlyph; // made once per glyph, on first need
 };
+
+} // namespace darvolt

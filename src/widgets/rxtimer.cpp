@@ -6,6 +6,10 @@
 
 #include <climits>
 
+namespace darvolt {
+
+using namespace messages;
+
 namespace {
 
 constexpr UINT TimerMessage = 0x0113;
@@ -222,3 +226,5 @@ LRESULT TRxTimer::HiddenWindowProc(HWND window, UINT msg, WPARAM wParam, LPARAM 
     }
     return 0;
 }
+
+} // namespace darvolt

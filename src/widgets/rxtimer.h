@@ -12,6 +12,8 @@
 #include <mutex>
 #include <stdexcept>
 
+namespace darvolt {
+
 class WindowTimerSource;
 
 // A notification handler: receives the object that sends it.
@@ -76,7 +78,7 @@ public:
     // For tests and diagnostics: the worker (always there, suspended when
     // not ticking threaded) and the hidden window of window-timer mode.
     const std::shared_ptr<TTimerThread> &Worker() const { return m_worker; }
-    HWND HiddenWindow() const;
+    messages::HWND HiddenWindow() const;
     bool WindowTimerRunning() const;
 
 private:
@@ -84,7 +86,8 @@ private:
     void ApplyThreaded();
     void ApplyWindowTimer();
     void DestroyHiddenWindow();
-    LRESULT HiddenWindowProc(HWND window, UINT msg, WPARAM wParam, LPARAM lParam);
+    messages::LRESULT HiddenWindowProc(messages::HWND window, messages::UINT msg, messages::WPARAM wParam,
+                                       messages::LPARAM lParam);
 
     std::atomic<bool> m_enabled{true};
     std::uint32_t m_interval = 1000;
@@ -97,6 +100,8 @@ private:
     TNotifyEvent m_onTimer;
 
     std::shared_ptr<TTimerThread> m_worker;
-    std::unique_ptr<TWindowHandle> m_hiddenWindow;
+    std::unique_ptr<messages::TWindowHandle> m_hiddenWindow;
     std::unique_ptr<WindowTimerSource> m_windowTimer;
 };
+
+} // namespace darvolt

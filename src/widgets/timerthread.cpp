@@ -13,6 +13,8 @@
 #include <unistd.h>
 #endif
 
+namespace darvolt {
+
 namespace {
 
 constexpr int PriorityLevels[] = {-15, -2, -1, 0, 1, 2, 15};
@@ -161,22 +163,26 @@ void TTimerThread::WaitForTermination()
 void TTimerThread::Sleep()
 {
     std::uint32_t interval;
-    TSleep sleep;
     {
         const std::lock_guard lock(m_mutex);
         interval = m_interval;
-        sleep = m_sleep;
-        ++m_sleepCount;
     }
-    if (sleep) {
-        sleep(interval);
-        return;
-    }
+    Clock()->Sleep(interval, [this, interval] { SleepFor(interval); });
+}
+
+void TTimerThread::SleepFor(std::uint32_t intervalMs)
+{
     // A change of interval does not restart a sleep that is under way; only
     // termination cuts it short.
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(interval);
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(intervalMs);
     std::unique_lock lock(m_mutex);
     m_wake.wait_until(lock, deadline, [this] { return m_terminated; });
+}
+
+std::shared_ptr<TimerThreadClock> TTimerThread::Clock() const
+{
+    const std::lock_guard lock(m_mutex);
+    return m_clock;
 }
 
 void TTimerThread::SyncTick()
@@ -196,15 +202,15 @@ void TTimerThread::WorkerTick()
 
 void TTimerThread::Suspend()
 {
+    Clock()->Suspending();
     const std::lock_guard lock(m_mutex);
-    ++m_suspendCalls;
     m_suspended = true;
 }
 
 void TTimerThread::Resume()
 {
+    Clock()->Resuming();
     const std::lock_guard lock(m_mutex);
-    ++m_resumeCalls;
     m_suspended = false;
     m_wake.notify_all();
 }
@@ -266,10 +272,12 @@ int TTimerThread::AppliedPriority() const
     return m_appliedPriority;
 }
 
-void TTimerThread::SetSleep(TSleep sleep)
+void TTimerThread::SetClock(std::shared_ptr<TimerThreadClock> clock)
 {
+    if (!clock)
+        clock = std::make_shared<TimerThreadClock>();
     const std::lock_guard lock(m_mutex);
-    m_sleep = std::move(sleep);
+    m_clock = std::move(clock);
 }
 
 bool TTimerThread::Finished() const
@@ -290,20 +298,4 @@ std::thread::id TTimerThread::ThreadId() const
     return m_threadId;
 }
 
-int TTimerThread::SuspendCalls() const
-{
-    const std::lock_guard lock(m_mutex);
-    return m_suspendCalls;
-}
-
-int TTimerThread::ResumeCalls() const
-{
-    const std::lock_guard lock(m_mutex);
-    return m_resumeCalls;
-}
-
-int TTimerThread::SleepCount() const
-{
-    const std::lock_guard lock(m_mutex);
-    return m_sleepCount;
-}
+} // namespace darvolt

@@ -11,6 +11,8 @@
 #include <mutex>
 #include <thread>
 
+namespace darvolt {
+
 class TRxTimer;
 
 namespace ThreadTypes {
@@ -32,6 +34,27 @@ int ThreadPriorityLevel(TThreadPriority priority);
 // so there the request is kept but has no effect.
 int ThreadPriorityNice(TThreadPriority priority);
 
+// What a timer worker leaves to whoever runs it: how it sleeps between ticks,
+// and word of every Suspend and Resume. The default sleeps for real and
+// tells no one; tests put in their own to hand out ticks one at a time and
+// to count.
+class TimerThreadClock
+{
+public:
+    virtual ~TimerThreadClock() = default;
+
+    // On the GUI thread, at every call of Suspend and of Resume.
+    virtual void Suspending() {}
+    virtual void Resuming() {}
+
+    // On the worker, for each sleep: `sleep` is the real one, for
+    // `intervalMs`, which only termination cuts short.
+    virtual void Sleep([[maybe_unused]] std::uint32_t intervalMs, const std::function<void()> &sleep)
+    {
+        sleep();
+    }
+};
+
 // The worker of a threaded TRxTimer. It sleeps for its interval, then hands
 // the tick to its owner, on the GUI thread (waiting until the tick is done)
 // or on itself, and starts over, until it is terminated.
@@ -50,10 +73,6 @@ int ThreadPriorityNice(TThreadPriority priority);
 class TTimerThread : public std::enable_shared_from_this<TTimerThread>
 {
 public:
-    // Replaces the plain sleep, for tests that hand out ticks one at a time.
-    // Called on the worker with the interval of this sleep.
-    using TSleep = std::function<void(std::uint32_t intervalMs)>;
-
     // Starts the worker of `owner`, suspended, with an interval of 1000 ms.
     // Raises std::system_error when the system cannot start a thread.
     static std::shared_ptr<TTimerThread> Create(TRxTimer *owner);
@@ -87,7 +106,9 @@ public:
     void SetOwnerEnabled(bool enabled) { m_ownerEnabled = enabled; }
     void SetOwnerSyncEvent(bool sync) { m_ownerSyncEvent = sync; }
 
-    void SetSleep(TSleep sleep);
+    // The clock the worker sleeps by from its next sleep on; null brings
+    // back the default.
+    void SetClock(std::shared_ptr<TimerThreadClock> clock);
 
     // --- what the worker is doing, for the timer and for tests -------------
     // The body has ended (terminated, or ended by an exception).
@@ -97,10 +118,6 @@ public:
     // True while the worker waits for a tick it handed to the GUI thread.
     bool WaitingForTick() const { return m_waitingForTick; }
     std::thread::id ThreadId() const;
-    // How often Suspend and Resume were called, and how many sleeps began.
-    int SuspendCalls() const;
-    int ResumeCalls() const;
-    int SleepCount() const;
 
 private:
     explicit TTimerThread(TRxTimer *owner);
@@ -111,6 +128,8 @@ private:
     bool PausePoint();
     void WaitForTermination();
     void Sleep();
+    void SleepFor(std::uint32_t intervalMs);
+    std::shared_ptr<TimerThreadClock> Clock() const;
     void SyncTick();
     void WorkerTick();
     void ApplyPriority();
@@ -124,12 +143,9 @@ private:
     TThreadPriority m_priority = tpNormal;
     int m_appliedPriority = -1;
     int m_attemptedPriority = -1; // asked of the system once per change
-    TSleep m_sleep;
+    std::shared_ptr<TimerThreadClock> m_clock = std::make_shared<TimerThreadClock>();
     std::exception_ptr m_fatal;
     std::thread::id m_threadId;
-    int m_suspendCalls = 0;
-    int m_resumeCalls = 0;
-    int m_sleepCount = 0;
 
     // Guards the owner for ticks that run on the worker.
     std::recursive_mutex m_tickMutex;
@@ -138,3 +154,5 @@ private:
     std::atomic<bool> m_ownerSyncEvent{true};
     std::atomic<bool> m_waitingForTick{false};
 };
+
+} // namespace darvolt

@@ -8,6 +8,10 @@
 #include <algorithm>
 #include <utility>
 
+namespace darvolt {
+
+using namespace messages;
+
 // ---------------------------------------------------------------- TRxWindowHook
 
 TRxWindowHook::TRxWindowHook(QObject *owner) : QObject(owner) {}
@@ -368,3 +372,5 @@ LRESULT THookList::HandleMessage(UINT msg, LPARAM lParam)
         Release(hook);
     return 0;
 }
+
+} // namespace darvolt

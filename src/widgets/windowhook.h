@@ -7,6 +7,8 @@
 #include <functional>
 #include <vector>
 
+namespace darvolt {
+
 class TControlHook;
 class THookList;
 
@@ -14,12 +16,12 @@ class THookList;
 // handles a message. Handled true stops the hooks that would come next and,
 // before the window, the window itself (except for WM_DESTROY); Msg.Result
 // is then what the window returns.
-using THookMessageEvent = std::function<void(QObject *Sender, TMessage &Msg, bool &Handled)>;
+using THookMessageEvent = std::function<void(QObject *Sender, messages::TMessage &Msg, bool &Handled)>;
 
 // The private messages of the hook list's hidden window; LParam names the
 // control hook.
-inline constexpr UINT HookReattachMessage = 0xB052;
-inline constexpr UINT HookReleaseMessage = 0xB053;
+inline constexpr messages::UINT HookReattachMessage = 0xB052;
+inline constexpr messages::UINT HookReleaseMessage = 0xB053;
 
 // Watches, and may swallow, the messages of a window it does not own, by
 // putting a replacement in front of the window's procedure. All hooks of one
@@ -86,8 +88,8 @@ public:
     // carry it, so a message for a control hook that has gone finds nothing.
     quint64 Id() const { return m_id; }
     const std::vector<TRxWindowHook *> &Hooks() const { return m_hooks; }
-    const WNDPROC &Procedure() const { return m_procedure; }
-    const WNDPROC &PreviousProcedure() const { return m_previous; }
+    const messages::WNDPROC &Procedure() const { return m_procedure; }
+    const messages::WNDPROC &PreviousProcedure() const { return m_previous; }
     bool IsDestroying() const { return m_destroying; }
 
     void AddHook(TRxWindowHook *hook);
@@ -104,17 +106,18 @@ public:
 private:
     friend class THookList;
 
-    LRESULT WindowProc(HWND window, UINT msg, WPARAM wParam, LPARAM lParam);
-    void NotifyHooks(bool before, TMessage &message, bool &handled);
-    LRESULT CallPrevious(HWND window, const TMessage &message) const;
+    messages::LRESULT WindowProc(messages::HWND window, messages::UINT msg, messages::WPARAM wParam,
+                                 messages::LPARAM lParam);
+    void NotifyHooks(bool before, messages::TMessage &message, bool &handled);
+    messages::LRESULT CallPrevious(messages::HWND window, const messages::TMessage &message) const;
 
     quint64 m_id;
     TWinControl *m_control;
     QMetaObject::Connection m_controlGone;
     std::vector<TRxWindowHook *> m_hooks;
-    WNDPROC m_procedure;
-    WNDPROC m_previous;
-    HWND m_window{};     // the window our replacement sits in
+    messages::WNDPROC m_procedure;
+    messages::WNDPROC m_previous;
+    messages::HWND m_window{};     // the window our replacement sits in
     bool m_chained = false;
     bool m_destroying = false;
     int m_callDepth = 0;
@@ -134,7 +137,7 @@ public:
     TControlHook *FindById(quint64 id) const;
     TControlHook *Obtain(TWinControl *control);
     std::size_t Count() const { return m_hooks.size(); }
-    HWND Window() const;
+    messages::HWND Window() const;
 
     void PostReattach(const TControlHook *hook);
     void PostRelease(const TControlHook *hook);
@@ -148,9 +151,11 @@ private:
     friend class TControlHook;
 
     THookList();
-    LRESULT HandleMessage(UINT msg, LPARAM lParam);
+    messages::LRESULT HandleMessage(messages::UINT msg, messages::LPARAM lParam);
     void Remove(TControlHook *hook);
 
     std::vector<TControlHook *> m_hooks;
-    std::unique_ptr<TWindowHandle> m_window;
+    std::unique_ptr<messages::TWindowHandle> m_window;
 };
+
+} // namespace darvolt

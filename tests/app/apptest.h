@@ -31,8 +31,8 @@
     {                                                                                                \
         QStandardPaths::setTestModeEnabled(true);                                                    \
         QCoreApplication::setAttribute(Qt::AA_Use96Dpi, true);                                       \
-        TApplication app(argc, argv);                                                                \
-        PrepareApplication(app);                                                                     \
+        darvolt::TApplication app(argc, argv);                                                       \
+        darvolt::PrepareApplication(app);                                                            \
         app.setAttribute(Qt::AA_Use96Dpi, true);                                                     \
         TestObject test;                                                                             \
         QTEST_SET_MAIN_SOURCE_PATH                                                                   \
@@ -46,26 +46,26 @@ class DialogRecorder
 public:
     DialogRecorder()
     {
-        m_previous = SetMessageDialogHandler([this](const TMessageDialogRequest &request) {
+        m_previous = darvolt::SetMessageDialogHandler([this](const darvolt::TMessageDialogRequest &request) {
             shown.push_back(request);
             if (onShow)
                 onShow(request);
-            if (request.kind != TMsgDlgKind::Prompt)
-                return mrOk;
+            if (request.kind != darvolt::TMsgDlgKind::Prompt)
+                return darvolt::mrOk;
             if (promptAnswer)
                 return promptAnswer(request);
             if (answers.empty())
-                return mrOk;
+                return darvolt::mrOk;
             const int answer = answers.front();
             answers.pop_front();
             return answer;
         });
     }
-    ~DialogRecorder() { SetMessageDialogHandler(std::move(m_previous)); }
+    ~DialogRecorder() { darvolt::SetMessageDialogHandler(std::move(m_previous)); }
     DialogRecorder(const DialogRecorder &) = delete;
     DialogRecorder &operator=(const DialogRecorder &) = delete;
 
-    QStringList texts(TMsgDlgKind kind) const
+    QStringList texts(darvolt::TMsgDlgKind kind) const
     {
         QStringList out;
         for (const auto &request : shown)
@@ -74,13 +74,13 @@ public:
         return out;
     }
 
-    std::vector<TMessageDialogRequest> shown;
+    std::vector<darvolt::TMessageDialogRequest> shown;
     std::deque<int> answers;
-    std::function<int(const TMessageDialogRequest &)> promptAnswer;
-    std::function<void(const TMessageDialogRequest &)> onShow;
+    std::function<int(const darvolt::TMessageDialogRequest &)> promptAnswer;
+    std::function<void(const darvolt::TMessageDialogRequest &)> onShow;
 
 private:
-    TMessageDialogHandler m_previous;
+    darvolt::TMessageDialogHandler m_previous;
 };
 
 // Answers the file dialog in place of the user.
@@ -89,8 +89,8 @@ class FileDialogScript
 public:
     explicit FileDialogScript(QString choice, bool confirm = true)
     {
-        m_previous = FileDialogRunner();
-        FileDialogRunner() = [this, choice, confirm](TFileNameDialog &dialog, QWidget *) {
+        m_previous = darvolt::FileDialogRunner();
+        darvolt::FileDialogRunner() = [this, choice, confirm](darvolt::TFileNameDialog &dialog, QWidget *) {
             ++runs;
             title = dialog.Title;
             if (confirm) {
@@ -100,7 +100,7 @@ public:
             return confirm;
         };
     }
-    ~FileDialogScript() { FileDialogRunner() = std::move(m_previous); }
+    ~FileDialogScript() { darvolt::FileDialogRunner() = std::move(m_previous); }
     FileDialogScript(const FileDialogScript &) = delete;
     FileDialogScript &operator=(const FileDialogScript &) = delete;
 
@@ -108,7 +108,7 @@ public:
     QString title;
 
 private:
-    FileDialogRunnerFn m_previous;
+    darvolt::FileDialogRunnerFn m_previous;
 };
 
 // Keeps the browser and the link handler closed, noting what they were
@@ -118,17 +118,17 @@ class DesktopRecorder
 public:
     DesktopRecorder()
     {
-        m_previousHelp = TApplication::SetHelpOpener([this](const QUrl &url) {
+        m_previousHelp = darvolt::TApplication::SetHelpOpener([this](const QUrl &url) {
             help << url;
             return true;
         });
-        m_previousLink = LinkOpener();
-        LinkOpener() = [this](const QString &link) { links << link; };
+        m_previousLink = darvolt::LinkOpener();
+        darvolt::LinkOpener() = [this](const QString &link) { links << link; };
     }
     ~DesktopRecorder()
     {
-        TApplication::SetHelpOpener(std::move(m_previousHelp));
-        LinkOpener() = std::move(m_previousLink);
+        darvolt::TApplication::SetHelpOpener(std::move(m_previousHelp));
+        darvolt::LinkOpener() = std::move(m_previousLink);
     }
     DesktopRecorder(const DesktopRecorder &) = delete;
     DesktopRecorder &operator=(const DesktopRecorder &) = delete;
@@ -137,8 +137,8 @@ public:
     QStringList links;
 
 private:
-    TApplication::THelpOpener m_previousHelp;
-    LinkOpenerFn m_previousLink;
+    darvolt::TApplication::THelpOpener m_previousHelp;
+    darvolt::LinkOpenerFn m_previousLink;
 };
 
 // Drags local files onto a widget and drops them there, the way a file

@@ -5,6 +5,8 @@
 
 #include <QApplication>
 
+using namespace darvolt;
+
 int main(int argc, char **argv)
 {
     QApplication app(argc, argv);

@@ -11,6 +11,8 @@
 #include <QPushButton>
 #include <QTimer>
 
+using namespace darvolt;
+
 class tst_AboutBox : public QObject
 {
     Q_OBJECT

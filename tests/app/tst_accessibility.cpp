@@ -17,6 +17,8 @@
 #include <QTemporaryDir>
 #include <QTimer>
 
+using namespace darvolt;
+
 namespace {
 
 // Every accessibility event raised while it lives: the object it is about,

@@ -11,6 +11,9 @@
 #include <QSettings>
 #include <QTemporaryDir>
 
+using namespace darvolt;
+using namespace darvolt::messages;
+
 namespace {
 
 // An object whose handler fails the first time, the way a faulty handler

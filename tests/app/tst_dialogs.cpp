@@ -9,6 +9,8 @@
 #include <QScrollArea>
 #include <QStyle>
 
+using namespace darvolt;
+
 class tst_Dialogs : public QObject
 {
     Q_OBJECT

@@ -16,6 +16,8 @@
 #include <QSignalSpy>
 #include <QTimer>
 
+using namespace darvolt;
+
 namespace {
 
 TRxGIFAnimator &Banner(const TForm4 &form)

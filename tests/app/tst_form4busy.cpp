@@ -11,6 +11,8 @@
 #include <QTemporaryDir>
 #include <QTimer>
 
+using namespace darvolt;
+
 class tst_Form4Busy : public QObject
 {
     Q_OBJECT

@@ -10,6 +10,8 @@
 
 #include <QFontMetrics>
 
+using namespace darvolt;
+
 namespace {
 
 QRgb Rgb(TColor color)

@@ -9,6 +9,8 @@
 
 #include <QTemporaryDir>
 
+using namespace darvolt;
+
 class tst_Form4Field : public QObject
 {
     Q_OBJECT

@@ -15,6 +15,8 @@
 #include <QTemporaryDir>
 #include <QTimer>
 
+using namespace darvolt;
+
 namespace {
 
 struct Moment {

@@ -20,6 +20,8 @@
 #include <QStyle>
 #include <QStyleOptionButton>
 
+using namespace darvolt;
+
 class tst_Form4Layout : public QObject
 {
     Q_OBJECT

@@ -10,6 +10,8 @@
 
 #include <csignal>
 
+using namespace darvolt;
+
 namespace {
 
 // The real files, with SIGTERM sent to the program as the fourth part is

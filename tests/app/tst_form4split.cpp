@@ -13,6 +13,8 @@
 #include <QTimer>
 #include <QTreeWidget>
 
+using namespace darvolt;
+
 namespace {
 
 // What the window looked like at one moment of a run.

@@ -10,6 +10,8 @@
 
 #include <QLineEdit>
 
+using namespace darvolt;
+
 class TestLayoutFonts : public QObject
 {
     Q_OBJECT

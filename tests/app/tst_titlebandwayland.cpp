@@ -11,6 +11,8 @@
 
 #include <QTest>
 
+using namespace darvolt;
+
 namespace {
 
 const QString mainTitle = QStringLiteral("Darvolt - The File Splitter");

@@ -10,6 +10,8 @@
 
 #include <QTest>
 
+using namespace darvolt;
+
 namespace {
 
 const QString mainTitle = QStringLiteral("Darvolt - The File Splitter");

@@ -18,6 +18,8 @@
 #if defined(__has_feature)
 #if __has_feature(address_sanitizer)
 #include <sanitizer/allocator_interface.h>
+
+using namespace darvolt;
 #define DARVOLT_HEAP_IN_USE() __sanitizer_get_current_allocated_bytes()
 #endif
 #endif

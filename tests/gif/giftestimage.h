@@ -14,6 +14,8 @@
 
 namespace giftest {
 
+using namespace darvolt;
+
 struct FrameSpec
 {
     int left = 0, top = 0, width = 1, height = 1;

@@ -8,6 +8,8 @@
 
 #include <numeric>
 
+using namespace darvolt;
+
 namespace {
 
 QByteArray Committed()

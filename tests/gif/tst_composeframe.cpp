@@ -7,6 +7,8 @@
 #include <QPainter>
 #include <QtTest>
 
+using namespace darvolt;
+
 using giftest::FrameSpec;
 using giftest::MakeGif;
 using giftest::PaletteColor;

@@ -9,6 +9,8 @@
 
 #include <QtTest>
 
+using namespace darvolt;
+
 using giftest::FrameSpec;
 using giftest::MakeGif;
 

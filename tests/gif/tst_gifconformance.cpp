@@ -10,6 +10,8 @@
 #include <QRegularExpression>
 #include <QtTest>
 
+using namespace darvolt;
+
 namespace {
 
 QString GifFolder()

@@ -5,6 +5,8 @@
 #include <QBuffer>
 #include <QtTest>
 
+using namespace darvolt;
+
 using namespace gifbytes;
 
 namespace {

@@ -9,6 +9,8 @@
 
 #include <vector>
 
+using namespace darvolt;
+
 namespace {
 
 // LZW as the format describes it, kept simple rather than fast: every table

@@ -9,6 +9,8 @@
 #include <numeric>
 #include <random>
 
+using namespace darvolt;
+
 using namespace gifbytes;
 
 namespace {

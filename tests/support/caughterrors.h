@@ -9,11 +9,11 @@
 struct CaughtErrors
 {
     QStringList messages;
-    TExceptionHandler previous;
+    darvolt::TExceptionHandler previous;
     CaughtErrors()
     {
-        previous = SetApplicationExceptionHandler(
-            [this](std::exception_ptr e) { messages << ExceptionMessage(e); });
+        previous = darvolt::SetApplicationExceptionHandler(
+            [this](std::exception_ptr e) { messages << darvolt::ExceptionMessage(e); });
     }
-    ~CaughtErrors() { SetApplicationExceptionHandler(previous); }
+    ~CaughtErrors() { darvolt::SetApplicationExceptionHandler(previous); }
 };

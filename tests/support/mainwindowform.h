@@ -8,22 +8,22 @@
 
 #include <QTest>
 
-inline QRgb rgb(TColor color)
+inline QRgb rgb(darvolt::TColor color)
 {
-    return ColorToRGB(color).rgb();
+    return darvolt::ColorToRGB(color).rgb();
 }
 
-inline void makeMainWindowLike(TForm &form)
+inline void makeMainWindowLike(darvolt::TForm &form)
 {
-    form.setBorderStyle(bsSingle);
-    form.setBorderIcons(biSystemMenu | biMinimize);
+    form.setBorderStyle(darvolt::bsSingle);
+    form.setBorderIcons(darvolt::biSystemMenu | darvolt::biMinimize);
     form.setClientSize({390, 256});
     form.setCaption(QStringLiteral("Darvolt - The File Splitter"));
 }
 
 // Shows the form and waits until it is the active window with an active
 // title band.
-inline bool showActive(TForm &form)
+inline bool showActive(darvolt::TForm &form)
 {
     form.show();
     form.activateWindow();

@@ -2,6 +2,8 @@
 
 #include <QTest>
 
+using namespace darvolt;
+
 class TestColors : public QObject
 {
     Q_OBJECT

@@ -9,6 +9,8 @@
 #include <QPixmap>
 #include <QTest>
 
+using namespace darvolt;
+
 namespace {
 
 QImage canvas(int w, int h, QRgb fill = qRgb(1, 2, 3))

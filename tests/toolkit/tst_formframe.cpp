@@ -12,6 +12,9 @@
 
 #include <vector>
 
+using namespace darvolt;
+using namespace darvolt::messages;
+
 Q_DECLARE_METATYPE(TFormBorderStyle)
 Q_DECLARE_METATYPE(TBorderIcons)
 

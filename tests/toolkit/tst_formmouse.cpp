@@ -8,6 +8,9 @@
 
 #include <vector>
 
+using namespace darvolt;
+using namespace darvolt::messages;
+
 namespace {
 
 class WatchedForm : public TForm

@@ -9,6 +9,9 @@
 #include <stdexcept>
 #include <vector>
 
+using namespace darvolt;
+using namespace darvolt::messages;
+
 namespace {
 
 // A control that writes down every message its own procedure receives.

@@ -13,6 +13,8 @@
 #include <QTimer>
 #include <QTreeView>
 
+using namespace darvolt;
+
 class TestFileNameDialog : public QObject
 {
     Q_OBJECT

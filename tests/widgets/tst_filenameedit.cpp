@@ -16,6 +16,8 @@
 
 #include <algorithm>
 
+using namespace darvolt;
+
 namespace {
 
 using E = TFilenameEdit;

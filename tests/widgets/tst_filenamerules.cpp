@@ -5,6 +5,8 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+using namespace darvolt;
+
 class TestFilenameRules : public QObject
 {
     Q_OBJECT

@@ -2,9 +2,12 @@
 #include "widgets/flatspeedbutton.h"
 
 #include <QApplication>
+#include <QCursor>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QTest>
+
+using namespace darvolt;
 
 namespace {
 
@@ -70,10 +73,21 @@ private slots:
 
     void renderedFaceDrawsTheFrameRing()
     {
-        B button;
+        // Hot: the pointer came onto the button in the active window.
+        QWidget window;
+        window.resize(40, 40);
+        B button(&window);
         button.resize(10, 8);
         button.setColor(clWhite);
-        button.HoverEnter();
+        window.show();
+        window.activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&window));
+        const QPoint centre = button.rect().center();
+        QCursor::setPos(button.mapToGlobal(centre));
+        QMouseEvent move(QEvent::MouseMove, QPointF(centre), QPointF(button.mapToGlobal(centre)), Qt::NoButton,
+                         Qt::NoButton, Qt::NoModifier);
+        QApplication::sendEvent(&button, &move);
+        QVERIFY(button.Hot());
         const QImage face = button.RenderFace();
         QCOMPARE(face.pixel(0, 0), qRgb(255, 255, 255));
         QCOMPARE(face.pixel(9, 0), qRgb(0, 0, 0));  // top-right takes the bottom colour

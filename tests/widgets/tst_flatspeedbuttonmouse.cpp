@@ -1,11 +1,15 @@
 #include "widgets/flatspeedbutton.h"
+#include "widgets/hoverclock.h"
 
 #include <QApplication>
 #include <QDialog>
 #include <QMouseEvent>
 #include <QSignalSpy>
 #include <QTest>
-#include <QTimer>
+
+#include <functional>
+
+using namespace darvolt;
 
 namespace {
 
@@ -33,6 +37,35 @@ void hoverOver(QWidget *w)
     send(w, QEvent::MouseMove, centre, Qt::NoButton, Qt::NoButton);
 }
 
+// Stands in for the buttons' shared hover clock: tells which button it
+// watches and looks only when the test beats it.
+class ManualHoverClock : public HoverClock
+{
+public:
+    void Watch(TFlatSpeedButton *button, std::function<void()> look) override
+    {
+        m_watched = button;
+        m_look = std::move(look);
+    }
+    void Stop() override
+    {
+        m_watched = nullptr;
+        m_look = nullptr;
+    }
+
+    TFlatSpeedButton *Watched() const { return m_watched; }
+    bool Running() const { return m_watched != nullptr; }
+    void Beat()
+    {
+        if (const std::function<void()> look = m_look)
+            look();
+    }
+
+private:
+    TFlatSpeedButton *m_watched = nullptr;
+    std::function<void()> m_look;
+};
+
 struct Window {
     QWidget form;
     B *one;
@@ -59,7 +92,12 @@ class TestFlatSpeedButtonMouse : public QObject
 {
     Q_OBJECT
 
+private:
+    ManualHoverClock m_clock;
+
 private slots:
+    void initTestCase() { SetHoverClock(&m_clock); }
+    void cleanupTestCase() { SetHoverClock(nullptr); }
     void cleanup() { QCursor::setPos(QPoint(5000, 5000)); }
 
     void pressShowsPressedAndReleaseInsideClicks()
@@ -239,17 +277,18 @@ private slots:
         QVERIFY(w.showActive());
         hoverOver(w.one);
         QVERIFY(w.one->Hot());
-        QCOMPARE(B::HoverOwner(), w.one);
-        QVERIFY(B::HoverTimer()->isActive());
+        QCOMPARE(m_clock.Watched(), w.one);
+        QVERIFY(m_clock.Running());
         hoverOver(w.two);
         QVERIFY(!w.one->Hot());
         QVERIFY(w.two->Hot());
-        QCOMPARE(B::HoverOwner(), w.two);
-        // The shared timer notices the pointer has gone.
+        QCOMPARE(m_clock.Watched(), w.two);
+        // The shared clock notices the pointer has gone.
         QCursor::setPos(w.form.mapToGlobal(QPoint(190, 90)));
+        m_clock.Beat();
         QTRY_VERIFY(!w.two->Hot());
-        QCOMPARE(B::HoverOwner(), nullptr);
-        QVERIFY(!B::HoverTimer()->isActive());
+        QCOMPARE(m_clock.Watched(), nullptr);
+        QVERIFY(!m_clock.Running());
     }
 
     void noHoverWithoutAnActiveWindow()
@@ -260,7 +299,7 @@ private slots:
         QCOMPARE(QApplication::activeWindow(), nullptr);
         hoverOver(w.one);
         QVERIFY(!w.one->Hot());
-        QCOMPARE(B::HoverOwner(), nullptr);
+        QCOMPARE(m_clock.Watched(), nullptr);
     }
 
     void aHotFaceEndsWhenThePointerLeavesWithNoWindowActive()
@@ -270,12 +309,15 @@ private slots:
         Window w;
         QVERIFY(w.showActive());
         QApplication::setActiveWindow(nullptr);
-        QCursor::setPos(w.one->mapToGlobal(w.one->rect().center()));
-        w.one->UpdateHover();
+        const QPoint centre = w.one->rect().center();
+        QCursor::setPos(w.one->mapToGlobal(centre));
+        press(w.one, centre);
+        release(w.one, centre);
         QVERIFY(w.one->Hot());
         QCursor::setPos(w.form.mapToGlobal(QPoint(190, 90)));
+        m_clock.Beat();
         QTRY_VERIFY(!w.one->Hot());
-        QCOMPARE(B::HoverOwner(), nullptr);
+        QCOMPARE(m_clock.Watched(), nullptr);
     }
 
     void disablingDropsHotAndOwnership()
@@ -286,7 +328,7 @@ private slots:
         QVERIFY(w.one->Hot());
         w.one->setEnabled(false);
         QVERIFY(!w.one->Hot());
-        QCOMPARE(B::HoverOwner(), nullptr);
+        QCOMPARE(m_clock.Watched(), nullptr);
     }
 
     void destroyingTheOwnerReleasesTheTimer()
@@ -295,8 +337,8 @@ private slots:
         QVERIFY(w.showActive());
         hoverOver(w.two);
         delete w.two;
-        QCOMPARE(B::HoverOwner(), nullptr);
-        QVERIFY(!B::HoverTimer()->isActive());
+        QCOMPARE(m_clock.Watched(), nullptr);
+        QVERIFY(!m_clock.Running());
     }
 
     void modalResultEndsTheDialog()

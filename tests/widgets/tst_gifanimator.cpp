@@ -8,6 +8,8 @@
 
 #include <QtTest>
 
+using namespace darvolt;
+
 using namespace animtest;
 
 class tst_GifAnimator : public QObject

@@ -12,6 +12,8 @@
 // Pictures for the animator tests.
 namespace animtest {
 
+using namespace darvolt;
+
 inline constexpr TColor Key = RGBColor(255, 0, 255);
 
 inline QRgb FrameColor(int index)

@@ -12,6 +12,9 @@
 #include <QPainter>
 #include <QtTest>
 
+using namespace darvolt;
+using namespace darvolt::messages;
+
 using namespace animtest;
 
 namespace {

@@ -10,6 +10,9 @@
 
 #include <set>
 
+using namespace darvolt;
+using namespace darvolt::messages;
+
 namespace {
 
 class WatchedForm : public TForm

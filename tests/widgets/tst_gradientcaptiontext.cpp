@@ -7,6 +7,8 @@
 #include <QPainter>
 #include <QTest>
 
+using namespace darvolt;
+
 Q_DECLARE_METATYPE(TFillDirection)
 
 namespace {

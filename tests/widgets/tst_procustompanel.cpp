@@ -5,6 +5,8 @@
 #include <QSignalSpy>
 #include <QTest>
 
+using namespace darvolt;
+
 namespace {
 
 using P = TProCustomPanel;

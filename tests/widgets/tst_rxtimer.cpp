@@ -13,6 +13,9 @@
 #include <sys/resource.h>
 #endif
 
+using namespace darvolt;
+using namespace darvolt::messages;
+
 namespace {
 
 // Counts the ticks a timer delivers and where they ran.
@@ -105,7 +108,7 @@ private slots:
         clock.setOnTimer([&](QObject *) { ++clockTicks; });
         QTRY_VERIFY(clockTicks >= 3);
         QCOMPARE(log.count, 0);
-        QCOMPARE(timer.Worker()->SleepCount(), 0);
+        QCOMPARE(gate->Sleeps(), 0);
         QCOMPARE(gate->Sleeping(), 0);
     }
 
@@ -144,7 +147,7 @@ private slots:
         QCoreApplication::processEvents();
         QCoreApplication::processEvents();
         QCOMPARE(log.count, 0);
-        QCOMPARE(timer.Worker()->SleepCount(), 1);
+        QCOMPARE(gate->Sleeps(), 1);
     }
 
     void equalIntervalNeitherSuspendsNorResumes()
@@ -153,19 +156,20 @@ private slots:
         timer.setInterval(50);
         timer.setOnTimer([](QObject *) {});
         const auto worker = timer.Worker();
-        const int suspends = worker->SuspendCalls();
-        const int resumes = worker->ResumeCalls();
+        const auto clock = CountingClock::On(*worker);
+        const int suspends = clock->Suspends();
+        const int resumes = clock->Resumes();
 
         timer.setInterval(50);
         timer.setEnabled(true);
         timer.setThreaded(true);
         timer.setThreadPriority(tpNormal);
-        QCOMPARE(worker->SuspendCalls(), suspends);
-        QCOMPARE(worker->ResumeCalls(), resumes);
+        QCOMPARE(clock->Suspends(), suspends);
+        QCOMPARE(clock->Resumes(), resumes);
 
         timer.setInterval(60);
-        QCOMPARE(worker->SuspendCalls(), suspends + 1);
-        QCOMPARE(worker->ResumeCalls(), resumes + 1);
+        QCOMPARE(clock->Suspends(), suspends + 1);
+        QCOMPARE(clock->Resumes(), resumes + 1);
         QCOMPARE(worker->Interval(), 60u);
         QVERIFY(!worker->Suspended());
     }
@@ -174,9 +178,10 @@ private slots:
     {
         TRxTimer timer;
         timer.setOnTimer([](QObject *) {});
-        const int suspends = timer.Worker()->SuspendCalls();
+        const auto clock = CountingClock::On(*timer.Worker());
+        const int suspends = clock->Suspends();
         timer.setOnTimer([](QObject *) {});
-        QCOMPARE(timer.Worker()->SuspendCalls(), suspends);
+        QCOMPARE(clock->Suspends(), suspends);
         timer.setOnTimer(nullptr);
         QVERIFY(timer.Worker()->Suspended());
     }
@@ -343,11 +348,12 @@ private slots:
         timer.setInterval(5);
         timer.setOnTimer([](QObject *) {});
         timer.setThreaded(false);
-        const int suspends = timer.Worker()->SuspendCalls();
+        const auto clock = CountingClock::On(*timer.Worker());
+        const int suspends = clock->Suspends();
         timer.setThreadPriority(tpLower);
         QCOMPARE(timer.ThreadPriority(), tpLower);
         QCOMPARE(timer.Worker()->Priority(), tpNormal);
-        QCOMPARE(timer.Worker()->SuspendCalls(), suspends);
+        QCOMPARE(clock->Suspends(), suspends);
 
         timer.setThreaded(true);
         QCOMPARE(timer.Worker()->Priority(), tpLower);

@@ -2,26 +2,64 @@
 
 #include "widgets/timerthread.h"
 
+#include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <thread>
 #include <vector>
 
+// A timer worker's clock that counts what the worker was told and how many
+// sleeps it began, and sleeps for real.
+class CountingClock : public darvolt::TimerThreadClock
+{
+public:
+    // Installs a clock on the worker. The clock lives as long as the worker
+    // may use it.
+    static std::shared_ptr<CountingClock> On(darvolt::TTimerThread &worker)
+    {
+        auto clock = std::make_shared<CountingClock>();
+        worker.SetClock(clock);
+        return clock;
+    }
+
+    void Suspending() override { ++m_suspends; }
+    void Resuming() override { ++m_resumes; }
+    void Sleep(std::uint32_t interval, const std::function<void()> &sleep) override
+    {
+        ++m_sleeps;
+        Pass(interval, sleep);
+    }
+
+    int Suspends() const { return m_suspends; }
+    int Resumes() const { return m_resumes; }
+    int Sleeps() const { return m_sleeps; }
+
+protected:
+    // The sleep itself.
+    virtual void Pass(std::uint32_t, const std::function<void()> &sleep) { sleep(); }
+
+private:
+    std::atomic<int> m_suspends{0};
+    std::atomic<int> m_resumes{0};
+    std::atomic<int> m_sleeps{0};
+};
+
 // Stands in for a timer worker's sleep, so that a test decides when each
 // sleep ends: the worker records the interval it was going to sleep and
 // waits until the test hands out a pass.
-class TickGate
+class TickGate : public CountingClock
 {
 public:
-    // Installs a gate as the worker's sleep. The gate lives as long as the
+    // Installs a gate as the worker's clock. The gate lives as long as the
     // worker may use it.
-    static std::shared_ptr<TickGate> On(TTimerThread &worker)
+    static std::shared_ptr<TickGate> On(darvolt::TTimerThread &worker)
     {
         auto gate = std::make_shared<TickGate>();
-        worker.SetSleep([gate](std::uint32_t interval) { gate->Pass(interval); });
+        worker.SetClock(gate);
         return gate;
     }
 
@@ -56,7 +94,7 @@ public:
     }
 
 private:
-    void Pass(std::uint32_t interval)
+    void Pass(std::uint32_t interval, const std::function<void()> &) override
     {
         std::unique_lock lock(m_mutex);
         m_intervals.push_back(interval);

@@ -9,6 +9,9 @@
 #include <memory>
 #include <stdexcept>
 
+using namespace darvolt;
+using namespace darvolt::messages;
+
 namespace {
 
 // Who saw what, in order: "B>" before-hook B, "B<" after-hook B, "form".
