@@ -25,6 +25,8 @@
 #include <string>
 #include <vector>
 
+using namespace darvolt;
+
 namespace {
 
 struct Figures

@@ -13,6 +13,9 @@
 #include <cstdlib>
 #include <functional>
 
+using namespace darvolt;
+using namespace darvolt::messages;
+
 namespace {
 
 void measure(const char *what, int rounds, const std::function<void()> &work)

@@ -31,6 +31,8 @@
 #include <string>
 #include <vector>
 
+using namespace darvolt;
+
 namespace {
 
 using Clock = std::chrono::steady_clock;

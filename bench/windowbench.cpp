@@ -34,6 +34,8 @@
 #include <unistd.h>
 #include <vector>
 
+using namespace darvolt;
+
 namespace {
 
 struct Options {

@@ -4,6 +4,8 @@
 
 #include "app/startup.h"
 
+using namespace darvolt;
+
 namespace {
 
 void watchMainWindow()
