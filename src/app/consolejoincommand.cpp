@@ -1,4 +1,5 @@
 #include "app/consolejoincommand.h"
+#include "app/versiontext.h"
 
 #include "join/joinfile.h"
 
@@ -28,6 +29,9 @@ JoinCommand ParseJoinCommand(const std::vector<std::string>& args)
             inputs.push_back(arg);
         } else if (arg == "--") {
             optionsEnded = true;
+        } else if (arg == "--version") {
+            command.action = JoinCommand::Action::Version;
+            return command;
         } else if (arg == "--help" || arg == "-h") {
             command.action = JoinCommand::Action::Help;
             return command;
@@ -74,6 +78,7 @@ the parts, the folder that holds them, or their checksum file (report.doc.sha256
                  the folder of the parts)
   --force        replace FILE if it exists
   --help         show this text
+  --version      show the version and the licence
 
 With a checksum file, every part is checked as it is copied: the first part that
 does not match stops the join and is named with the checksum it should have and
@@ -111,6 +116,10 @@ int RunJoinCommand(const JoinCommand& command, Platform& platform, JoinView& vie
     switch (command.action) {
     case JoinCommand::Action::Help:
         out << JoinCommandUsage();
+        status = JoinExitSuccess;
+        break;
+    case JoinCommand::Action::Version:
+        out << VersionText("darvolt-join");
         status = JoinExitSuccess;
         break;
     case JoinCommand::Action::UsageError:

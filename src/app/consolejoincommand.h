@@ -20,7 +20,7 @@ inline constexpr int JoinExitCheckFailed = 4; // a part is missing, extra or dam
 inline constexpr int JoinExitInterrupted = 130;
 
 struct JoinCommand {
-    enum class Action { Join, Help, UsageError };
+    enum class Action { Join, Help, Version, UsageError };
     Action action = Action::Join;
     bool check = false;
     bool force = false;

@@ -1,4 +1,5 @@
 #include "app/consolesplitcommand.h"
+#include "app/versiontext.h"
 
 #include "split/sourcemeasure.h"
 #include "split/splitfile.h"
@@ -32,6 +33,9 @@ SplitCommand ParseSplitCommand(const std::vector<std::string>& args)
             optionsEnded = true;
         } else if (arg == "--help" || arg == "-h") {
             command.action = SplitCommand::Action::Help;
+            return command;
+        } else if (arg == "--version") {
+            command.action = SplitCommand::Action::Version;
             return command;
         } else if (arg == "--flush") {
             command.flush = true;
@@ -118,6 +122,7 @@ only read.
                 to one. Not with --span. Without par2 the split still
                 completes, with a message and exit status 1.
   --help        show this text
+  --version     show the version and the licence
 
 Without --span the parts, MERGE.BAT, FILE.sha256 and merge.sh go into a folder
 beside FILE named after it without its extension plus "_PARTS" (/data/report.doc
@@ -221,6 +226,10 @@ int RunSplitCommand(const SplitCommand& command, Platform& platform, SplitView& 
     switch (command.action) {
     case SplitCommand::Action::Help:
         out << SplitCommandUsage();
+        status = ExitSuccess;
+        break;
+    case SplitCommand::Action::Version:
+        out << VersionText("darvolt-split");
         status = ExitSuccess;
         break;
     case SplitCommand::Action::UsageError:

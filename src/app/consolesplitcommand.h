@@ -24,7 +24,7 @@ inline constexpr int ExitCancelled = 3; // Cancel at a diskette prompt
 inline constexpr int ExitInterrupted = 130;
 
 struct SplitCommand {
-    enum class Action { Split, Help, UsageError };
+    enum class Action { Split, Help, Version, UsageError };
     Action action = Action::Split;
     SizeMode mode = SizeMode::StandardDiskette;
     std::string customSize; // the text after --custom, read as the custom-size field is

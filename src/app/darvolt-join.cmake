@@ -8,3 +8,4 @@ darvolt_plain_library(darvolt_joincli SOURCES
 add_executable(darvolt-join ${CMAKE_CURRENT_LIST_DIR}/darvoltjoin.cpp)
 target_link_libraries(darvolt-join PRIVATE darvolt_joincli)
 install(TARGETS darvolt-join RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+target_compile_definitions(darvolt_joincli PRIVATE DARVOLT_VERSION="${PROJECT_VERSION}")

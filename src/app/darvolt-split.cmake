@@ -7,3 +7,4 @@ darvolt_plain_library(darvolt_splitcli SOURCES
 add_executable(darvolt-split ${CMAKE_CURRENT_LIST_DIR}/darvoltsplit.cpp)
 target_link_libraries(darvolt-split PRIVATE darvolt_splitcli)
 install(TARGETS darvolt-split RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+target_compile_definitions(darvolt_splitcli PRIVATE DARVOLT_VERSION="${PROJECT_VERSION}")

@@ -23,6 +23,7 @@ target_include_directories(darvolt_app PUBLIC ${CMAKE_CURRENT_BINARY_DIR}/darvol
 
 add_executable(darvolt ${darvolt_app_dir}/main.cpp)
 target_link_libraries(darvolt PRIVATE darvolt_app)
+target_compile_definitions(darvolt PRIVATE DARVOLT_VERSION="${PROJECT_VERSION}")
 
 # The manual sits beside the program in the build tree, and where the
 # program finds it from its own folder once installed.

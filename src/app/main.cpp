@@ -1,4 +1,5 @@
 #include "app/startup.h"
+#include "app/versiontext.h"
 
 #include <cstdio>
 #include <cstring>
@@ -15,6 +16,7 @@ be typed into the window, picked with its browse button or dropped onto it.
 Join parts... in the menu of the window's title band joins a split's parts.
 
   --help             show this text
+  --version          show the version and the licence
 
 As every Qt program, darvolt also takes -platform NAME (xcb, wayland,
 offscreen) and -display DISPLAY; they are never taken for the file.
@@ -29,10 +31,13 @@ darvolt-join split and join from the command line.
 
 int main(int argc, char **argv)
 {
-    // Answered before any display is opened, so that it works over ssh and in
-    // scripts. Only as the single argument: a file of that name can still be
-    // given as ./--help.
+    // Answered before any display is opened, so that they work over ssh and
+    // in scripts. Only as the single argument: a file of that name can still
+    // be given as ./--help.
+    const auto say = [](const char* text) { return std::fputs(text, stdout) >= 0 && std::fflush(stdout) == 0 ? 0 : 1; };
     if (argc == 2 && std::strcmp(argv[1], "--help") == 0)
-        return std::fputs(usage, stdout) >= 0 && std::fflush(stdout) == 0 ? 0 : 1;
+        return say(usage);
+    if (argc == 2 && std::strcmp(argv[1], "--version") == 0)
+        return say(darvolt::VersionText("darvolt").c_str());
     return darvolt::DarvoltMain(argc, argv);
 }

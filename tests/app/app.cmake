@@ -9,6 +9,7 @@ darvolt_add_qtest(tst_form4busy SOURCES ${CMAKE_CURRENT_LIST_DIR}/tst_form4busy.
 darvolt_add_qtest(tst_aboutbox SOURCES ${CMAKE_CURRENT_LIST_DIR}/tst_aboutbox.cpp LIBS darvolt_app)
 darvolt_add_qtest(tst_application SOURCES ${CMAKE_CURRENT_LIST_DIR}/tst_application.cpp LIBS darvolt_app)
 target_compile_definitions(tst_application PRIVATE DARVOLT_PROGRAM="$<TARGET_FILE:darvolt>"
+                           DARVOLT_VERSION="${PROJECT_VERSION}"
                            DARVOLT_APP_SOURCE_DIR="${PROJECT_SOURCE_DIR}/src/app")
 add_dependencies(tst_application darvolt)
 darvolt_add_qtest(tst_dialogs SOURCES ${CMAKE_CURRENT_LIST_DIR}/tst_dialogs.cpp LIBS darvolt_app)

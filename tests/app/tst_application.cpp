@@ -85,6 +85,29 @@ private slots:
         QCOMPARE(TApplication::FindRegistrationSwitch(arguments), found);
     }
 
+    void helpAndVersionNeedNoDisplay_data()
+    {
+        QTest::addColumn<QString>("argument");
+        QTest::addColumn<QString>("begins");
+        QTest::newRow("help") << "--help" << "Usage: darvolt [FILE]\n";
+        QTest::newRow("version") << "--version" << "darvolt (Darvolt) " DARVOLT_VERSION "\nLicense GPLv3+";
+    }
+    void helpAndVersionNeedNoDisplay()
+    {
+        QFETCH(QString, argument);
+        QFETCH(QString, begins);
+        QProcessEnvironment bare = QProcessEnvironment::systemEnvironment();
+        for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
+            bare.remove(QString::fromLatin1(name));
+        QProcess program;
+        program.setProcessEnvironment(bare);
+        program.start(QStringLiteral(DARVOLT_PROGRAM), {argument});
+        QVERIFY(program.waitForFinished(60000));
+        QCOMPARE(program.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(program.exitCode(), 0);
+        QVERIFY2(program.readAllStandardOutput().startsWith(begins.toUtf8()), qPrintable(argument));
+    }
+
     void theProgramEndsAtOnceOnARegistrationSwitch_data()
     {
         QTest::addColumn<QString>("argument");

@@ -56,6 +56,7 @@ void tst_DarvoltJoin::commandLine_data()
                                    << "s.sha256";
     QTest::newRow("check") << QStringList{"-c", "--", "-odd"} << Action::Join << true << false << "" << "-odd";
     QTest::newRow("help wins") << QStringList{"x", "--help"} << Action::Help << false << false << "" << "";
+    QTest::newRow("version") << QStringList{"--version", "x"} << Action::Version << false << false << "" << "";
     QTest::newRow("nothing named") << QStringList{"-f"} << Action::UsageError << false << true << ""
                                    << "name a part";
     QTest::newRow("two sets") << QStringList{"a", "b"} << Action::UsageError << false << false << ""

@@ -104,6 +104,7 @@ void tst_DarvoltSplit::parse_data()
     QTest::newRow("span") << QStringList{"--span", "f"} << Action::Split << SizeMode::SpanDiskettes << "" << "f" << 0;
     QTest::newRow("dash file after --") << QStringList{"--", "-f"} << Action::Split << SizeMode::StandardDiskette << "" << "-f" << 0;
     QTest::newRow("help wins") << QStringList{"--span", "--help"} << Action::Help << SizeMode::SpanDiskettes << "" << "" << 0;
+    QTest::newRow("version") << QStringList{"--version", "f"} << Action::Version << SizeMode::StandardDiskette << "" << "" << 0;
     QTest::newRow("two modes") << QStringList{"--span", "--standard", "f"} << Action::UsageError << SizeMode::StandardDiskette << "" << "" << 0;
     QTest::newRow("custom without size") << QStringList{"f", "--custom"} << Action::UsageError << SizeMode::StandardDiskette << "" << "" << 0;
     QTest::newRow("unknown option") << QStringList{"--fast", "f"} << Action::UsageError << SizeMode::StandardDiskette << "" << "" << 0;
@@ -334,6 +335,9 @@ void tst_DarvoltSplit::programExitStatuses()
     QCOMPARE(help.status, 0);
     QVERIFY(help.out.contains("Exit status: 0 success, 1 the run or its checks failed"));
     QVERIFY(help.out.contains("--custom KB"));
+    const ProgramRun version = runProgram({"--version"});
+    QCOMPARE(version.status, 0);
+    QVERIFY(version.out.startsWith("darvolt-split (Darvolt) "));
     QCOMPARE(runProgram({}).status, 2);
     QCOMPARE(runProgram({"--standard", "--span", "x"}).status, 2);
     const ProgramRun missing = runProgram({"/nonexistent/file.bin"});
