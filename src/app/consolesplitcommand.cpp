@@ -55,6 +55,15 @@ SplitCommand ParseSplitCommand(const std::vector<std::string>& args)
             command.recoveryPercent = digits ? std::stoi(percent) : 0;
             if (command.recoveryPercent < 1 || command.recoveryPercent > 100)
                 return usageError("--recovery takes a whole percentage from 1 to 100, not '" + percent + "'");
+        } else if (arg == "-d" || arg == "--directory" || arg.starts_with("--directory=")) {
+            if (arg.starts_with("--directory="))
+                command.directory = arg.substr(12);
+            else if (i + 1 == args.size())
+                return usageError(arg + " needs a folder");
+            else
+                command.directory = args[++i];
+            if (command.directory.empty())
+                return usageError(arg + " needs a folder");
         } else if (arg == "--standard") {
             command.mode = SizeMode::StandardDiskette;
             ++modes;
@@ -79,6 +88,8 @@ SplitCommand ParseSplitCommand(const std::vector<std::string>& args)
         return usageError("choose one of --standard, --custom and --span");
     if (command.recoveryPercent > 0 && command.mode == SizeMode::SpanDiskettes)
         return usageError("--recovery works in folder mode only: spanned media get no recovery data");
+    if (!command.directory.empty() && command.mode == SizeMode::SpanDiskettes)
+        return usageError("--directory works in folder mode only: spanned parts go onto the media");
     if (files.empty())
         return usageError("no file named");
     if (files.size() > 1)
@@ -90,7 +101,7 @@ SplitCommand ParseSplitCommand(const std::vector<std::string>& args)
 std::string SplitCommandUsage()
 {
     return R"(Usage: darvolt-split [--standard | --custom KB | --span] [--flush] [--no-checksum]
-                     [--recovery PERCENT] FILE
+                     [--recovery PERCENT] [-d DIR] FILE
 
 Splits FILE into numbered parts (FILE.!00, FILE.!01, ...) and writes MERGE.BAT,
 a batch file that joins them again with Copy /B on Windows. Beside it go
@@ -121,6 +132,9 @@ only read.
                 parts, 10% can fall short of a whole part and is rounded up
                 to one. Not with --span. Without par2 the split still
                 completes, with a message and exit status 1.
+  -d, --directory DIR
+                put the parts, the scripts, the checksum file and the recovery
+                data in DIR (made when missing) instead of the folder beside FILE
   --help        show this text
   --version     show the version and the licence
 
@@ -208,13 +222,15 @@ int runSplit(const SplitCommand& command, Platform& platform, SplitView& view, s
     if (request.status == RequestStatus::TooLarge)
         return ExitFailed;
 
+    RequestResult built = request;
+    built.request.outputFolder = command.directory;
     SplitOptions options;
     options.openFileManager = false;
     options.alwaysFlush = command.flush;
     options.checksums = command.checksums;
     options.recoveryPercent = command.recoveryPercent;
     options.stop = stop;
-    return splitExitStatus(SplitFile(platform, view, request.request, options).outcome);
+    return splitExitStatus(SplitFile(platform, view, built.request, options).outcome);
 }
 
 } // namespace

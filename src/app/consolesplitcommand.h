@@ -1,7 +1,7 @@
 #pragma once
 // darvolt-split's command line and its run:
 //   darvolt-split [--standard | --custom KB | --span] [--flush] [--no-checksum]
-//                 [--recovery PERCENT] FILE
+//                 [--recovery PERCENT] [-d DIR] FILE
 // The request is built exactly as the main window's Split button builds it,
 // then SplitFile runs with the given view (the console one in the program).
 
@@ -31,6 +31,7 @@ struct SplitCommand {
     bool flush = false;     // --flush: parts on the medium before success is told, also on fixed disks
     bool checksums = true;  // --no-checksum turns the checksum file and merge.sh's checks off
     int recoveryPercent = 0; // --recovery: recovery data beside the parts (folder mode)
+    std::string directory;  // -d/--directory: where the parts go instead of NAME_PARTS
     std::string file;
     std::string problem;    // what is wrong, for UsageError
 };

@@ -27,12 +27,11 @@ using Clock = std::chrono::steady_clock;
 
 class SplitRun {
 public:
-    SplitRun(Platform& platform, SplitView& view, const std::string& sourceName, const std::string& sourceFolder,
-             std::int64_t partSize, const SplitOptions& options)
-        : platform_(platform), view_(view), options_(options), sourceName_(sourceName),
-          sourcePath_(sourceFolder + sourceName), partSize_(partSize), spanning_(partSize == 0),
-          outputFolder_(OutputFolder(sourceFolder, sourceName)),
-          prefix_(PartPrefix(partSize, outputFolder_, platform.driveFolder())),
+    SplitRun(Platform& platform, SplitView& view, const SplitRequest& request, const SplitOptions& options)
+        : platform_(platform), view_(view), options_(options), sourceName_(request.sourceName),
+          sourcePath_(request.sourceFolder + request.sourceName), partSize_(request.partSize),
+          spanning_(request.partSize == 0), outputFolder_(outputFolder(request)),
+          prefix_(PartPrefix(request.partSize, outputFolder_, platform.driveFolder())),
           pacer_([&view] { view.processPendingMessages(); }, options.clock ? options.clock : [] { return Clock::now(); }, options.pumpInterval),
           stop_(options.stop)
     {
@@ -41,6 +40,15 @@ public:
     }
 
     SplitOutcome run();
+    static std::string outputFolder(const SplitRequest& request)
+    {
+        if (request.outputFolder.empty())
+            return OutputFolder(request.sourceFolder, request.sourceName);
+        std::string folder = request.outputFolder;
+        while (folder.size() > 1 && folder.back() == '/')
+            folder.pop_back();
+        return folder;
+    }
     SplitResult result(SplitOutcome outcome) const
     {
         std::string folder = prefix_;
@@ -348,7 +356,7 @@ SplitResult darvolt::SplitFile(Platform& platform, SplitView& view, const SplitR
     struct Reset {
         ~Reset() { running = false; }
     } reset;
-    SplitRun run(platform, view, request.sourceName, request.sourceFolder, request.partSize, options);
+    SplitRun run(platform, view, request, options);
     const SplitOutcome outcome = run.run();
     return run.result(outcome);
 }

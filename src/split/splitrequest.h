@@ -33,6 +33,9 @@ struct SplitRequest {
     std::string sourceName;   // bare, as typed
     std::string sourceFolder; // ending in "/", or empty
     std::int64_t partSize = 0; // bytes per part; 0 spans diskettes
+    // Where the parts and the run's files go in folder mode, made when
+    // missing; empty: NAME_PARTS beside the source.
+    std::string outputFolder = {};
 };
 
 enum class RequestStatus {

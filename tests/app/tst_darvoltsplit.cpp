@@ -82,6 +82,7 @@ private slots:
     void mediaAreOfferedAsANumberedList_data();
     void mediaAreOfferedAsANumberedList();
     void programExitStatuses();
+    void programSplitsARealFile_data();
     void programSplitsARealFile();
     void programSpansOntoTheDriveFolder();
     void programStopsOnSignalsAndFailsOnUnwritableOutput_data();
@@ -104,6 +105,8 @@ void tst_DarvoltSplit::parse_data()
     QTest::newRow("span") << QStringList{"--span", "f"} << Action::Split << SizeMode::SpanDiskettes << "" << "f" << 0;
     QTest::newRow("dash file after --") << QStringList{"--", "-f"} << Action::Split << SizeMode::StandardDiskette << "" << "-f" << 0;
     QTest::newRow("help wins") << QStringList{"--span", "--help"} << Action::Help << SizeMode::SpanDiskettes << "" << "" << 0;
+    QTest::newRow("directory with span") << QStringList{"--span", "-d", "out", "f"} << Action::UsageError << SizeMode::StandardDiskette << "" << "" << 0;
+    QTest::newRow("directory without a folder") << QStringList{"f", "--directory"} << Action::UsageError << SizeMode::StandardDiskette << "" << "" << 0;
     QTest::newRow("version") << QStringList{"--version", "f"} << Action::Version << SizeMode::StandardDiskette << "" << "" << 0;
     QTest::newRow("two modes") << QStringList{"--span", "--standard", "f"} << Action::UsageError << SizeMode::StandardDiskette << "" << "" << 0;
     QTest::newRow("custom without size") << QStringList{"f", "--custom"} << Action::UsageError << SizeMode::StandardDiskette << "" << "" << 0;
@@ -346,9 +349,21 @@ void tst_DarvoltSplit::programExitStatuses()
     QCOMPARE(missing.err, QByteArray("File /nonexistent/file.bin not found\n"));
 }
 
+void tst_DarvoltSplit::programSplitsARealFile_data()
+{
+    QTest::addColumn<QStringList>("where");  // the options that choose the folder
+    QTest::addColumn<QString>("folder");
+    QTest::newRow("beside the file") << QStringList{} << "DATA_PARTS";
+    QTest::newRow("-d, made") << QStringList{"-d", "out"} << "out";
+    QTest::newRow("--directory=, existing, with a slash") << QStringList{"--directory=sub/"} << "sub";
+}
+
 void tst_DarvoltSplit::programSplitsARealFile()
 {
+    QFETCH(QStringList, where);
+    QFETCH(QString, folder);
     QTemporaryDir dir;
+    QVERIFY(QDir(dir.path()).mkdir("sub"));
     QByteArray data(40000, '\0');
     for (int i = 0; i < data.size(); ++i)
         data[i] = char(i * 7 + i / 251);
@@ -357,17 +372,19 @@ void tst_DarvoltSplit::programSplitsARealFile()
         QVERIFY(f.open(QIODevice::WriteOnly));
         f.write(data);
     }
-    const ProgramRun r = runProgram({"--custom", "$10", "data.bin"}, {}, {}, dir.path());
+    const ProgramRun r = runProgram(QStringList{"--custom", "$10"} + where + QStringList{"data.bin"}, {}, {}, dir.path());
     QCOMPARE(r.status, 0);
     QCOMPARE(r.err, QByteArray());
     QByteArray joined;
     for (const char* part : {"data.bin.!00", "data.bin.!01", "data.bin.!02"}) {
-        QFile f(dir.filePath(QString("DATA_PARTS/") + part));
+        QFile f(dir.filePath(folder + "/" + part));
         QVERIFY(f.open(QIODevice::ReadOnly));
         joined += f.readAll();
     }
     QCOMPARE(joined, data);
-    QVERIFY(QFile::exists(dir.filePath("DATA_PARTS/MERGE.BAT")));
+    for (const char* file : {"MERGE.BAT", "merge.sh", "data.bin.sha256"})
+        QVERIFY(QFile::exists(dir.filePath(folder + "/" + file)));
+    QCOMPARE(QFile::exists(dir.filePath("DATA_PARTS")), folder == "DATA_PARTS");
 }
 
 void tst_DarvoltSplit::programSpansOntoTheDriveFolder()
