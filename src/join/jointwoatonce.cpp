@@ -7,25 +7,16 @@
 
 #include "join/jointexts.h"
 #include "parts/jobthread.h"
+#include "parts/partcopy.h"
 #include "parts/sha256.h"
 
 #include <algorithm>
 #include <atomic>
-#include <cstring>
 #include <deque>
 
 namespace darvolt {
 
-namespace {
-
 using namespace std::chrono_literals;
-
-bool allZero(std::span<const std::byte> block)
-{
-    return !block.empty() && block[0] == std::byte{0} && std::memcmp(block.data(), block.data() + 1, block.size() - 1) == 0;
-}
-
-} // namespace
 
 struct JoinRun::PartInFlight {
     std::size_t index = 0;
@@ -61,7 +52,7 @@ JoinRun::Copy JoinRun::copyPartAt(PartInFlight& part, const std::atomic<bool>& a
         // The joined file is new: a block of zeros left out stays a hole
         // that reads as zeros. The last part writes all of its blocks, so
         // the file ends where it should.
-        if (!block.empty() && (last || !allZero(block))) {
+        if (!block.empty() && (last || !IsAllZero(block))) {
             const auto put = target_->writeAt(part.at + copied, block);
             if (!put.ok() || put.value != block.size())
                 return put.error == error::DiskFull ? Copy::DiskFull : Copy::WriteFailed;

@@ -44,13 +44,15 @@ Step copyStep(File& source, std::int64_t offset, File& part, std::uint64_t want,
 
 } // namespace
 
+bool IsAllZero(std::span<const std::byte> block)
+{
+    return !block.empty() && block[0] == std::byte{0}
+           && std::memcmp(block.data(), block.data() + 1, block.size() - 1) == 0;
+}
+
 Result<std::size_t> StoreReadBlock(File& source, std::int64_t offset, std::span<const std::byte> block, File& target)
 {
-    // Zero when its first byte is and every byte equals the next: memcmp
-    // tells that at the speed of memory, where a byte loop would crawl
-    // through the gigabytes of a sparse source's holes.
-    const bool allZero = block.empty()
-        || (block[0] == std::byte{0} && std::memcmp(block.data(), block.data() + 1, block.size() - 1) == 0);
+    const bool allZero = block.empty() || IsAllZero(block);
     std::size_t stored = 0;
     while (allZero && stored < block.size()) {
         const CopyResult moved =

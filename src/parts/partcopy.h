@@ -89,6 +89,12 @@ private:
     std::atomic<bool> abandoned_{false};
 };
 
+// True when every byte of a non-empty block is zero: a hole of a sparse
+// file may lie under it. memcmp of the block against itself shifted by one
+// tells that at the speed of memory, where a byte loop would crawl through
+// the gigabytes of a sparse source's holes.
+bool IsAllZero(std::span<const std::byte> block);
+
 // Stores in `target` the bytes of `block`, which were just read from
 // `source` at `offset` (to be hashed): written from the block, which costs
 // no more than a copy inside the kernel, except where the block is all

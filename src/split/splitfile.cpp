@@ -32,8 +32,7 @@ public:
           sourcePath_(request.sourceFolder + request.sourceName), partSize_(request.partSize),
           spanning_(request.partSize == 0), outputFolder_(outputFolder(request)),
           prefix_(PartPrefix(request.partSize, outputFolder_, platform.driveFolder())),
-          pacer_([&view] { view.processPendingMessages(); }, options.clock ? options.clock : [] { return Clock::now(); }, options.pumpInterval),
-          stop_(options.stop)
+          pacer_([&view] { view.processPendingMessages(); }, options.clock ? options.clock : [] { return Clock::now(); }, options.pumpInterval)
     {
         copy_.blockSize = std::max<std::size_t>(options_.blockSize, 1024);
         copy_.endAtFullMedium = spanning_;
@@ -67,7 +66,7 @@ private:
     bool prepareOutputFolder();
     // Writes every part; the outcome when the run stops before that.
     std::optional<SplitOutcome> copyParts();
-    bool stopped() const { return stop_ != nullptr && stop_->load(std::memory_order_relaxed); }
+    bool stopped() const { return options_.stop != nullptr && options_.stop->load(std::memory_order_relaxed); }
     SplitOutcome interrupted();
     // True (after telling the user) when path names the source itself.
     bool isSource(const std::string& path);
@@ -90,7 +89,6 @@ private:
     const std::string outputFolder_;
     std::string prefix_; // spanning: the folder of the medium taken at the last prompt
     MessagePacer pacer_;
-    const std::atomic<bool>* stop_;
     PartCopySettings copy_;
     std::unique_ptr<SpanTarget> span_;
 
