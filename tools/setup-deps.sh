@@ -7,6 +7,7 @@ set -euo pipefail
 run_pkgs=(
   g++ cmake ninja-build pkg-config
   qt6-base-dev qt6-base-dev-tools libgl-dev libssl-dev libsystemd-dev
+  libgf-complete-dev zlib1g-dev
   fonts-liberation xdg-utils
   par2
 )

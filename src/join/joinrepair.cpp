@@ -32,7 +32,7 @@ std::optional<JoinOutcome> JoinRun::repair(bool firstCheck)
     // What the parts are now, to tell afterwards which ones par2 wrote anew.
     std::vector<std::optional<FileIdentity>> before;
     bool par2Needed = firstCheck;
-    const Sha256Digest empty = Sha256::of({});
+    const Sha256Digest empty = Sha256::of(std::string_view());
     for (const SetPart& part : set_.parts) {
         const auto id = part.present ? platform_.identityOf(set_.path(part.name)) : Result<FileIdentity>{};
         before.push_back(part.present && id.ok() ? std::optional(id.value) : std::nullopt);

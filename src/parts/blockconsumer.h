@@ -20,6 +20,10 @@ public:
     // blocks in order; two lanes may run at once on two threads, so
     // whatever they share must be guarded.
     virtual int lanes() const { return 1; }
+    // True when consume() or endPart() may wait long (for arithmetic on
+    // other threads): such a consumer is worked only by the feed's own
+    // thread, never by a run's thread that must keep a window alive.
+    virtual bool waitsLong() const { return false; }
     // The next bytes of `part`.
     virtual void consume(int lane, std::int64_t part, std::span<const std::byte> bytes) = 0;
     // `part` has no more bytes.

@@ -42,9 +42,9 @@ std::span<std::byte> BlockFeed::acquire(std::chrono::milliseconds wait)
             free_.pop_back();
             return {storage_[static_cast<std::size_t>(buffer)].get(), blockSize_};
         }
-        if (Lane* lane = idleLane())
+        if (Lane* lane = idleLane(false))
             workOn(*lane, lock);
-        else if (changed_.wait_until(lock, until) == std::cv_status::timeout && free_.empty() && !idleLane())
+        else if (changed_.wait_until(lock, until) == std::cv_status::timeout && free_.empty() && !idleLane(false))
             return {};
     }
 }
@@ -92,7 +92,7 @@ bool BlockFeed::finished(std::chrono::milliseconds wait)
             std::rethrow_exception(failure_);
         if (allDone())
             return true;
-        if (Lane* lane = idleLane())
+        if (Lane* lane = idleLane(false))
             workOn(*lane, lock);
         else if (changed_.wait_until(lock, until) == std::cv_status::timeout)
             return allDone() && !failure_;
@@ -104,12 +104,20 @@ bool BlockFeed::allDone() const
     return std::all_of(lanes_.begin(), lanes_.end(), [](const Lane& l) { return l.pending.empty() && !l.busy; });
 }
 
-BlockFeed::Lane* BlockFeed::idleLane()
+BlockFeed::Lane* BlockFeed::idleLane(bool feedThread)
 {
     Lane* best = nullptr;
-    for (Lane& lane : lanes_)
-        if (!lane.busy && !lane.pending.empty() && (!best || lane.pending.size() > best->pending.size()))
+    for (Lane& lane : lanes_) {
+        if (lane.busy || lane.pending.empty())
+            continue;
+        const bool onlyHere = lane.consumer->waitsLong();
+        if (onlyHere && !feedThread)
+            continue;
+        // Only the feed's thread works a lane that waits long, so it goes first.
+        if (!best || (onlyHere && !best->consumer->waitsLong())
+            || (onlyHere == best->consumer->waitsLong() && lane.pending.size() > best->pending.size()))
             best = &lane;
+    }
     return best;
 }
 
@@ -144,10 +152,10 @@ void BlockFeed::loop()
 {
     std::unique_lock lock(mutex_);
     for (;;) {
-        changed_.wait(lock, [this] { return quit_ || idleLane() != nullptr; });
+        changed_.wait(lock, [this] { return quit_ || idleLane(true) != nullptr; });
         if (quit_)
             return;
-        workOn(*idleLane(), lock);
+        workOn(*idleLane(true), lock);
     }
 }
 

@@ -74,8 +74,9 @@ private:
     };
 
     void loop();
-    // A lane with work that no thread is doing, the longest queue first.
-    Lane* idleLane();
+    // A lane with work that no thread is doing, the longest queue first;
+    // lanes that wait long only for the feed's own thread, and first there.
+    Lane* idleLane(bool feedThread);
     // Works one item of the lane with the lock let go meanwhile.
     void workOn(Lane& lane, std::unique_lock<std::mutex>& lock);
     bool allDone() const;

@@ -2,66 +2,76 @@
 
 #include <openssl/evp.h>
 
+#include <map>
+#include <mutex>
 #include <new>
+#include <string>
 #include <stdexcept>
 
 namespace darvolt {
 
 namespace {
 
-// Fetched once: an implicit fetch on every new message costs a lookup in
-// the provider tables.
-const EVP_MD* sha256Method()
+// Fetched once per algorithm: an implicit fetch on every new message costs
+// a lookup in the provider tables. The programs use two.
+const EVP_MD* method(const char* algorithm)
 {
-    static const EVP_MD* const method = [] {
-        const EVP_MD* fetched = EVP_MD_fetch(nullptr, "SHA256", nullptr);
-        return fetched != nullptr ? fetched : EVP_sha256();
-    }();
-    return method;
+    static std::mutex mutex;
+    static std::map<std::string, const EVP_MD*, std::less<>> fetched;
+    const std::lock_guard lock(mutex);
+    auto [at, added] = fetched.try_emplace(algorithm, nullptr);
+    if (added)
+        at->second = EVP_MD_fetch(nullptr, algorithm, nullptr);
+    if (at->second == nullptr)
+        throw std::runtime_error(std::string(algorithm) + " is not available from libcrypto");
+    return at->second;
 }
 
-void start(EVP_MD_CTX* context)
+void start(EVP_MD_CTX* context, const EVP_MD* method)
 {
-    if (EVP_DigestInit_ex(context, sha256Method(), nullptr) != 1)
-        throw std::runtime_error("SHA-256 is not available from libcrypto");
+    if (EVP_DigestInit_ex(context, method, nullptr) != 1)
+        throw std::runtime_error("a digest could not be started in libcrypto");
+}
+
+EVP_MD_CTX* newContext()
+{
+    EVP_MD_CTX* context = EVP_MD_CTX_new();
+    if (context == nullptr)
+        throw std::bad_alloc();
+    return context;
 }
 
 } // namespace
 
-void Sha256::Free::operator()(evp_md_ctx_st* context) const
+void MessageDigest::Free::operator()(evp_md_ctx_st* context) const
 {
     EVP_MD_CTX_free(context);
 }
 
-Sha256::Sha256() : context_(EVP_MD_CTX_new())
+MessageDigest::MessageDigest(const char* algorithm) : method_(method(algorithm)), context_(newContext())
 {
-    if (!context_)
-        throw std::bad_alloc();
-    start(context_.get());
+    start(context_.get(), method_);
 }
 
-Sha256::~Sha256() = default;
+MessageDigest::MessageDigest(const MessageDigest& other) : method_(other.method_), context_(newContext())
+{
+    if (EVP_MD_CTX_copy_ex(context_.get(), other.context_.get()) != 1)
+        throw std::runtime_error("a digest could not be copied in libcrypto");
+}
 
-void Sha256::update(std::span<const std::byte> data)
+MessageDigest::~MessageDigest() = default;
+
+void MessageDigest::update(std::span<const std::byte> data)
 {
     if (!data.empty())
         EVP_DigestUpdate(context_.get(), data.data(), data.size());
 }
 
-Sha256Digest Sha256::finish()
+void MessageDigest::finishInto(std::span<std::uint8_t> digest)
 {
-    Sha256Digest digest{};
     unsigned int length = 0;
     EVP_DigestFinal_ex(context_.get(), digest.data(), &length);
-    start(context_.get());
-    return digest;
-}
-
-Sha256Digest Sha256::of(std::string_view data)
-{
-    Sha256 hash;
-    hash.update(std::as_bytes(std::span(data.data(), data.size())));
-    return hash.finish();
+    start(context_.get(), method_);
 }
 
 std::string HexDigest(const Sha256Digest& digest)

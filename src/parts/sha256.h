@@ -1,6 +1,7 @@
 #pragma once
-// SHA-256 through OpenSSL's libcrypto, which uses the processor's SHA
-// instructions where it has them.
+// Message digests through OpenSSL's libcrypto, which uses the processor's
+// SHA instructions where it has them: SHA-256 for the checksum file, MD5
+// for the PAR2 recovery set.
 
 #include <array>
 #include <cstddef>
@@ -12,31 +13,61 @@
 #include <string_view>
 
 struct evp_md_ctx_st;
+struct evp_md_st;
 
 namespace darvolt {
 
-using Sha256Digest = std::array<std::uint8_t, 32>;
-
-class Sha256 {
+// One digest in progress; `algorithm` names it as libcrypto does ("SHA256").
+class MessageDigest {
 public:
-    Sha256();
-    Sha256(Sha256&&) noexcept = default;
-    Sha256& operator=(Sha256&&) noexcept = default;
-    ~Sha256();
+    explicit MessageDigest(const char* algorithm);
+    MessageDigest(const MessageDigest& other); // the same state, going on separately
+    MessageDigest& operator=(const MessageDigest&) = delete;
+    MessageDigest(MessageDigest&&) noexcept = default;
+    MessageDigest& operator=(MessageDigest&&) noexcept = default;
+    ~MessageDigest();
 
     void update(std::span<const std::byte> data);
-    // The digest of everything given since the last finish(); the object is
-    // then ready for the next message.
-    Sha256Digest finish();
 
-    static Sha256Digest of(std::string_view data);
+protected:
+    // The digest of everything given since the last finish into `digest`;
+    // the object is then ready for the next message.
+    void finishInto(std::span<std::uint8_t> digest);
 
 private:
     struct Free {
         void operator()(evp_md_ctx_st* context) const;
     };
+    const evp_md_st* method_;
     std::unique_ptr<evp_md_ctx_st, Free> context_;
 };
+
+template <std::size_t Size, const char* Algorithm>
+class FixedDigest : public MessageDigest {
+public:
+    using Digest = std::array<std::uint8_t, Size>;
+    FixedDigest() : MessageDigest(Algorithm) {}
+    Digest finish()
+    {
+        Digest digest{};
+        finishInto(digest);
+        return digest;
+    }
+    static Digest of(std::span<const std::byte> data)
+    {
+        FixedDigest hash;
+        hash.update(data);
+        return hash.finish();
+    }
+    static Digest of(std::string_view data) { return of(std::as_bytes(std::span(data.data(), data.size()))); }
+};
+
+inline constexpr char Sha256Name[] = "SHA256";
+inline constexpr char Md5Name[] = "MD5";
+using Sha256 = FixedDigest<32, Sha256Name>;
+using Md5 = FixedDigest<16, Md5Name>;
+using Sha256Digest = Sha256::Digest;
+using Md5Digest = Md5::Digest;
 
 // 64 lower-case hex digits, as sha256sum writes them.
 std::string HexDigest(const Sha256Digest& digest);

@@ -13,17 +13,24 @@
 // part: with 10 parts, 10% of a source whose last part is short would not
 // rebuild a whole part.
 //
-// Written in folder mode only, by par2 (par2cmdline) run as a program after
-// the parts and before the scripts, so a run stopped meanwhile leaves no
-// MERGE.BAT and no half-written set. When par2 is missing or fails, the user
-// is told and the split still completes, without recovery data.
+// Written in folder mode only, in the split's own read of the source: the
+// blocks that become parts feed the PAR2 encoder too (recoveryencoder.h),
+// and the set is written after the parts and before the scripts, so a run
+// stopped meanwhile leaves no MERGE.BAT and no half-written set. When the
+// recovery slices being built do not fit the memory budget, the first
+// range of every slice is built in the split's read and the others in
+// passes over the parts just written. par2 (par2cmdline) is not needed to
+// write the set; merge.sh uses it to repair. When the set cannot be made,
+// the user is told and the split still completes, without recovery data.
 
 #include "platform/platform.h"
+#include "parts/blockconsumer.h"
 #include "parts/messagepacer.h"
 #include "parts/partnaming.h"
 #include "split/splitview.h"
 
 #include <atomic>
+#include <memory>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -68,20 +75,63 @@ struct RecoveryJob {
     const std::atomic<bool>* stop = nullptr;
     std::string folder; // the parts' folder, without a trailing "/"
     std::string sourceName;
-    std::vector<std::string> bareParts; // in order
     std::int64_t partSize = 0;
     std::int64_t sourceSize = 0;
     int percent = DefaultRecoveryPercent;
-    bool flush = false; // the set must be on the medium before the run ends
+    bool flush = false;        // the set must be on the medium before the run ends
+    std::size_t memory = 0;    // for the recovery slices being built; 0: RecoveryMemoryBudget()
 };
 
 enum class RecoveryEnd {
     Written,     // the set is complete beside the parts
     Failed,      // none was written (the user was told why)
-    Interrupted, // the stop flag was raised; what par2 had written is deleted
+    Interrupted, // the stop flag was raised; what had been written is deleted
 };
 
-// Shows "Writing recovery data" and par2's progress in the view while it works.
-RecoveryEnd WriteRecoveryData(const RecoveryJob& job);
+// The smaller of 1 GiB and a quarter of the machine's memory.
+std::size_t RecoveryMemoryBudget();
+
+// The volume files after NAME.par2: their first exponent and slice count,
+// 1, 2, 4, ... slices each, the last one what is left.
+struct RecoveryVolume {
+    std::string name;
+    std::uint32_t first = 0;
+    std::uint32_t count = 0;
+};
+std::vector<RecoveryVolume> RecoveryVolumes(std::string_view sourceName, std::uint32_t slices);
+
+class RecoveryEncoder;
+
+// One recovery set in the making.
+class RecoveryWriter {
+public:
+    // Before the parts: reads the first 16 KiB of every part's stretch of
+    // the source and readies the encoder. A set that cannot be made is
+    // told about by finish(), after the parts, as before.
+    RecoveryWriter(const RecoveryJob& job, File& source);
+    ~RecoveryWriter();
+
+    // What the split's feed hands every block to; null when no set can be made.
+    BlockConsumer* consumer();
+    // After every part has been written and handed over: the rest of the
+    // arithmetic and the files. Shows "Writing recovery data" meanwhile.
+    RecoveryEnd finish();
+
+private:
+    struct SetFiles;
+    bool stopped() const;
+    // Builds the ranges after the first from the parts just written, each
+    // written out when done; false when the run was stopped or failed.
+    bool morePasses(SetFiles& files);
+    // The pass's range of every recovery slice into its packet.
+    bool writePass(SetFiles& files);
+    RecoveryEnd written(SetFiles& files);
+
+    RecoveryJob job_;
+    RecoveryPlan plan_;
+    std::string refusal_; // why no set can be made, shown by finish()
+    std::unique_ptr<RecoveryEncoder> encoder_;
+    std::vector<std::size_t> order_; // the parts in the set's order
+};
 
 } // namespace darvolt

@@ -92,7 +92,10 @@ private:
     PartCopySettings copy_;
     std::unique_ptr<SpanTarget> span_;
 
+    // Before the feeds: their threads hand blocks to its encoder.
+    std::unique_ptr<RecoveryWriter> recovery_;
     std::unique_ptr<ChecksumWorker> checksums_;
+    std::unique_ptr<BlockFeed> recoveryFeed_; // recovery data without checksums
     std::unique_ptr<File> source_;
     std::optional<FileIdentity> sourceId_;
     PartList parts_;
@@ -116,9 +119,28 @@ SplitOutcome SplitRun::run()
 
     view_.setProgressMaximum(std::max<std::int64_t>(copy_.sourceEnd, 0) / 1024);
     view_.setProgressPosition(0);
+    // The recovery encoder reads the parts' first bytes ahead, before the
+    // copy, and then takes every block the copy reads.
+    const bool recovery = !spanning_ && options_.recoveryPercent > 0;
+    std::vector<BlockConsumer*> others;
+    if (recovery) {
+        std::string folder = prefix_;
+        folder.pop_back(); // the prefix ends in "/"
+        recovery_ = std::make_unique<RecoveryWriter>(
+            RecoveryJob{platform_, view_, pacer_, options_.stop, folder, sourceName_, partSize_,
+                        std::max<std::int64_t>(copy_.sourceEnd, 0), options_.recoveryPercent, copy_.flush,
+                        options_.recoveryMemory},
+            *source_);
+        if (BlockConsumer* encoder = recovery_->consumer())
+            others.push_back(encoder);
+    }
+    const std::size_t feedBlock = std::min(copy_.blockSize, ChecksumWorker::CacheBlock);
     if (options_.checksums) {
-        checksums_ = std::make_unique<ChecksumWorker>(std::min(copy_.blockSize, ChecksumWorker::CacheBlock), true);
+        checksums_ = std::make_unique<ChecksumWorker>(feedBlock, true, others);
         copy_.feed = &checksums_->feed();
+    } else if (!others.empty()) {
+        recoveryFeed_ = std::make_unique<BlockFeed>(feedBlock, others);
+        copy_.feed = recoveryFeed_.get();
     }
 
     if (const auto stoppedWith = copyParts(); stoppedWith)
@@ -136,7 +158,6 @@ SplitOutcome SplitRun::run()
 
     // Before the scripts, so a run stopped while par2 works leaves no
     // MERGE.BAT, and merge.sh knows whether there is a set to repair from.
-    const bool recovery = !spanning_ && options_.recoveryPercent > 0;
     const RecoveryEnd recovered = recovery ? writeRecoveryData() : RecoveryEnd::Written;
     if (recovered == RecoveryEnd::Interrupted)
         return interrupted();
@@ -159,11 +180,10 @@ SplitOutcome SplitRun::run()
 
 RecoveryEnd SplitRun::writeRecoveryData()
 {
-    std::string folder = prefix_;
-    folder.pop_back(); // the prefix ends in "/"
-    const std::int64_t size = copy_.sourceEnd >= 0 ? copy_.sourceEnd : written_;
-    return WriteRecoveryData({platform_, view_, pacer_, options_.stop, folder, sourceName_, bareParts_, partSize_,
-                              size, options_.recoveryPercent, copy_.flush});
+    // Every block the copy read is with the encoder first.
+    while (!copy_.feed->finished(std::max(pacer_.interval(), std::chrono::milliseconds(1))))
+        pacer_.pace();
+    return recovery_->finish();
 }
 
 std::vector<ChecksumEntry> SplitRun::checksumEntries()
@@ -209,9 +229,10 @@ std::optional<SplitOutcome> SplitRun::copyParts()
         folder = std::make_unique<FolderTarget>(platform_, view_, prefix_, sourceName_, partSize_, copy_.permissions);
     PartTarget& target = spanning_ ? static_cast<PartTarget&>(*span_) : *folder;
     // Two parts at once where the target knows their sizes ahead. The
-    // digest of the whole wants the blocks in source order, so a hashed run
-    // copies one part at a time on this thread while the other core hashes.
-    const bool concurrent = target.concurrent() && !checksums_ && options_.concurrentCopies
+    // digest of the whole and the recovery encoder want the blocks in
+    // source order, so such a run copies one part at a time on this thread
+    // while the other core hashes.
+    const bool concurrent = target.concurrent() && copy_.feed == nullptr && options_.concurrentCopies
                             && platform_.allowsConcurrentCopies() && PartPipeline::worthwhile(copy_.sourceEnd, partSize_);
     PipelineSetup setup{platform_, view_, pacer_, target, *source_, copy_, concurrent};
     if (copy_.sourceEnd >= 0 && partSize_ > 0)

@@ -58,9 +58,13 @@ struct SplitOptions : EngineOptions {
     // nothing can be checked.
     bool checksums = true;
     // In folder mode, recovery data of at least this percentage of the
-    // source (rounded up to whole parts) beside the parts, written by par2
-    // (recoverydata.h); 0 for none. Spanning never writes them.
+    // source (rounded up to whole parts) beside the parts, a PAR2 set built
+    // in the split's own read (recoverydata.h); 0 for none. Spanning never
+    // writes them.
     int recoveryPercent = 0;
+    // Bytes the recovery slices being built may take; 0: the smaller of
+    // 1 GiB and a quarter of the machine's memory.
+    std::size_t recoveryMemory = 0;
 };
 
 using SplitResult = EngineResult<SplitOutcome>;

@@ -129,7 +129,7 @@ std::string partTooLargeForFileSystem(std::int64_t largestFile)
 
 std::string recoveryFailed(std::string_view why)
 {
-    return "No recovery data were written: par2 failed (" + std::string(why) + "). The file is split all the same.";
+    return "No recovery data were written: " + std::string(why) + ". The file is split all the same.";
 }
 
 std::string recoveryTooManyParts(std::int64_t parts)

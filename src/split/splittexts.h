@@ -28,9 +28,6 @@ inline constexpr std::string_view Interrupted = "    Split execution interrupted
 // The recovery data (recoverydata.h): the status text while par2 works, and
 // why a split ended without them.
 inline constexpr std::string_view WritingRecoveryData = "Writing recovery data";
-inline constexpr std::string_view RecoveryToolMissing =
-    "No recovery data were written: par2 is not installed (on Debian and Ubuntu: apt-get install par2). "
-    "The file is split all the same.";
 inline constexpr std::string_view RecoveryNameUnsupported =
     "No recovery data were written: par2 cannot work with file names that hold *, ?, \\ or a line break. "
     "Rename the file without them to have recovery data. The file is split all the same.";

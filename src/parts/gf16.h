@@ -1,0 +1,72 @@
+#pragma once
+// Arithmetic in GF(2^16) with the polynomial x^16 + x^12 + x^3 + x + 1
+// (0x1100B), the field of PAR2's Reed-Solomon code: single values through
+// log tables, regions through gf-complete, whose SIMD region multiply is
+// the speed limit of writing recovery data.
+//
+// Regions are kept in gf-complete's alternate layout while they are worked
+// on (in every 32 bytes, the high bytes of 16 words and then their low
+// bytes), where its multiply runs about twice as fast as on plain
+// little-endian words. Data are turned into it once on the way in and back
+// once on the way out.
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <span>
+
+namespace darvolt {
+
+// Scalars.
+std::uint16_t GfMultiply(std::uint16_t a, std::uint16_t b);
+std::uint16_t GfInverse(std::uint16_t a); // a != 0
+std::uint16_t GfPower(std::uint16_t base, std::uint32_t exponent);
+
+// PAR2's constant for the input slice at `index` (in the main packet's
+// order), raised to a recovery slice's exponent: that recovery slice's
+// coefficient for the input slice.
+std::uint16_t Par2Coefficient(std::size_t index, std::uint32_t exponent);
+
+class GfRegion {
+public:
+    // Regions are worked in units of this many bytes, at this alignment.
+    static constexpr std::size_t Unit = 32;
+    static constexpr std::size_t Alignment = 64;
+
+    GfRegion();
+    ~GfRegion();
+    GfRegion(const GfRegion&) = delete;
+    GfRegion& operator=(const GfRegion&) = delete;
+
+    // target ^= factor * source, both in the working layout, `bytes` a
+    // multiple of Unit, both aligned.
+    void multiplyAdd(const std::byte* source, std::byte* target, std::uint16_t factor, std::size_t bytes) const;
+    // target = factor * source.
+    void multiply(const std::byte* source, std::byte* target, std::uint16_t factor, std::size_t bytes) const;
+
+    // Plain little-endian words to the working layout and back. `plain`
+    // may be shorter than `worked` (a multiple of Unit): the rest is zero.
+    // Either may work in place.
+    void toWorking(std::span<const std::byte> plain, std::byte* worked, std::size_t workedBytes) const;
+    void fromWorking(const std::byte* worked, std::span<std::byte> plain) const;
+
+private:
+    struct Field;
+    std::unique_ptr<Field> field_;
+    bool alternate_ = true; // the library's alternate layout checked out at start
+};
+
+// Bytes rounded up to whole units.
+constexpr std::size_t GfUnits(std::size_t bytes)
+{
+    return (bytes + GfRegion::Unit - 1) / GfRegion::Unit * GfRegion::Unit;
+}
+
+// A buffer aligned for GfRegion, zeroed.
+struct AlignedFree {
+    void operator()(std::byte* bytes) const;
+};
+using AlignedBytes = std::unique_ptr<std::byte[], AlignedFree>;
+AlignedBytes AllocateAligned(std::size_t bytes);
+
+} // namespace darvolt

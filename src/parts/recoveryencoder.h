@@ -1,0 +1,56 @@
+#pragma once
+// A PAR2 set's input side taken from the blocks a split reads: for every
+// part, the MD5 and CRC32 of its slice, the MD5 of the part and of its
+// first 16 KiB, and the part's share of every recovery slice (the first
+// pass of a RecoveryAccumulator). One read of the source serves the parts,
+// the checksum file and the recovery data.
+//
+// The parts' order in the set, which fixes their Reed-Solomon constants,
+// follows their file IDs, and those depend on each part's first 16 KiB: the
+// split reads those ahead (a few KiB per part), and the encoder checks
+// that the part it then sees begins with the same bytes.
+
+#include "parts/blockconsumer.h"
+#include "parts/par2packets.h"
+#include "parts/recoveryaccumulator.h"
+
+#include <optional>
+
+namespace darvolt {
+
+class RecoveryEncoder : public BlockConsumer {
+public:
+    // `files`: the data parts in part order with their names, lengths and
+    // the MD5 of their first 16 KiB; the shape's sliceIndex is theirs.
+    RecoveryEncoder(RecoveryShape shape, std::vector<Par2File> files);
+
+    bool waitsLong() const override { return true; }
+    void consume(int lane, std::int64_t part, std::span<const std::byte> bytes) override;
+    void endPart(int lane, std::int64_t part) override;
+
+    RecoveryAccumulator& accumulator() { return accumulator_; }
+    // Once every part has ended: the files with all their digests.
+    const std::vector<Par2File>& files() const { return files_; }
+    // False when a part began otherwise than read ahead, or was not as long.
+    bool asReadAhead() const { return asReadAhead_; }
+
+private:
+    struct Current {
+        Md5 whole;
+        Md5 first16k;
+        std::uint32_t crc = 0;
+        std::int64_t length = 0;
+    };
+
+    RecoveryAccumulator accumulator_;
+    std::vector<Par2File> files_;
+    std::optional<Current> current_;
+    bool asReadAhead_ = true;
+};
+
+// CRC32 (the one of zlib and PAR2) of `bytes` after `crc`.
+std::uint32_t Crc32(std::uint32_t crc, std::span<const std::byte> bytes);
+// Continues a digest and a CRC32 over `count` zero bytes.
+void AddZeros(MessageDigest& digest, std::uint32_t& crc, std::int64_t count);
+
+} // namespace darvolt
