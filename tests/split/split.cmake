@@ -31,5 +31,6 @@ set_tests_properties(tst_mountedmedia tst_diskservice PROPERTIES RESOURCE_LOCK b
 # Some 4 GiB through FUSE: checked in the first stage only.
 darvolt_add_qtest(tst_fatlimit SOURCES ${CMAKE_CURRENT_LIST_DIR}/tst_fatlimit.cpp
                   ${CMAKE_CURRENT_LIST_DIR}/sparsecompare.cpp LIBS darvolt_split LABELS "slow;no-asan" TIMEOUT 1500)
-# Recovery data: the plan, par2's progress, and par2 scripted through the fake.
+# Recovery data: the plan, the engine through the fake, and par2 repairing
+# from real sets.
 darvolt_add_qtest(tst_recovery SOURCES ${CMAKE_CURRENT_LIST_DIR}/tst_recovery.cpp LIBS darvolt_split)
