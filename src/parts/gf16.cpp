@@ -5,6 +5,11 @@ extern "C" {
 }
 
 #include <array>
+#include <algorithm>
+
+#if defined(__x86_64__)
+#include <immintrin.h>
+#endif
 #include <cstdlib>
 #include <cstring>
 #include <new>
@@ -81,6 +86,76 @@ std::uint16_t Par2Coefficient(std::size_t index, std::uint32_t exponent)
     return t.exp[static_cast<std::uint64_t>(t.constantLogs[index]) * exponent % Order];
 }
 
+namespace {
+
+// The processor's bit-matrix products, 64 words (128 bytes: 64 high bytes,
+// then 64 low bytes) at a time. Built for those instructions alone and
+// called only where the processor has them.
+#if defined(__x86_64__) && defined(__GNUC__)
+#define DARVOLT_GFNI 1
+__attribute__((target("avx512f,avx512bw,gfni"))) void gfniMultiplyAddMany(const std::byte* const* sources,
+                                                                        const GfRegion::Factor* factors,
+                                                                        std::size_t count, std::byte* target,
+                                                                        std::size_t bytes, bool add)
+{
+    for (std::size_t at = 0; at < bytes; at += GfRegion::Unit) {
+        __m512i high = add ? _mm512_load_si512(target + at) : _mm512_setzero_si512();
+        __m512i low = add ? _mm512_load_si512(target + at + 64) : _mm512_setzero_si512();
+        for (std::size_t i = 0; i < count; ++i) {
+            const auto& m = factors[i].matrices;
+            const __m512i inHigh = _mm512_load_si512(sources[i] + at);
+            const __m512i inLow = _mm512_load_si512(sources[i] + at + 64);
+            high = _mm512_ternarylogic_epi64(high,
+                                             _mm512_gf2p8affine_epi64_epi8(inHigh, _mm512_set1_epi64(static_cast<long long>(m[0])), 0),
+                                             _mm512_gf2p8affine_epi64_epi8(inLow, _mm512_set1_epi64(static_cast<long long>(m[1])), 0),
+                                             0x96);
+            low = _mm512_ternarylogic_epi64(low,
+                                            _mm512_gf2p8affine_epi64_epi8(inHigh, _mm512_set1_epi64(static_cast<long long>(m[2])), 0),
+                                            _mm512_gf2p8affine_epi64_epi8(inLow, _mm512_set1_epi64(static_cast<long long>(m[3])), 0),
+                                            0x96);
+        }
+        _mm512_store_si512(target + at, high);
+        _mm512_store_si512(target + at + 64, low);
+    }
+}
+#endif
+
+bool processorHasGfni()
+{
+#ifdef DARVOLT_GFNI
+    __builtin_cpu_init();
+    return __builtin_cpu_supports("gfni") && __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512bw");
+#else
+    return false;
+#endif
+}
+
+} // namespace
+
+GfRegion::Factor GfRegion::prepare(std::uint16_t value)
+{
+    Factor factor;
+    factor.value = value;
+    // Column j of the constant's matrix is the product with the j-th bit.
+    std::array<std::uint16_t, 16> columns{};
+    for (int j = 0; j < 16; ++j)
+        columns[static_cast<std::size_t>(j)] = GfMultiply(value, static_cast<std::uint16_t>(1u << j));
+    // Output bit i of a byte is the parity of the matrix's byte 7 - i with
+    // the input byte.
+    const auto quarter = [&](int outShift, int inShift) {
+        std::uint64_t matrix = 0;
+        for (int i = 0; i < 8; ++i) {
+            std::uint64_t row = 0;
+            for (int j = 0; j < 8; ++j)
+                row |= static_cast<std::uint64_t>(columns[static_cast<std::size_t>(inShift + j)] >> (outShift + i) & 1) << j;
+            matrix |= row << (8 * (7 - i));
+        }
+        return matrix;
+    };
+    factor.matrices = {quarter(8, 8), quarter(8, 0), quarter(0, 8), quarter(0, 0)};
+    return factor;
+}
+
 struct GfRegion::Field {
     gf_t field{};
     bool ready = false;
@@ -107,8 +182,13 @@ AlignedBytes AllocateAligned(std::size_t bytes)
     return AlignedBytes(memory);
 }
 
-GfRegion::GfRegion() : field_(std::make_unique<Field>())
+GfRegion::GfRegion(bool mayUseGfni) : field_(std::make_unique<Field>())
 {
+    gfni_ = mayUseGfni && processorHasGfni();
+    if (gfni_) {
+        run_ = Unit / 2;
+        return;
+    }
     // The alternate layout is the library's SIMD one; should a build of it
     // lay the bytes out otherwise, plain words (slower) keep the results
     // right.
@@ -141,17 +221,38 @@ GfRegion::GfRegion() : field_(std::make_unique<Field>())
 
 GfRegion::~GfRegion() = default;
 
+void GfRegion::multiplyAddMany(const std::byte* const* sources, const Factor* factors, std::size_t count,
+                               std::byte* target, std::size_t bytes) const
+{
+#ifdef DARVOLT_GFNI
+    if (gfni_) {
+        gfniMultiplyAddMany(sources, factors, count, target, bytes, true);
+        return;
+    }
+#endif
+    for (std::size_t i = 0; i < count; ++i)
+        if (factors[i].value != 0 && bytes != 0)
+            field_->field.multiply_region.w32(&field_->field, const_cast<std::byte*>(sources[i]), target,
+                                              factors[i].value, static_cast<int>(bytes), 1);
+}
+
 void GfRegion::multiplyAdd(const std::byte* source, std::byte* target, std::uint16_t factor, std::size_t bytes) const
 {
-    if (factor != 0 && bytes != 0)
-        field_->field.multiply_region.w32(&field_->field, const_cast<std::byte*>(source), target, factor,
-                                          static_cast<int>(bytes), 1);
+    const Factor prepared = gfni_ ? prepare(factor) : Factor{factor, {}};
+    multiplyAddMany(&source, &prepared, 1, target, bytes);
 }
 
 void GfRegion::multiply(const std::byte* source, std::byte* target, std::uint16_t factor, std::size_t bytes) const
 {
     if (bytes == 0)
         return;
+#ifdef DARVOLT_GFNI
+    if (gfni_) {
+        const Factor prepared = prepare(factor);
+        gfniMultiplyAddMany(&source, &prepared, 1, target, bytes, false);
+        return;
+    }
+#endif
     if (factor == 0)
         std::memset(target, 0, bytes);
     else
@@ -162,21 +263,23 @@ void GfRegion::multiply(const std::byte* source, std::byte* target, std::uint16_
 void GfRegion::toWorking(std::span<const std::byte> plain, std::byte* worked, std::size_t workedBytes) const
 {
     const std::size_t whole = std::min(plain.size(), workedBytes) / Unit * Unit;
-    if (!alternate_) {
+    if (!gfni_ && !alternate_) {
         std::memmove(worked, plain.data(), std::min(plain.size(), workedBytes));
         if (plain.size() < workedBytes)
             std::memset(worked + plain.size(), 0, workedBytes - plain.size());
         return;
     }
+    const std::size_t run = run_;
     for (std::size_t at = 0; at < whole; at += Unit) {
         // Through a copy: a region may be turned in place.
         std::array<std::byte, Unit> in;
         std::memcpy(in.data(), plain.data() + at, Unit);
         std::byte* out = worked + at;
-        for (std::size_t k = 0; k < Unit / 2; ++k) {
-            out[k] = in[2 * k + 1];
-            out[Unit / 2 + k] = in[2 * k];
-        }
+        for (std::size_t block = 0; block < Unit; block += 2 * run)
+            for (std::size_t k = 0; k < run; ++k) {
+                out[block + k] = in[block + 2 * k + 1];
+                out[block + run + k] = in[block + 2 * k];
+            }
     }
     if (whole < workedBytes) {
         alignas(Alignment) std::array<std::byte, Unit> last{};
@@ -189,19 +292,21 @@ void GfRegion::toWorking(std::span<const std::byte> plain, std::byte* worked, st
 
 void GfRegion::fromWorking(const std::byte* worked, std::span<std::byte> plain) const
 {
-    if (!alternate_) {
+    if (!gfni_ && !alternate_) {
         std::memmove(plain.data(), worked, plain.size());
         return;
     }
+    const std::size_t run = run_;
     const std::size_t whole = plain.size() / Unit * Unit;
     for (std::size_t at = 0; at < whole; at += Unit) {
         std::array<std::byte, Unit> in;
         std::memcpy(in.data(), worked + at, Unit);
         std::byte* out = plain.data() + at;
-        for (std::size_t k = 0; k < Unit / 2; ++k) {
-            out[2 * k + 1] = in[k];
-            out[2 * k] = in[Unit / 2 + k];
-        }
+        for (std::size_t block = 0; block < Unit; block += 2 * run)
+            for (std::size_t k = 0; k < run; ++k) {
+                out[block + 2 * k + 1] = in[block + k];
+                out[block + 2 * k] = in[block + run + k];
+            }
     }
     if (whole < plain.size()) {
         std::array<std::byte, Unit> last{};

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <memory>
 #include <stdexcept>
 
 namespace darvolt {
@@ -122,40 +123,41 @@ void RecoveryAccumulator::dispatch()
     } else {
         job.length = GfUnits(job.filled.front());
     }
-    for (std::size_t slot = 0; slot < slots; ++slot) {
-        std::byte* at = job.buffer.get() + slot * stride();
-        region_.toWorking(std::span<const std::byte>(at, job.filled[slot]), at, job.length);
-    }
-    std::vector<std::uint16_t> coefficients(slots * shape_.recoverySlices);
+    // Per recovery slice, the factors of the job's parts, side by side.
+    auto factors = std::make_shared<std::vector<GfRegion::Factor>>(slots * shape_.recoverySlices);
     for (std::size_t slot = 0; slot < slots; ++slot)
         for (std::uint32_t r = 0; r < shape_.recoverySlices; ++r)
-            coefficients[slot * shape_.recoverySlices + r] = Par2Coefficient(shape_.sliceIndex.at(job.parts[slot]), r);
+            (*factors)[r * slots + slot] = GfRegion::prepare(Par2Coefficient(shape_.sliceIndex.at(job.parts[slot]), r));
 
     // The other job writes the same recovery ranges.
     Job& other = jobs_[1 - fill_];
     wait(other, {}, std::chrono::milliseconds(1000));
     const std::size_t middle = std::min(job.length, GfUnits(job.length / 2));
     job.running = true;
-    workers_[0].start([this, &job, coefficients, middle] { work(job, coefficients, 0, middle); });
-    workers_[1].start([this, &job, coefficients = std::move(coefficients), middle] {
-        work(job, coefficients, middle, job.length);
-    });
+    workers_[0].start([this, &job, factors, middle] { work(job, *factors, 0, middle); });
+    workers_[1].start([this, &job, factors, middle] { work(job, *factors, middle, job.length); });
     fill_ = 1 - fill_;
 }
 
-void RecoveryAccumulator::work(const Job& job, const std::vector<std::uint16_t>& coefficients, std::size_t from,
+void RecoveryAccumulator::work(const Job& job, const std::vector<GfRegion::Factor>& factors, std::size_t from,
                                std::size_t to)
 {
     const std::size_t slots = job.parts.size();
-    const std::uint32_t slices = shape_.recoverySlices;
+    // Each thread turns its half of the parts into the working layout: off
+    // the thread that gathers them, and into this core's cache.
+    for (std::size_t slot = 0; slot < slots; ++slot) {
+        std::byte* at = job.buffer.get() + slot * stride() + from;
+        const std::size_t given = std::clamp(job.filled[slot], from, to) - from;
+        region_.toWorking(std::span<const std::byte>(at, given), at, to - from);
+    }
+    std::vector<const std::byte*> sources(slots);
     for (std::size_t at = from; at < to; at += Chunk) {
         const std::size_t count = std::min(Chunk, to - at);
-        for (std::uint32_t r = 0; r < slices; ++r) {
-            std::byte* target = recovery_.get() + r * shape_.rangeBytes + job.offset + at;
-            for (std::size_t slot = 0; slot < slots; ++slot)
-                region_.multiplyAdd(job.buffer.get() + slot * stride() + at, target, coefficients[slot * slices + r],
-                                    count);
-        }
+        for (std::size_t slot = 0; slot < slots; ++slot)
+            sources[slot] = job.buffer.get() + slot * stride() + at;
+        for (std::uint32_t r = 0; r < shape_.recoverySlices; ++r)
+            region_.multiplyAddMany(sources.data(), factors.data() + r * slots, slots,
+                                    recovery_.get() + r * shape_.rangeBytes + job.offset + at, count);
     }
 }
 

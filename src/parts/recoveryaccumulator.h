@@ -85,7 +85,7 @@ private:
     void dispatch();
     void wait(Job& job, const std::function<void()>& idle, std::chrono::milliseconds wait);
     // Multiplies the job's slots into the recovery ranges over [from, to) of its range.
-    void work(const Job& job, const std::vector<std::uint16_t>& coefficients, std::size_t from, std::size_t to);
+    void work(const Job& job, const std::vector<GfRegion::Factor>& factors, std::size_t from, std::size_t to);
 
     RecoveryShape shape_;
     GfRegion region_;
