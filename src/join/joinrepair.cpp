@@ -1,8 +1,11 @@
-// Rebuilding missing or damaged parts from the recovery data with par2,
-// before a join, and telling in a check whether that can be done.
+// Rebuilding missing or damaged parts from the recovery data before a
+// join: in the program where the set gives each part one slice
+// (slicerepair.h), with par2 otherwise; and telling in a check whether that
+// can be done.
 #include "join/joinrun.h"
 
 #include "join/jointexts.h"
+#include "join/slicerepair.h"
 #include "parts/par2tool.h"
 
 #include <algorithm>
@@ -57,40 +60,45 @@ std::optional<JoinOutcome> JoinRun::repair(bool firstCheck)
         }
         view_.setStatusText(texts::join::repairing(recovery_->index));
         pacer_.pumpNow();
-        // par2 checks every part, then rebuilds what it has to.
-        Par2Progress progress({{"Target: ", static_cast<std::int64_t>(set_.parts.size()), 1.0},
-                               {"Repairing: ", 0, 1.0}});
-        const ToolRun run = runPar2("repair", progress);
-        switch (run.end) {
-        case ToolRun::End::NotInstalled:
-            if (firstCheck) {
-                view_.showWarning(texts::join::noPar2(recovery_->index));
-                return std::nullopt; // joined unchecked, as without recovery data
+        if (const auto own = repairFromSlices(held)) {
+            if (*own != JoinOutcome::Joined)
+                return own;
+        } else {
+            // par2 checks every part, then rebuilds what it has to.
+            Par2Progress progress({{"Target: ", static_cast<std::int64_t>(set_.parts.size()), 1.0},
+                                   {"Repairing: ", 0, 1.0}});
+            const ToolRun run = runPar2("repair", progress);
+            switch (run.end) {
+            case ToolRun::End::NotInstalled:
+                if (firstCheck) {
+                    view_.showWarning(texts::join::noPar2(recovery_->index));
+                    return std::nullopt; // joined unchecked, as without recovery data
+                }
+                showHeld();
+                view_.showError(texts::join::noPar2(recovery_->index));
+                return JoinOutcome::CheckFailed;
+            case ToolRun::End::NotStarted:
+                showHeld();
+                view_.showError(texts::join::repairFailed(recovery_->index, "error " + std::to_string(run.error)));
+                return JoinOutcome::Failed;
+            case ToolRun::End::Stopped:
+                view_.showError(texts::join::interrupted(set_.sourceName));
+                return JoinOutcome::Interrupted;
+            case ToolRun::End::Finished: break;
             }
-            showHeld();
-            view_.showError(texts::join::noPar2(recovery_->index));
-            return JoinOutcome::CheckFailed;
-        case ToolRun::End::NotStarted:
-            showHeld();
-            view_.showError(texts::join::repairFailed(recovery_->index, "error " + std::to_string(run.error)));
-            return JoinOutcome::Failed;
-        case ToolRun::End::Stopped:
-            view_.showError(texts::join::interrupted(set_.sourceName));
-            return JoinOutcome::Interrupted;
-        case ToolRun::End::Finished: break;
-        }
-        if (run.status == 2) { // par2: repair is not possible
-            Par2Findings findings = ReadPar2Findings(run.output);
-            if (findings.missing.empty() && findings.damaged.empty())
-                findings.missing = set_.missing();
-            view_.showError(texts::join::unrepairable(recovery_->index, findings.missing, findings.damaged,
-                                                      findings.blocksNeeded));
-            return JoinOutcome::CheckFailed;
-        }
-        if (run.status != 0) {
-            showHeld();
-            view_.showError(texts::join::repairFailed(recovery_->index, LastOutputLine(run.output)));
-            return JoinOutcome::Failed;
+            if (run.status == 2) { // par2: repair is not possible
+                Par2Findings findings = ReadPar2Findings(run.output);
+                if (findings.missing.empty() && findings.damaged.empty())
+                    findings.missing = set_.missing();
+                view_.showError(texts::join::unrepairable(recovery_->index, findings.missing, findings.damaged,
+                                                          findings.blocksNeeded));
+                return JoinOutcome::CheckFailed;
+            }
+            if (run.status != 0) {
+                showHeld();
+                view_.showError(texts::join::repairFailed(recovery_->index, LastOutputLine(run.output)));
+                return JoinOutcome::Failed;
+            }
         }
         verifiedByRecovery_ = true;
     }
@@ -119,6 +127,36 @@ std::optional<JoinOutcome> JoinRun::repair(bool firstCheck)
     }
     if (!rebuilt_.empty())
         view_.showWarning(texts::join::rebuilt(rebuilt_, recovery_->index));
+    return std::nullopt;
+}
+
+std::optional<JoinOutcome> JoinRun::repairFromSlices(const std::vector<std::string>& held)
+{
+    const std::int64_t totalKb = std::max<std::int64_t>(total_ / 1024, 1);
+    view_.setProgress(0, totalKb);
+    const SliceRepairResult own = RepairFromSlices(
+        {platform_, set_.folder, recovery_->index,
+         [&](double fraction) {
+             view_.setProgress(std::min(totalKb, static_cast<std::int64_t>(fraction * static_cast<double>(totalKb))), totalKb);
+         },
+         [this] { pacer_.pace(); }, options_.stop});
+    using End = SliceRepairResult::End;
+    switch (own.end) {
+    case End::NotForUs: return std::nullopt;
+    case End::Whole:
+    case End::Rebuilt: return JoinOutcome::Joined; // go on as after par2
+    case End::Unrepairable:
+        view_.showError(texts::join::unrepairable(recovery_->index, own.missing, own.damaged, own.moreNeeded));
+        return JoinOutcome::CheckFailed;
+    case End::Failed:
+        for (const std::string& error : held)
+            view_.showError(error);
+        view_.showError(texts::join::repairFailed(recovery_->index, own.why));
+        return JoinOutcome::Failed;
+    case End::Stopped:
+        view_.showError(texts::join::interrupted(set_.sourceName));
+        return JoinOutcome::Interrupted;
+    }
     return std::nullopt;
 }
 

@@ -47,6 +47,10 @@ private:
     // the join can go on (rebuilt, or nothing to rebuild), else the outcome.
     // firstCheck: par2 is the only check there is, and it may be missing.
     std::optional<JoinOutcome> repair(bool firstCheck);
+    // The program's own repair of a set of one slice per part: nothing when
+    // the set is not such a set (par2 then does it), Joined when the join
+    // can go on, else the outcome. `held`: errors to show on a failure.
+    std::optional<JoinOutcome> repairFromSlices(const std::vector<std::string>& held);
     JoinOutcome verifyForCheck();
     // The first symbolic link in the parts' folder, if any (the folder
     // itself when it cannot be listed).

@@ -127,7 +127,7 @@ void RecoveryAccumulator::dispatch()
     auto factors = std::make_shared<std::vector<GfRegion::Factor>>(slots * shape_.recoverySlices);
     for (std::size_t slot = 0; slot < slots; ++slot)
         for (std::uint32_t r = 0; r < shape_.recoverySlices; ++r)
-            (*factors)[r * slots + slot] = GfRegion::prepare(Par2Coefficient(shape_.sliceIndex.at(job.parts[slot]), r));
+            (*factors)[r * slots + slot] = GfRegion::prepare(Par2Coefficient(shape_.sliceIndex.at(job.parts[slot]), shape_.exponent(r)));
 
     // The other job writes the same recovery ranges.
     Job& other = jobs_[1 - fill_];

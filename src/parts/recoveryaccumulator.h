@@ -31,7 +31,9 @@ namespace darvolt {
 struct RecoveryShape {
     std::int64_t sliceSize = 0;            // bytes, a multiple of 4
     std::vector<std::size_t> sliceIndex;   // per part: its slice's place in the set (its constant)
-    std::uint32_t recoverySlices = 0;      // exponents 0 .. recoverySlices - 1
+    std::uint32_t recoverySlices = 0;      // how many are built
+    std::vector<std::uint32_t> exponents;  // theirs; empty: 0 .. recoverySlices - 1
+    std::uint32_t exponent(std::uint32_t slice) const { return exponents.empty() ? slice : exponents[slice]; }
     std::size_t rangeBytes = 0;            // the widest range a pass covers, a multiple of GfRegion::Unit
     std::size_t partsPerJob = 1;           // 1: jobs are pieces of one part
     static constexpr std::size_t PieceBytes = std::size_t{4} << 20;
@@ -66,6 +68,10 @@ public:
 
     std::int64_t passOffset() const { return offset_; }
     std::size_t passWidth() const { return width_; }
+    // After endPass(): the pass's range of the slice-th recovery slice, in
+    // the working layout.
+    const std::byte* workedRange(std::uint32_t slice) const { return recovery_.get() + slice * shape_.rangeBytes; }
+    const GfRegion& region() const { return region_; }
     // After endPass(): the pass's range of recovery slice `exponent` from
     // `offset` on (a multiple of GfRegion::Unit), as plain words.
     void takeRange(std::uint32_t exponent, std::size_t offset, std::span<std::byte> plain) const;
