@@ -13,11 +13,27 @@
 // time goes, the split without recovery data and par2 create over the parts
 // it made are timed on their own once, as is GNU split alone; every figure
 // carries its CPU time, user and system, and the machine's load is printed.
+//
+// Then the arithmetic on its own, in this process: the recovery slices of
+// the same shape built from data in memory on both cores (its share of the
+// split's time, and its speed in region products per second), beside
+// gf-complete's own region multiply on one core in the cache, the speed the
+// library can give at best, measured in the same run. Last, repairing one
+// and ten lost parts of the split's set with the program's own decoder
+// against par2 repair, in pairs taking turns.
 
 #include "benchrun.h"
 
+#include "join/slicerepair.h"
+#include "parts/gf16.h"
 #include "parts/par2tool.h"
+#include "parts/recoveryaccumulator.h"
+#include "platform/posixplatform.h"
 #include "split/recoverydata.h"
+
+#include <cstring>
+
+#include <sys/resource.h>
 
 using namespace bench;
 
@@ -42,6 +58,69 @@ std::uint64_t par2Bytes(const fs::path& folder)
         if (entry.path().extension() == ".par2")
             bytes += fs::file_size(entry.path());
     return bytes;
+}
+
+// A run of this process's own work, timed as a program's is.
+Run timeHere(const std::function<bool()>& work)
+{
+    rusage before{}, after{};
+    getrusage(RUSAGE_SELF, &before);
+    const auto start = std::chrono::steady_clock::now();
+    const bool ok = work();
+    Run run;
+    run.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    getrusage(RUSAGE_SELF, &after);
+    run.user = seconds(after.ru_utime) - seconds(before.ru_utime);
+    run.system = seconds(after.ru_stime) - seconds(before.ru_stime);
+    run.status = ok ? 0 : 1;
+    return run;
+}
+
+// gf-complete's region multiply-add on one core over a region that stays
+// in the cache: bytes per second.
+double libraryRegionSpeed()
+{
+    const darvolt::GfRegion region(false);
+    constexpr std::size_t bytes = 256 << 10;
+    const auto source = darvolt::AllocateAligned(bytes);
+    const auto target = darvolt::AllocateAligned(bytes);
+    std::memset(source.get(), 0x5A, bytes);
+    int rounds = 0;
+    const auto start = std::chrono::steady_clock::now();
+    double elapsed = 0;
+    while (elapsed < 1.0) {
+        for (int i = 0; i < 256; ++i)
+            region.multiplyAdd(source.get(), target.get(), static_cast<std::uint16_t>(0x1234 + rounds + i), bytes);
+        rounds += 256;
+        elapsed = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    }
+    return static_cast<double>(bytes) * rounds / elapsed;
+}
+
+// The recovery slices of the split's shape from parts in memory, both
+// cores working as in a split: seconds.
+double arithmeticSeconds(const darvolt::RecoveryPlan& plan, std::int64_t sourceSize)
+{
+    darvolt::RecoveryShape shape = darvolt::ShapeRecovery(plan.blockSize, static_cast<std::size_t>(plan.dataParts),
+                                                          static_cast<std::uint32_t>(plan.recoveryBlocks),
+                                                          darvolt::RecoveryMemoryBudget());
+    for (std::int64_t i = 0; i < plan.dataParts; ++i)
+        shape.sliceIndex.push_back(static_cast<std::size_t>(i));
+    darvolt::RecoveryAccumulator work(shape);
+    std::vector<std::byte> part(static_cast<std::size_t>(plan.blockSize), std::byte{0x6B});
+    const auto start = std::chrono::steady_clock::now();
+    for (std::int64_t offset = 0; offset < plan.blockSize; offset += static_cast<std::int64_t>(shape.rangeBytes)) {
+        const auto width = static_cast<std::size_t>(std::min<std::int64_t>(static_cast<std::int64_t>(shape.rangeBytes), plan.blockSize - offset));
+        work.beginPass(offset, width);
+        for (std::int64_t i = 0; i < plan.dataParts; ++i) {
+            const std::int64_t length = std::min(plan.blockSize, sourceSize - i * plan.blockSize) - offset;
+            if (length > 0)
+                work.add(static_cast<std::size_t>(i), 0, std::span(part).subspan(static_cast<std::size_t>(offset), std::min<std::size_t>(width, static_cast<std::size_t>(length))));
+            work.endPart(static_cast<std::size_t>(i));
+        }
+        work.endPass();
+    }
+    return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
 }
 
 } // namespace
@@ -130,6 +209,52 @@ int main(int argc, char** argv)
         return 1;
     if (!timeRun(gnuSplit, {"split", "-b", partBytes, "../source.bin", "part."}, gnuDir, {ours, gnuDir}))
         return 1;
+
+    // The arithmetic alone, and the library's best.
+    const double arithmetic = arithmeticSeconds(plan, static_cast<std::int64_t>(size));
+    const double products = static_cast<double>(size) * static_cast<double>(plan.recoveryBlocks);
+    const double library = libraryRegionSpeed();
+    const char* method = darvolt::GfRegion().method();
+
+    // Repairs of one and of ten lost parts, ours and par2's in turns, on
+    // the set of one more split.
+    Timing unused;
+    if (!ourRun(unused))
+        return 1;
+    const auto parts = partsIn(ours, "source.bin.!");
+    darvolt::PosixPlatform platform;
+    std::vector<PairedTiming> repairs(2);
+    const std::vector<std::size_t> losses{1, std::min<std::size_t>(10, static_cast<std::size_t>(plan.recoveryBlocks))};
+    const auto lose = [&](std::size_t count) {
+        for (std::size_t i = 0; i < count; ++i)
+            fs::remove(ours / parts[(i * 7919) % parts.size()]);
+        ::sync();
+        SteadyMemory::prime();
+    };
+    for (std::size_t which = 0; which < losses.size(); ++which)
+        for (int r = 0; r < runs; ++r) {
+            const auto ourRepair = [&](Timing& timing) {
+                lose(losses[which]);
+                const Run run = timeHere([&] {
+                    return darvolt::RepairFromSlices({platform, ours.string(), "source.bin.par2", {}, {}, nullptr}).end
+                           == darvolt::SliceRepairResult::End::Rebuilt;
+                });
+                timing.add(run);
+                return run.status == 0;
+            };
+            const auto par2Repair = [&](Timing& timing) {
+                lose(losses[which]);
+                const Run run = runProgram({"par2", "repair", "-q", "--", "source.bin.par2"}, ours);
+                timing.add(run);
+                return run.status == 0;
+            };
+            if (!repairs[which].timePair(r, ourRepair, par2Repair))
+                return 1;
+            std::printf("repair of %zu lost part(s), run %d (%s): darvolt %.2f s / par2 repair %.2f s = %.3f\n",
+                        losses[which], r + 1, PairedTiming::firstName(r), repairs[which].ours.seconds.back(),
+                        repairs[which].theirs.seconds.back(), repairs[which].ratios.back());
+            std::fflush(stdout);
+        }
     std::error_code ignored;
     fs::remove_all(gnuDir, ignored);
     fs::remove_all(ours, ignored);
@@ -153,5 +278,18 @@ int main(int argc, char** argv)
     std::printf("  GNU split + par2 create -r%-3s    %s (its own choice of blocks)\n", share.c_str(), gnuShare.describe().c_str());
     std::printf("  the recovery stage is %.0f%% of darvolt-split's time\n",
                 100.0 * par2OnOurParts.wall() / (splitOnly.wall() + par2OnOurParts.wall()));
+    std::printf("\nthe arithmetic (%s, both cores, slices built from memory)\n", method);
+    std::printf("  %.2f s for %.0f GB of region products: %.1f GB/s, %.0f%% of darvolt-split's median time\n",
+                arithmetic, products / 1e9, products / arithmetic / 1e9, 100.0 * arithmetic / pairs.ours.wall());
+    std::printf("  gf-complete's region multiply, one core, in the cache: %.1f GB/s (two cores at best: %.1f GB/s);"
+                " the encoder runs at %.1f times that\n",
+                library / 1e9, 2 * library / 1e9, products / arithmetic / (2 * library));
+    std::printf("  peak memory of darvolt-split --recovery: %ld KiB\n", pairs.ours.peakKiB);
+    for (std::size_t which = 0; which < losses.size(); ++which) {
+        std::printf("\nRepairing %zu lost part(s) (medians)\n", losses[which]);
+        std::printf("  darvolt's own decoder     %s\n", repairs[which].ours.describe().c_str());
+        std::printf("  par2 repair               %s\n", repairs[which].theirs.describe().c_str());
+        std::printf("%s\n", repairs[which].describe("1.0").c_str());
+    }
     return 0;
 }
