@@ -6,4 +6,5 @@ set_property(TEST tst_joinfile APPEND PROPERTY ENVIRONMENT
 # The join with recovery data, par2 scripted through the fake.
 darvolt_add_qtest(tst_joinrepair SOURCES ${CMAKE_CURRENT_LIST_DIR}/tst_joinrepair.cpp LIBS darvolt_join darvolt_split)
 # The program's own repair from sets of one slice per part, on real files.
-darvolt_add_qtest(tst_slicerepair SOURCES ${CMAKE_CURRENT_LIST_DIR}/tst_slicerepair.cpp LIBS darvolt_join darvolt_split)
+darvolt_add_qtest(tst_slicerepair SOURCES ${CMAKE_CURRENT_LIST_DIR}/tst_slicerepair.cpp LIBS darvolt_join darvolt_split
+                  LABELS tsan)
