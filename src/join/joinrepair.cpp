@@ -134,12 +134,16 @@ std::optional<JoinOutcome> JoinRun::repairFromSlices(const std::vector<std::stri
 {
     const std::int64_t totalKb = std::max<std::int64_t>(total_ / 1024, 1);
     view_.setProgress(0, totalKb);
+    std::vector<std::string> whole;
+    for (std::size_t i = 0; i < set_.parts.size() && i < found_.size(); ++i)
+        if (set_.parts[i].present && set_.parts[i].expected && found_[i] == *set_.parts[i].expected)
+            whole.push_back(set_.parts[i].name);
     const SliceRepairResult own = RepairFromSlices(
         {platform_, set_.folder, recovery_->index,
          [&](double fraction) {
              view_.setProgress(std::min(totalKb, static_cast<std::int64_t>(fraction * static_cast<double>(totalKb))), totalKb);
          },
-         [this] { pacer_.pace(); }, options_.stop});
+         [this] { pacer_.pace(); }, options_.stop, 0, std::move(whole)});
     using End = SliceRepairResult::End;
     switch (own.end) {
     case End::NotForUs: return std::nullopt;

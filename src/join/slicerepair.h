@@ -8,7 +8,8 @@
 // data. Sets that cut parts into several slices go to par2 as before.
 //
 // A part counts as whole when its length and MD5 are the ones its file
-// description gives; a recovery slice counts when its packet's hash holds.
+// description gives (or the join's check has just found it whole); a
+// recovery slice counts when its packet's hash holds.
 // Every part rebuilt is written beside the others under a temporary name,
 // checked against its description's MD5, and only then takes the part's
 // name (a damaged part it replaces is gone: nothing else is left behind).
@@ -32,6 +33,9 @@ struct SliceRepairJob {
     std::function<void()> idle;           // keeps the window alive
     const std::atomic<bool>* stop = nullptr;
     std::size_t memory = 0;   // for the slices being worked; 0: the default budget
+    // Parts a check has just found whole (by the checksum file): they are
+    // not read again to be judged, only as the repair's input.
+    std::vector<std::string> knownWhole = {};
 };
 
 struct SliceRepairResult {
