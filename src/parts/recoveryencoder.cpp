@@ -25,45 +25,58 @@ void AddZeros(MessageDigest& digest, std::uint32_t& crc, std::int64_t count)
     }
 }
 
-RecoveryEncoder::RecoveryEncoder(RecoveryShape shape, std::vector<Par2File> files)
-    : accumulator_(std::move(shape)), files_(std::move(files))
+RecoveryEncoder::RecoveryEncoder(RecoveryShape shape, std::vector<Par2File> files) : accumulator_(std::move(shape))
 {
     accumulator_.beginPass(0, accumulator_.shape().rangeBytes);
+    digests_.sliceSize = accumulator_.shape().sliceSize;
+    digests_.files = std::move(files);
+    gathering_.accumulator = &accumulator_;
+    gathering_.parts = digests_.files.size();
 }
 
-void RecoveryEncoder::consume(int, std::int64_t part, std::span<const std::byte> bytes)
+void RecoveryEncoder::Digests::consume(int lane, std::int64_t part, std::span<const std::byte> bytes)
 {
-    if (part < 0 || static_cast<std::size_t>(part) >= files_.size())
+    if (part < 0 || static_cast<std::size_t>(part) >= files.size())
         return;
-    if (!current_)
-        current_.emplace();
-    Current& now = *current_;
+    Current& now = lanes_[static_cast<std::size_t>(lane)];
     if (now.length < static_cast<std::int64_t>(Par2First16k))
         now.first16k.update(bytes.first(std::min<std::size_t>(bytes.size(), Par2First16k - static_cast<std::size_t>(now.length))));
     now.whole.update(bytes);
     now.crc = Crc32(now.crc, bytes);
-    accumulator_.add(static_cast<std::size_t>(part), static_cast<std::size_t>(now.length), bytes);
     now.length += static_cast<std::int64_t>(bytes.size());
 }
 
-void RecoveryEncoder::endPart(int, std::int64_t part)
+void RecoveryEncoder::Digests::endPart(int lane, std::int64_t part)
 {
-    if (part < 0 || static_cast<std::size_t>(part) >= files_.size())
+    if (part < 0 || static_cast<std::size_t>(part) >= files.size())
         return;
-    if (!current_)
-        current_.emplace();
-    Current& now = *current_;
-    Par2File& file = files_[static_cast<std::size_t>(part)];
+    Current& now = lanes_[static_cast<std::size_t>(lane)];
+    Par2File& file = files[static_cast<std::size_t>(part)];
     if (now.length != file.length || now.first16k.finish() != file.md5First16k)
-        asReadAhead_ = false;
+        asReadAhead = false;
     // The slice is the part padded with zeros to the slice size.
     Md5 slice(now.whole);
     file.md5 = now.whole.finish();
     std::uint32_t crc = now.crc;
-    AddZeros(slice, crc, accumulator_.shape().sliceSize - now.length);
+    AddZeros(slice, crc, sliceSize - now.length);
     file.slices.assign(1, {slice.finish(), crc});
-    accumulator_.endPart(static_cast<std::size_t>(part));
-    current_.reset();
+    now.crc = 0;
+    now.length = 0;
+}
+
+void RecoveryEncoder::Gathering::consume(int, std::int64_t part, std::span<const std::byte> bytes)
+{
+    if (part < 0 || static_cast<std::size_t>(part) >= parts)
+        return;
+    accumulator->add(static_cast<std::size_t>(part), static_cast<std::size_t>(at), bytes);
+    at += static_cast<std::int64_t>(bytes.size());
+}
+
+void RecoveryEncoder::Gathering::endPart(int, std::int64_t part)
+{
+    at = 0;
+    if (part >= 0 && static_cast<std::size_t>(part) < parts)
+        accumulator->endPart(static_cast<std::size_t>(part));
 }
 
 } // namespace darvolt

@@ -190,9 +190,9 @@ RecoveryWriter::RecoveryWriter(const RecoveryJob& job, File& source) : job_(job)
 
 RecoveryWriter::~RecoveryWriter() = default;
 
-BlockConsumer* RecoveryWriter::consumer()
+std::vector<BlockConsumer*> RecoveryWriter::consumers()
 {
-    return encoder_.get();
+    return encoder_ ? encoder_->consumers() : std::vector<BlockConsumer*>{};
 }
 
 bool RecoveryWriter::stopped() const

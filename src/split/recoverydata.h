@@ -111,8 +111,8 @@ public:
     RecoveryWriter(const RecoveryJob& job, File& source);
     ~RecoveryWriter();
 
-    // What the split's feed hands every block to; null when no set can be made.
-    BlockConsumer* consumer();
+    // What the split's feed hands every block to; none when no set can be made.
+    std::vector<BlockConsumer*> consumers();
     // After every part has been written and handed over: the rest of the
     // arithmetic and the files. Shows "Writing recovery data" meanwhile.
     RecoveryEnd finish();

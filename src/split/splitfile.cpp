@@ -131,8 +131,7 @@ SplitOutcome SplitRun::run()
                         std::max<std::int64_t>(copy_.sourceEnd, 0), options_.recoveryPercent, copy_.flush,
                         options_.recoveryMemory},
             *source_);
-        if (BlockConsumer* encoder = recovery_->consumer())
-            others.push_back(encoder);
+        others = recovery_->consumers();
     }
     const std::size_t feedBlock = std::min(copy_.blockSize, ChecksumWorker::CacheBlock);
     if (options_.checksums) {
