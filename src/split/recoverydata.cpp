@@ -271,7 +271,6 @@ bool RecoveryWriter::writePass(SetFiles& files)
     const auto width = static_cast<std::size_t>(std::min<std::int64_t>(
         static_cast<std::int64_t>(work.passWidth()), plan_.blockSize - offset));
     std::vector<std::byte> plain(std::min(width, Piece));
-    const std::int64_t maximum = std::max<std::int64_t>(job_.sourceSize / 1024, 1);
     for (std::uint32_t r = 0; r < work.shape().recoverySlices && files.error == error::None; ++r) {
         for (std::size_t at = 0; at < width; at += Piece) {
             const auto piece = std::span(plain).first(std::min(Piece, width - at));
@@ -281,24 +280,29 @@ bool RecoveryWriter::writePass(SetFiles& files)
                                                  + static_cast<std::int64_t>(at),
                           piece);
         }
-        const std::int64_t position = ++files.done * maximum / files.total;
-        if (position > files.shown) {
-            job_.view.setProgressStep(position - files.shown);
-            job_.view.stepProgress();
-            files.shown = position;
-        }
-        job_.pacer.pace();
-        if (stopped())
+        if (!advance(files))
             return false;
     }
     return files.error == error::None;
+}
+
+bool RecoveryWriter::advance(SetFiles& files)
+{
+    const std::int64_t maximum = std::max<std::int64_t>(job_.sourceSize / 1024, 1);
+    const std::int64_t position = ++files.done * maximum / files.total;
+    if (position > files.shown) {
+        job_.view.setProgressStep(position - files.shown);
+        job_.view.stepProgress();
+        files.shown = position;
+    }
+    job_.pacer.pace();
+    return !stopped();
 }
 
 bool RecoveryWriter::morePasses(SetFiles& files)
 {
     RecoveryAccumulator& work = encoder_->accumulator();
     const auto range = static_cast<std::int64_t>(work.shape().rangeBytes);
-    const std::int64_t maximum = std::max<std::int64_t>(job_.sourceSize / 1024, 1);
     std::vector<std::byte> piece(Piece);
     for (std::int64_t offset = range; offset < plan_.blockSize; offset += range) {
         const std::int64_t width = std::min(range, plan_.blockSize - offset);
@@ -324,14 +328,7 @@ bool RecoveryWriter::morePasses(SetFiles& files)
                 }
             }
             work.endPart(part);
-            const std::int64_t position = ++files.done * maximum / files.total;
-            if (position > files.shown) {
-                job_.view.setProgressStep(position - files.shown);
-                job_.view.stepProgress();
-                files.shown = position;
-            }
-            job_.pacer.pace();
-            if (stopped())
+            if (!advance(files))
                 return false;
         }
         work.endPass([this] { job_.pacer.pace(); });

@@ -126,6 +126,8 @@ private:
     // The pass's range of every recovery slice into its packet.
     bool writePass(SetFiles& files);
     RecoveryEnd written(SetFiles& files);
+    // One step of the progress after the first pass; false once stopped.
+    bool advance(SetFiles& files);
 
     RecoveryJob job_;
     RecoveryPlan plan_;
