@@ -33,6 +33,6 @@ darvolt_add_qtest(tst_fatlimit SOURCES ${CMAKE_CURRENT_LIST_DIR}/tst_fatlimit.cp
                   ${CMAKE_CURRENT_LIST_DIR}/sparsecompare.cpp LIBS darvolt_split LABELS "slow;no-asan" TIMEOUT 1500)
 # Recovery data: the plan, the engine through the fake, and par2 repairing
 # from real sets.
-darvolt_add_qtest(tst_recovery SOURCES ${CMAKE_CURRENT_LIST_DIR}/tst_recovery.cpp LIBS darvolt_split)
+darvolt_add_qtest(tst_recovery SOURCES ${CMAKE_CURRENT_LIST_DIR}/tst_recovery.cpp LIBS darvolt_split LABELS tsan)
 # GF(2^16) regions both ways against single products.
 darvolt_add_qtest(tst_gfregion SOURCES ${CMAKE_CURRENT_LIST_DIR}/tst_gfregion.cpp LIBS darvolt_parts)
