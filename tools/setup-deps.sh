@@ -6,7 +6,7 @@ set -euo pipefail
 
 run_pkgs=(
   g++ cmake ninja-build pkg-config
-  qt6-base-dev qt6-base-dev-tools libgl-dev libssl-dev libsystemd-dev
+  qt6-base-dev qt6-base-dev-tools libgl-dev libssl-dev libsystemd-dev zlib1g-dev
   fonts-liberation xdg-utils
   par2
 )
@@ -23,7 +23,7 @@ test_pkgs=(
   dbus-daemon dbus-bin at-spi2-core python3-pyatspi
   openbox xfwm4 metacity x11-utils
   weston libweston-10-dev qt6-wayland
-  dash busybox
+  dash busybox p7zip-full
   lintian desktop-file-utils appstream man-db groff-base
 )
 

@@ -3,6 +3,7 @@
 #include "join/joinrun.h"
 
 #include "join/jointexts.h"
+#include "parts/hasher.h"
 #include "parts/par2tool.h"
 
 #include <algorithm>
@@ -32,13 +33,12 @@ std::optional<JoinOutcome> JoinRun::repair(bool firstCheck)
     // What the parts are now, to tell afterwards which ones par2 wrote anew.
     std::vector<std::optional<FileIdentity>> before;
     bool par2Needed = firstCheck;
-    const Sha256Digest empty = Sha256::of({});
     for (const SetPart& part : set_.parts) {
         const auto id = part.present ? platform_.identityOf(set_.path(part.name)) : Result<FileIdentity>{};
         before.push_back(part.present && id.ok() ? std::optional(id.value) : std::nullopt);
         // par2 leaves empty files out of its sets: an empty last part is
         // rebuilt here, when the checksum file says that it was empty.
-        if (!part.present && part.expected == empty) {
+        if (!part.present && part.expected && *part.expected == Hasher::of(part.expected->kind(), {})) {
             if (auto made = platform_.createNewFile(set_.path(part.name)); made.ok())
                 made.value->close();
         } else if (!part.present) {
@@ -75,7 +75,7 @@ std::optional<JoinOutcome> JoinRun::repair(bool firstCheck)
             view_.showError(texts::join::repairFailed(recovery_->index, "error " + std::to_string(run.error)));
             return JoinOutcome::Failed;
         case ToolRun::End::Stopped:
-            view_.showError(texts::join::interrupted(set_.sourceName));
+            view_.showError(texts::join::interrupted(set_.title()));
             return JoinOutcome::Interrupted;
         case ToolRun::End::Finished: break;
         }
@@ -102,7 +102,7 @@ std::optional<JoinOutcome> JoinRun::repair(bool firstCheck)
         MeasureParts(platform_, measured);
         adopt(std::move(measured));
     } else {
-        FoundSet found = FindPartSet(platform_, input_);
+        FoundSet found = FindPartSet(platform_, input_, outputName_);
         if (!found.set) {
             view_.showError(found.problem);
             return JoinOutcome::Failed;
@@ -151,14 +151,14 @@ JoinOutcome JoinRun::verifyForCheck()
     switch (run.end) {
     case ToolRun::End::NotInstalled:
         if (!set_.checked())
-            view_.showError(texts::join::checkSummary(set_.sourceName, n, n, false));
+            view_.showError(texts::join::checkSummary(set_.title(), n, n, false));
         view_.showError(texts::join::noPar2(recovery_->index));
         return JoinOutcome::CheckFailed;
     case ToolRun::End::NotStarted:
         view_.showError(texts::join::repairFailed(recovery_->index, "error " + std::to_string(run.error)));
         return JoinOutcome::Failed;
     case ToolRun::End::Stopped:
-        view_.showError(texts::join::interrupted(set_.sourceName));
+        view_.showError(texts::join::interrupted(set_.title()));
         return JoinOutcome::Interrupted;
     case ToolRun::End::Finished: break;
     }
@@ -166,7 +166,7 @@ JoinOutcome JoinRun::verifyForCheck()
     case 0: // par2 finds every part whole
         if (set_.checked())
             return JoinOutcome::CheckFailed; // yet the checksum file disagrees: it has said why
-        view_.showInformation(texts::join::recoveryVouches(set_.sourceName, n, recovery_->index));
+        view_.showInformation(texts::join::recoveryVouches(set_.title(), n, recovery_->index));
         return JoinOutcome::Checked;
     case 1:
         view_.showInformation(texts::join::repairable(recovery_->index));

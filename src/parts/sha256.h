@@ -1,30 +1,13 @@
 #pragma once
-// SHA-256 through OpenSSL's libcrypto, which uses the processor's SHA
-// instructions where it has them.
+// SHA-256, the digest of our own checksum file, as a Hasher of that kind.
 
-#include <array>
-#include <cstddef>
-#include <cstdint>
-#include <memory>
-#include <optional>
-#include <span>
-#include <string>
-#include <string_view>
-
-struct evp_md_ctx_st;
+#include "parts/hasher.h"
 
 namespace darvolt {
 
-using Sha256Digest = std::array<std::uint8_t, 32>;
-
 class Sha256 {
 public:
-    Sha256();
-    Sha256(Sha256&&) noexcept = default;
-    Sha256& operator=(Sha256&&) noexcept = default;
-    ~Sha256();
-
-    void update(std::span<const std::byte> data);
+    void update(std::span<const std::byte> data) { hasher_.update(data); }
     // The digest of everything given since the last finish(); the object is
     // then ready for the next message.
     Sha256Digest finish();
@@ -32,10 +15,7 @@ public:
     static Sha256Digest of(std::string_view data);
 
 private:
-    struct Free {
-        void operator()(evp_md_ctx_st* context) const;
-    };
-    std::unique_ptr<evp_md_ctx_st, Free> context_;
+    Hasher hasher_{DigestKind::Sha256};
 };
 
 // 64 lower-case hex digits, as sha256sum writes them.

@@ -201,6 +201,7 @@ void tst_JoinRepair::findsTheSetThatNamesTheParts()
     PartSet set;
     set.folder = "/p";
     set.sourceName = "a.bin";
+    set.naming = SetNaming::ours(set.sourceName);
     fake.addFile("/p/a.bin.!00", "x");
     // Another file's set, one that names our parts under another name, and
     // volumes of our own whose index file is lost.

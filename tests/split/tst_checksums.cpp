@@ -4,6 +4,7 @@
 
 #include "platform/fakeplatform.h"
 #include "parts/checksumfile.h"
+#include "parts/sha256.h"
 #include "parts/mergescript.h"
 #include "parts/mergeshell.h"
 #include "parts/partnaming.h"
