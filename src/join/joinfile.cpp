@@ -329,6 +329,9 @@ JoinOutcome JoinRun::joined()
 {
     if (stopped())
         return failCopy(Copy::Stopped, set_.parts.back());
+    // Every part, rebuilt ones too, has passed its check: par2's copies of
+    // the damaged ones are no parts.
+    removeBackups();
     return putInPlace() ? JoinOutcome::Joined : JoinOutcome::Failed;
 }
 

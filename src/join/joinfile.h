@@ -22,9 +22,10 @@
 //
 // Recovery data (a PAR2 set beside the parts, recoveryset.h) are used when
 // a part is missing or fails its checksum: par2 rebuilds the parts in their
-// folder first (a damaged part is kept beside its rebuilt one as NAME.1),
-// the view is told which parts were rebuilt, and the join starts again and
-// checks as before. Without a checksum file, par2's own check runs before
+// folder first (par2 keeps a damaged part beside its rebuilt one as NAME.1,
+// which is removed once the rebuilt part has passed its check, so that no
+// join by hand of NAME* takes it in), the view is told which parts were
+// rebuilt, and the join starts again and checks as before. Without a checksum file, par2's own check runs before
 // the join. A check tells whether the recovery data can rebuild what it
 // found missing or damaged.
 

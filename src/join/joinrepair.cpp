@@ -7,6 +7,7 @@
 #include "parts/par2tool.h"
 
 #include <algorithm>
+#include <set>
 
 namespace darvolt {
 
@@ -57,6 +58,10 @@ std::optional<JoinOutcome> JoinRun::repair(bool firstCheck)
         }
         view_.setStatusText(texts::join::repairing(recovery_->index));
         pacer_.pumpNow();
+        // What the folder holds before par2 writes, to tell its backups from
+        // files that were there.
+        const auto listed = platform_.listDirectory(set_.folder.empty() ? std::string(".") : set_.folder);
+        const std::vector<DirectoryEntry> had = listed.ok() ? listed.value : std::vector<DirectoryEntry>{};
         // par2 checks every part, then rebuilds what it has to.
         Par2Progress progress({{"Target: ", static_cast<std::int64_t>(set_.parts.size()), 1.0},
                                {"Repairing: ", 0, 1.0}});
@@ -79,6 +84,8 @@ std::optional<JoinOutcome> JoinRun::repair(bool firstCheck)
             return JoinOutcome::Interrupted;
         case ToolRun::End::Finished: break;
         }
+        if (listed.ok())
+            backups_ = newBackups(had);
         if (run.status == 2) { // par2: repair is not possible
             Par2Findings findings = ReadPar2Findings(run.output);
             if (findings.missing.empty() && findings.damaged.empty())
@@ -120,6 +127,43 @@ std::optional<JoinOutcome> JoinRun::repair(bool firstCheck)
     if (!rebuilt_.empty())
         view_.showWarning(texts::join::rebuilt(rebuilt_, recovery_->index));
     return std::nullopt;
+}
+
+std::vector<std::string> JoinRun::newBackups(const std::vector<DirectoryEntry>& before)
+{
+    std::set<std::string> had;
+    for (const DirectoryEntry& entry : before)
+        had.insert(entry.name);
+    std::set<std::string> parts;
+    for (const SetPart& part : set_.parts)
+        parts.insert(part.name);
+    // par2 renames a damaged file NAME.1 (NAME.2 when that is taken, ...).
+    const auto isBackup = [&](const std::string& name) {
+        const auto dot = name.rfind('.');
+        if (dot == std::string::npos || dot + 1 == name.size() || name[dot + 1] == '0')
+            return false;
+        return std::all_of(name.begin() + static_cast<std::ptrdiff_t>(dot) + 1, name.end(),
+                           [](char c) { return c >= '0' && c <= '9'; })
+               && parts.contains(name.substr(0, dot));
+    };
+    std::vector<std::string> made;
+    const auto listing = platform_.listDirectory(set_.folder.empty() ? std::string(".") : set_.folder);
+    for (const DirectoryEntry& entry : listing.ok() ? listing.value : std::vector<DirectoryEntry>{})
+        if (!entry.isDirectory && !entry.isLink && !had.contains(entry.name) && isBackup(entry.name))
+            made.push_back(entry.name);
+    std::sort(made.begin(), made.end());
+    return made;
+}
+
+void JoinRun::removeBackups()
+{
+    std::vector<std::string> removed;
+    for (const std::string& name : backups_)
+        if (platform_.removeFile(set_.path(name)) == error::None)
+            removed.push_back(name);
+    backups_.clear();
+    if (!removed.empty())
+        view_.showWarning(texts::join::backupsRemoved(removed));
 }
 
 std::optional<std::string> JoinRun::linkInFolder()

@@ -50,7 +50,10 @@ private:
     std::string checkedWith() const;
     // Only the whole file's digest checks the join: it is hashed as it goes.
     bool wholeOnly() const { return set_.whole && !set_.partsChecked(); }
-
+    // Files par2 made beside the parts while it rebuilt them (NAME.1 ...),
+    // and their removal once the rebuilt parts passed their check.
+    std::vector<std::string> newBackups(const std::vector<DirectoryEntry>& before);
+    void removeBackups();
     // Joins the set as it stands now.
     JoinOutcome joinSet();
     // A check, and what the recovery data can do about what it found.
@@ -133,6 +136,7 @@ private:
     bool verifiedByRecovery_ = false;
     std::vector<std::string> heldErrors_;
     std::vector<std::string> rebuilt_;
+    std::vector<std::string> backups_; // par2's copies of damaged parts, bare
 
     // A check's findings, shown in part order as they become known.
     std::vector<std::optional<std::pair<std::string, bool>>> findings_;

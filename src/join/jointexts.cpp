@@ -126,6 +126,14 @@ std::string partlyUnchecked(const std::vector<std::string>& bareParts, std::stri
            + " could not be checked";
 }
 
+std::string backupsRemoved(const std::vector<std::string>& names)
+{
+    return "par2 kept the damaged " + std::string(names.size() == 1 ? "part as " : "parts as ") + list(names)
+           + "; " + (names.size() == 1 ? "it was" : "they were")
+           + " removed once the rebuilt parts passed their check, so that no join by hand takes "
+           + (names.size() == 1 ? "it" : "them") + " for a part";
+}
+
 std::string missing(const std::vector<std::string>& bareParts)
 {
     return (bareParts.size() == 1 ? "Part " + bareParts.front() + " is missing"

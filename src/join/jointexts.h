@@ -38,6 +38,9 @@ std::string sizeDisagrees(std::string_view crcName, std::string_view sourceName,
 std::string wholeMismatch(std::string_view digest, std::string_view found, std::string_view source,
                           std::string_view expected, std::string_view sourceName);
 std::string partlyUnchecked(const std::vector<std::string>& bareParts, std::string_view source);
+// par2's copies of the damaged parts, removed once the rebuilt ones passed
+// their check.
+std::string backupsRemoved(const std::vector<std::string>& names);
 
 std::string missing(const std::vector<std::string>& bareParts);
 std::string extra(const std::vector<std::string>& bareParts, std::string_view checksumName);
