@@ -19,15 +19,18 @@ bool allDigits(std::string_view text)
 
 // How well a reading of a part's name fits the folder.
 struct Fit {
-    bool gapless = false;
-    std::size_t parts = 0;
+    // The parts found, less the gaps among them: a set with one part lost
+    // still beats the run of its last parts that has no gap (x9000 ...
+    // x9012 read as x9???), and a reading that takes in stray names with
+    // thousands of gaps between them (xaa and abc read as ???) loses.
+    std::int64_t score = 0;
     int width = 0;
     bool widens = false;
-    // Between conventions, only how many parts fit without gaps counts.
-    auto key() const { return std::tuple(gapless, parts); }
+    // Between conventions, only the score counts.
+    auto key() const { return score; }
     // Between readings of GNU split's names, the longer counter wins ties
     // (x?? over xa?), then split's own default (widening).
-    auto gnuKey() const { return std::tuple(gapless, parts, width, widens); }
+    auto gnuKey() const { return std::tuple(score, width, widens); }
 };
 
 struct Reading {
@@ -48,8 +51,9 @@ std::optional<Fit> fitOf(const SetNaming& naming, std::string_view partName, con
     // like one.
     if (found.empty() || (found.size() < 2 && *named != 0))
         return std::nullopt;
-    const bool gapless = *found.rbegin() + 1 == static_cast<std::int64_t>(found.size());
-    return Fit{gapless, found.size(), naming.width(), naming.counter() == SetNaming::Counter::Widening};
+    const auto parts = static_cast<std::int64_t>(found.size());
+    const std::int64_t missing = *found.rbegin() + 1 - parts;
+    return Fit{parts - missing, naming.width(), naming.counter() == SetNaming::Counter::Widening};
 }
 
 // name.001, name.0001, name.1000: a stem, a dot and three digits or more.

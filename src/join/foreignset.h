@@ -6,8 +6,8 @@
 // GNU split's parts carry no mark of their own (xab is a part of the set
 // x?? or of xa?, of letters or of hex digits, with a suffix length of two or
 // widened): the set is the reading of the named part's name that fits the
-// names beside it best, one without gaps before one with, more parts before
-// fewer. Numbered volumes (name.001) count from .001, or from .000 where the
+// names beside it best: the most parts found, less the gaps among them.
+// Numbered volumes (name.001) count from .001, or from .000 where the
 // set has one. The set's extent is what its checksum list names, else the
 // highest part found: a gap is a missing part, and parts lost after the
 // last one show only in a checksum, or in the size a .crc file gives.

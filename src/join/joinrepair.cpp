@@ -103,8 +103,10 @@ std::optional<JoinOutcome> JoinRun::repair(bool firstCheck)
     }
 
     // The digests that decide the join are the ones read before par2 ran:
-    // the checksum file is never read again.
-    if (set_.checked()) {
+    // no checksum file is read again. A set that a list of its parts does
+    // not bound is found anew, for parts lost after its last one that par2
+    // has rebuilt, and keeps the whole file's digest and size it had.
+    if (set_.partKind()) {
         PartSet measured = std::move(set_);
         MeasureParts(platform_, measured);
         adopt(std::move(measured));
@@ -114,6 +116,8 @@ std::optional<JoinOutcome> JoinRun::repair(bool firstCheck)
             view_.showError(found.problem);
             return JoinOutcome::Failed;
         }
+        found.set->whole = set_.whole;
+        found.set->wholeSize = set_.wholeSize;
         adopt(std::move(*found.set));
     }
     for (std::size_t i = 0; i < set_.parts.size(); ++i) {

@@ -89,7 +89,7 @@ std::string nothingToCheckWith() { return "no checksum to check them with"; }
 std::string nameUnknown(std::string_view part, std::string_view convention)
 {
     return std::string(part) + " is a part of " + std::string(convention)
-           + ", which does not tell the name of the file it was cut from";
+           + ", and such parts do not carry the name of the file they were cut from";
 }
 
 std::string notACrcFile(std::string_view crcName)

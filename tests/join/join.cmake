@@ -5,3 +5,5 @@ set_property(TEST tst_joinfile APPEND PROPERTY ENVIRONMENT
              "TSAN_OPTIONS=suppressions=${PROJECT_SOURCE_DIR}/tests/tsan.supp")
 # The join with recovery data, par2 scripted through the fake.
 darvolt_add_qtest(tst_joinrepair SOURCES ${CMAKE_CURRENT_LIST_DIR}/tst_joinrepair.cpp LIBS darvolt_join darvolt_split)
+# Other tools' sets: their naming, their .crc files and checksum lists.
+darvolt_add_qtest(tst_foreignset SOURCES ${CMAKE_CURRENT_LIST_DIR}/tst_foreignset.cpp LIBS darvolt_join)
