@@ -3,6 +3,7 @@
 #include "join/checksumlist.h"
 #include "join/crcfile.h"
 #include "join/jointexts.h"
+#include "parts/partnaming.h"
 
 #include <algorithm>
 #include <map>
@@ -223,8 +224,9 @@ std::optional<FoundSet> ForeignSetOfFile(Platform& platform, const ForeignLookup
     if (IsChecksumListName(name)) {
         const std::string at = lookup.folder.empty() || lookup.folder == "." ? std::string() : lookup.folder + "/";
         const auto entries = ReadChecksumList(platform, at + name);
+        // Our own parts are ours to join, with our own checksum file.
         for (const ChecksumEntry& entry : entries.value_or(std::vector<ChecksumEntry>{}))
-            if (IsBareName(entry.name)
+            if (IsBareName(entry.name) && !ParsePartName(entry.name)
                 && std::find(lookup.files.begin(), lookup.files.end(), entry.name) != lookup.files.end())
                 if (const auto naming = RecogniseNaming(entry.name, lookup.files))
                     return setOf(platform, lookup, *naming, name);
@@ -237,11 +239,20 @@ std::optional<FoundSet> ForeignSetOfFile(Platform& platform, const ForeignLookup
 
 std::optional<FoundSet> NumberedSetInFolder(Platform& platform, const ForeignLookup& lookup)
 {
-    // Each set by its first volume: a number on its own is no set.
+    // Each set by its first volume (.000 or .001, told before the folder
+    // is read again for each): a number on its own is no set.
+    const auto first = [](std::string_view name) {
+        const auto dot = name.rfind('.');
+        const std::string_view digits = dot == std::string_view::npos ? std::string_view() : name.substr(dot + 1);
+        return digits.size() >= 3 && allDigits(digits)
+               && digits.find_first_not_of('0') >= digits.size() - 1 && digits.back() <= '1';
+    };
     std::map<std::string, SetNaming> sets;
     for (const std::string& file : lookup.files)
-        if (const auto numbered = numberedNaming(file, lookup.files); numbered && numbered->naming.indexOf(file) == 0)
-            sets.emplace(stemOf(numbered->naming), numbered->naming);
+        if (first(file))
+            if (const auto numbered = numberedNaming(file, lookup.files);
+                numbered && numbered->naming.indexOf(file) == 0)
+                sets.emplace(stemOf(numbered->naming), numbered->naming);
     if (sets.empty())
         return std::nullopt;
     if (sets.size() > 1) {
