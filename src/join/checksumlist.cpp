@@ -1,6 +1,7 @@
 #include "join/checksumlist.h"
 
 #include "join/partset.h"
+#include "parts/partnaming.h"
 
 #include <algorithm>
 #include <array>
@@ -8,14 +9,6 @@
 namespace darvolt {
 
 namespace {
-
-std::string lowerCase(std::string_view text)
-{
-    std::string lower(text);
-    for (char& c : lower)
-        c = c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
-    return lower;
-}
 
 // Reading every list of a crowded folder would cost what the folder holds:
 // the named one and this many others are read.
@@ -25,11 +18,11 @@ constexpr std::size_t ListsRead = 64;
 
 bool IsChecksumListName(std::string_view name)
 {
-    static constexpr std::array<std::string_view, 4> tools{"md5", "sha1", "sha256", "sha512"};
-    const std::string lower = lowerCase(name);
+    static constexpr std::array<std::string_view, 4> tools{"MD5", "SHA1", "SHA256", "SHA512"};
+    const std::string upper = UpperCaseAscii(name);
     for (const std::string_view tool : tools) {
         const std::string suffix = "." + std::string(tool);
-        if ((lower.size() > suffix.size() && lower.ends_with(suffix)) || lower == std::string(tool) + "sums")
+        if ((upper.size() > suffix.size() && upper.ends_with(suffix)) || upper == std::string(tool) + "SUMS")
             return true;
     }
     return false;

@@ -1,25 +1,13 @@
 #include "join/crcfile.h"
 
 #include "join/partset.h"
+#include "parts/partnaming.h"
 
 #include <charconv>
 
 namespace darvolt {
 
 namespace {
-
-bool endsWithNoCase(std::string_view text, std::string_view tail)
-{
-    if (text.size() < tail.size())
-        return false;
-    text.remove_prefix(text.size() - tail.size());
-    for (std::size_t i = 0; i < tail.size(); ++i) {
-        const char c = text[i] >= 'A' && text[i] <= 'Z' ? static_cast<char>(text[i] - 'A' + 'a') : text[i];
-        if (c != tail[i])
-            return false;
-    }
-    return true;
-}
 
 // No .crc file of a split is longer than a name and two numbers.
 constexpr std::size_t LargestCrcFile = 16 << 10;
@@ -28,7 +16,7 @@ constexpr std::size_t LargestCrcFile = 16 << 10;
 
 bool IsCrcFileName(std::string_view name)
 {
-    return name.size() > 4 && endsWithNoCase(name, ".crc");
+    return name.size() > 4 && UpperCaseAscii(name).ends_with(".CRC");
 }
 
 std::optional<CrcFile> ParseCrcText(std::string_view text)

@@ -38,22 +38,28 @@ std::string PartSet::title() const
     return !sourceName.empty() || parts.empty() ? sourceName : "the set of " + parts.front().name;
 }
 
-std::vector<std::string> PartSet::unlisted() const
+namespace {
+
+template <typename Keep>
+std::vector<std::string> namesOf(const std::vector<SetPart>& parts, Keep keep)
 {
     std::vector<std::string> names;
     for (const SetPart& part : parts)
-        if (!part.expected)
+        if (keep(part))
             names.push_back(part.name);
     return names;
 }
 
+} // namespace
+
+std::vector<std::string> PartSet::unlisted() const
+{
+    return namesOf(parts, [](const SetPart& part) { return !part.expected; });
+}
+
 std::vector<std::string> PartSet::missing() const
 {
-    std::vector<std::string> names;
-    for (const SetPart& part : parts)
-        if (!part.present)
-            names.push_back(part.name);
-    return names;
+    return namesOf(parts, [](const SetPart& part) { return !part.present; });
 }
 
 std::int64_t PartSet::presentBytes() const
