@@ -177,7 +177,7 @@ std::optional<FoundSet> setOf(Platform& platform, const ForeignLookup& lookup, c
                                 : found.empty() ? 0
                                                 : found.rbegin()->first + 1;
     if (extent == 0)
-        return FoundSet{std::nullopt, texts::join::noParts(lookup.input)};
+        return FoundSet{std::nullopt, texts::join::noParts(lookup.folder.empty() ? std::string(".") : lookup.folder)};
     if (extent > MaxSetParts)
         return FoundSet{std::nullopt, texts::join::beyondAnySet(naming.name(extent - 1), MaxSetParts)};
     for (std::int64_t index = 0; index < extent; ++index) {
@@ -219,7 +219,7 @@ std::optional<FoundSet> ForeignSetOfFile(Platform& platform, const ForeignLookup
                 if (const auto numbered = numberedNaming(file, lookup.files);
                     numbered && stemOf(numbered->naming) == stem)
                     return setOf(platform, lookup, numbered->naming);
-        return FoundSet{std::nullopt, texts::join::noParts(lookup.input)};
+        return FoundSet{std::nullopt, texts::join::noParts(lookup.folder.empty() ? std::string(".") : lookup.folder)};
     }
     if (IsChecksumListName(name)) {
         const std::string at = lookup.folder.empty() || lookup.folder == "." ? std::string() : lookup.folder + "/";
