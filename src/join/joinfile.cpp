@@ -473,12 +473,17 @@ std::optional<std::size_t> JoinRun::compareDigests()
         const bool good = !part.expected || digest == *part.expected;
         if (!good && !firstBad)
             firstBad = index;
-        if (options_.checkOnly)
-            findings_[index] = {!part.expected ? texts::join::checkRead(part.name, part.size)
-                                : good         ? texts::join::checkOk(part.name, part.size)
-                                               : texts::join::checkFailed(part.name, DigestName(digest.kind()),
-                                                                          part.expected->hex(), digest.hex(),
-                                                                          SizeRemark(set_, index)),
+        // A part no list names passes a check only when the whole file's
+        // digest vouches for it.
+        if (options_.checkOnly && !part.expected)
+            findings_[index] = {set_.checked() ? texts::join::checkRead(part.name, part.size)
+                                               : texts::join::checkUnchecked(part.name, part.size),
+                                set_.checked()};
+        else if (options_.checkOnly)
+            findings_[index] = {good ? texts::join::checkOk(part.name, part.size)
+                                     : texts::join::checkFailed(part.name, DigestName(digest.kind()),
+                                                                part.expected->hex(), digest.hex(),
+                                                                SizeRemark(set_, index)),
                                 good};
     }
     return firstBad;

@@ -84,6 +84,9 @@ void tst_ForeignSets::joinsAndChecksWhatOtherToolsMade_data()
                                                   << "checked with parts.md5 (MD5 of every part)\nFile out joined from 4 "
                                                      "parts, every part matching its checksum"
                                                   << "out";
+    QTest::newRow("GNU split, MD5 of some parts, checked") << Letters + " && md5sum xaa xac xad > parts.md5"
+                                                           << QStringList{"--check", "xac"} << 4
+                                                           << "xab: 100000 bytes, not checked\nxac: OK" << "";
     QTest::newRow("GNU split, MD5 of a damaged part") << Letters + " && md5sum x?? > parts.md5" + Damage
                                                       << QStringList{"-o", "out", "xad"} << 4
                                                       << "darvolt-join: Part xab is damaged: its MD5 is " << "";
