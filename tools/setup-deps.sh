@@ -24,7 +24,7 @@ test_pkgs=(
   dbus-daemon dbus-bin at-spi2-core python3-pyatspi
   openbox xfwm4 metacity x11-utils
   weston libweston-10-dev qt6-wayland
-  dash busybox
+  dash busybox p7zip-full
   lintian desktop-file-utils appstream man-db groff-base
 )
 

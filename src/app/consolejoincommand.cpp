@@ -139,6 +139,10 @@ int RunJoinCommand(const JoinCommand& command, Platform& platform, JoinView& vie
         case JoinOutcome::Interrupted: status = JoinExitInterrupted; break;
         case JoinOutcome::Failed:
         case JoinOutcome::Busy: status = JoinExitFailed; break;
+        case JoinOutcome::OutputNeeded: // the view has said that --output is needed
+            err << "Try 'darvolt-join --help' for more information.\n";
+            status = JoinExitUsage;
+            break;
         }
         break;
     }

@@ -51,10 +51,21 @@ void ConsoleJoinView::showCheck(const std::string& line, bool)
     out_ << line << '\n' << std::flush;
 }
 
+void ConsoleJoinView::showNote(const std::string& text)
+{
+    showInformation(text);
+}
+
 bool ConsoleJoinView::confirmReplace(const std::string& path)
 {
     showError(path + " already exists; --force replaces it");
     return false;
+}
+
+std::string ConsoleJoinView::chooseOutput(const std::string& why, const std::string&)
+{
+    showError(why + ": name the joined file with --output FILE");
+    return {};
 }
 
 void ConsoleJoinView::redraw()

@@ -5,7 +5,10 @@
 // closing message and a check's lines go to the output stream. The status
 // text and a percentage are drawn on one line of the error stream only
 // when it is a terminal. An existing file is never replaced from here: the
-// view says that --force does it and declines.
+// view says that --force does it and declines; a set that does not tell the
+// joined file's name is not joined either, the view saying that --output
+// names it. Which convention another tool's set follows is said on the
+// output stream, before the rest.
 
 #include "join/joinview.h"
 
@@ -25,7 +28,9 @@ public:
     void showWarning(const std::string& text) override;
     void showInformation(const std::string& text) override;
     void showCheck(const std::string& line, bool good) override;
+    void showNote(const std::string& text) override;
     bool confirmReplace(const std::string& path) override;
+    std::string chooseOutput(const std::string& why, const std::string& suggestion) override;
     void processPendingMessages() override {}
 
 private:

@@ -19,8 +19,10 @@ namespace {
 
 // The join shown as a split is: the progress bar, the status bar, an error
 // dialog for every failure, and one closing information box, which also
-// carries the warnings (a join that nothing could check) rather than
-// stopping the run with boxes of their own.
+// carries which convention another tool's parts follow and the warnings (a
+// join that nothing could check) rather than stopping the run with boxes of
+// their own. A set that does not tell the joined file's name asks for it in
+// a save dialog.
 class WindowJoinView final : public darvolt::JoinView
 {
 public:
@@ -34,6 +36,7 @@ public:
     void setStatusText(const std::string &text) override { m_form.setStatusText(text); }
     void showError(const std::string &text) override { m_form.showError(text); }
     void showWarning(const std::string &text) override { m_warnings.push_back(text); }
+    void showNote(const std::string &text) override { m_warnings.push_back(text); }
     void showInformation(const std::string &text) override
     {
         std::string all = text + ".";
@@ -48,6 +51,17 @@ public:
                && AskOkCancel(QString::fromLatin1(darvolt::ApplicationTitle),
                               QObject::tr("%1 already exists.\nReplace it with the joined file?")
                                   .arg(FileNameText(path)));
+    }
+    std::string chooseOutput(const std::string &, const std::string &suggestion) override
+    {
+        if (m_form.Quitting())
+            return {};
+        TFileNameDialog dialog;
+        dialog.DialogKind = TFileNameDialog::Kind::Save;
+        dialog.Title = QObject::tr("Save the joined file as");
+        dialog.FileName = FileNameText(suggestion);
+        dialog.Options = TFileNameDialog::ofHideReadOnly | TFileNameDialog::ofPathMustExist;
+        return dialog.Execute(&m_form) ? FileNameBytes(dialog.FileName) : std::string();
     }
     void processPendingMessages() override { m_form.processPendingMessages(); }
 
@@ -107,7 +121,7 @@ void TForm4::JoinPartsClick(QObject *)
         return;
     TFileNameDialog dialog;
     dialog.Title = tr("Join parts");
-    dialog.Filter = tr("Parts and checksum files|*.!*;*.sha256|All files (*.*)|*.*");
+    dialog.Filter = tr("Parts and checksum files|*.!*;*.sha256;*.001;*.crc|All files (*.*)|*.*");
     dialog.Options = TFileNameDialog::ofHideReadOnly | TFileNameDialog::ofFileMustExist;
     // Where a split of the file in the field has put its parts, if it has.
     const QString parts = ui.Edit1->text();

@@ -12,7 +12,7 @@ using namespace std::chrono_literals;
 JoinOutcome JoinRun::check()
 {
     const std::size_t n = set_.parts.size();
-    if (!set_.checked()) {
+    if (!set_.checked() && !set_.partKind()) {
         // Nothing to hash against: the numbering and the sizes are all
         // there is to tell, and that is not a check that can pass.
         for (std::size_t i = 0; i < n; ++i) {
@@ -25,13 +25,16 @@ JoinOutcome JoinRun::check()
         }
         // Recovery data can check them instead (checkAll).
         if (!recovery_)
-            view_.showError(texts::join::checkSummary(set_.sourceName, n, n, false));
+            view_.showError(texts::join::checkSummary(set_.title(), n, n, false));
         return JoinOutcome::CheckFailed;
     }
 
     // The whole file's digest means something only for a complete set.
     const bool complete = set_.missing().empty() && set_.extra.empty();
-    checksums_ = std::make_unique<ChecksumWorker>(hashBlock(), complete);
+    const bool partsHashed = set_.partKind().has_value();
+    checksums_ = std::make_unique<ChecksumWorker>(
+        hashBlock(),
+        DigestKinds{set_.partKind(), complete && set_.whole ? std::optional(set_.whole->kind()) : std::nullopt});
     bool allRead = true;
     for (std::size_t i = 0; i < n; ++i) {
         const SetPart& part = set_.parts[i];
@@ -44,7 +47,7 @@ JoinOutcome JoinRun::check()
         pacer_.pumpNow();
         const Copy read = copyPart(part);
         if (read == Copy::Stopped) {
-            view_.showError(texts::join::interrupted(set_.sourceName));
+            view_.showError(texts::join::interrupted(set_.title()));
             return JoinOutcome::Interrupted;
         }
         if (read != Copy::Done) {
@@ -54,6 +57,9 @@ JoinOutcome JoinRun::check()
             findings_[i] = {read == Copy::Changed ? texts::join::partChanged(part.name)
                                                   : texts::join::cannotReadPart(part.name),
                             false};
+        } else if (!partsHashed) {
+            // Only the whole has a digest: this part is as good as the whole.
+            findings_[i] = {texts::join::checkRead(part.name, part.size), true};
         }
         compareDigests();
         showFindings();
@@ -68,22 +74,32 @@ JoinOutcome JoinRun::check()
         std::count_if(findings_.begin(), findings_.end(), [](const auto& finding) { return !finding->second; }));
     for (const std::string& name : set_.extra)
         view_.showCheck(texts::join::checkExtra(name), false);
-    if (complete && allRead && bad == 0) {
-        const Sha256Digest whole = checksums_->wholeDigest();
-        const bool good = whole == *set_.whole;
-        view_.showCheck(texts::join::checkWhole(set_.sourceName, good), good);
-        if (!good) {
-            view_.showError(texts::join::wholeDamaged(set_.sourceName, HexDigest(*set_.whole), HexDigest(whole)));
+    if (complete && allRead && bad == 0 && set_.whole) {
+        const Digest whole = checksums_->wholeDigest();
+        const bool sized = !set_.wholeSize || set_.presentBytes() == *set_.wholeSize;
+        const bool good = sized && whole == *set_.whole;
+        view_.showCheck(texts::join::checkWhole(set_.title(), good), good);
+        if (!sized)
+            view_.showError(texts::join::sizeDisagrees(set_.crcName, set_.title(), *set_.wholeSize,
+                                                       set_.presentBytes()));
+        else if (!good && set_.partsChecked())
+            view_.showError(texts::join::wholeDamaged(set_.title(), set_.whole->hex(), whole.hex(),
+                                                      DigestName(whole.kind()),
+                                                      set_.ours() ? std::string("the checksum file")
+                                                                  : set_.checksumName));
+        else if (!good)
+            view_.showError(texts::join::wholeMismatch(DigestName(whole.kind()), whole.hex(), set_.checksumName,
+                                                       set_.whole->hex(), set_.title()));
+        if (!good)
             return JoinOutcome::CheckFailed;
-        }
     }
     bad += set_.extra.size();
-    const std::string summary = texts::join::checkSummary(set_.sourceName, n, bad, true);
     if (bad > 0) {
-        view_.showError(summary);
+        view_.showError(texts::join::checkSummary(set_.title(), n, bad, true));
         return JoinOutcome::CheckFailed;
     }
-    view_.showInformation(summary);
+    view_.showInformation(set_.partsChecked() ? texts::join::checkSummary(set_.title(), n, bad, true)
+                                              : texts::join::checkWholeSummary(set_.title(), n, checkedWith()));
     return JoinOutcome::Checked;
 }
 

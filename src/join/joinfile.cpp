@@ -28,18 +28,21 @@ std::size_t JoinRun::hashBlock() const
 
 JoinResult JoinRun::run()
 {
-    FoundSet found = FindPartSet(platform_, input_);
+    FoundSet found = FindPartSet(platform_, input_, outputName_);
     if (!found.set) {
         view_.showError(found.problem);
         return finish(JoinOutcome::Failed);
     }
     adopt(std::move(*found.set));
+    if (!options_.checkOnly && !outputKnown())
+        return finish(JoinOutcome::OutputNeeded);
+    tellConvention();
     // The parts' folder is resolved once, here: par2 runs in it and every
     // part is read from it through that handle.
     const HeldFolder partsFolder(platform_, set_.folder.empty() ? std::string(".") : set_.folder, true);
     RecoveryLookup lookup = FindRecoverySet(platform_, set_);
     for (const RecoverySet& refused : lookup.refused)
-        view_.showWarning(texts::join::recoveryRefused(refused.index, set_.sourceName, ForeignNames(refused, set_)));
+        view_.showWarning(texts::join::recoveryRefused(refused.index, set_.title(), ForeignNames(refused, set_)));
     recovery_ = std::move(lookup.usable);
     if (options_.checkOnly)
         return finish(checkAll());
@@ -64,6 +67,53 @@ void JoinRun::adopt(PartSet set)
     findings_.assign(set_.parts.size(), std::nullopt);
 }
 
+namespace {
+
+std::string conventionOf(const PartSet& set)
+{
+    if (set.naming.convention() == SetConvention::GnuSplit)
+        return texts::join::gnuSplitSet();
+    return set.crcName.empty() ? texts::join::numberedSet() : texts::join::numberedSetWithCrc();
+}
+
+} // namespace
+
+bool JoinRun::outputKnown()
+{
+    if (set_.nameTold || !options_.output.empty())
+        return true;
+    chosen_ = view_.chooseOutput(texts::join::nameUnknown(set_.parts.front().name, conventionOf(set_)),
+                                 set_.path(set_.sourceName.empty() ? set_.parts.front().name + ".joined"
+                                                                   : set_.sourceName));
+    if (chosen_.empty())
+        return false;
+    // A checksum list beside the parts may name the file as it is now called.
+    outputName_ = SplitSourcePath(chosen_).name;
+    if (FoundSet found = FindPartSet(platform_, input_, outputName_); found.set)
+        adopt(std::move(*found.set));
+    return true;
+}
+
+std::string JoinRun::checkedWith() const
+{
+    const auto kind = set_.partsChecked() || !set_.whole ? set_.partKind() : set_.whole->kind();
+    if (set_.checksumName.empty() || !kind)
+        return texts::join::nothingToCheckWith();
+    std::string source = set_.checksumName;
+    if (!set_.crcName.empty() && set_.crcName != source)
+        source += " and " + set_.crcName;
+    return texts::join::checkedWith(source, DigestName(*kind), set_.partsChecked(), set_.whole.has_value(),
+                                    set_.wholeSize.has_value());
+}
+
+void JoinRun::tellConvention()
+{
+    if (set_.ours())
+        return;
+    view_.showNote(texts::join::recognised(conventionOf(set_), set_.parts.front().name, set_.parts.back().name,
+                                           set_.parts.size(), checkedWith()));
+}
+
 JoinOutcome JoinRun::joinSet()
 {
     repairWanted_ = false;
@@ -76,8 +126,10 @@ JoinOutcome JoinRun::joinSet()
     if (!setComplete())
         return JoinOutcome::CheckFailed;
     if (!set_.checked()) {
-        view_.showWarning(verifiedByRecovery_ ? texts::join::checkedByRecovery(set_.sourceName, recovery_->index)
-                                              : texts::join::unchecked(set_.sourceName));
+        // A list that names only some of the parts checks those.
+        view_.showWarning(set_.partKind()       ? texts::join::partlyUnchecked(set_.unlisted(), set_.checksumName)
+                          : verifiedByRecovery_ ? texts::join::checkedByRecovery(set_.title(), recovery_->index)
+                                                : texts::join::unchecked(set_.title()));
         for (std::size_t i = 0; i < set_.parts.size(); ++i)
             if (const std::string remark = SizeRemark(set_, i); !remark.empty())
                 view_.showWarning(texts::join::shapeWarning(set_.parts[i].name, remark));
@@ -124,7 +176,16 @@ bool JoinRun::setComplete()
         view_.showError(texts::join::extra(set_.extra, set_.checksumName));
     if (!missing.empty() || !set_.extra.empty())
         return false;
-    if (set_.checked())
+    // A .crc file gives the whole file's size: parts lost after the last
+    // one, or cut short, show here before a byte is copied.
+    if (set_.wholeSize && set_.presentBytes() != *set_.wholeSize) {
+        partDamaged_ = partDamaged_ || repairable();
+        holdOrShow(texts::join::sizeDisagrees(set_.crcName, set_.title(), *set_.wholeSize, set_.presentBytes()));
+        return false;
+    }
+    // Other tools' last parts may be as large as the others, and they
+    // write no scripts.
+    if (set_.checked() || !set_.ours())
         return true;
     // Without a checksum file, parts lost at the end of the set leave no
     // gap in the numbering; the last part's size and the scripts tell.
@@ -142,7 +203,7 @@ bool JoinRun::setComplete()
 
 bool JoinRun::prepareOutput()
 {
-    output_ = options_.output.empty() ? set_.path(set_.sourceName) : options_.output;
+    output_ = !options_.output.empty() ? options_.output : !chosen_.empty() ? chosen_ : set_.path(set_.sourceName);
     // Agreed once, before a repair, is agreed for the join after it.
     replace_ = replace_ || options_.replace;
     if (platform_.isDirectory(output_)) {
@@ -162,8 +223,9 @@ bool JoinRun::prepareOutput()
         std::vector<std::string> inputs;
         for (const SetPart& part : set_.parts)
             inputs.push_back(set_.path(part.name));
-        if (set_.checked())
-            inputs.push_back(set_.path(set_.checksumName));
+        for (const std::string* described : {&set_.checksumName, &set_.crcName})
+            if (!described->empty())
+                inputs.push_back(set_.path(*described));
         for (const auto& input : inputs) {
             const auto id = platform_.identityOf(input);
             if (id.ok() && id.value.sameFile(existing.value)) {
@@ -221,13 +283,16 @@ JoinOutcome JoinRun::join()
 {
     // Checked parts take both cores where the platform lets two threads
     // fill one file.
-    if (set_.checked() && set_.parts.size() > 1 && platform_.allowsConcurrentCopies()) {
+    if (set_.partsChecked() && set_.parts.size() > 1 && platform_.allowsConcurrentCopies()) {
         if (const JoinOutcome outcome = joinTwoAtOnce(); outcome != JoinOutcome::Joined)
             return outcome;
         return joined();
     }
-    if (set_.checked())
-        checksums_ = std::make_unique<ChecksumWorker>(hashBlock(), false);
+    // Digests the parts do not have are not taken; the whole's is, when
+    // nothing else checks the join.
+    if (set_.partKind() || wholeOnly())
+        checksums_ = std::make_unique<ChecksumWorker>(
+            hashBlock(), DigestKinds{set_.partKind(), wholeOnly() ? std::optional(set_.whole->kind()) : std::nullopt});
     for (const SetPart& part : set_.parts) {
         view_.setStatusText(texts::join::joining(part.name));
         pacer_.pumpNow();
@@ -244,13 +309,29 @@ JoinOutcome JoinRun::join()
         if (const auto bad = compareDigests())
             return damaged(*bad);
     }
+    if (wholeOnly() && !wholeMatches())
+        return JoinOutcome::CheckFailed;
     return joined();
+}
+
+bool JoinRun::wholeMatches()
+{
+    const Digest whole = checksums_->wholeDigest();
+    if (whole == *set_.whole)
+        return true;
+    partDamaged_ = partDamaged_ || repairable();
+    holdOrShow(texts::join::wholeMismatch(DigestName(whole.kind()), whole.hex(), set_.checksumName,
+                                          set_.whole->hex(), set_.title()));
+    return false;
 }
 
 JoinOutcome JoinRun::joined()
 {
     if (stopped())
         return failCopy(Copy::Stopped, set_.parts.back());
+    // Every part, rebuilt ones too, has passed its check: par2's copies of
+    // the damaged ones are no parts.
+    removeBackups();
     return putInPlace() ? JoinOutcome::Joined : JoinOutcome::Failed;
 }
 
@@ -258,8 +339,9 @@ JoinOutcome JoinRun::damaged(std::size_t index)
 {
     const SetPart& part = set_.parts[index];
     partDamaged_ = partDamaged_ || repairable();
-    holdOrShow(texts::join::damaged(part.name, HexDigest(*part.expected), HexDigest(found_[index]),
-                                    SizeRemark(set_, index)));
+    holdOrShow(texts::join::damaged(part.name, DigestName(part.expected->kind()), part.expected->hex(),
+                                    found_[index].hex(), SizeRemark(set_, index),
+                                    set_.ours() ? std::string("the checksum file") : set_.checksumName));
     return JoinOutcome::CheckFailed;
 }
 
@@ -303,7 +385,8 @@ bool JoinRun::putInPlace()
         view_.showError(texts::join::writeFailed(output_, false));
         return true; // the file is complete under its name; only its entry may not be on the medium
     }
-    view_.showInformation(texts::join::joined(output_, set_.parts.size(), set_.checked()));
+    view_.showInformation(wholeOnly() ? texts::join::joinedMatching(output_, set_.parts.size(), checkedWith())
+                                      : texts::join::joined(output_, set_.parts.size(), set_.checked()));
     if (options_.openFileManager && platform_.openFileManager(folder) != error::None)
         view_.showInformation(texts::join::noFileManager(folder));
     return true;
@@ -381,21 +464,27 @@ std::optional<std::size_t> JoinRun::compareDigests()
     if (!checksums_)
         return std::nullopt;
     std::optional<std::size_t> firstBad;
-    for (const Sha256Digest& digest : checksums_->takeReadyDigests()) {
+    for (const Digest& digest : checksums_->takeReadyDigests()) {
         const std::size_t index = hashed_[compared_++];
         if (index == Unread)
             continue; // a part a check could not read to its end
         found_[index] = digest;
-        const bool good = digest == *set_.parts[index].expected;
+        const SetPart& part = set_.parts[index];
+        const bool good = !part.expected || digest == *part.expected;
         if (!good && !firstBad)
             firstBad = index;
-        if (options_.checkOnly) {
-            const SetPart& part = set_.parts[index];
+        // A part no list names passes a check only when the whole file's
+        // digest vouches for it.
+        if (options_.checkOnly && !part.expected)
+            findings_[index] = {set_.checked() ? texts::join::checkRead(part.name, part.size)
+                                               : texts::join::checkUnchecked(part.name, part.size),
+                                set_.checked()};
+        else if (options_.checkOnly)
             findings_[index] = {good ? texts::join::checkOk(part.name, part.size)
-                                     : texts::join::checkFailed(part.name, HexDigest(*part.expected),
-                                                                HexDigest(digest), SizeRemark(set_, index)),
+                                     : texts::join::checkFailed(part.name, DigestName(digest.kind()),
+                                                                part.expected->hex(), digest.hex(),
+                                                                SizeRemark(set_, index)),
                                 good};
-        }
     }
     return firstBad;
 }

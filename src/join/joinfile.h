@@ -1,10 +1,13 @@
 #pragma once
 // The join: the parts of one split back into the file they were cut from.
 //
-// The parts are found from what the user names (partset.h). With a checksum
-// file every part is hashed as it is copied, on a second thread, from the
-// one read that also feeds the copy; the first part that does not match
-// stops the join. Without one the parts are copied in the kernel where it
+// The parts are found from what the user names (partset.h), ours or another
+// tool's (foreignset.h). With a checksum file every part is hashed as it is
+// copied, on a second thread, from the one read that also feeds the copy;
+// the first part that does not match stops the join. A set whose checksums
+// cover only the whole file (another tool's .crc file, a list that names
+// the file and not its parts) is hashed whole as it is joined, and its
+// size and digest must match before the file takes its name. Without one the parts are copied in the kernel where it
 // can, and the user is warned that nothing could be checked. The joined
 // file is written under a temporary name in its own folder and takes its
 // name only when it is complete (and, on a removable device, on the
@@ -19,9 +22,10 @@
 //
 // Recovery data (a PAR2 set beside the parts, recoveryset.h) are used when
 // a part is missing or fails its checksum: par2 rebuilds the parts in their
-// folder first (a damaged part is kept beside its rebuilt one as NAME.1),
-// the view is told which parts were rebuilt, and the join starts again and
-// checks as before. Without a checksum file, par2's own check runs before
+// folder first (par2 keeps a damaged part beside its rebuilt one as NAME.1,
+// which is removed once the rebuilt part has passed its check, so that no
+// join by hand of NAME* takes it in), the view is told which parts were
+// rebuilt, and the join starts again and checks as before. Without a checksum file, par2's own check runs before
 // the join. A check tells whether the recovery data can rebuild what it
 // found missing or damaged.
 
@@ -46,13 +50,15 @@ enum class JoinOutcome {
     Repairable,  // a check found parts missing or damaged that the recovery data can rebuild
     Interrupted, // the stop flag was raised: nothing written (reported)
     Busy,        // called while a join is going on in this thread
+    OutputNeeded, // the set does not tell the joined file's name, and the view gave none (reported)
 };
 
 struct JoinOptions : EngineOptions {
     JoinOptions() = default;
     // The options both engines share, as the caller has them for a split.
     explicit JoinOptions(const EngineOptions& common) : EngineOptions(common) {}
-    // The joined file; empty: the source's name in the parts' folder.
+    // The joined file; empty: the source's name in the parts' folder, or
+    // what the view chooses for a set that does not tell it.
     std::string output;
     // Replace an existing file of that name without asking.
     bool replace = false;

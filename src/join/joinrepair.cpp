@@ -6,9 +6,11 @@
 
 #include "join/jointexts.h"
 #include "join/slicerepair.h"
+#include "parts/hasher.h"
 #include "parts/par2tool.h"
 
 #include <algorithm>
+#include <set>
 
 namespace darvolt {
 
@@ -35,13 +37,12 @@ std::optional<JoinOutcome> JoinRun::repair(bool firstCheck)
     // What the parts are now, to tell afterwards which ones par2 wrote anew.
     std::vector<std::optional<FileIdentity>> before;
     bool par2Needed = firstCheck;
-    const Sha256Digest empty = Sha256::of(std::string_view());
     for (const SetPart& part : set_.parts) {
         const auto id = part.present ? platform_.identityOf(set_.path(part.name)) : Result<FileIdentity>{};
         before.push_back(part.present && id.ok() ? std::optional(id.value) : std::nullopt);
         // par2 leaves empty files out of its sets: an empty last part is
         // rebuilt here, when the checksum file says that it was empty.
-        if (!part.present && part.expected == empty) {
+        if (!part.present && part.expected && *part.expected == Hasher::of(part.expected->kind(), {})) {
             if (auto made = platform_.createNewFile(set_.path(part.name)); made.ok())
                 made.value->close();
         } else if (!part.present) {
@@ -64,6 +65,10 @@ std::optional<JoinOutcome> JoinRun::repair(bool firstCheck)
             if (*own != JoinOutcome::Joined)
                 return own;
         } else {
+            // What the folder holds before par2 writes, to tell its backups from
+            // files that were there.
+            const auto listed = platform_.listDirectory(set_.folder.empty() ? std::string(".") : set_.folder);
+            const std::vector<DirectoryEntry> had = listed.ok() ? listed.value : std::vector<DirectoryEntry>{};
             // par2 checks every part, then rebuilds what it has to.
             Par2Progress progress({{"Target: ", static_cast<std::int64_t>(set_.parts.size()), 1.0},
                                    {"Repairing: ", 0, 1.0}});
@@ -82,10 +87,12 @@ std::optional<JoinOutcome> JoinRun::repair(bool firstCheck)
                 view_.showError(texts::join::repairFailed(recovery_->index, "error " + std::to_string(run.error)));
                 return JoinOutcome::Failed;
             case ToolRun::End::Stopped:
-                view_.showError(texts::join::interrupted(set_.sourceName));
+                view_.showError(texts::join::interrupted(set_.title()));
                 return JoinOutcome::Interrupted;
             case ToolRun::End::Finished: break;
             }
+            if (listed.ok())
+                backups_ = newBackups(had);
             if (run.status == 2) { // par2: repair is not possible
                 Par2Findings findings = ReadPar2Findings(run.output);
                 if (findings.missing.empty() && findings.damaged.empty())
@@ -104,17 +111,21 @@ std::optional<JoinOutcome> JoinRun::repair(bool firstCheck)
     }
 
     // The digests that decide the join are the ones read before par2 ran:
-    // the checksum file is never read again.
-    if (set_.checked()) {
+    // no checksum file is read again. A set that a list of its parts does
+    // not bound is found anew, for parts lost after its last one that par2
+    // has rebuilt, and keeps the whole file's digest and size it had.
+    if (set_.partKind()) {
         PartSet measured = std::move(set_);
         MeasureParts(platform_, measured);
         adopt(std::move(measured));
     } else {
-        FoundSet found = FindPartSet(platform_, input_);
+        FoundSet found = FindPartSet(platform_, input_, outputName_);
         if (!found.set) {
             view_.showError(found.problem);
             return JoinOutcome::Failed;
         }
+        found.set->whole = set_.whole;
+        found.set->wholeSize = set_.wholeSize;
         adopt(std::move(*found.set));
     }
     for (std::size_t i = 0; i < set_.parts.size(); ++i) {
@@ -164,6 +175,43 @@ std::optional<JoinOutcome> JoinRun::repairFromSlices(const std::vector<std::stri
     return std::nullopt;
 }
 
+std::vector<std::string> JoinRun::newBackups(const std::vector<DirectoryEntry>& before)
+{
+    std::set<std::string> had;
+    for (const DirectoryEntry& entry : before)
+        had.insert(entry.name);
+    std::set<std::string> parts;
+    for (const SetPart& part : set_.parts)
+        parts.insert(part.name);
+    // par2 renames a damaged file NAME.1 (NAME.2 when that is taken, ...).
+    const auto isBackup = [&](const std::string& name) {
+        const auto dot = name.rfind('.');
+        if (dot == std::string::npos || dot + 1 == name.size() || name[dot + 1] == '0')
+            return false;
+        return std::all_of(name.begin() + static_cast<std::ptrdiff_t>(dot) + 1, name.end(),
+                           [](char c) { return c >= '0' && c <= '9'; })
+               && parts.contains(name.substr(0, dot));
+    };
+    std::vector<std::string> made;
+    const auto listing = platform_.listDirectory(set_.folder.empty() ? std::string(".") : set_.folder);
+    for (const DirectoryEntry& entry : listing.ok() ? listing.value : std::vector<DirectoryEntry>{})
+        if (!entry.isDirectory && !entry.isLink && !had.contains(entry.name) && isBackup(entry.name))
+            made.push_back(entry.name);
+    std::sort(made.begin(), made.end());
+    return made;
+}
+
+void JoinRun::removeBackups()
+{
+    std::vector<std::string> removed;
+    for (const std::string& name : backups_)
+        if (platform_.removeFile(set_.path(name)) == error::None)
+            removed.push_back(name);
+    backups_.clear();
+    if (!removed.empty())
+        view_.showWarning(texts::join::backupsRemoved(removed));
+}
+
 std::optional<std::string> JoinRun::linkInFolder()
 {
     const auto listing = platform_.listDirectory(set_.folder.empty() ? std::string(".") : set_.folder);
@@ -193,14 +241,14 @@ JoinOutcome JoinRun::verifyForCheck()
     switch (run.end) {
     case ToolRun::End::NotInstalled:
         if (!set_.checked())
-            view_.showError(texts::join::checkSummary(set_.sourceName, n, n, false));
+            view_.showError(texts::join::checkSummary(set_.title(), n, n, false));
         view_.showError(texts::join::noPar2(recovery_->index));
         return JoinOutcome::CheckFailed;
     case ToolRun::End::NotStarted:
         view_.showError(texts::join::repairFailed(recovery_->index, "error " + std::to_string(run.error)));
         return JoinOutcome::Failed;
     case ToolRun::End::Stopped:
-        view_.showError(texts::join::interrupted(set_.sourceName));
+        view_.showError(texts::join::interrupted(set_.title()));
         return JoinOutcome::Interrupted;
     case ToolRun::End::Finished: break;
     }
@@ -208,7 +256,7 @@ JoinOutcome JoinRun::verifyForCheck()
     case 0: // par2 finds every part whole
         if (set_.checked())
             return JoinOutcome::CheckFailed; // yet the checksum file disagrees: it has said why
-        view_.showInformation(texts::join::recoveryVouches(set_.sourceName, n, recovery_->index));
+        view_.showInformation(texts::join::recoveryVouches(set_.title(), n, recovery_->index));
         return JoinOutcome::Checked;
     case 1:
         view_.showInformation(texts::join::repairable(recovery_->index));

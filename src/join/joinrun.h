@@ -8,6 +8,7 @@
 #include "parts/kilobyteprogress.h"
 #include "parts/messagepacer.h"
 #include "parts/par2tool.h"
+#include "parts/partnaming.h"
 
 #include <memory>
 #include <optional>
@@ -29,6 +30,8 @@ public:
                  options.clock ? options.clock : [] { return std::chrono::steady_clock::now(); },
                  options.pumpInterval)
     {
+        if (!options.output.empty())
+            outputName_ = SplitSourcePath(options.output).name;
     }
 
     JoinResult run();
@@ -39,6 +42,18 @@ private:
     JoinResult finish(JoinOutcome outcome);
     // Takes a set found on disk, with the counts of a fresh join.
     void adopt(PartSet set);
+    // The joined file's path: the one given, else asked of the view when the
+    // set does not tell its name; false when there is none.
+    bool outputKnown();
+    // Which convention another tool's set follows and what checks it.
+    void tellConvention();
+    std::string checkedWith() const;
+    // Only the whole file's digest checks the join: it is hashed as it goes.
+    bool wholeOnly() const { return set_.whole && !set_.partsChecked(); }
+    // Files par2 made beside the parts while it rebuilt them (NAME.1 ...),
+    // and their removal once the rebuilt parts passed their check.
+    std::vector<std::string> newBackups(const std::vector<DirectoryEntry>& before);
+    void removeBackups();
     // Joins the set as it stands now.
     JoinOutcome joinSet();
     // A check, and what the recovery data can do about what it found.
@@ -78,6 +93,9 @@ private:
     JoinOutcome failCopy(Copy failure, const SetPart& part);
     // The part whose digest is not the one listed.
     JoinOutcome damaged(std::size_t index);
+    // The whole file's digest, once every part is in: the one listed, or
+    // the failure told.
+    bool wholeMatches();
     bool putInPlace();
     JoinOutcome check();
     // Copies one part into the temporary file (or only reads it, checking).
@@ -96,6 +114,8 @@ private:
     MessagePacer pacer_;
 
     PartSet set_;
+    std::string outputName_; // the bare name of the output the run was given
+    std::string chosen_;     // the output the view chose, for a set that does not name it
     std::string output_;
     std::string temporary_;
     std::unique_ptr<File> target_;
@@ -106,7 +126,7 @@ private:
     static constexpr std::size_t Unread = static_cast<std::size_t>(-1);
     std::vector<std::size_t> hashed_;
     std::size_t compared_ = 0;        // how many of them have been compared
-    std::vector<Sha256Digest> found_; // per part, once hashed
+    std::vector<Digest> found_; // per part, once hashed
     std::vector<std::byte> buffer_;
     std::int64_t done_ = 0; // bytes read
     std::int64_t total_ = 0;
@@ -120,6 +140,7 @@ private:
     bool verifiedByRecovery_ = false;
     std::vector<std::string> heldErrors_;
     std::vector<std::string> rebuilt_;
+    std::vector<std::string> backups_; // par2's copies of damaged parts, bare
 
     // A check's findings, shown in part order as they become known.
     std::vector<std::optional<std::pair<std::string, bool>>> findings_;

@@ -1,17 +1,24 @@
 #include "join/jointexts.h"
 
+#include <algorithm>
+
 namespace darvolt::texts::join {
 
 namespace {
 
+// Ten names at most: a gap of thousands of parts is told in one line.
 std::string list(const std::vector<std::string>& names)
 {
+    constexpr std::size_t shown = 10;
     std::string out;
-    for (std::size_t i = 0; i < names.size(); ++i) {
+    const std::size_t count = std::min(names.size(), shown);
+    for (std::size_t i = 0; i < count; ++i) {
         if (i > 0)
             out += i + 1 == names.size() ? " and " : ", ";
         out += names[i];
     }
+    if (names.size() > shown)
+        out += " and " + std::to_string(names.size() - shown) + " more";
     return out;
 }
 
@@ -38,7 +45,8 @@ std::string cannotRead(std::string_view folder) { return "Cannot read the folder
 
 std::string noParts(std::string_view folder)
 {
-    return "No parts found in " + std::string(folder) + " (parts are named like report.doc.!00)";
+    return "No parts found in " + std::string(folder)
+           + " (parts are named like report.doc.!00 or archive.7z.001; name one part of a GNU split set)";
 }
 
 std::string severalSets(std::string_view folder, const std::vector<std::string>& sourceNames)
@@ -50,6 +58,80 @@ std::string severalSets(std::string_view folder, const std::vector<std::string>&
 std::string notASet(std::string_view input)
 {
     return std::string(input) + " is not a part, a folder of parts or a checksum file written by a split";
+}
+
+std::string recognised(std::string_view convention, std::string_view first, std::string_view last,
+                       std::size_t parts, std::string_view checkedWith)
+{
+    return "Recognised " + std::string(convention) + ": " + std::to_string(parts)
+           + (parts == 1 ? " part, " + std::string(first) : " parts, " + std::string(first) + " to " + std::string(last))
+           + "; " + std::string(checkedWith);
+}
+
+std::string gnuSplitSet() { return "a GNU split set"; }
+std::string numberedSet() { return "numbered volumes (7-Zip and other splitters)"; }
+std::string numberedSetWithCrc() { return "numbered parts with a .crc file (Windows file managers)"; }
+
+std::string checkedWith(std::string_view source, std::string_view digest, bool everyPart, bool whole, bool size)
+{
+    std::string what;
+    if (everyPart)
+        what = std::string(digest) + " of every part";
+    else if (whole)
+        what = std::string(digest) + (size ? " and size" : "") + " of the whole file";
+    else
+        what = std::string(digest) + " of some of the parts";
+    return "checked with " + std::string(source) + " (" + what + ")";
+}
+
+std::string nothingToCheckWith() { return "no checksum to check them with"; }
+
+std::string nameUnknown(std::string_view part, std::string_view convention)
+{
+    return std::string(part) + " is a part of " + std::string(convention)
+           + ", and such parts do not carry the name of the file they were cut from";
+}
+
+std::string notACrcFile(std::string_view crcName)
+{
+    return std::string(crcName) + " is not the .crc file of a split (filename=, size= and crc32= lines): "
+           "the parts beside it are not joined unchecked";
+}
+
+std::string beyondAnySet(std::string_view part, std::int64_t maxParts)
+{
+    return std::string(part) + " is numbered past the " + std::to_string(maxParts)
+           + " parts a set can have: it is no part of this set. Move it away and join again";
+}
+
+std::string sizeDisagrees(std::string_view crcName, std::string_view sourceName, std::int64_t expected,
+                          std::int64_t found)
+{
+    return "The parts hold " + bytes(found) + ", but " + std::string(crcName) + " gives " + std::string(sourceName)
+           + " " + bytes(expected) + ": parts are missing or do not belong to this set";
+}
+
+std::string wholeMismatch(std::string_view digest, std::string_view found, std::string_view source,
+                          std::string_view expected, std::string_view sourceName)
+{
+    return "Joined, the parts give " + std::string(digest) + " " + std::string(found) + " where "
+           + std::string(source) + " expects " + std::string(expected) + " for " + std::string(sourceName)
+           + ": a part is damaged or does not belong to this set";
+}
+
+std::string partlyUnchecked(const std::vector<std::string>& bareParts, std::string_view source)
+{
+    return (bareParts.size() == 1 ? "Part " + bareParts.front() + " is" : "Parts " + list(bareParts) + " are")
+           + " not listed in " + std::string(source) + ": " + (bareParts.size() == 1 ? "it" : "they")
+           + " could not be checked";
+}
+
+std::string backupsRemoved(const std::vector<std::string>& names)
+{
+    return "par2 kept the damaged " + std::string(names.size() == 1 ? "part as " : "parts as ") + list(names)
+           + "; " + (names.size() == 1 ? "it was" : "they were")
+           + " removed once the rebuilt parts passed their check, so that no join by hand takes "
+           + (names.size() == 1 ? "it" : "them") + " for a part";
 }
 
 std::string missing(const std::vector<std::string>& bareParts)
@@ -64,18 +146,20 @@ std::string extra(const std::vector<std::string>& bareParts, std::string_view ch
            + " not listed in " + std::string(checksumName) + ": the folder holds parts of another split";
 }
 
-std::string damaged(std::string_view barePart, std::string_view expected, std::string_view found,
-                    std::string_view sizeRemark)
+std::string damaged(std::string_view barePart, std::string_view digest, std::string_view expected,
+                    std::string_view found, std::string_view sizeRemark, std::string_view source)
 {
-    return withRemark("Part " + std::string(barePart) + " is damaged: its SHA-256 is " + std::string(found)
-                          + ", the checksum file expects " + std::string(expected),
+    return withRemark("Part " + std::string(barePart) + " is damaged: its " + std::string(digest) + " is "
+                          + std::string(found) + ", " + std::string(source) + " expects " + std::string(expected),
                       sizeRemark);
 }
 
-std::string wholeDamaged(std::string_view sourceName, std::string_view expected, std::string_view found)
+std::string wholeDamaged(std::string_view sourceName, std::string_view expected, std::string_view found,
+                         std::string_view digest, std::string_view source)
 {
-    return "The parts match their checksums, but joined they give SHA-256 " + std::string(found) + " where "
-           + std::string(sourceName) + " had " + std::string(expected) + ": the checksum file is damaged";
+    return "The parts match their checksums, but joined they give " + std::string(digest) + " " + std::string(found)
+           + " where " + std::string(sourceName) + " had " + std::string(expected) + ": " + std::string(source)
+           + " is damaged";
 }
 
 std::string sizeOff(std::int64_t size, std::int64_t usual)
@@ -172,6 +256,11 @@ std::string joined(std::string_view output, std::size_t parts, bool checked)
            + (parts == 1 ? " part" : " parts") + (checked ? ", every part matching its checksum" : "");
 }
 
+std::string joinedMatching(std::string_view output, std::size_t parts, std::string_view checkedWith)
+{
+    return joined(output, parts, false) + ", " + std::string(checkedWith);
+}
+
 std::string noFileManager(std::string_view folder)
 {
     return "No file manager could be opened. The joined file is in " + std::string(folder);
@@ -240,13 +329,15 @@ std::string checkOk(std::string_view name, std::int64_t size)
     return std::string(name) + ": OK (" + bytes(size) + ")";
 }
 
-std::string checkFailed(std::string_view name, std::string_view expected, std::string_view found,
-                        std::string_view sizeRemark)
+std::string checkFailed(std::string_view name, std::string_view digest, std::string_view expected,
+                        std::string_view found, std::string_view sizeRemark)
 {
-    return withRemark(std::string(name) + ": FAILED, SHA-256 " + std::string(found) + ", expected "
-                          + std::string(expected),
+    return withRemark(std::string(name) + ": FAILED, " + std::string(digest) + " " + std::string(found)
+                          + ", expected " + std::string(expected),
                       sizeRemark);
 }
+
+std::string checkRead(std::string_view name, std::int64_t size) { return std::string(name) + ": " + bytes(size); }
 
 std::string checkMissing(std::string_view name) { return std::string(name) + ": MISSING"; }
 
@@ -273,6 +364,12 @@ std::string checkSummary(std::string_view sourceName, std::size_t parts, std::si
     if (bad == 0)
         return "All " + of + " match their checksums";
     return std::to_string(bad) + " of " + of + " failed the check";
+}
+
+std::string checkWholeSummary(std::string_view sourceName, std::size_t parts, std::string_view checkedWith)
+{
+    return "The " + std::to_string(parts) + (parts == 1 ? " part" : " parts") + " of " + std::string(sourceName)
+           + " joined are the file: " + std::string(checkedWith);
 }
 
 } // namespace darvolt::texts::join

@@ -18,11 +18,37 @@ std::string noParts(std::string_view folder);
 std::string severalSets(std::string_view folder, const std::vector<std::string>& sourceNames);
 std::string notASet(std::string_view input);
 
+// Other tools' sets (setnaming.h): which convention the parts were found
+// to follow and what checks them, said before anything else.
+std::string recognised(std::string_view convention, std::string_view first, std::string_view last,
+                       std::size_t parts, std::string_view checkedWith);
+std::string gnuSplitSet();
+std::string numberedSet();
+std::string numberedSetWithCrc();
+// What a set is checked with: "SHA256SUMS (SHA-256 of every part)", ...
+std::string checkedWith(std::string_view source, std::string_view digest, bool everyPart, bool whole,
+                        bool size);
+std::string nothingToCheckWith();
+// A set that does not tell the joined file's name; the view asks for one.
+std::string nameUnknown(std::string_view part, std::string_view convention);
+std::string notACrcFile(std::string_view crcName);
+std::string beyondAnySet(std::string_view part, std::int64_t maxParts);
+std::string sizeDisagrees(std::string_view crcName, std::string_view sourceName, std::int64_t expected,
+                          std::int64_t found);
+std::string wholeMismatch(std::string_view digest, std::string_view found, std::string_view source,
+                          std::string_view expected, std::string_view sourceName);
+std::string partlyUnchecked(const std::vector<std::string>& bareParts, std::string_view source);
+// par2's copies of the damaged parts, removed once the rebuilt ones passed
+// their check.
+std::string backupsRemoved(const std::vector<std::string>& names);
+
 std::string missing(const std::vector<std::string>& bareParts);
 std::string extra(const std::vector<std::string>& bareParts, std::string_view checksumName);
-std::string damaged(std::string_view barePart, std::string_view expected, std::string_view found,
-                    std::string_view sizeRemark);
-std::string wholeDamaged(std::string_view sourceName, std::string_view expected, std::string_view found);
+// source: the file that lists the part's digest, "the checksum file" for ours.
+std::string damaged(std::string_view barePart, std::string_view digest, std::string_view expected,
+                    std::string_view found, std::string_view sizeRemark, std::string_view source);
+std::string wholeDamaged(std::string_view sourceName, std::string_view expected, std::string_view found,
+                         std::string_view digest, std::string_view source);
 std::string sizeOff(std::int64_t size, std::int64_t usual);
 std::string lastTooLarge(std::int64_t size, std::int64_t usual);
 std::string lastAsLarge(std::int64_t size);
@@ -39,6 +65,8 @@ std::string exists(std::string_view path);
 std::string interrupted(std::string_view output);
 
 std::string joined(std::string_view output, std::size_t parts, bool checked);
+// A join that only the whole file's digest (and size) could check.
+std::string joinedMatching(std::string_view output, std::size_t parts, std::string_view checkedWith);
 std::string noFileManager(std::string_view folder);
 
 // The recovery data (recoveryset.h)
@@ -64,12 +92,15 @@ std::string recoveryVouches(std::string_view sourceName, std::size_t parts, std:
 
 // --check
 std::string checkOk(std::string_view name, std::int64_t size);
-std::string checkFailed(std::string_view name, std::string_view expected, std::string_view found,
-                        std::string_view sizeRemark);
+std::string checkFailed(std::string_view name, std::string_view digest, std::string_view expected,
+                        std::string_view found, std::string_view sizeRemark);
+// A part read whole, of a set that has no digests of its parts.
+std::string checkRead(std::string_view name, std::int64_t size);
 std::string checkMissing(std::string_view name);
 std::string checkExtra(std::string_view name);
 std::string checkUnchecked(std::string_view name, std::int64_t size);
 std::string checkWhole(std::string_view sourceName, bool good);
 std::string checkSummary(std::string_view sourceName, std::size_t parts, std::size_t bad, bool checked);
+std::string checkWholeSummary(std::string_view sourceName, std::size_t parts, std::string_view checkedWith);
 
 } // namespace darvolt::texts::join

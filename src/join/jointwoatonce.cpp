@@ -8,7 +8,7 @@
 #include "join/jointexts.h"
 #include "parts/jobthread.h"
 #include "parts/partcopy.h"
-#include "parts/sha256.h"
+#include "parts/hasher.h"
 
 #include <algorithm>
 #include <atomic>
@@ -25,7 +25,7 @@ struct JoinRun::PartInFlight {
     bool onWorker = false;
     bool done = false;
     Copy copied = Copy::Done;
-    Sha256Digest digest{};
+    Digest digest;
     std::atomic<std::int64_t> bytes{0};
     std::vector<std::byte>* buffer = nullptr;
 };
@@ -38,7 +38,7 @@ JoinRun::Copy JoinRun::copyPartAt(PartInFlight& part, const std::atomic<bool>& a
     std::vector<std::byte>& buffer = *part.buffer;
     buffer.resize(hashBlock());
     const bool last = part.index + 1 == set_.parts.size();
-    Sha256 hash;
+    Hasher hash(set_.parts[part.index].expected->kind());
     std::int64_t copied = 0;
     for (;;) {
         if (betweenSteps)

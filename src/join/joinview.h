@@ -28,11 +28,20 @@ public:
     virtual void showInformation(const std::string& text) = 0;
     // A check's finding for one part or for the whole file, in order.
     virtual void showCheck(const std::string& line, bool good) = 0;
+    // Which convention another tool's parts were found to follow, and what
+    // checks them: told first, whatever the run comes to.
+    virtual void showNote(const std::string&) {}
 
     // Asked before an existing file is replaced by the joined one (never
     // when the run was told to replace it); true replaces it. A view that
     // answers false has told the user why nothing happened.
     virtual bool confirmReplace(const std::string& path) = 0;
+
+    // Asked for the joined file's path when the set does not tell its name
+    // (why says so) and the run was not given one; `suggestion` is a path
+    // in the parts' folder. Empty: nothing is joined, and the view has told
+    // the user why (or the user declined).
+    virtual std::string chooseOutput(const std::string& /*why*/, const std::string& /*suggestion*/) { return {}; }
 
     // Lets the window handle what is pending and returns.
     virtual void processPendingMessages() = 0;

@@ -1,5 +1,6 @@
 #include "join/partset.h"
 
+#include "join/foreignset.h"
 #include "join/jointexts.h"
 #include "parts/mergescript.h"
 #include "parts/mergeshell.h"
@@ -18,13 +19,47 @@ std::string PartSet::path(const std::string& bareName) const
     return folder.back() == '/' ? folder + bareName : folder + "/" + bareName;
 }
 
-std::vector<std::string> PartSet::missing() const
+bool PartSet::partsChecked() const
+{
+    return !parts.empty()
+           && std::all_of(parts.begin(), parts.end(), [](const SetPart& part) { return part.expected.has_value(); });
+}
+
+std::optional<DigestKind> PartSet::partKind() const
+{
+    for (const SetPart& part : parts)
+        if (part.expected)
+            return part.expected->kind();
+    return std::nullopt;
+}
+
+std::string PartSet::title() const
+{
+    return !sourceName.empty() || parts.empty() ? sourceName : "the set of " + parts.front().name;
+}
+
+namespace {
+
+template <typename Keep>
+std::vector<std::string> namesOf(const std::vector<SetPart>& parts, Keep keep)
 {
     std::vector<std::string> names;
     for (const SetPart& part : parts)
-        if (!part.present)
+        if (keep(part))
             names.push_back(part.name);
     return names;
+}
+
+} // namespace
+
+std::vector<std::string> PartSet::unlisted() const
+{
+    return namesOf(parts, [](const SetPart& part) { return !part.expected; });
+}
+
+std::vector<std::string> PartSet::missing() const
+{
+    return namesOf(parts, [](const SetPart& part) { return !part.present; });
 }
 
 std::int64_t PartSet::presentBytes() const
@@ -36,13 +71,13 @@ std::int64_t PartSet::presentBytes() const
     return total;
 }
 
-namespace {
-
-bool isBareName(const std::string& name)
+bool IsBareName(std::string_view name)
 {
-    return !name.empty() && name != "." && name != ".." && name.find('/') == std::string::npos
-           && name.find('\0') == std::string::npos;
+    return !name.empty() && name != "." && name != ".." && name.find('/') == std::string_view::npos
+           && name.find('\0') == std::string_view::npos;
 }
+
+namespace {
 
 // The parts of each file in a folder listing: source name -> number -> name.
 using Groups = std::map<std::string, std::map<std::int64_t, std::string>>;
@@ -50,6 +85,7 @@ using Groups = std::map<std::string, std::map<std::int64_t, std::string>>;
 struct Listing {
     Groups groups;
     std::set<std::string> checksumFiles;
+    std::vector<std::string> files; // every file, by bare name
 };
 
 std::optional<Listing> listFolder(Platform& platform, const std::string& folder)
@@ -61,6 +97,7 @@ std::optional<Listing> listFolder(Platform& platform, const std::string& folder)
     for (const auto& entry : listing.value) {
         if (entry.isDirectory)
             continue;
+        found.files.push_back(entry.name);
         if (const auto part = ParsePartName(entry.name))
             found.groups[part->sourceName][part->number] = entry.name;
         else if (entry.name.size() > ChecksumSuffix.size() && entry.name.ends_with(ChecksumSuffix))
@@ -87,6 +124,7 @@ FoundSet fromChecksumFile(Platform& platform, const std::string& folder, const s
     if (!sums)
         return {std::nullopt, texts::join::notASet(input)};
     set.sourceName = sums->sourceName;
+    set.naming = SetNaming::ours(set.sourceName);
     set.checksumName = name;
     set.whole = sums->whole;
     for (std::size_t i = 0; i < sums->parts.size(); ++i) {
@@ -117,10 +155,15 @@ FoundSet fromGroup(Platform& platform, const std::string& folder, const std::str
     PartSet set;
     set.folder = folder;
     set.sourceName = sourceName;
+    set.naming = SetNaming::ours(sourceName);
     const auto group = listing.groups.find(sourceName);
     const std::int64_t last = group == listing.groups.end() ? -1 : group->second.rbegin()->first;
     if (last < 0)
         return {std::nullopt, texts::join::noParts(folder.empty() ? "." : folder)};
+    // A stray number far past the others would make the gap before it
+    // larger than any set.
+    if (last >= MaxSetParts)
+        return {std::nullopt, texts::join::beyondAnySet(group->second.rbegin()->second, MaxSetParts)};
     for (std::int64_t number = 0; number <= last; ++number) {
         SetPart part;
         part.number = number;
@@ -142,8 +185,11 @@ void MeasureParts(Platform& platform, PartSet& set)
 
 std::optional<ChecksumSet> ChecksumSetOf(const std::vector<ChecksumEntry>& entries)
 {
-    if (entries.size() < 2 || !isBareName(entries.back().name))
+    if (entries.size() < 2 || !IsBareName(entries.back().name))
         return std::nullopt;
+    for (const ChecksumEntry& entry : entries)
+        if (entry.digest.kind() != DigestKind::Sha256)
+            return std::nullopt;
     ChecksumSet set;
     set.sourceName = entries.back().name;
     set.whole = entries.back().digest;
@@ -155,7 +201,7 @@ std::optional<ChecksumSet> ChecksumSetOf(const std::vector<ChecksumEntry>& entri
     return set;
 }
 
-FoundSet FindPartSet(Platform& platform, const std::string& input)
+FoundSet FindPartSet(Platform& platform, const std::string& input, const std::string& outputName)
 {
     std::string path = input;
     while (path.size() > 1 && path.back() == '/')
@@ -166,6 +212,9 @@ FoundSet FindPartSet(Platform& platform, const std::string& input)
             return {std::nullopt, texts::join::cannotRead(input)};
         if (listing->groups.size() == 1)
             return fromGroup(platform, path, listing->groups.begin()->first, *listing, input);
+        if (listing->groups.empty())
+            if (auto numbered = NumberedSetInFolder(platform, {path, listing->files, input, outputName}))
+                return std::move(*numbered);
         if (listing->groups.empty() && listing->checksumFiles.size() == 1)
             return fromChecksumFile(platform, path, *listing->checksumFiles.begin(), input, &*listing);
         if (listing->groups.empty())
@@ -190,7 +239,14 @@ FoundSet FindPartSet(Platform& platform, const std::string& input)
             return {std::nullopt, texts::join::cannotRead(folder.empty() ? "." : folder)};
         return fromGroup(platform, folder, part->sourceName, *listing, input);
     }
-    return fromChecksumFile(platform, folder, where.name, input, nullptr);
+    FoundSet ours = fromChecksumFile(platform, folder, where.name, input, nullptr);
+    if (ours.set)
+        return ours;
+    // Not ours: a part, a .crc file or a checksum list of another tool's set.
+    if (const auto listing = listFolder(platform, folder))
+        if (auto foreign = ForeignSetOfFile(platform, {folder, listing->files, input, outputName}, where.name))
+            return std::move(*foreign);
+    return ours;
 }
 
 std::optional<std::int64_t> UsualPartSize(const PartSet& set)
@@ -221,7 +277,7 @@ bool LastPartAsLarge(const PartSet& set)
 std::string SizeRemark(const PartSet& set, std::size_t index)
 {
     const std::size_t n = set.parts.size();
-    if (index >= n || !set.parts[index].present)
+    if (!set.ours() || index >= n || !set.parts[index].present)
         return {};
     const auto common = UsualPartSize(set);
     if (!common)

@@ -87,13 +87,13 @@ std::vector<std::string> Par2FileNames(File& file)
 
 std::vector<std::string> ForeignNames(const RecoverySet& recovery, const PartSet& set)
 {
-    // A part's name exactly as a split writes it; with a checksum file, one
-    // of the parts it lists. Without one, parts lost at the end of the set
-    // are known only to the recovery data, which may rebuild them.
+    // A part's name exactly as the set's convention writes it; with a
+    // checksum file that lists the parts, one of them. Without one, parts
+    // lost at the end of the set are known only to the recovery data, which
+    // may rebuild them.
     auto isPart = [&](const std::string& name) {
-        const auto part = ParsePartName(name);
-        return part && part->sourceName == set.sourceName && BarePartName(set.sourceName, part->number) == name
-               && (!set.checked() || part->number < static_cast<std::int64_t>(set.parts.size()));
+        const auto index = set.naming.indexOf(name);
+        return index && (!set.partKind() || *index < static_cast<std::int64_t>(set.parts.size()));
     };
     std::vector<std::string> foreign;
     for (const std::string& covered : recovery.covers)
@@ -123,7 +123,7 @@ RecoveryLookup FindRecoverySet(Platform& platform, const PartSet& set)
             continue;
         RecoverySet found{name, Par2FileNames(*opened.value)};
         const bool ours = std::any_of(found.covers.begin(), found.covers.end(), [&](const std::string& covered) {
-            return IsPartOf(covered, set.sourceName);
+            return set.naming.indexOf(covered).has_value();
         });
         if (!ours)
             continue; // another file's recovery data

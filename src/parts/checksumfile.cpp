@@ -1,6 +1,5 @@
 #include "parts/checksumfile.h"
 
-
 #include <algorithm>
 #include <span>
 
@@ -56,12 +55,14 @@ std::optional<ChecksumEntry> parseLine(std::string_view line)
     const bool escaped = line.starts_with('\\');
     if (escaped)
         line.remove_prefix(1);
-    if (line.size() < 67 || line[64] != ' ' || (line[65] != ' ' && line[65] != '*'))
+    const std::size_t blank = line.find(' ');
+    const auto kind = KindOfHexLength(blank);
+    if (!kind || line.size() < blank + 3 || (line[blank + 1] != ' ' && line[blank + 1] != '*'))
         return std::nullopt;
-    const auto digest = DigestFromHex(line.substr(0, 64));
+    const auto digest = Digest::fromHex(*kind, line.substr(0, blank));
     if (!digest)
         return std::nullopt;
-    const std::string_view name = line.substr(66);
+    const std::string_view name = line.substr(blank + 2);
     ChecksumEntry entry{std::string(name), *digest};
     if (escaped) {
         const auto plain = unescaped(name);
@@ -92,7 +93,9 @@ public:
         // The line as it stands, CR and all; the CR goes at the end when
         // every line had one. A comment or empty line with a CR is one too.
         auto entry = parseLine(text);
-        if (!entry || entries_.size() == maxEntries_)
+        // One program wrote the file: digests of two kinds make it no list.
+        if (!entry || entries_.size() == maxEntries_
+            || (!entries_.empty() && entry->digest.kind() != entries_.front().digest.kind()))
             return false;
         endsInCr_.push_back(cr);
         entries_.push_back(std::move(*entry));
@@ -117,9 +120,9 @@ private:
     std::vector<bool> endsInCr_;
 };
 
-// The longest line an entry can have: an escaped digest line whose name
-// is as long as a name gets, every byte of it escaped.
-constexpr std::size_t LongestLine = 1 + 64 + 2 + 2 * 4096 + 1;
+// The longest line an entry can have: an escaped line of the longest
+// digest whose name is as long as a name gets, every byte of it escaped.
+constexpr std::size_t LongestLine = 1 + 128 + 2 + 2 * 4096 + 1;
 
 } // namespace
 

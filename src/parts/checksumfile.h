@@ -7,11 +7,12 @@
 //   <64 lower-case hex digits><2 blanks><bare name><LF>
 // A name holding a backslash or a line feed is written as sha256sum writes
 // it: the line starts with a backslash, and the name has "\\" and "\n" in
-// their place.
+// their place. The lists of md5sum, sha1sum and sha512sum are read the same
+// way; the length of the digests tells which program wrote them.
 
 #include "platform/platform.h"
 #include "parts/partnaming.h"
-#include "parts/sha256.h"
+#include "parts/digest.h"
 
 #include <optional>
 #include <string>
@@ -22,7 +23,7 @@ namespace darvolt {
 
 struct ChecksumEntry {
     std::string name; // bare
-    Sha256Digest digest{};
+    Digest digest;
 
     friend bool operator==(const ChecksumEntry&, const ChecksumEntry&) = default;
 };
@@ -37,9 +38,10 @@ inline std::string ChecksumFileName(std::string_view sourceName)
 // One line, LF included.
 std::string ChecksumLine(const ChecksumEntry& entry);
 
-// Reads what sha256sum writes (text or binary mark, escaped names), skipping
-// empty lines and "#" comments, and line ends of CR LF when every line has
-// them. Nothing when any other line is not of that form.
+// Reads what sha256sum (or md5sum, sha1sum, sha512sum) writes: text or
+// binary mark, escaped names, every digest of one kind; skipping empty lines
+// and "#" comments, and line ends of CR LF when every line has them.
+// Nothing when any other line is not of that form.
 std::optional<std::vector<ChecksumEntry>> ParseChecksumText(std::string_view text);
 
 // The most entries a checksum file of a split can hold: parts and the

@@ -11,15 +11,15 @@ void PartDigests::consume(int lane, std::int64_t, std::span<const std::byte> byt
 
 void PartDigests::endPart(int lane, std::int64_t part)
 {
-    const Sha256Digest digest = hashes_[lane].finish();
+    const Digest digest = hashes_[lane].finish();
     const std::lock_guard lock(mutex_);
     ready_.emplace(part, digest);
 }
 
-std::vector<Sha256Digest> PartDigests::takeReady()
+std::vector<Digest> PartDigests::takeReady()
 {
     const std::lock_guard lock(mutex_);
-    std::vector<Sha256Digest> digests;
+    std::vector<Digest> digests;
     for (auto found = ready_.find(next_); found != ready_.end(); found = ready_.find(++next_)) {
         digests.push_back(found->second);
         ready_.erase(found);
@@ -27,17 +27,26 @@ std::vector<Sha256Digest> PartDigests::takeReady()
     return digests;
 }
 
-std::vector<BlockConsumer*> ChecksumWorker::listed(PartDigests& parts, WholeDigest* whole,
+std::vector<BlockConsumer*> ChecksumWorker::listed(PartDigests* parts, WholeDigest* whole,
                                                    std::vector<BlockConsumer*> others)
 {
-    others.insert(others.begin(), &parts);
     if (whole != nullptr)
-        others.insert(others.begin() + 1, whole);
+        others.insert(others.begin(), whole);
+    if (parts != nullptr)
+        others.insert(others.begin(), parts);
     return others;
 }
 
 ChecksumWorker::ChecksumWorker(std::size_t blockSize, bool hashWhole, std::vector<BlockConsumer*> others)
-    : feed_(blockSize, listed(parts_, hashWhole ? &whole_ : nullptr, std::move(others)))
+    : ChecksumWorker(blockSize,
+                     DigestKinds{DigestKind::Sha256, hashWhole ? std::optional(DigestKind::Sha256) : std::nullopt},
+                     std::move(others))
+{
+}
+
+ChecksumWorker::ChecksumWorker(std::size_t blockSize, DigestKinds kinds, std::vector<BlockConsumer*> others)
+    : parts_(kinds.parts.value_or(DigestKind::Sha256)), whole_(kinds.whole.value_or(DigestKind::Sha256)),
+      feed_(blockSize, listed(kinds.parts ? &parts_ : nullptr, kinds.whole ? &whole_ : nullptr, std::move(others)))
 {
 }
 

@@ -87,8 +87,23 @@ fi
 )";
 
 // With recovery data: rebuilds what is missing or damaged, or says why it
-// cannot. par2 keeps a damaged part beside the rebuilt one as NAME.1.
+// cannot. par2 keeps a damaged part beside the rebuilt one as NAME.1 (or
+// the first NAME.N that is free), which goes once the rebuilt parts have
+// passed their check: joined by hand as NAME.!*, it would be taken for a
+// part.
 constexpr std::string_view Repair = R"(
+kept=
+dropcopies() {
+    for part do
+        n=${kept# }
+        n=${n%% *}
+        kept=${kept# }
+        kept=${kept#"$n"}
+        if [ -n "$n" ] && [ -f "$part.$n" ] && [ ! -L "$part.$n" ]; then
+            rm -f -- "$part.$n" && say "par2 kept the damaged part as $part.$n; it was removed once the rebuilt parts passed their check"
+        fi
+    done
+}
 repair() {
     if [ ! -f "$recovery" ]; then
         printf 'merge.sh: %s\n' "the recovery data $recovery are not here either" >&2
@@ -149,6 +164,15 @@ repair() {
         return 1
     fi
     say "Rebuilding the parts with par2 from $recovery ..."
+    # The copies par2 makes take the first number free now.
+    kept=
+    for part do
+        n=1
+        while [ -e "$part.$n" ] || [ -L "$part.$n" ]; do
+            n=$((n + 1))
+        done
+        kept="$kept $n"
+    done
     par2 repair -- "$recovery" || {
         printf 'merge.sh: %s\n' "par2 could not rebuild the parts from $recovery" >&2
         return 1
@@ -243,6 +267,8 @@ std::string MergeShellText(std::string_view sourceName, const std::vector<std::s
         text += "checked=\n"
                 "say \"No checksums were made for these parts: they cannot be checked.\"\n";
     }
+    if (recovery)
+        text += "dropcopies \"$@\"\n";
     text += JoinAndAsk;
     if (checked)
         text += "if [ -n \"$checked\" ]; then\n"

@@ -2,6 +2,7 @@
 
 #include <openssl/evp.h>
 
+#include <algorithm>
 #include <map>
 #include <mutex>
 #include <new>
@@ -74,40 +75,26 @@ void MessageDigest::finishInto(std::span<std::uint8_t> digest)
     start(context_.get(), method_);
 }
 
+namespace {
+
+Sha256Digest asSha256(const Digest& digest)
+{
+    Sha256Digest bytes{};
+    std::copy_n(digest.bytes().begin(), bytes.size(), bytes.begin());
+    return bytes;
+}
+
+} // namespace
+
 std::string HexDigest(const Sha256Digest& digest)
 {
-    static constexpr char digits[] = "0123456789abcdef";
-    std::string hex;
-    hex.reserve(digest.size() * 2);
-    for (const std::uint8_t byte : digest) {
-        hex += digits[byte >> 4];
-        hex += digits[byte & 0xF];
-    }
-    return hex;
+    return Digest(digest).hex();
 }
 
 std::optional<Sha256Digest> DigestFromHex(std::string_view hex)
 {
-    Sha256Digest digest{};
-    if (hex.size() != digest.size() * 2)
-        return std::nullopt;
-    auto value = [](char c) -> int {
-        if (c >= '0' && c <= '9')
-            return c - '0';
-        if (c >= 'a' && c <= 'f')
-            return c - 'a' + 10;
-        if (c >= 'A' && c <= 'F')
-            return c - 'A' + 10;
-        return -1;
-    };
-    for (std::size_t i = 0; i < digest.size(); ++i) {
-        const int high = value(hex[2 * i]);
-        const int low = value(hex[2 * i + 1]);
-        if (high < 0 || low < 0)
-            return std::nullopt;
-        digest[i] = static_cast<std::uint8_t>(high << 4 | low);
-    }
-    return digest;
+    const auto digest = Digest::fromHex(DigestKind::Sha256, hex);
+    return digest ? std::optional(asSha256(*digest)) : std::nullopt;
 }
 
 } // namespace darvolt

@@ -1,7 +1,10 @@
 #pragma once
 // Message digests through OpenSSL's libcrypto, which uses the processor's
 // SHA instructions where it has them: SHA-256 for the checksum file, MD5
-// for the PAR2 recovery set.
+// for the PAR2 recovery set, and beneath the Hasher (hasher.h) every kind
+// that other tools' checksum lists carry.
+
+#include "parts/digest.h"
 
 #include <array>
 #include <cstddef>
@@ -29,9 +32,10 @@ public:
 
     void update(std::span<const std::byte> data);
 
-protected:
-    // The digest of everything given since the last finish into `digest`;
-    // the object is then ready for the next message.
+
+    // The digest of everything given since the last finish into `digest`
+    // (as many bytes as the algorithm gives); the object is then ready for
+    // the next message.
     void finishInto(std::span<std::uint8_t> digest);
 
 private:
@@ -66,7 +70,6 @@ inline constexpr char Sha256Name[] = "SHA256";
 inline constexpr char Md5Name[] = "MD5";
 using Sha256 = FixedDigest<32, Sha256Name>;
 using Md5 = FixedDigest<16, Md5Name>;
-using Sha256Digest = Sha256::Digest;
 using Md5Digest = Md5::Digest;
 
 // 64 lower-case hex digits, as sha256sum writes them.

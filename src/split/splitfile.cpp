@@ -189,7 +189,7 @@ std::vector<ChecksumEntry> SplitRun::checksumEntries()
 {
     while (!checksums_->finished(std::max(pacer_.interval(), std::chrono::milliseconds(1))))
         pacer_.pace();
-    const std::vector<Sha256Digest> digests = checksums_->takeReadyDigests();
+    const std::vector<Digest> digests = checksums_->takeReadyDigests();
     std::vector<ChecksumEntry> entries;
     for (std::size_t i = 0; i < bareParts_.size() && i < digests.size(); ++i)
         entries.push_back({bareParts_[i], digests[i]});

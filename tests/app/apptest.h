@@ -100,12 +100,28 @@ public:
             return confirm;
         };
     }
+    // One answer a run, in order; an empty one cancels.
+    explicit FileDialogScript(QStringList choices)
+    {
+        m_previous = darvolt::FileDialogRunner();
+        darvolt::FileDialogRunner() = [this, choices](darvolt::TFileNameDialog &dialog, QWidget *) {
+            const QString choice = choices.value(runs++);
+            title = dialog.Title;
+            titles << dialog.Title;
+            if (!choice.isEmpty()) {
+                dialog.FileName = choice;
+                dialog.Files = QStringList{choice};
+            }
+            return !choice.isEmpty();
+        };
+    }
     ~FileDialogScript() { darvolt::FileDialogRunner() = std::move(m_previous); }
     FileDialogScript(const FileDialogScript &) = delete;
     FileDialogScript &operator=(const FileDialogScript &) = delete;
 
     int runs = 0;
     QString title;
+    QStringList titles; // of every run, with a list of answers
 
 private:
     darvolt::FileDialogRunnerFn m_previous;

@@ -177,7 +177,7 @@ void tst_DarvoltJoin::program()
 void tst_DarvoltJoin::rebuildsFromRecoveryData_data()
 {
     QTest::addColumn<QStringList>("split"); // darvolt-split's options; "par2 create" makes the set by hand
-    QTest::addColumn<QStringList>("harm");  // "delete N", "damage N", "truncate N"
+    QTest::addColumn<QStringList>("harm");  // "delete N", "damage N", "truncate N", "plant N" (a file NAME.!0N.1 of before)
     QTest::addColumn<QStringList>("args");  // darvolt-join's; "par2 repair" repairs with par2 alone
     QTest::addColumn<int>("status");
     QTest::addColumn<QString>("said");      // in what it printed
@@ -187,7 +187,8 @@ void tst_DarvoltJoin::rebuildsFromRecoveryData_data()
     const QString rebuilt = "warning: Part my file.bin.!01 was missing or damaged and rebuilt from the recovery data in "
                             "my file.bin.par2";
     QTest::newRow("a part deleted") << QStringList{"--recovery", "10"} << QStringList{"delete 1"} << join << 0 << rebuilt;
-    QTest::newRow("a part damaged") << QStringList{"--recovery", "10"} << QStringList{"damage 1"} << join << 0 << rebuilt;
+    QTest::newRow("a part damaged") << QStringList{"--recovery", "10"} << QStringList{"damage 1", "plant 2"} << join << 0
+                                    << "Part " + p + "1 was missing or damaged and rebuilt";
     QTest::newRow("the last truncated") << QStringList{"--recovery", "10"} << QStringList{"truncate 3"} << join << 0
                                         << "Part " + p + "3 was missing or damaged and rebuilt";
     QTest::newRow("deleted and damaged") << QStringList{"--recovery", "50"} << QStringList{"delete 1", "damage 2"} << join
@@ -208,6 +209,9 @@ void tst_DarvoltJoin::rebuildsFromRecoveryData_data()
                                         << QStringList{"par2 repair"} << 0 << "Repair complete.";
     QTest::newRow("a set made with par2 create") << QStringList{"par2 create"} << QStringList{"delete 1"} << join << 0
                                                  << "rebuilt from the recovery data in by hand.par2";
+    QTest::newRow("par2 create's set, a part damaged")
+        << QStringList{"par2 create"} << QStringList{"damage 1", "plant 2"} << join << 0
+        << "par2 kept the damaged part as " + p + "1.1; it was removed";
 }
 
 void tst_DarvoltJoin::rebuildsFromRecoveryData()
@@ -240,7 +244,9 @@ void tst_DarvoltJoin::rebuildsFromRecoveryData()
     for (const QString& step : harm) {
         const QString part = parts + "/my file.bin.!0" + step.back();
         QFile file(part);
-        if (step.startsWith("delete"))
+        if (step.startsWith("plant"))
+            QVERIFY(QFile::copy(part, part + ".1"));
+        else if (step.startsWith("delete"))
             QVERIFY(file.remove());
         else if (step.startsWith("damage"))
             QVERIFY(file.open(QIODevice::ReadWrite) && file.seek(700) && file.write("##") == 2);
@@ -259,6 +265,15 @@ void tst_DarvoltJoin::rebuildsFromRecoveryData()
         QCOMPARE(sums.out.count(": OK"), 4);
     } else if (!args.contains("--check")) {
         QCOMPARE(contents(parts + "/my file.bin") == data, status == 0);
+        // par2's copies of the parts it rebuilt are gone once the join
+        // passed; whatever was there before stays. Joined by hand, the
+        // parts give the file again.
+        QStringList before;
+        for (const QString& step : harm)
+            if (step.startsWith("plant"))
+                before << QString("my file.bin.!0") + step.back() + ".1";
+        if (status == 0)
+            QCOMPARE(QDir(parts).entryList({"*.1"}, QDir::Files), before);
     }
 }
 

@@ -134,6 +134,42 @@ private slots:
         QVERIFY(!form.Running() && ui.RxGIFAnimator1->Animate());
     }
 
+    // GNU split's parts do not say what the file was called: the window
+    // asks where to save it, and says what it recognised.
+    void asksWhereToSaveASetThatDoesNotNameItsFile_data()
+    {
+        QTest::addColumn<QString>("saveAs"); // empty: the save dialog is cancelled
+        QTest::addColumn<QStringList>("dialogs"); // information boxes; %1 is the parts' folder
+        QTest::newRow("saved") << "joined.bin"
+                               << QStringList{"File %1/joined.bin joined from 3 parts.\n\nRecognised a GNU split set: "
+                                              "3 parts, xaa to xac; no checksum to check them with.\n\nNo checksum "
+                                              "file was found for joined.bin: the parts could not be checked."};
+        QTest::newRow("not saved") << "" << QStringList{};
+    }
+
+    void asksWhereToSaveASetThatDoesNotNameItsFile()
+    {
+        QFETCH(QString, saveAs);
+        QFETCH(QStringList, dialogs);
+        const QString folder = dir.filePath(QStringLiteral("gnu_") + QTest::currentDataTag()).replace(' ', '_');
+        QDir().mkpath(folder);
+        const QByteArray data = PatternBytes(5000, 7);
+        for (const char *name : {"xaa", "xab", "xac"})
+            QVERIFY(WriteFile(folder + "/" + name, data.mid(2000 * (name[2] - 'a'), 2000)));
+        DialogRecorder recorder;
+        FileDialogScript chooser(QStringList{folder + "/xab", saveAs.isEmpty() ? QString() : folder + "/" + saveAs});
+        RecordingPlatform platform(FileNameBytes(dir.filePath("A")));
+        TForm4 form(&platform);
+        form.SetArguments({});
+        form.JoinPartsClick(&form);
+        QCOMPARE(chooser.titles, (QStringList{"Join parts", "Save the joined file as"}));
+        for (QString &text : dialogs)
+            text = text.arg(folder);
+        QCOMPARE(recorder.texts(TMsgDlgKind::Information), dialogs);
+        QCOMPARE(recorder.shown.size(), std::size_t(dialogs.size()));
+        QCOMPARE(ReadFile(folder + "/joined.bin") == data, !saveAs.isEmpty());
+    }
+
     void joinsWithTheWindowHeldAsForASplit_data()
     {
         QTest::addColumn<QString>("twist");

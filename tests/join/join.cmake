@@ -11,3 +11,5 @@ darvolt_add_qtest(tst_slicerepair SOURCES ${CMAKE_CURRENT_LIST_DIR}/tst_slicerep
                   LABELS tsan)
 set_property(TEST tst_slicerepair APPEND PROPERTY ENVIRONMENT
              "TSAN_OPTIONS=suppressions=${PROJECT_SOURCE_DIR}/tests/tsan.supp:die_after_fork=0")
+# Other tools' sets: their naming, their .crc files and checksum lists.
+darvolt_add_qtest(tst_foreignset SOURCES ${CMAKE_CURRENT_LIST_DIR}/tst_foreignset.cpp LIBS darvolt_join)

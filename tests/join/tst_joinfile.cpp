@@ -46,6 +46,12 @@ public:
         log.push_back("replace? " + path);
         return replace;
     }
+    std::string chosen; // the answer to chooseOutput
+    std::string chooseOutput(const std::string& why, const std::string&) override
+    {
+        log.push_back("output? " + why);
+        return chosen;
+    }
     void processPendingMessages() override
     {
         if (onPump)
@@ -53,9 +59,9 @@ public:
     }
 };
 
-std::string sha(const std::string& bytes)
+std::string sha(const std::string& bytes, QCryptographicHash::Algorithm kind = QCryptographicHash::Sha256)
 {
-    return QCryptographicHash::hash(QByteArray::fromStdString(bytes), QCryptographicHash::Sha256).toHex().toStdString();
+    return QCryptographicHash::hash(QByteArray::fromStdString(bytes), kind).toHex().toStdString();
 }
 
 enum class Twist {
@@ -77,6 +83,8 @@ private slots:
     void checksWithoutWriting();
     void findsTheSetOrSaysWhy_data();
     void findsTheSetOrSaysWhy();
+    void joinsOtherToolsSets_data();
+    void joinsOtherToolsSets();
 };
 
 void tst_JoinFile::joinsOrRefuses_data()
@@ -319,6 +327,87 @@ void tst_JoinFile::findsTheSetOrSaysWhy()
     QCOMPARE(result.outcome, JoinOutcome::Failed);
     QVERIFY2(!view.log.empty() && view.log.front().starts_with(error.toStdString()),
              view.log.empty() ? "" : view.log.front().c_str());
+}
+
+void tst_JoinFile::joinsOtherToolsSets_data()
+{
+    QTest::addColumn<QStringList>("lists"); // file=names listed, "*" for the whole file
+    QTest::addColumn<QString>("damage");    // a part made another
+    QTest::addColumn<QString>("output");    // given; empty: asked of the view, which answers /in/chosen or nothing
+    QTest::addColumn<int>("outcome");
+    QTest::addColumn<QStringList>("said"); // in order, beginning with
+    const int ok = int(JoinOutcome::Joined);
+    const QString note = "note Recognised a GNU split set: 3 parts, xaa to xac; ";
+    QTest::newRow("every part listed") << QStringList{"p.md5=xaa xab xac"} << "" << "/in/out" << ok
+                                       << QStringList{note + "checked with p.md5 (MD5 of every part)",
+                                                      "information File /in/out joined from 3 parts, every part matching"};
+    QTest::newRow("a part damaged") << QStringList{"p.md5=xaa xab xac"} << "xab" << "/in/out" << int(JoinOutcome::CheckFailed)
+                                    << QStringList{note, "error Part xab is damaged: its MD5 is "};
+    QTest::newRow("a list that skips a part") << QStringList{"p.md5=xaa xac"} << "" << "/in/out" << ok
+                                              << QStringList{note + "checked with p.md5 (MD5 of some of the parts)",
+                                                             "warning Part xab is not listed in p.md5: it could not be checked",
+                                                             "information File /in/out joined from 3 parts"};
+    QTest::newRow("a part past the list") << QStringList{"p.md5=xaa xab"} << "" << "/in/out" << int(JoinOutcome::CheckFailed)
+                                          << QStringList{"note Recognised a GNU split set: 2 parts",
+                                                         "error Part xac is not listed in p.md5: the folder holds parts of another split"};
+    QTest::newRow("the whole file, by the name given") << QStringList{"out.sha1=*"} << "" << "/in/out" << ok
+                                                       << QStringList{note + "checked with out.sha1 (SHA-1 of the whole file)",
+                                                                      "information File /in/out joined from 3 parts, checked with"};
+    QTest::newRow("the whole file, a part damaged") << QStringList{"out.sha1=*"} << "xac" << "/in/out" << int(JoinOutcome::CheckFailed)
+                                                    << QStringList{note, "error Joined, the parts give SHA-1 "};
+    QTest::newRow("no name: the view gives one") << QStringList{} << "" << "" << ok
+                                                 << QStringList{"output? xaa is a part of a GNU split set", note,
+                                                                "information File /in/chosen joined from 3 parts"};
+    QTest::newRow("no name: the view gives none") << QStringList{} << "" << "none" << int(JoinOutcome::OutputNeeded)
+                                                  << QStringList{"output? xaa is a part of a GNU split set"};
+}
+
+void tst_JoinFile::joinsOtherToolsSets()
+{
+    QFETCH(QStringList, lists);
+    QFETCH(QString, damage);
+    QFETCH(QString, output);
+    QFETCH(int, outcome);
+    QFETCH(QStringList, said);
+    const std::string data = patternBytes(3000, 6);
+    const std::map<std::string, std::string> parts{
+        {"xaa", data.substr(0, 1024)}, {"xab", data.substr(1024, 1024)}, {"xac", data.substr(2048)}};
+    // Checked parts go two at once where the platform allows it.
+    for (const bool concurrent : {false, true}) {
+        FakePlatform fake;
+        fake.allowConcurrentCopies(concurrent);
+        fake.setCaseSensitive(true);
+        for (const auto& [name, bytes] : parts)
+            fake.addFile("/in/" + name, name == damage.toStdString() ? std::string(bytes.size(), '#') : bytes);
+        for (const QString& list : lists) {
+            const bool md5 = list.contains(".md5");
+            std::string text;
+            for (const QString& name : list.section('=', 1).split(' ')) {
+                const std::string bytes = name == "*" ? data : parts.at(name.toStdString());
+                text += sha(bytes, md5 ? QCryptographicHash::Md5 : QCryptographicHash::Sha1) + "  "
+                        + (name == "*" ? std::string("out") : name.toStdString()) + "\n";
+            }
+            fake.addFile("/in/" + list.section('=', 0, 0).toStdString(), text);
+        }
+        struct NotingView : RecordingJoinView {
+            void showNote(const std::string& text) override { log.push_back("note " + text); }
+        } view;
+        JoinOptions options;
+        options.blockSize = 700;
+        options.output = output == "none" ? std::string() : output.toStdString();
+        view.chosen = output.isEmpty() ? "/in/chosen" : "";
+        const JoinResult result = JoinParts(fake, view, "/in/xab", options);
+        QCOMPARE(int(result.outcome), outcome);
+        std::size_t at = 0;
+        for (const QString& line : said) {
+            while (at < view.log.size() && !view.log[at].starts_with(line.toStdString()))
+                ++at;
+            QVERIFY2(at < view.log.size(), qPrintable(line));
+        }
+        const std::string joined = output.isEmpty() ? "/in/chosen" : "/in/out";
+        QCOMPARE(fake.hasFile(joined) && fake.contents(joined) == data, outcome == int(JoinOutcome::Joined));
+        QCOMPARE(fake.openFiles(), 0);
+    }
 }
 
 QTEST_GUILESS_MAIN(tst_JoinFile)

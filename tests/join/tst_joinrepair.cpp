@@ -81,7 +81,9 @@ void tst_JoinRepair::repairsOrSaysWhyNot_data()
     const QStringList repair{"repair"};
     QTest::newRow("missing, rebuilt") << "missing" << "repairs" << false << joined
                                       << QStringList{repairing, rebuilt, "status Joining: report.doc.!00", done} << repair;
-    QTest::newRow("damaged, rebuilt") << "damaged" << "repairs" << false << joined << QStringList{repairing, rebuilt, done} << repair;
+    QTest::newRow("damaged, rebuilt") << "damaged" << "repairs" << false << joined
+                                      << QStringList{repairing, rebuilt, "warning par2 kept the damaged part as report.doc.!01.1; it was removed", done}
+                                      << repair;
     QTest::newRow("missing, par2 absent") << "missing" << "absent" << false << bad
                                           << QStringList{"error Part report.doc.!01 is missing", "error The recovery data in report.doc.par2 may rebuild the parts, but par2 is not installed"}
                                           << repair;
@@ -133,6 +135,9 @@ void tst_JoinRepair::repairsOrSaysWhyNot()
     for (int n = 0; n < 5; ++n)
         whole[part(n)] = fake.contents(part(n));
     fake.addFile(Folder + "report.doc.par2", par2Index({"report.doc.!00", "report.doc.!01", "report.doc.!02", "report.doc.!03"}));
+    // A file that looks like par2's copy of a damaged part but was there
+    // before: not the join's to remove.
+    fake.addFile(part(3) + ".1", "kept");
 
     if (harm == "missing")
         fake.removeFile(part(1));
@@ -160,8 +165,11 @@ void tst_JoinRepair::repairsOrSaysWhyNot()
             const bool harmed = harm == "missing" || harm == "damaged";
             if (action == "repair")
                 for (const auto& [path, contents] : whole)
-                    if (!fake.hasFile(path) || fake.contents(path) != contents)
+                    if (!fake.hasFile(path) || fake.contents(path) != contents) {
+                        if (fake.hasFile(path)) // as par2 keeps a damaged file
+                            fake.addFile(path + ".1", fake.contents(path));
                         fake.addFile(path, contents);
+                    }
             return FakePlatform::ProgramRun{{"Target: \"report.doc.!00\" - found.\r", "Repairing: 50.0%\r"},
                                             action == "verify" && harmed ? 1 : 0};
         });
@@ -192,6 +200,10 @@ void tst_JoinRepair::repairsOrSaysWhyNot()
     else
         QVERIFY(!fake.hasFile(Folder + "report.doc"));
     QCOMPARE(result.rebuilt.empty(), outcome != joined || harm == "no sums");
+    // par2's copy of the damaged part goes once the rebuilt one has passed
+    // its check; nothing else does.
+    QVERIFY(!fake.hasFile(part(1) + ".1"));
+    QCOMPARE(fake.contents(part(3) + ".1"), std::string("kept"));
 }
 
 void tst_JoinRepair::findsTheSetThatNamesTheParts()
@@ -201,6 +213,7 @@ void tst_JoinRepair::findsTheSetThatNamesTheParts()
     PartSet set;
     set.folder = "/p";
     set.sourceName = "a.bin";
+    set.naming = SetNaming::ours(set.sourceName);
     fake.addFile("/p/a.bin.!00", "x");
     // Another file's set, one that names our parts under another name, and
     // volumes of our own whose index file is lost.

@@ -4,6 +4,7 @@
 
 #include "platform/fakeplatform.h"
 #include "parts/checksumfile.h"
+#include "parts/sha256.h"
 #include "parts/mergescript.h"
 #include "parts/mergeshell.h"
 #include "parts/partnaming.h"
@@ -86,6 +87,9 @@ void tst_Checksums::readingTakesWhatSha256sumTakes_data()
     QTest::newRow("CR LF everywhere") << d + "  a\r\n" + d + "  b\r\n" << QStringList{"a", "b"};
     QTest::newRow("no final line feed") << d + "  a" << QStringList{"a"};
     QTest::newRow("short digest") << QByteArray(63, 'a') + "  a\n" << QStringList{};
+    QTest::newRow("md5sum's list") << QByteArray(32, 'a') + "  a\n" + QByteArray(32, 'b') + " *b\n" << QStringList{"a", "b"};
+    QTest::newRow("sha1sum's list") << QByteArray(40, 'c') + "  a\n" << QStringList{"a"};
+    QTest::newRow("digests of two kinds") << QByteArray(32, 'a') + "  a\n" + d + "  b\n" << QStringList{};
     QTest::newRow("one blank") << d + " a\n" << QStringList{};
     QTest::newRow("bad escape") << "\\" + d + "  a\\tb\n" << QStringList{};
     QTest::newRow("prose") << QByteArray("these are not checksums\n") << QStringList{};

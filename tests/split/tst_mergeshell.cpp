@@ -212,8 +212,12 @@ void tst_MergeShell::rejoinsChecksAndRefuses()
         QVERIFY2(said.contains("sha256sum was not found"), said.constData());
     if (Twist(twist) == Twist::NoChecksums)
         QVERIFY2(said.contains("cannot be checked"), said.constData());
-    if (joins && recovery)
+    if (joins && recovery) {
         QVERIFY2(said.contains("Rebuilding the parts with par2"), said.constData());
+        // par2's copy of the damaged part is gone, so that NAME.!* is the parts.
+        QVERIFY2(!exists(parts + BarePartName(source, 3) + ".1") && said.contains("; it was removed once"),
+                 said.constData());
+    }
     if (Twist(twist) == Twist::None)
         QVERIFY2(said.count(": OK") == partCount + 1, said.constData());
     if (Twist(twist) == Twist::NotesCovered)

@@ -1,0 +1,267 @@
+#include "join/foreignset.h"
+
+#include "join/checksumlist.h"
+#include "join/crcfile.h"
+#include "join/jointexts.h"
+#include "parts/partnaming.h"
+
+#include <algorithm>
+#include <map>
+#include <set>
+
+namespace darvolt {
+
+namespace {
+
+bool allDigits(std::string_view text)
+{
+    return !text.empty() && std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; });
+}
+
+// How well a reading of a part's name fits the folder.
+struct Fit {
+    // The parts found, less the gaps among them: a set with one part lost
+    // still beats the run of its last parts that has no gap (x9000 ...
+    // x9012 read as x9???), and a reading that takes in stray names with
+    // thousands of gaps between them (xaa and abc read as ???) loses.
+    std::int64_t score = 0;
+    int width = 0;
+    bool widens = false;
+    // Between conventions, only the score counts.
+    auto key() const { return score; }
+    // Between readings of GNU split's names, the longer counter wins ties
+    // (x?? over xa?), then split's own default (widening).
+    auto gnuKey() const { return std::tuple(score, width, widens); }
+};
+
+struct Reading {
+    SetNaming naming;
+    Fit fit;
+};
+
+std::optional<Fit> fitOf(const SetNaming& naming, std::string_view partName, const std::vector<std::string>& files)
+{
+    const auto named = naming.indexOf(partName);
+    if (!named)
+        return std::nullopt;
+    std::set<std::int64_t> found;
+    for (const std::string& file : files)
+        if (const auto index = naming.indexOf(file))
+            found.insert(*index);
+    // A lone file that is not a first part is no set: only its name looks
+    // like one.
+    if (found.empty() || (found.size() < 2 && *named != 0))
+        return std::nullopt;
+    const auto parts = static_cast<std::int64_t>(found.size());
+    const std::int64_t missing = *found.rbegin() + 1 - parts;
+    return Fit{parts - missing, naming.width(), naming.counter() == SetNaming::Counter::Widening};
+}
+
+// name.001, name.0001, name.1000: a stem, a dot and three digits or more.
+std::optional<Reading> numberedNaming(std::string_view partName, const std::vector<std::string>& files)
+{
+    const auto dot = partName.rfind('.');
+    if (dot == std::string_view::npos || dot == 0)
+        return std::nullopt;
+    const std::string_view digits = partName.substr(dot + 1);
+    if (digits.size() < 3 || !allDigits(digits))
+        return std::nullopt;
+    const int width = digits.front() == '0' ? static_cast<int>(digits.size()) : 3;
+    const std::string_view stem = partName.substr(0, dot);
+    const std::string zero = std::string(stem) + "." + std::string(static_cast<std::size_t>(width), '0');
+    const bool fromZero = std::find(files.begin(), files.end(), zero) != files.end();
+    SetNaming naming = SetNaming::numbered(stem, width, fromZero ? 0 : 1);
+    if (const auto fit = fitOf(naming, partName, files))
+        return Reading{naming, *fit};
+    return std::nullopt;
+}
+
+std::optional<Reading> gnuSplitNaming(std::string_view partName, const std::vector<std::string>& files)
+{
+    std::optional<Reading> best;
+    // Digits before hex digits: a set of ten parts or fewer fits both alike.
+    for (const std::string_view alphabet : {SetNaming::Digits, SetNaming::Letters, SetNaming::HexDigits}) {
+        const auto symbol = [&](std::size_t at) { return alphabet.find(partName[at]) != std::string_view::npos; };
+        // The counter ends where the additional suffix, if any, begins: at
+        // a character that is no symbol.
+        for (std::size_t end = partName.size(); end > 0; --end) {
+            if (!symbol(end - 1) || (end < partName.size() && symbol(end)))
+                continue;
+            std::size_t run = 0;
+            while (run < end && symbol(end - 1 - run))
+                ++run;
+            for (std::size_t used = 1; used <= std::min<std::size_t>(run, 24); ++used) {
+                const std::string_view prefix = partName.substr(0, end - used);
+                const std::string_view suffix = partName.substr(end);
+                for (int width = static_cast<int>(used); width >= 1; width -= 2)
+                    for (const bool widens : {false, true}) {
+                        if (!widens && width != static_cast<int>(used))
+                            continue;
+                        const SetNaming naming = SetNaming::gnuSplit(prefix, alphabet, width, widens, suffix);
+                        const auto fit = fitOf(naming, partName, files);
+                        if (fit && (!best || fit->gnuKey() > best->fit.gnuKey()))
+                            best = Reading{naming, *fit};
+                    }
+            }
+        }
+    }
+    return best;
+}
+
+std::string stemOf(const SetNaming& naming)
+{
+    std::string stem = naming.prefix();
+    if (!stem.empty())
+        stem.pop_back(); // the dot before the number
+    return stem;
+}
+
+std::optional<FoundSet> setOf(Platform& platform, const ForeignLookup& lookup, const SetNaming& naming,
+                              const std::string& preferredList = {})
+{
+    PartSet set;
+    set.folder = lookup.folder;
+    set.naming = naming;
+    set.nameTold = false;
+    std::map<std::int64_t, std::string> found;
+    for (const std::string& file : lookup.files)
+        if (const auto index = naming.indexOf(file))
+            found.emplace(*index, file);
+
+    std::vector<std::string> wholeNames;
+    std::optional<CrcFile> crc;
+    if (naming.convention() == SetConvention::Numbered) {
+        const std::string stem = stemOf(naming);
+        wholeNames.push_back(stem);
+        for (const std::string& file : lookup.files)
+            if (IsCrcFileName(file) && file.substr(0, file.size() - 4) == stem) {
+                auto opened = platform.openForReading(set.path(file));
+                crc = opened.ok() ? ReadCrcFile(*opened.value) : std::nullopt;
+                // A .crc file that cannot be read is no reason to join unchecked.
+                if (!crc)
+                    return FoundSet{std::nullopt, texts::join::notACrcFile(file)};
+                set.crcName = file;
+                wholeNames.insert(wholeNames.begin(), crc->name);
+                break;
+            }
+    }
+    if (!lookup.outputName.empty())
+        wholeNames.push_back(lookup.outputName);
+    const auto listed = FindChecksumList(platform, lookup.folder, lookup.files, naming, wholeNames, preferredList);
+
+    if (crc) {
+        set.sourceName = crc->name;
+        set.nameTold = true;
+        set.whole = crc->crc;
+        set.wholeSize = crc->size;
+        set.checksumName = set.crcName;
+    }
+    if (listed) {
+        set.checksumName = listed->listName;
+        if (listed->whole) {
+            set.whole = listed->whole->digest;
+            set.nameTold = true;
+            if (set.sourceName.empty())
+                set.sourceName = listed->whole->name;
+        }
+    }
+    if (set.sourceName.empty())
+        set.sourceName = !lookup.outputName.empty() ? lookup.outputName
+                         : naming.convention() == SetConvention::Numbered ? stemOf(naming)
+                                                                           : std::string();
+
+    // A list of the parts says how many there are; without one, the
+    // highest found does.
+    const bool partsListed = listed && !listed->parts.empty();
+    const std::int64_t extent = partsListed ? listed->parts.rbegin()->first + 1
+                                : found.empty() ? 0
+                                                : found.rbegin()->first + 1;
+    if (extent == 0)
+        return FoundSet{std::nullopt, texts::join::noParts(lookup.folder.empty() ? std::string(".") : lookup.folder)};
+    if (extent > MaxSetParts)
+        return FoundSet{std::nullopt, texts::join::beyondAnySet(naming.name(extent - 1), MaxSetParts)};
+    for (std::int64_t index = 0; index < extent; ++index) {
+        SetPart part;
+        part.number = index;
+        part.name = naming.name(index);
+        if (partsListed)
+            if (const auto digest = listed->parts.find(index); digest != listed->parts.end())
+                part.expected = digest->second;
+        set.parts.push_back(std::move(part));
+    }
+    MeasureParts(platform, set);
+    for (const auto& [index, name] : found)
+        if (index >= extent)
+            set.extra.push_back(name);
+    return FoundSet{std::move(set), {}};
+}
+
+} // namespace
+
+std::optional<SetNaming> RecogniseNaming(std::string_view partName, const std::vector<std::string>& files)
+{
+    // x.9005 is a volume of numbered ones, or one of GNU split's x.00 ...
+    // x.89, x.9000 ...: whichever fits the folder better, volumes on a tie.
+    const auto numbered = numberedNaming(partName, files);
+    const auto gnu = gnuSplitNaming(partName, files);
+    if (numbered && (!gnu || numbered->fit.key() >= gnu->fit.key()))
+        return numbered->naming;
+    return gnu ? std::optional(gnu->naming) : std::nullopt;
+}
+
+std::optional<FoundSet> ForeignSetOfFile(Platform& platform, const ForeignLookup& lookup, const std::string& name)
+{
+    if (IsCrcFileName(name)) {
+        // The volumes beside it are named after it: foo.crc, foo.001.
+        const std::string stem = name.substr(0, name.size() - 4);
+        for (const std::string& file : lookup.files)
+            if (file.starts_with(stem + "."))
+                if (const auto numbered = numberedNaming(file, lookup.files);
+                    numbered && stemOf(numbered->naming) == stem)
+                    return setOf(platform, lookup, numbered->naming);
+        return FoundSet{std::nullopt, texts::join::noParts(lookup.folder.empty() ? std::string(".") : lookup.folder)};
+    }
+    if (IsChecksumListName(name)) {
+        const std::string at = lookup.folder.empty() || lookup.folder == "." ? std::string() : lookup.folder + "/";
+        const auto entries = ReadChecksumList(platform, at + name);
+        // Our own parts are ours to join, with our own checksum file.
+        for (const ChecksumEntry& entry : entries.value_or(std::vector<ChecksumEntry>{}))
+            if (IsBareName(entry.name) && !ParsePartName(entry.name)
+                && std::find(lookup.files.begin(), lookup.files.end(), entry.name) != lookup.files.end())
+                if (const auto naming = RecogniseNaming(entry.name, lookup.files))
+                    return setOf(platform, lookup, *naming, name);
+        return std::nullopt;
+    }
+    if (const auto naming = RecogniseNaming(name, lookup.files))
+        return setOf(platform, lookup, *naming);
+    return std::nullopt;
+}
+
+std::optional<FoundSet> NumberedSetInFolder(Platform& platform, const ForeignLookup& lookup)
+{
+    // Each set by its first volume (.000 or .001, told before the folder
+    // is read again for each): a number on its own is no set.
+    const auto first = [](std::string_view name) {
+        const auto dot = name.rfind('.');
+        const std::string_view digits = dot == std::string_view::npos ? std::string_view() : name.substr(dot + 1);
+        return digits.size() >= 3 && allDigits(digits)
+               && digits.find_first_not_of('0') >= digits.size() - 1 && digits.back() <= '1';
+    };
+    std::map<std::string, SetNaming> sets;
+    for (const std::string& file : lookup.files)
+        if (first(file))
+            if (const auto numbered = numberedNaming(file, lookup.files);
+                numbered && numbered->naming.indexOf(file) == 0)
+                sets.emplace(stemOf(numbered->naming), numbered->naming);
+    if (sets.empty())
+        return std::nullopt;
+    if (sets.size() > 1) {
+        std::vector<std::string> stems;
+        for (const auto& [stem, naming] : sets)
+            stems.push_back(stem);
+        return FoundSet{std::nullopt, texts::join::severalSets(lookup.input, stems)};
+    }
+    return setOf(platform, lookup, sets.begin()->second);
+}
+
+} // namespace darvolt
