@@ -96,6 +96,8 @@ private slots:
     void programExitStatuses();
     void programSplitsARealFile_data();
     void programSplitsARealFile();
+    void programRefusesAFolderOfAnotherSet_data();
+    void programRefusesAFolderOfAnotherSet();
     void programSpansOntoTheDriveFolder();
     void programStopsOnSignalsAndFailsOnUnwritableOutput_data();
     void programStopsOnSignalsAndFailsOnUnwritableOutput();
@@ -533,6 +535,54 @@ void tst_DarvoltSplit::programSplitsARealFile()
     QFile result(parts.filePath("data.bin"));
     QVERIFY(result.open(QIODevice::ReadOnly));
     QCOMPARE(result.readAll(), data);
+}
+
+void tst_DarvoltSplit::programRefusesAFolderOfAnotherSet_data()
+{
+    QTest::addColumn<QString>("first");     // split first into REPORT_PARTS
+    QTest::addColumn<QStringList>("second"); // then this
+    QTest::addColumn<QString>("refusal");   // empty: the second split goes ahead
+    QTest::newRow("another file of the same stem")
+        << "report.doc" << QStringList{"-b", "4K", "report.pdf"}
+        << "darvolt-split: The folder REPORT_PARTS already holds the parts of report.doc; splitting report.pdf there "
+           "would replace their MERGE.BAT and merge.sh. Move them away first, or give this split a folder of its own "
+           "(darvolt-split -d FOLDER). Splitting file canceled\n";
+    QTest::newRow("the same file again") << "report.pdf" << QStringList{"-n", "2", "report.pdf"} << "";
+    QTest::newRow("another file, in a folder of its own")
+        << "report.doc" << QStringList{"-b", "4K", "-d", "pdf", "report.pdf"} << "";
+    QTest::newRow("a folder of other files") << "" << QStringList{"-c", "4", "report.pdf"} << "";
+}
+
+void tst_DarvoltSplit::programRefusesAFolderOfAnotherSet()
+{
+    QFETCH(QString, first);
+    QFETCH(QStringList, second);
+    QFETCH(QString, refusal);
+    QTemporaryDir dir;
+    for (const char* name : {"report.doc", "report.pdf"}) {
+        QFile f(dir.filePath(name));
+        QVERIFY(f.open(QIODevice::WriteOnly) && f.write(QByteArray(10000, name[7])) == 10000);
+    }
+    const QDir parts(dir.filePath("REPORT_PARTS"));
+    if (first.isEmpty()) { // a folder the user keeps other things in
+        QVERIFY(parts.mkpath("notes"));
+        QFile mine(parts.filePath("notes.txt"));
+        QVERIFY(mine.open(QIODevice::WriteOnly) && mine.write("mine") == 4);
+    } else {
+        QCOMPARE(runProgram({"-b", "3K", first}, {}, {}, dir.path()).status, 0);
+    }
+    const QByteArray script = contents(parts.filePath("merge.sh"));
+    const QStringList before = parts.entryList(QDir::AllEntries | QDir::NoDotAndDotDot);
+
+    const ProgramRun r = runProgram(second, {}, {}, dir.path());
+    QCOMPARE(QString::fromUtf8(r.err), refusal);
+    QCOMPARE(r.status, refusal.isEmpty() ? 0 : 1);
+    if (!refusal.isEmpty()) { // nothing written, nothing replaced
+        QCOMPARE(parts.entryList(QDir::AllEntries | QDir::NoDotAndDotDot), before);
+        QCOMPARE(contents(parts.filePath("merge.sh")), script);
+    } else if (first.isEmpty()) {
+        QVERIFY(parts.exists("notes.txt") && parts.exists("notes") && parts.exists("report.pdf.!00"));
+    }
 }
 
 void tst_DarvoltSplit::programSpansOntoTheDriveFolder()
