@@ -240,7 +240,8 @@ void tst_DarvoltSplit::checksFailWithTheirTexts_data()
                              << "darvolt-split: cannot open '/d/none.txt': No such file or directory\n";
     QTest::newRow("in use") << QStringList{"/d/locked.bin"} << "" << ExitFailed
                             << "darvolt-split: cannot open '/d/locked.bin': Device or resource busy\n";
-    QTest::newRow("a folder") << QStringList{"/d/ro"} << "" << ExitFailed << "darvolt-split: cannot split '/d/ro': it is a folder\n";
+    QTest::newRow("a folder") << QStringList{"/d/ro"} << "" << ExitFailed
+                              << "darvolt-split: cannot split '/d/ro': it is a folder\n";
     QTest::newRow("a FIFO") << QStringList{"/d/fifo"} << "" << ExitFailed
                             << "darvolt-split: cannot split '/d/fifo': it is not a regular file\n";
     QTest::newRow("too large") << QStringList{"/d/small.bin"} << "" << ExitFailed << tooLarge;
@@ -623,10 +624,11 @@ void tst_DarvoltSplit::programStopsOnSignalsAndFailsOnUnwritableOutput_data()
     QTest::addColumn<bool>("outputFull");
     QTest::addColumn<int>("status");
     QTest::addColumn<QByteArray>("said");
+    const QByteArray interrupted = QByteArray::fromStdString("darvolt-split: " + ConsoleLine(texts::Interrupted));
     QTest::newRow("Ctrl-C at the prompt") << QStringList{"--span"} << int(SIGINT) << false << 130
-                                          << QByteArray::fromStdString("darvolt-split: " + ConsoleLine(texts::Interrupted));
+                                          << interrupted;
     QTest::newRow("SIGTERM at the prompt") << QStringList{"--span"} << int(SIGTERM) << false << 143
-                                           << QByteArray::fromStdString("darvolt-split: " + ConsoleLine(texts::Interrupted));
+                                           << interrupted;
     QTest::newRow("closing message to a full disk") << QStringList{"--span"} << 0 << true << 1
                                                     << QByteArray("standard output could not be written");
     QTest::newRow("help to a full disk") << QStringList{"--help"} << 0 << true << 1
