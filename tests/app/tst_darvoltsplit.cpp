@@ -486,6 +486,8 @@ void tst_DarvoltSplit::programSplitsARealFile_data()
                                                     << QList<qint64>{10001, 10001, 10001, 9997};
     QTest::newRow("-b, an exact divisor: an empty last part") << QStringList{"-b", "20000"} << "DATA_PARTS"
                                                               << QList<qint64>{20000, 20000, 0};
+    QTest::newRow("two parts at once, of an odd size") << QStringList{"-b", "9999", "--no-checksum"} << "DATA_PARTS"
+                                                       << QList<qint64>{9999, 9999, 9999, 9999, 4};
     QTest::newRow("recovery data over parts of an odd size") << QStringList{"-b", "9999", "-r", "20"} << "DATA_PARTS"
                                                              << QList<qint64>{9999, 9999, 9999, 9999, 4};
 }
@@ -522,8 +524,9 @@ void tst_DarvoltSplit::programSplitsARealFile()
     }
     QVERIFY(!parts.exists(QString("data.bin.!%1").arg(sizes.size(), 2, 10, QChar('0'))));
     QCOMPARE(joined, data);
-    for (const char* file : {"MERGE.BAT", "merge.sh", "data.bin.sha256"})
+    for (const char* file : {"MERGE.BAT", "merge.sh"})
         QVERIFY(parts.exists(file));
+    QCOMPARE(parts.exists("data.bin.sha256"), !options.contains("--no-checksum"));
     QCOMPARE(QFile::exists(dir.filePath("DATA_PARTS")), folder == "DATA_PARTS");
 
     // merge.sh checks and joins them, rebuilding a lost part from the recovery data.
