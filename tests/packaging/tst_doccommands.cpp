@@ -35,13 +35,16 @@ void keepCommand(QList<Documented>& found, const QString& file, int line, const 
         found.append({QStringLiteral("%1:%2").arg(file).arg(line), command});
 }
 
+QStringList linesOf(const QString& path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? QString::fromUtf8(f.readAll()).split(u'\n') : QStringList();
+}
+
 QList<Documented> readmeCommands(const QString& path)
 {
     QList<Documented> found;
-    QFile f(path);
-    if (!f.open(QIODevice::ReadOnly))
-        return found;
-    const QStringList lines = QString::fromUtf8(f.readAll()).split(u'\n');
+    const QStringList lines = linesOf(path);
     bool fenced = false;
     for (int i = 0; i < lines.size(); ++i) {
         if (lines[i].startsWith(QStringLiteral("```")))
@@ -55,10 +58,7 @@ QList<Documented> readmeCommands(const QString& path)
 QList<Documented> manCommands(const QString& path)
 {
     QList<Documented> found;
-    QFile f(path);
-    if (!f.open(QIODevice::ReadOnly))
-        return found;
-    const QStringList lines = QString::fromUtf8(f.readAll()).split(u'\n');
+    const QStringList lines = linesOf(path);
     bool example = false;
     for (int i = 0; i < lines.size(); ++i) {
         if (lines[i] == QStringLiteral(".EX") || lines[i] == QStringLiteral(".EE")) {
@@ -81,10 +81,7 @@ QList<Documented> manCommands(const QString& path)
 QList<Documented> htmlCommands(const QString& path)
 {
     QList<Documented> found;
-    QFile f(path);
-    if (!f.open(QIODevice::ReadOnly))
-        return found;
-    const QString page = QString::fromUtf8(f.readAll());
+    const QString page = linesOf(path).join(u'\n');
     static const QRegularExpression pre(QStringLiteral(R"(<pre>(.*?)</pre>)"),
                                         QRegularExpression::DotMatchesEverythingOption);
     for (auto match = pre.globalMatch(page); match.hasNext();) {
