@@ -1,11 +1,11 @@
 #pragma once
 // darvolt-join's command line and its run:
-//   darvolt-join [--check] [--output FILE] [--force] PART | FOLDER | CHECKSUM-FILE
+//   darvolt-join [OPTION]... PART | FOLDER | CHECKSUM-FILE
 
+#include "app/consolecommand.h"
 #include "join/joinview.h"
 #include "platform/platform.h"
 
-#include <atomic>
 #include <ostream>
 #include <string>
 #include <vector>
@@ -14,7 +14,7 @@ namespace darvolt {
 
 inline constexpr int JoinExitSuccess = 0;
 inline constexpr int JoinExitFailed = 1;      // an error: I/O, an existing file, no set found
-inline constexpr int JoinExitUsage = 2;       // the command line is wrong
+inline constexpr int JoinExitUsage = ExitCommandUsage;
 inline constexpr int JoinExitRepairable = 3;  // --check: damage that the recovery data can rebuild
 inline constexpr int JoinExitCheckFailed = 4; // a part is missing, extra or damaged beyond repair
 inline constexpr int JoinExitInterrupted = 130;
@@ -24,6 +24,7 @@ struct JoinCommand {
     Action action = Action::Join;
     bool check = false;
     bool force = false;
+    bool quiet = false; // --quiet: only what went wrong
     std::string output;
     std::string input;
     std::string problem; // what is wrong, for UsageError
@@ -38,6 +39,6 @@ std::string JoinCommandUsage();
 // command-line problems to `err`. A message that could not be written makes
 // a run that succeeded fail.
 int RunJoinCommand(const JoinCommand& command, Platform& platform, JoinView& view, std::ostream& out,
-                   std::ostream& err, const std::atomic<bool>* stop = nullptr);
+                   std::ostream& err, const CommandContext& context = {});
 
 } // namespace darvolt

@@ -4,14 +4,10 @@
 
 namespace darvolt {
 
-ConsoleJoinView::ConsoleJoinView(std::ostream& out, std::ostream& err, bool errIsTerminal)
-    : out_(out), err_(err), terminal_(errIsTerminal)
+ConsoleJoinView::ConsoleJoinView(std::ostream& out, std::ostream& err, bool errIsTerminal, bool quiet,
+                                 FailureWatch* watch)
+    : out_(out), err_(err), quiet_(quiet), watch_(watch), line_(err, errIsTerminal && !quiet)
 {
-}
-
-ConsoleJoinView::~ConsoleJoinView()
-{
-    endStatusLine();
 }
 
 void ConsoleJoinView::setProgress(std::int64_t doneKb, std::int64_t totalKb)
@@ -23,32 +19,35 @@ void ConsoleJoinView::setProgress(std::int64_t doneKb, std::int64_t totalKb)
 
 void ConsoleJoinView::setStatusText(const std::string& text)
 {
+    forgetFailure(); // the run has gone on to its next step
     status_ = text;
     redraw();
 }
 
 void ConsoleJoinView::showError(const std::string& text)
 {
-    endStatusLine();
+    const std::string cause = watch_ != nullptr ? watch_->take() : std::string();
+    line_.end();
+    if (!cause.empty())
+        err_ << "darvolt-join: " << cause << '\n';
     err_ << "darvolt-join: " << text << '\n' << std::flush;
 }
 
 void ConsoleJoinView::showWarning(const std::string& text)
 {
-    endStatusLine();
+    forgetFailure();
+    line_.end();
     err_ << "darvolt-join: warning: " << text << '\n' << std::flush;
 }
 
 void ConsoleJoinView::showInformation(const std::string& text)
 {
-    endStatusLine();
-    out_ << text << '\n' << std::flush;
+    tell(text, false);
 }
 
-void ConsoleJoinView::showCheck(const std::string& line, bool)
+void ConsoleJoinView::showCheck(const std::string& line, bool good)
 {
-    endStatusLine();
-    out_ << line << '\n' << std::flush;
+    tell(line, !good);
 }
 
 void ConsoleJoinView::showNote(const std::string& text)
@@ -68,23 +67,25 @@ std::string ConsoleJoinView::chooseOutput(const std::string& why, const std::str
     return {};
 }
 
-void ConsoleJoinView::redraw()
+void ConsoleJoinView::tell(const std::string& text, bool evenWhenQuiet)
 {
-    if (!terminal_ || status_.empty())
+    forgetFailure();
+    if (quiet_ && !evenWhenQuiet)
         return;
-    const std::string line = ConsoleSplitView::statusLine(status_, done_, total_);
-    if (line == shown_)
-        return;
-    err_ << '\r' << line << "\x1b[K" << std::flush;
-    shown_ = line;
+    line_.erase();
+    out_ << text << '\n' << std::flush;
 }
 
-void ConsoleJoinView::endStatusLine()
+void ConsoleJoinView::redraw()
 {
-    if (shown_.empty())
-        return;
-    err_ << '\n' << std::flush;
-    shown_.clear();
+    if (!status_.empty())
+        line_.draw(ConsoleSplitView::statusLine(status_, done_, total_));
+}
+
+void ConsoleJoinView::forgetFailure()
+{
+    if (watch_ != nullptr)
+        watch_->forget();
 }
 
 } // namespace darvolt

@@ -1,15 +1,21 @@
 #pragma once
 // The join engine's view on a console, for darvolt-join.
 //
-// Failures and warnings go to the error stream as "darvolt-join: ..."; the
-// closing message and a check's lines go to the output stream. The status
-// text and a percentage are drawn on one line of the error stream only
-// when it is a terminal. An existing file is never replaced from here: the
-// view says that --force does it and declines; a set that does not tell the
-// joined file's name is not joined either, the view saying that --output
-// names it. Which convention another tool's set follows is said on the
-// output stream, before the rest.
+// Failures and warnings go to the error stream as "darvolt-join: ...", a
+// failure after what the system said of the call that failed, where a
+// FailureWatch noted it; the closing message and a check's lines go to the
+// output stream. The status text and a percentage are drawn on one line of
+// the error stream only when it is a terminal (ConsoleStatusLine): a check's
+// line takes it away and it comes back after, so on a screen the progress
+// stays on one line below the lines already checked. An existing file is
+// never replaced from here: the view says that --force does it and
+// declines; a set that does not tell the joined file's name is not joined
+// either, the view saying that --output names it. Which convention another
+// tool's set follows is said on the output stream, before the rest. A quiet
+// view tells only what went wrong.
 
+#include "app/consolestatusline.h"
+#include "app/failurewatch.h"
 #include "join/joinview.h"
 
 #include <ostream>
@@ -19,8 +25,8 @@ namespace darvolt {
 
 class ConsoleJoinView final : public JoinView {
 public:
-    ConsoleJoinView(std::ostream& out, std::ostream& err, bool errIsTerminal);
-    ~ConsoleJoinView() override;
+    ConsoleJoinView(std::ostream& out, std::ostream& err, bool errIsTerminal, bool quiet = false,
+                    FailureWatch* watch = nullptr);
 
     void setProgress(std::int64_t doneKb, std::int64_t totalKb) override;
     void setStatusText(const std::string& text) override;
@@ -35,15 +41,18 @@ public:
 
 private:
     void redraw();
-    void endStatusLine();
+    void forgetFailure();
+    // A line on the output stream, unless the view is quiet.
+    void tell(const std::string& text, bool evenWhenQuiet);
 
     std::ostream& out_;
     std::ostream& err_;
-    const bool terminal_;
+    const bool quiet_;
+    FailureWatch* watch_;
     std::string status_;
     std::int64_t done_ = 0;
     std::int64_t total_ = 0;
-    std::string shown_;
+    ConsoleStatusLine line_;
 };
 
 } // namespace darvolt

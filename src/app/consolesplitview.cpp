@@ -1,5 +1,6 @@
 #include "app/consolesplitview.h"
 
+#include "app/consolecommand.h"
 #include "split/splittexts.h"
 
 #include <algorithm>
@@ -8,8 +9,8 @@
 namespace darvolt {
 
 ConsoleSplitView::ConsoleSplitView(std::istream& in, std::ostream& out, std::ostream& err, bool errIsTerminal,
-                                   LineReader readLine)
-    : in_(in), readLine_(std::move(readLine)), out_(out), err_(err), terminal_(errIsTerminal)
+                                   LineReader readLine, FailureWatch* watch)
+    : in_(in), readLine_(std::move(readLine)), out_(out), err_(err), watch_(watch), line_(err, errIsTerminal)
 {
     if (!readLine_)
         readLine_ = [this]() -> std::optional<std::string> {
@@ -20,33 +21,45 @@ ConsoleSplitView::ConsoleSplitView(std::istream& in, std::ostream& out, std::ost
         };
 }
 
-ConsoleSplitView::~ConsoleSplitView()
+ConsoleSplitView::~ConsoleSplitView() = default;
+
+void ConsoleSplitView::forgetFailure()
 {
-    endStatusLine();
+    if (watch_ != nullptr)
+        watch_->forget();
+}
+
+std::ostream& ConsoleSplitView::say(std::string_view text)
+{
+    forgetFailure();
+    line_.end();
+    return err_ << "darvolt-split: " << ConsoleLine(text);
 }
 
 void ConsoleSplitView::setStatusText(const std::string& text)
 {
+    forgetFailure(); // the run has gone on to its next step
     status_ = text;
     redraw();
 }
 
 void ConsoleSplitView::showError(const std::string& text)
 {
-    endStatusLine();
-    err_ << text << '\n' << std::flush;
+    if (const std::string cause = watch_ != nullptr ? watch_->take() : std::string(); !cause.empty())
+        say(cause) << '\n';
+    say(text) << '\n' << std::flush;
 }
 
 void ConsoleSplitView::showInformation(const std::string& text)
 {
-    endStatusLine();
+    forgetFailure();
+    line_.erase();
     out_ << text << '\n' << std::flush;
 }
 
 void ConsoleSplitView::showMessage(const std::string& text)
 {
-    endStatusLine();
-    err_ << text << '\n' << std::flush;
+    say(text) << '\n' << std::flush;
 }
 
 std::optional<bool> ConsoleSplitView::promptAnswer(std::string answer)
@@ -65,22 +78,19 @@ std::optional<bool> ConsoleSplitView::promptAnswer(std::string answer)
 
 bool ConsoleSplitView::askForDiskette(const std::string& text)
 {
-    endStatusLine();
-    err_ << text << "\n[Enter or y: OK, n or c: Cancel] " << std::flush;
+    say(text) << "\n[Enter or y: OK, n or c: Cancel] " << std::flush;
     return readOkCancel();
 }
 
 bool ConsoleSplitView::askRetry(const std::string& text)
 {
-    endStatusLine();
-    err_ << text << "\n[Enter or y: try again, n: go on] " << std::flush;
+    say(text) << "\n[Enter or y: try again, n: go on] " << std::flush;
     return readOkCancel();
 }
 
 void ConsoleSplitView::showNote(const std::string& text)
 {
-    endStatusLine();
-    err_ << text << '\n' << std::flush;
+    say(text) << '\n' << std::flush;
 }
 
 std::string ConsoleSplitView::mediumLine(std::size_t number, const RemovableMedium& medium)
@@ -93,8 +103,7 @@ std::string ConsoleSplitView::mediumLine(std::size_t number, const RemovableMedi
 std::optional<std::size_t> ConsoleSplitView::chooseMedium(const std::string& text,
                                                           const std::vector<RemovableMedium>& media)
 {
-    endStatusLine();
-    err_ << text << '\n';
+    say(text) << '\n';
     for (std::size_t i = 0; i < media.size(); ++i)
         err_ << mediumLine(i + 1, media[i]) << '\n';
     err_ << "[1 to " << media.size() << ": that medium, n: none] " << std::flush;
@@ -111,7 +120,8 @@ std::optional<std::size_t> ConsoleSplitView::chooseMedium(const std::string& tex
         if (end != answer->c_str() && std::string(end).find_first_not_of(" \t\r") == std::string::npos
             && number >= 1 && number <= media.size())
             return number - 1;
-        err_ << "Please answer with a number from 1 to " << media.size() << ", or n for none: " << std::flush;
+        say("Please answer with a number from 1 to " + std::to_string(media.size()) + ", or n for none:")
+            << ' ' << std::flush;
     }
 }
 
@@ -125,7 +135,7 @@ bool ConsoleSplitView::readOkCancel()
         }
         if (const auto ok = promptAnswer(*answer))
             return *ok;
-        err_ << "Please answer y (or Enter) to go on, or n to cancel: " << std::flush;
+        say("Please answer y (or Enter) to go on, or n to cancel:") << ' ' << std::flush;
     }
 }
 
@@ -146,22 +156,8 @@ std::string ConsoleSplitView::statusLine(const std::string& status, std::int64_t
 
 void ConsoleSplitView::redraw()
 {
-    if (!terminal_ || status_.empty())
-        return;
-    const std::string line = statusLine(status_, progressPosition(), progressMaximum());
-    if (line == shown_)
-        return;
-    // Back to the start of the line, draw, and clear what a longer line left.
-    err_ << '\r' << line << "\x1b[K" << std::flush;
-    shown_ = line;
-}
-
-void ConsoleSplitView::endStatusLine()
-{
-    if (shown_.empty())
-        return;
-    err_ << '\n' << std::flush;
-    shown_.clear();
+    if (!status_.empty())
+        line_.draw(statusLine(status_, progressPosition(), progressMaximum()));
 }
 
 } // namespace darvolt

@@ -1,16 +1,23 @@
 #pragma once
 // The split engine's view on a console, for darvolt-split.
 //
-// Dialog texts go to the error stream exactly as the engine words them; the
-// closing information of a spanned run goes to the output stream. The status
-// text and a percentage are drawn on one line of the error stream only when
-// it is a terminal. The diskette prompt prints its text and reads lines
+// Dialog texts go to the error stream as one line each, after the program's
+// name ("darvolt-split: Error writing file. Split execution failed."), an
+// error after what the system said of the call that failed, where a
+// FailureWatch noted it; the closing information goes to the output stream.
+// The status text and a percentage are drawn on one line of the error
+// stream only when it is a terminal: a message on the error stream ends
+// that line, so the message stays beside what was being done, while a line
+// on the output stream and the end of the run take it away, so that the
+// two streams never mix on a screen. The diskette prompt prints its text and reads lines
 // until one answers it: Enter, "y" or "yes" mean OK; "n", "no", "c",
 // "cancel" (in any case) or the end of input mean Cancel. The retry question
 // reads its answer the same way (Cancel: go on). Several media are offered
 // as a numbered list, answered by a number, or by "n" or the end of input
 // for none. Notes get a line of their own on the error stream.
 
+#include "app/consolestatusline.h"
+#include "app/failurewatch.h"
 #include "split/splitview.h"
 
 #include <functional>
@@ -28,7 +35,7 @@ public:
 
     // Lines come from `in` unless readLine is given.
     ConsoleSplitView(std::istream& in, std::ostream& out, std::ostream& err, bool errIsTerminal,
-                     LineReader readLine = {});
+                     LineReader readLine = {}, FailureWatch* watch = nullptr);
     ~ConsoleSplitView() override;
 
     void setStatusText(const std::string& text) override;
@@ -55,7 +62,11 @@ public:
 private:
     void progressChanged() override { redraw(); }
     void redraw();
-    void endStatusLine();
+    // Whatever shows next is news: a failure before it was taken in the
+    // run's stride and is not the cause of what follows.
+    void forgetFailure();
+    // A message on the error stream, its first line after the program's name.
+    std::ostream& say(std::string_view text);
     // Reads answers until one is OK or Cancel; Cancel at the end of input.
     bool readOkCancel();
 
@@ -63,9 +74,9 @@ private:
     LineReader readLine_;
     std::ostream& out_;
     std::ostream& err_;
-    const bool terminal_;
     std::string status_;
-    std::string shown_; // the status line currently on screen, if any
+    FailureWatch* watch_;
+    ConsoleStatusLine line_;
 };
 
 } // namespace darvolt

@@ -23,8 +23,10 @@ offscreen) and -display DISPLAY; they are never taken for the file.
 
 Help (F1) in the window opens the user manual, share/doc/darvolt/darvolt.html
 of the installation, in the browser. Spanning removable media writes to the
-folder named by DARVOLT_DRIVE_A, else /media/floppy0. darvolt-split and
-darvolt-join split and join from the command line.
+stick, card or diskette that is in when a prompt is answered (found through
+UDisks2 or the mount table), or to the mounted folder DARVOLT_DRIVE_A names.
+The one setting, Write recovery data, is kept in ~/.config/Darvolt/darvolt.conf.
+darvolt-split and darvolt-join split and join from the command line.
 )";
 
 } // namespace

@@ -9,6 +9,7 @@
 // them directly.
 
 #include <cstdint>
+#include <string>
 #include <utility>
 
 namespace darvolt {
@@ -38,6 +39,10 @@ inline constexpr ErrorCode IsLink = 1921;         // ELOOP: a symbolic link wher
 // with the codes above.
 inline constexpr ErrorCode SystemBit = 0x20000000;
 } // namespace error
+
+// The system's own words for a code, as strerror() gives them ("No space
+// left on device"), for messages that name a failing call.
+std::string SystemErrorText(ErrorCode code);
 
 // The value of an operation or the code of its failure. `value` holds its
 // default when the operation failed.

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
+#include <cstring>
+#include <utility>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -46,34 +48,56 @@ mode_t CurrentUmask()
     return 022;
 }
 
+namespace {
+
+// errno values and the codes they map to; where several map to one code,
+// the first is the one whose words describe the code.
+constexpr std::pair<int, ErrorCode> ErrnoCodes[] = {
+    {ENOENT, error::FileNotFound},
+    {ENOTDIR, error::PathNotFound},
+    {EACCES, error::AccessDenied},
+    {EPERM, error::AccessDenied},
+    {EISDIR, error::AccessDenied},
+    {EBADF, error::InvalidHandle},
+    {ENOMEM, error::NotEnoughMemory},
+    {EROFS, error::WriteProtected},
+    {ENOMEDIUM, error::NotReady},
+    {ENXIO, error::NotReady},
+    {ENODEV, error::NotReady},
+    {EBUSY, error::SharingViolation},
+    {ETXTBSY, error::SharingViolation},
+    {ENOSPC, error::DiskFull},
+    {EDQUOT, error::DiskFull},
+    {EFBIG, error::DiskFull},
+    {EINVAL, error::InvalidParameter},
+    {ENOTEMPTY, error::DirectoryNotEmpty},
+    {EXDEV, error::NotSameDevice},
+    {EEXIST, error::AlreadyExists},
+    {ENAMETOOLONG, error::NameTooLong},
+    {EIO, error::DeviceError},
+};
+
+} // namespace
+
 ErrorCode errorFromErrno(int e)
 {
-    switch (e) {
-    case 0: return error::None;
-    case ENOENT: return error::FileNotFound;
-    case ENOTDIR: return error::PathNotFound;
-    case EACCES:
-    case EPERM:
-    case EISDIR: return error::AccessDenied;
-    case EBADF: return error::InvalidHandle;
-    case ENOMEM: return error::NotEnoughMemory;
-    case EROFS: return error::WriteProtected;
-    case ENOMEDIUM:
-    case ENXIO:
-    case ENODEV: return error::NotReady;
-    case ETXTBSY:
-    case EBUSY: return error::SharingViolation;
-    case ENOSPC:
-    case EDQUOT:
-    case EFBIG: return error::DiskFull;
-    case EINVAL: return error::InvalidParameter;
-    case ENOTEMPTY: return error::DirectoryNotEmpty;
-    case EXDEV: return error::NotSameDevice;
-    case EEXIST: return error::AlreadyExists;
-    case ENAMETOOLONG: return error::NameTooLong;
-    case EIO: return error::DeviceError;
-    default: return error::SystemBit | static_cast<ErrorCode>(e);
-    }
+    if (e == 0)
+        return error::None;
+    for (const auto& [number, code] : ErrnoCodes)
+        if (number == e)
+            return code;
+    return error::SystemBit | static_cast<ErrorCode>(e);
+}
+
+std::string SystemErrorText(ErrorCode code)
+{
+    int number = (code & error::SystemBit) != 0 ? static_cast<int>(code & ~error::SystemBit) : 0;
+    if (code == error::IsLink) // what O_NOFOLLOW answers for a link
+        number = ELOOP;
+    for (const auto& [e, c] : ErrnoCodes)
+        if (number == 0 && c == code)
+            number = e;
+    return number != 0 ? std::string(std::strerror(number)) : "error " + std::to_string(code);
 }
 
 PosixFile::~PosixFile()

@@ -27,6 +27,7 @@ SourceMeasure MeasureSource(Platform& platform, const std::string& path)
         return measure;
     }
     measure.sourceSize = size.value;
+    measure.sizeKnown = true;
     measure.sizeText = std::to_string(size.value / 1024 + 1) + " kb";
     return measure;
 }

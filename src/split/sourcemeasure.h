@@ -16,6 +16,9 @@ struct SourceMeasure {
     // The window's SourceSize: the size in bytes, 0 when the file cannot be
     // opened for reading, 3 when its size cannot be read.
     std::int64_t sourceSize = 0;
+    // sourceSize is the file's true size (not 0 or 3 for a file that could
+    // not be opened or measured).
+    bool sizeKnown = false;
     // "? (file in use)", "unknown", or size div 1024 + 1 followed by " kb".
     std::string sizeText;
     // Whether the Split button may be enabled.

@@ -9,6 +9,7 @@
 #include "parts/partnaming.h"
 #include "split/partpipeline.h"
 #include "split/recoverydata.h"
+#include "split/sharedfolder.h"
 #include "split/foldertarget.h"
 #include "split/spantarget.h"
 #include "split/splittexts.h"
@@ -114,7 +115,9 @@ SplitOutcome SplitRun::run()
     // vanished source never costs the parts of an earlier run.
     if (!openSource() || !namesUsable())
         return SplitOutcome::Failed;
-    if (!spanning_ && (!partFitsFileSystem() || !prepareOutputFolder()))
+    if (!spanning_
+        && (!partFitsFileSystem() || !FolderTakesSource(platform_, view_, outputFolder_, sourceName_)
+            || !prepareOutputFolder()))
         return SplitOutcome::Failed;
 
     view_.setProgressMaximum(std::max<std::int64_t>(copy_.sourceEnd, 0) / 1024);

@@ -70,30 +70,36 @@ std::optional<std::int64_t> ParseCustomSize(std::string_view text)
 RequestResult BuildSplitRequest(std::string_view fileField, SizeMode mode, std::string_view customSizeText,
                                 std::int64_t sourceSize, SplitView& view)
 {
-    RequestResult result;
-    const SourcePath source = SplitSourcePath(fileField);
-    result.request.sourceFolder = source.folder;
-    result.request.sourceName = source.name;
-
+    std::int64_t partSize = 0;
     switch (mode) {
     case SizeMode::StandardDiskette:
-        result.request.partSize = StandardPartSize;
+        partSize = StandardPartSize;
         break;
     case SizeMode::SpanDiskettes:
-        result.request.partSize = 0;
         break;
     case SizeMode::CustomSize: {
         const auto kb = ParseCustomSize(customSizeText);
         if (!kb) {
-            result.status = RequestStatus::CustomSizeRejected;
-            return result;
+            RequestResult rejected;
+            rejected.status = RequestStatus::CustomSizeRejected;
+            return rejected;
         }
-        result.request.partSize = *kb * 1024;
+        partSize = *kb * 1024;
         break;
     }
     }
+    return BuildSplitRequestOfSize(fileField, partSize, sourceSize, view);
+}
 
-    if (result.request.partSize >= sourceSize) {
+RequestResult BuildSplitRequestOfSize(std::string_view fileField, std::int64_t partSize, std::int64_t sourceSize,
+                                      SplitView& view)
+{
+    RequestResult result;
+    const SourcePath source = SplitSourcePath(fileField);
+    result.request.sourceFolder = source.folder;
+    result.request.sourceName = source.name;
+    result.request.partSize = partSize;
+    if (partSize >= sourceSize) {
         view.showError(std::string(texts::SizeTooLarge));
         result.status = RequestStatus::TooLarge;
     }

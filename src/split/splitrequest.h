@@ -56,4 +56,9 @@ struct RequestResult {
 RequestResult BuildSplitRequest(std::string_view fileField, SizeMode mode, std::string_view customSizeText,
                                 std::int64_t sourceSize, SplitView& view);
 
+// The same for a part size in bytes that is already known (0 spans
+// diskettes), as darvolt-split's options give it.
+RequestResult BuildSplitRequestOfSize(std::string_view fileField, std::int64_t partSize, std::int64_t sourceSize,
+                                      SplitView& view);
+
 } // namespace darvolt

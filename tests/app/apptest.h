@@ -15,7 +15,9 @@
 #include <QDropEvent>
 #include <QFile>
 #include <QMimeData>
+#include <QSettings>
 #include <QStandardPaths>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QUrl>
 
@@ -25,11 +27,15 @@
 
 // The test's main: the program's own application object and preparation
 // (title, classic style, substituted fonts), at the designed 96 dpi, with
-// the user's settings (Write recovery data) kept apart from the real ones.
+// the user's settings (Write recovery data) kept apart from the real ones
+// and from those of the other window tests, which run at the same time: one
+// that ticks Write recovery data must not make another's split write them.
 #define DARVOLT_APP_TEST_MAIN(TestObject)                                                            \
     int main(int argc, char **argv)                                                                  \
     {                                                                                                \
         QStandardPaths::setTestModeEnabled(true);                                                    \
+        const QTemporaryDir settings;                                                                \
+        QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, settings.path());          \
         QCoreApplication::setAttribute(Qt::AA_Use96Dpi, true);                                       \
         darvolt::TApplication app(argc, argv);                                                       \
         darvolt::PrepareApplication(app);                                                            \

@@ -2,6 +2,9 @@
 // darvolt-split made, with what sha256sum says of the result.
 
 #include "app/consolejoincommand.h"
+#include "app/consolejoinview.h"
+#include "app/failurewatch.h"
+#include "platform/fakeplatform.h"
 #include "support/programrun.h"
 
 #include <QDir>
@@ -9,6 +12,8 @@
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
+
+#include <sstream>
 
 using namespace darvolt;
 using Action = JoinCommand::Action;
@@ -40,6 +45,8 @@ private slots:
     void program();
     void rebuildsFromRecoveryData_data();
     void rebuildsFromRecoveryData();
+    void progressStaysOnOneLineBetweenTheChecks_data();
+    void progressStaysOnOneLineBetweenTheChecks();
 };
 
 void tst_DarvoltJoin::commandLine_data()
@@ -49,24 +56,35 @@ void tst_DarvoltJoin::commandLine_data()
     QTest::addColumn<bool>("check");
     QTest::addColumn<bool>("force");
     QTest::addColumn<QString>("output");
-    QTest::addColumn<QString>("inputOrProblem");
+    QTest::addColumn<QString>("inputOrProblem"); // for a usage error, the whole problem
     QTest::newRow("a part") << QStringList{"a.!03"} << Action::Join << false << false << "" << "a.!03";
     QTest::newRow("all options") << QStringList{"--force", "-o", "x", "d/"} << Action::Join << false << true << "x" << "d/";
     QTest::newRow("output joined") << QStringList{"--output=y z", "s.sha256"} << Action::Join << false << false << "y z"
                                    << "s.sha256";
+    QTest::newRow("abbreviated, after the input") << QStringList{"s.sha256", "--out", "y", "--fo"} << Action::Join
+                                                  << false << true << "y" << "s.sha256";
+    QTest::newRow("clustered, the value attached") << QStringList{"-qfoy", "a"} << Action::Join << false << true << "y"
+                                                   << "a";
     QTest::newRow("check") << QStringList{"-c", "--", "-odd"} << Action::Join << true << false << "" << "-odd";
     QTest::newRow("help wins") << QStringList{"x", "--help"} << Action::Help << false << false << "" << "";
     QTest::newRow("version") << QStringList{"--version", "x"} << Action::Version << false << false << "" << "";
     QTest::newRow("nothing named") << QStringList{"-f"} << Action::UsageError << false << true << ""
-                                   << "name a part";
+                                   << "name a part, the folder of the parts or the checksum file";
     QTest::newRow("two sets") << QStringList{"a", "b"} << Action::UsageError << false << false << ""
                               << "one set of parts at a time";
     QTest::newRow("output without a name") << QStringList{"a", "--output"} << Action::UsageError << false << false
-                                           << "" << "--output needs a file name";
+                                           << "" << "option '--output' requires an argument";
+    QTest::newRow("output empty") << QStringList{"a", "-o", ""} << Action::UsageError << false << false << ""
+                                  << "--output needs a file name";
     QTest::newRow("check writes nothing") << QStringList{"--check", "-o", "x", "a"} << Action::UsageError << true
-                                          << false << "x" << "--check writes nothing";
+                                          << false << "x"
+                                          << "--check writes nothing: --output and --force do not go with it";
     QTest::newRow("unknown") << QStringList{"--fast", "a"} << Action::UsageError << false << false << ""
-                             << "unknown option --fast";
+                             << "unrecognized option '--fast'";
+    QTest::newRow("unknown letter") << QStringList{"-x", "a"} << Action::UsageError << false << false << ""
+                                    << "invalid option -- 'x'";
+    QTest::newRow("no value goes with it") << QStringList{"--check=yes", "a"} << Action::UsageError << false << false
+                                           << "" << "option '--check' doesn't allow an argument";
 }
 
 void tst_DarvoltJoin::commandLine()
@@ -83,7 +101,7 @@ void tst_DarvoltJoin::commandLine()
     const JoinCommand command = ParseJoinCommand(argv);
     QCOMPARE(command.action, action);
     if (action == Action::UsageError) {
-        QVERIFY2(QString::fromStdString(command.problem).startsWith(inputOrProblem), command.problem.c_str());
+        QCOMPARE(QString::fromStdString(command.problem), inputOrProblem);
         return;
     }
     if (action == Action::Help)
@@ -103,8 +121,9 @@ void tst_DarvoltJoin::program_data()
     QTest::addColumn<QString>("joined"); // where the joined file is, if anywhere
     QTest::newRow("from the folder") << QStringList{"@"} << "" << 0 << "File @/my file.bin joined from 4 parts, every"
                                      << "@/my file.bin";
-    QTest::newRow("elsewhere") << QStringList{"-o", "@/../out.bin", "@/my file.bin.!02"} << "" << 0 << "File"
+    QTest::newRow("elsewhere") << QStringList{"--out", "@/../out.bin", "@/my file.bin.!02"} << "" << 0 << "File"
                                << "@/../out.bin";
+    QTest::newRow("quiet") << QStringList{"-q", "@"} << "" << 0 << "" << "@/my file.bin";
     QTest::newRow("damaged") << QStringList{"@/my file.bin.sha256"} << "damage" << 4
                              << "darvolt-join: Part my file.bin.!01 is damaged" << "";
     QTest::newRow("existing") << QStringList{"@"} << "exists" << 1
@@ -116,6 +135,8 @@ void tst_DarvoltJoin::program_data()
                            << "my file.bin.!00: OK (1024000 bytes)\nmy file.bin.!01: OK" << "";
     QTest::newRow("check, damaged") << QStringList{"--check", "@"} << "damage" << 4
                                     << "darvolt-join: 1 of 4 parts of my file.bin failed the check" << "";
+    QTest::newRow("check, damaged, quiet") << QStringList{"-qc", "@"} << "damage" << 4
+                                           << "darvolt-join: 1 of 4 parts of my file.bin failed the check" << "";
     QTest::newRow("usage") << QStringList{} << "" << 2 << "darvolt-join: name a part" << "";
 }
 
@@ -155,6 +176,11 @@ void tst_DarvoltJoin::program()
     QCOMPARE(run.status, status);
     const QByteArray text = status == 0 ? run.out : run.err;
     QVERIFY2(text.startsWith(said.toUtf8()), (run.out + run.err).constData());
+    // Quiet: only what went wrong.
+    if (args.contains("-q") || args.contains("-qc")) {
+        QVERIFY2(!run.out.contains(": OK") && run.out.isEmpty() == (status == 0), run.out.constData());
+        QVERIFY(status == 0 || run.out.startsWith("my file.bin.!01: FAILED"));
+    }
     if (twist == "nosums")
         QVERIFY(run.err.contains("warning: No checksum file was found for my file.bin"));
     if (!joined.isEmpty())
@@ -275,6 +301,50 @@ void tst_DarvoltJoin::rebuildsFromRecoveryData()
         if (status == 0)
             QCOMPARE(QDir(parts).entryList({"*.1"}, QDir::Files), before);
     }
+}
+
+void tst_DarvoltJoin::progressStaysOnOneLineBetweenTheChecks_data()
+{
+    QTest::addColumn<bool>("terminal");
+    QTest::addColumn<bool>("quiet");
+    QTest::addColumn<QString>("screen"); // what both streams, one terminal, show
+    const QString failed = "a.!01: FAILED\n"
+                           "darvolt-join: error reading 'a.!02': Input/output error\n"
+                           "darvolt-join: Part a.!02 cannot be read\n";
+    QTest::newRow("terminal") << true << false
+                              << "\rChecking: a.!00\x1b[K\rChecking: a.!00  25%\x1b[K\r\x1b[Ka.!00: OK\n"
+                                 "\rChecking: a.!01  25%\x1b[K\rChecking: a.!01  75%\x1b[K\r\x1b[K"
+                                 "a.!01: FAILED\n"
+                                 "\rChecking: a.!02  75%\x1b[K\n" // an error leaves the line above it
+                                 "darvolt-join: error reading 'a.!02': Input/output error\n"
+                                 "darvolt-join: Part a.!02 cannot be read\n"
+                                 "1 of 3 parts failed\n";
+    QTest::newRow("terminal, quiet") << true << true << failed;
+    QTest::newRow("not a terminal") << false << false << "a.!00: OK\n" + failed + "1 of 3 parts failed\n";
+}
+
+void tst_DarvoltJoin::progressStaysOnOneLineBetweenTheChecks()
+{
+    QFETCH(bool, terminal);
+    QFETCH(bool, quiet);
+    QFETCH(QString, screen);
+    std::ostringstream shown;
+    FakePlatform fake;
+    FailureWatch watch(fake);
+    {
+        ConsoleJoinView view(shown, shown, terminal, quiet, &watch);
+        view.setStatusText("Checking: a.!00");
+        view.setProgress(1, 4);
+        view.showCheck("a.!00: OK", true);
+        view.setStatusText("Checking: a.!01");
+        view.setProgress(3, 4);
+        view.showCheck("a.!01: FAILED", false);
+        view.setStatusText("Checking: a.!02");
+        watch.note("error reading", "a.!02", error::DeviceError);
+        view.showError("Part a.!02 cannot be read");
+        view.showInformation("1 of 3 parts failed");
+    }
+    QCOMPARE(QString::fromStdString(shown.str()), screen);
 }
 
 QTEST_GUILESS_MAIN(tst_DarvoltJoin)

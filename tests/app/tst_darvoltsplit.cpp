@@ -1,5 +1,6 @@
 #include "app/consolesplitcommand.h"
 #include "app/consolesplitview.h"
+#include "app/failurewatch.h"
 #include "platform/fakeplatform.h"
 #include "split/splittexts.h"
 #include "support/programrun.h"
@@ -7,6 +8,7 @@
 #include <QDir>
 #include <QFile>
 #include <QProcess>
+#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -31,10 +33,13 @@ struct Console {
     explicit Console(const std::string& input = "") : in(input) {}
 };
 
+// As the program runs: through a FailureWatch; `terminal` for both streams.
 int run(FakePlatform& fake, Console& c, const std::vector<std::string>& args, bool terminal = false)
 {
-    ConsoleSplitView view(c.in, c.out, c.err, terminal);
-    return RunSplitCommand(ParseSplitCommand(args), fake, view, c.out, c.err);
+    const SplitCommand command = ParseSplitCommand(args);
+    FailureWatch watch(fake);
+    ConsoleSplitView view(c.in, c.out, c.err, terminal && !command.quiet, {}, &watch);
+    return RunSplitCommand(command, watch, view, c.out, c.err, {nullptr, terminal});
 }
 
 // A tmpfs mounted on a folder for one test, so that it is a drive with a
@@ -55,6 +60,12 @@ struct TmpfsDrive {
             ::umount2(where.constData(), MNT_DETACH);
     }
 };
+
+QByteArray contents(const QString& path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<none>");
+}
 
 ProgramRun runProgram(const QStringList& args, const QByteArray& input = {}, const QString& drive = {},
                   const QString& workingDirectory = {})
@@ -78,12 +89,15 @@ private slots:
     void checksFailWithTheirTexts();
     void spannedRunAnswersPromptsFromInput_data();
     void spannedRunAnswersPromptsFromInput();
-    void terminalShowsStatusAndPercentOnErrorStreamOnly();
+    void terminalShowsProgressAndClosingLine_data();
+    void terminalShowsProgressAndClosingLine();
     void mediaAreOfferedAsANumberedList_data();
     void mediaAreOfferedAsANumberedList();
     void programExitStatuses();
     void programSplitsARealFile_data();
     void programSplitsARealFile();
+    void programRefusesAFolderOfAnotherSet_data();
+    void programRefusesAFolderOfAnotherSet();
     void programSpansOntoTheDriveFolder();
     void programStopsOnSignalsAndFailsOnUnwritableOutput_data();
     void programStopsOnSignalsAndFailsOnUnwritableOutput();
@@ -94,31 +108,85 @@ void tst_DarvoltSplit::parse_data()
     QTest::addColumn<QStringList>("args");
     QTest::addColumn<Action>("action");
     QTest::addColumn<SizeMode>("mode");
-    QTest::addColumn<QString>("custom");
-    QTest::addColumn<QString>("file");
+    QTest::addColumn<qint64>("partSize");
+    QTest::addColumn<qint64>("count");
     QTest::addColumn<int>("recovery");
+    QTest::addColumn<QString>("fileOrProblem"); // the file, or for a usage error the whole problem
 
-    QTest::newRow("default") << QStringList{"f"} << Action::Split << SizeMode::StandardDiskette << "" << "f" << 0;
-    QTest::newRow("standard") << QStringList{"--standard", "f"} << Action::Split << SizeMode::StandardDiskette << "" << "f" << 0;
-    QTest::newRow("custom") << QStringList{"--custom", "$10", "f"} << Action::Split << SizeMode::CustomSize << "$10" << "f" << 0;
-    QTest::newRow("custom=") << QStringList{"f", "--custom= 100"} << Action::Split << SizeMode::CustomSize << " 100" << "f" << 0;
-    QTest::newRow("span") << QStringList{"--span", "f"} << Action::Split << SizeMode::SpanDiskettes << "" << "f" << 0;
-    QTest::newRow("dash file after --") << QStringList{"--", "-f"} << Action::Split << SizeMode::StandardDiskette << "" << "-f" << 0;
-    QTest::newRow("help wins") << QStringList{"--span", "--help"} << Action::Help << SizeMode::SpanDiskettes << "" << "" << 0;
-    QTest::newRow("directory with span") << QStringList{"--span", "-d", "out", "f"} << Action::UsageError << SizeMode::StandardDiskette << "" << "" << 0;
-    QTest::newRow("directory without a folder") << QStringList{"f", "--directory"} << Action::UsageError << SizeMode::StandardDiskette << "" << "" << 0;
-    QTest::newRow("version") << QStringList{"--version", "f"} << Action::Version << SizeMode::StandardDiskette << "" << "" << 0;
-    QTest::newRow("two modes") << QStringList{"--span", "--standard", "f"} << Action::UsageError << SizeMode::StandardDiskette << "" << "" << 0;
-    QTest::newRow("custom without size") << QStringList{"f", "--custom"} << Action::UsageError << SizeMode::StandardDiskette << "" << "" << 0;
-    QTest::newRow("unknown option") << QStringList{"--fast", "f"} << Action::UsageError << SizeMode::StandardDiskette << "" << "" << 0;
-    QTest::newRow("no file") << QStringList{"--span"} << Action::UsageError << SizeMode::StandardDiskette << "" << "" << 0;
-    QTest::newRow("recovery") << QStringList{"--recovery", "10", "f"} << Action::Split << SizeMode::StandardDiskette << "" << "f" << 10;
-    QTest::newRow("recovery=, custom") << QStringList{"--custom", "9", "--recovery=100", "f"} << Action::Split << SizeMode::CustomSize << "9" << "f" << 100;
-    QTest::newRow("recovery 0") << QStringList{"--recovery", "0", "f"} << Action::UsageError << SizeMode::StandardDiskette << "" << "" << 0;
-    QTest::newRow("recovery 101") << QStringList{"--recovery=101", "f"} << Action::UsageError << SizeMode::StandardDiskette << "" << "" << 0;
-    QTest::newRow("recovery of words") << QStringList{"--recovery", "ten", "f"} << Action::UsageError << SizeMode::StandardDiskette << "" << "" << 0;
-    QTest::newRow("recovery when spanning") << QStringList{"--span", "--recovery", "10", "f"} << Action::UsageError << SizeMode::StandardDiskette << "" << "span" << 0;
-    QTest::newRow("two files") << QStringList{"a", "b"} << Action::UsageError << SizeMode::StandardDiskette << "" << "" << 0;
+    const auto split = [](const char* name, const QStringList& args, SizeMode mode, qint64 size, qint64 count = 0,
+                          int recovery = 0, const QString& file = "f") {
+        QTest::newRow(name) << args << Action::Split << mode << size << count << recovery << file;
+    };
+    const auto refused = [](const char* name, const QStringList& args, const QString& problem) {
+        QTest::newRow(name) << args << Action::UsageError << SizeMode::StandardDiskette << qint64(0) << qint64(0) << 0
+                            << problem;
+    };
+    const auto standard = SizeMode::StandardDiskette;
+    const auto custom = SizeMode::CustomSize;
+    split("default", {"f"}, standard, StandardPartSize);
+    split("-s", {"-s", "f"}, standard, StandardPartSize);
+    split("--custom $10", {"--custom", "$10", "f"}, custom, 16384);
+    split("-c, after the file", {"f", "-c", "9"}, custom, 9216);
+    split("--custom= 100, as the window reads it", {"f", "--custom= 100"}, custom, 102400);
+    split("--cust, an abbreviation", {"--cust=2", "f"}, custom, 2048);
+    split("-b bytes", {"-b", "700", "f"}, custom, 700);
+    split("-b10M attached", {"-b10M", "f"}, custom, 10485760);
+    split("--bytes=1440K", {"--bytes=1440K", "f"}, custom, 1474560);
+    split("KB is 1000", {"-b", "25KB", "f"}, custom, 25000);
+    split("MiB is M", {"-b", "3MiB", "f"}, custom, 3145728);
+    split("GB", {"-b", "4GB", "f"}, custom, 4000000000);
+    split("a small m, as 7z writes it", {"-b", "25m", "f"}, custom, 26214400);
+    split("-n", {"-n", "3", "f"}, custom, StandardPartSize, 3);
+    split("--number=", {"--number=12", "f"}, custom, StandardPartSize, 12);
+    split("--sp is --span", {"--sp", "f"}, SizeMode::SpanDiskettes, 0);
+    split("the last size wins when repeated", {"-b", "1K", "-b", "2K", "f"}, custom, 2048);
+    split("-qs clustered", {"-qs", "f"}, standard, StandardPartSize);
+    split("-r", {"-r", "10", "f"}, standard, StandardPartSize, 0, 10);
+    split("--recovery=, custom", {"--custom", "9", "--recovery=100", "f"}, custom, 9216, 0, 100);
+    split("dash file after --", {"--", "-f"}, standard, StandardPartSize, 0, 0, "-f");
+    split("a lone dash is a file", {"-"}, standard, StandardPartSize, 0, 0, "-");
+    QTest::newRow("help wins") << QStringList{"--span", "--help"} << Action::Help << standard << qint64(0)
+                               << qint64(0) << 0 << "";
+    QTest::newRow("help before a wrong option") << QStringList{"-h", "--bogus"} << Action::Help << standard
+                                                << qint64(0) << qint64(0) << 0 << "";
+    QTest::newRow("version") << QStringList{"--vers", "f"} << Action::Version << standard << qint64(0)
+                             << qint64(0) << 0 << "";
+
+    refused("unknown long option", {"--fast", "f"}, "unrecognized option '--fast'");
+    refused("unknown long option with a value", {"--fast=1", "f"}, "unrecognized option '--fast'");
+    refused("unknown short option", {"-x", "f"}, "invalid option -- 'x'");
+    refused("unknown short option in a cluster", {"-xq", "f"}, "invalid option -- 'x'");
+    refused("ambiguous", {"--s", "f"}, "option '--s' is ambiguous; possibilities: '--standard' '--span'");
+    refused("ambiguous with a value", {"--n=3", "f"},
+            "option '--n' is ambiguous; possibilities: '--number' '--no-checksum'");
+    refused("value where none goes", {"--flush=yes", "f"}, "option '--flush' doesn't allow an argument");
+    refused("long option without its value", {"f", "--custom"}, "option '--custom' requires an argument");
+    refused("short option without its value", {"f", "-b"}, "option requires an argument -- 'b'");
+    refused("directory with span", {"--span", "-d", "out", "f"},
+            "--directory works in folder mode only: spanned parts go onto the media");
+    refused("directory empty", {"-d", "", "f"}, "--directory needs a folder");
+    refused("two modes", {"--span", "--standard", "f"},
+            "choose one of --standard, --custom, --bytes, --number and --span");
+    refused("bytes and number", {"-b", "1M", "-n", "3", "f"},
+            "choose one of --standard, --custom, --bytes, --number and --span");
+    refused("custom with a blank after", {"--custom", "100 ", "f"},
+            "--custom takes a whole number of KB above 0, in decimal or as $ and hexadecimal digits, not '100 '");
+    const QString bytes = "--bytes takes a size in bytes, such as 700K, 25M or 4G (K, M, G: 1024, 1024^2, 1024^3; "
+                          "KB, MB, GB: 1000, ...), not '%1'";
+    refused("bytes 0", {"-b", "0", "f"}, bytes.arg("0"));
+    refused("bytes, a fraction", {"-b", "1.5M", "f"}, bytes.arg("1.5M"));
+    refused("bytes, negative", {"-b", "-5", "f"}, bytes.arg("-5"));
+    refused("bytes, an unknown unit", {"-b", "10X", "f"}, bytes.arg("10X"));
+    refused("bytes, B alone", {"-b", "10B", "f"}, bytes.arg("10B"));
+    refused("bytes, beyond 64 bits", {"-b", "9000000T", "f"}, bytes.arg("9000000T"));
+    refused("one part", {"-n", "1", "f"}, "--number takes a whole number of parts from 2 up, not '1'");
+    refused("parts in words", {"-n", "three", "f"}, "--number takes a whole number of parts from 2 up, not 'three'");
+    refused("no file", {"--span"}, "no file named");
+    refused("two files", {"a", "b"}, "one file at a time");
+    refused("recovery 0", {"--recovery", "0", "f"}, "--recovery takes a whole percentage from 1 to 100, not '0'");
+    refused("recovery 101", {"--recovery=101", "f"}, "--recovery takes a whole percentage from 1 to 100, not '101'");
+    refused("recovery when spanning", {"--span", "-r", "10", "f"},
+            "--recovery works in folder mode only: spanned media get no recovery data");
 }
 
 void tst_DarvoltSplit::parse()
@@ -126,25 +194,25 @@ void tst_DarvoltSplit::parse()
     QFETCH(QStringList, args);
     QFETCH(Action, action);
     QFETCH(SizeMode, mode);
-    QFETCH(QString, custom);
-    QFETCH(QString, file);
+    QFETCH(qint64, partSize);
+    QFETCH(qint64, count);
     QFETCH(int, recovery);
+    QFETCH(QString, fileOrProblem);
     std::vector<std::string> list;
     for (const auto& a : args)
         list.push_back(a.toStdString());
     const SplitCommand c = ParseSplitCommand(list);
     QCOMPARE(c.action, action);
-    if (action == Action::UsageError) {
-        QVERIFY(!c.problem.empty());
-        QVERIFY2(c.problem.find(file.toStdString()) != std::string::npos, c.problem.c_str());
+    if (action == Action::UsageError)
+        QCOMPARE(QString::fromStdString(c.problem), fileOrProblem);
+    if (action != Action::Split)
         return;
-    }
-    if (action == Action::Split) {
-        QCOMPARE(c.recoveryPercent, recovery);
-        QCOMPARE(c.mode, mode);
-        QCOMPARE(QString::fromStdString(c.customSize), custom);
-        QCOMPARE(QString::fromStdString(c.file), file);
-    }
+    QCOMPARE(c.mode, mode);
+    QCOMPARE(c.partSize, partSize);
+    QCOMPARE(c.partCount, count);
+    QCOMPARE(c.recoveryPercent, recovery);
+    QCOMPARE(c.quiet, args.contains("-qs"));
+    QCOMPARE(QString::fromStdString(c.file), fileOrProblem);
 }
 
 void tst_DarvoltSplit::standardRunIsSilentAndSucceeds()
@@ -163,38 +231,66 @@ void tst_DarvoltSplit::standardRunIsSilentAndSucceeds()
 void tst_DarvoltSplit::checksFailWithTheirTexts_data()
 {
     QTest::addColumn<QStringList>("args");
+    QTest::addColumn<QString>("fault"); // "mkdir" or "write": that call fails
     QTest::addColumn<int>("status");
     QTest::addColumn<QString>("err");
-    QTest::newRow("missing") << QStringList{"/d/none.txt"} << ExitFailed << "File /D/NONE.TXT not found\n";
-    QTest::newRow("in use") << QStringList{"/d/locked.bin"} << ExitFailed << "darvolt-split: /d/locked.bin: file in use\n";
-    QTest::newRow("a folder") << QStringList{"/d/ro"} << ExitFailed << "darvolt-split: /d/ro: is a folder, not a file\n";
-    QTest::newRow("a FIFO") << QStringList{"/d/fifo"} << ExitFailed << "darvolt-split: /d/fifo: is not a regular file\n";
-    QTest::newRow("too large") << QStringList{"/d/small.bin"} << ExitFailed
-                               << QString::fromStdString(std::string(texts::SizeTooLarge) + "\n");
-    QTest::newRow("empty file, any mode") << QStringList{"--span", "/d/empty"} << ExitFailed
-                                          << QString::fromStdString(std::string(texts::SizeTooLarge) + "\n");
-    QTest::newRow("custom rejected") << QStringList{"--custom", "100 ", "/d/small.bin"} << ExitFailed
+    const QString usage = "\nTry 'darvolt-split --help' for more information.\n";
+    const QString tooLarge = "darvolt-split: " + QString::fromStdString(std::string(texts::SizeTooLarge)) + "\n";
+    QTest::newRow("missing") << QStringList{"/d/none.txt"} << "" << ExitFailed
+                             << "darvolt-split: cannot open '/d/none.txt': No such file or directory\n";
+    QTest::newRow("in use") << QStringList{"/d/locked.bin"} << "" << ExitFailed
+                            << "darvolt-split: cannot open '/d/locked.bin': Device or resource busy\n";
+    QTest::newRow("a folder") << QStringList{"/d/ro"} << "" << ExitFailed
+                              << "darvolt-split: cannot split '/d/ro': it is a folder\n";
+    QTest::newRow("a FIFO") << QStringList{"/d/fifo"} << "" << ExitFailed
+                            << "darvolt-split: cannot split '/d/fifo': it is not a regular file\n";
+    QTest::newRow("too large") << QStringList{"/d/small.bin"} << "" << ExitFailed << tooLarge;
+    QTest::newRow("too large in bytes") << QStringList{"-b", "5000", "/d/small.bin"} << "" << ExitFailed << tooLarge;
+    QTest::newRow("empty file, any mode") << QStringList{"--span", "/d/empty"} << "" << ExitFailed << tooLarge;
+    QTest::newRow("too few bytes for the parts") << QStringList{"-n", "10", "/d/tiny"} << "" << ExitFailed
+                                                 << "darvolt-split: '/d/tiny' has 90 bytes, too few for 10 parts that "
+                                                    "each hold some of it; ask for fewer\n";
+    QTest::newRow("parts of a file of unknown size") << QStringList{"-n", "3", "/d/unknown"} << "" << ExitFailed
+                                                     << "darvolt-split: cannot cut '/d/unknown' into 3 parts: its size "
+                                                        "cannot be read\n";
+    QTest::newRow("custom rejected") << QStringList{"--custom", "100 ", "/d/small.bin"} << "" << ExitUsage
                                      << "darvolt-split: --custom takes a whole number of KB above 0, in decimal or as $ "
-                                        "and hexadecimal digits, not '100 '\n";
-    QTest::newRow("usage") << QStringList{"--bogus"} << ExitUsage
-                           << "darvolt-split: unknown option --bogus\nTry 'darvolt-split --help' for more information.\n";
-    QTest::newRow("run fails") << QStringList{"--custom", "1", "/d/ro/x.bin"} << ExitFailed
-                               << "The output directory cannot be created. Splitting file canceled\n";
+                                        "and hexadecimal digits, not '100 '" + usage;
+    QTest::newRow("usage") << QStringList{"--bogus"} << "" << ExitUsage
+                           << "darvolt-split: unrecognized option '--bogus'" + usage;
+    QTest::newRow("a file in the folder's way") << QStringList{"--custom", "1", "/d/ro/x.bin"} << "" << ExitFailed
+                                                << "darvolt-split: The output directory cannot be created. Splitting "
+                                                   "file canceled\n";
+    QTest::newRow("the folder cannot be made") << QStringList{"-b", "2K", "/d/small.bin"} << "mkdir" << ExitFailed
+                                               << "darvolt-split: cannot create folder '/d/SMALL_PARTS': Permission "
+                                                  "denied\ndarvolt-split: The output directory cannot be created. "
+                                                  "Splitting file canceled\n";
+    QTest::newRow("the disk fills up") << QStringList{"-b", "2K", "/d/small.bin"} << "write" << ExitFailed
+                                       << "darvolt-split: error writing '/d/SMALL_PARTS/small.bin.!01': No space left "
+                                          "on device\ndarvolt-split: Error writing file. Split execution failed.\n";
 }
 
 void tst_DarvoltSplit::checksFailWithTheirTexts()
 {
     QFETCH(QStringList, args);
+    QFETCH(QString, fault);
     QFETCH(int, status);
     QFETCH(QString, err);
     FakePlatform fake;
     fake.addFile("/d/locked.bin", "x");
     fake.setLocked("/d/locked.bin");
     fake.addFile("/d/small.bin", std::string(5000, 's'));
+    fake.addFile("/d/tiny", std::string(90, 't'));
+    fake.addFile("/d/unknown", std::string(90, 'u'));
+    fake.setSizeUnknown("/d/unknown");
     fake.addFile("/d/empty", "");
     fake.addSpecialFile("/d/fifo");
     fake.addFile("/d/ro/x.bin", std::string(5000, 'x'));
     fake.addFile("/d/ro/X_PARTS", "a file in the way");
+    if (fault == "mkdir")
+        fake.failCall(FakePlatform::Operation::MakeDirectory, 1, error::AccessDenied);
+    else if (fault == "write")
+        fake.failFileCall("/d/SMALL_PARTS/small.bin.!01", FakePlatform::Operation::Write, 1, error::DiskFull);
     std::vector<std::string> list;
     for (const auto& a : args)
         list.push_back(a.toStdString());
@@ -265,7 +361,8 @@ void tst_DarvoltSplit::spannedRunAnswersPromptsFromInput()
     for (auto at = err.find("Insert diskette number"); at != std::string::npos; at = err.find("Insert diskette number", at + 1))
         ++seen;
     QCOMPARE(seen, prompts);
-    QVERIFY(err.find(texts::diskettePrompt(1) + "\n[Enter or y: OK, n or c: Cancel] ") != std::string::npos);
+    QVERIFY(err.find("darvolt-split: Insert diskette number 1 into the drive\n[Enter or y: OK, n or c: Cancel] ")
+            != std::string::npos);
     if (status == ExitSuccess)
         QCOMPARE(c.out.str(), texts::spanned("report.doc", true) + "\n");
     else
@@ -296,48 +393,72 @@ void tst_DarvoltSplit::mediaAreOfferedAsANumberedList()
     if (chosen >= 0 || retry < 0) {
         const auto answer = view.chooseMedium(texts::chooseMedium(2), {card, stick});
         QCOMPARE(answer ? int(*answer) : -1, chosen);
-        QVERIFY(c.err.str().starts_with(texts::chooseMedium(2) + "\n  1) CARD  1.8 GB  /media/ann/CARD\n"
+        QVERIFY(c.err.str().starts_with("darvolt-split: " + ConsoleLine(texts::chooseMedium(2))
+                                        + "\n  1) CARD  1.8 GB  /media/ann/CARD\n"
                                         "  2) (no label)  1.3 MB  /dev/sdd1 (not mounted yet)\n[1 to 2: that medium, n: none] "));
     }
     if (retry >= 0) {
         Console again(input.toStdString());
         ConsoleSplitView asking(again.in, again.out, again.err, false);
         QCOMPARE(int(asking.askRetry("busy")), retry);
-        QVERIFY(again.err.str().starts_with("busy\n[Enter or y: try again, n: go on] "));
+        QVERIFY(again.err.str().starts_with("darvolt-split: busy\n[Enter or y: try again, n: go on] "));
     }
     view.showNote(texts::mediumRemovable("CARD"));
-    QVERIFY(c.err.str().ends_with("The medium CARD can be removed now\n"));
+    QVERIFY(c.err.str().ends_with("darvolt-split: The medium CARD can be removed now\n"));
 }
 
-void tst_DarvoltSplit::terminalShowsStatusAndPercentOnErrorStreamOnly()
+void tst_DarvoltSplit::terminalShowsProgressAndClosingLine_data()
 {
-    QCOMPARE(ConsoleSplitView::statusLine("Writing: a.!00", 50, 200), std::string("Writing: a.!00  25%"));
+    QTest::addColumn<QStringList>("args");
+    QTest::addColumn<bool>("terminal");
+    QTest::addColumn<QStringList>("drawn"); // on the error stream, in this order
+    QTest::addColumn<QString>("out");
+    const QStringList none;
+    QTest::newRow("not a terminal: silent") << QStringList{"--custom", "1", "/d/a.bin"} << false << none << "";
+    QTest::newRow("terminal") << QStringList{"--custom", "1", "/d/a.bin"} << true
+                              << QStringList{"\rWriting: a.bin.!00  0%\x1b[K", "\rWriting: a.bin.!02  50%\x1b[K",
+                                             "\r\x1b[K"}
+                              << "Split a.bin into 5 parts in /d/A_PARTS\n";
+    QTest::newRow("terminal, -n") << QStringList{"-n", "2", "-d", "/out", "/d/a.bin"} << true
+                                  << QStringList{"\rWriting: a.bin.!01  50%\x1b[K", "\r\x1b[K"}
+                                  << "Split a.bin into 2 parts in /out\n";
+    QTest::newRow("terminal, quiet") << QStringList{"-q", "--custom", "1", "/d/a.bin"} << true << none << "";
+}
+
+void tst_DarvoltSplit::terminalShowsProgressAndClosingLine()
+{
+    QFETCH(QStringList, args);
+    QFETCH(bool, terminal);
+    QFETCH(QStringList, drawn);
+    QFETCH(QString, out);
     QCOMPARE(ConsoleSplitView::statusLine("Writing: a.!00", 5, 0), std::string("Writing: a.!00"));
     QCOMPARE(ConsoleSplitView::statusLine("Writing: a.!00", 300, 200), std::string("Writing: a.!00  100%"));
 
     FakePlatform fake;
     fake.addFile("/d/a.bin", std::string(5000, 'a'));
-    Console quiet;
-    QCOMPARE(run(fake, quiet, {"--custom", "1", "/d/a.bin"}, false), ExitSuccess);
-    QCOMPARE(quiet.err.str(), std::string());
-
-    FakePlatform again;
-    again.addFile("/d/a.bin", std::string(5000, 'a'));
-    Console tty;
-    QCOMPARE(run(again, tty, {"--custom", "1", "/d/a.bin"}, true), ExitSuccess);
-    const std::string err = tty.err.str();
-    QVERIFY(err.find("\rWriting: a.bin.!00  0%\x1b[K") != std::string::npos);
-    QVERIFY(err.find("\rWriting: a.bin.!02  50%\x1b[K") != std::string::npos);
-    QVERIFY(err.ends_with("\n")); // the line is finished when the run ends
-    QCOMPARE(tty.out.str(), std::string());
+    std::vector<std::string> list;
+    for (const auto& a : args)
+        list.push_back(a.toStdString());
+    Console c;
+    QCOMPARE(run(fake, c, list, terminal), ExitSuccess);
+    const QString err = QString::fromStdString(c.err.str());
+    qsizetype at = 0;
+    for (const QString& line : drawn) {
+        at = err.indexOf(line, at);
+        QVERIFY2(at >= 0, qPrintable(line));
+    }
+    // The line is taken away at the end, before the closing line.
+    QVERIFY(drawn.isEmpty() ? err.isEmpty() : err.endsWith("\r\x1b[K"));
+    QCOMPARE(QString::fromStdString(c.out.str()), out);
 }
 
 void tst_DarvoltSplit::programExitStatuses()
 {
     const ProgramRun help = runProgram({"--help"});
     QCOMPARE(help.status, 0);
-    QVERIFY(help.out.contains("Exit status: 0 success, 1 the run or its checks failed"));
-    QVERIFY(help.out.contains("--custom KB"));
+    QVERIFY(help.out.contains("Exit status: 0 split, 1 failed"));
+    QVERIFY(help.out.contains("--custom=KB"));
+    QVERIFY2(help.out.count('\n') <= 25, help.out.constData()); // a screen
     const ProgramRun version = runProgram({"--version"});
     QCOMPARE(version.status, 0);
     QVERIFY(version.out.startsWith("darvolt-split (Darvolt) "));
@@ -345,23 +466,40 @@ void tst_DarvoltSplit::programExitStatuses()
     QCOMPARE(runProgram({"--standard", "--span", "x"}).status, 2);
     const ProgramRun missing = runProgram({"/nonexistent/file.bin"});
     QCOMPARE(missing.status, 1);
-    // The root file system tells cases apart: the path is named as it is.
-    QCOMPARE(missing.err, QByteArray("File /nonexistent/file.bin not found\n"));
+    QCOMPARE(missing.err, QByteArray("darvolt-split: cannot open '/nonexistent/file.bin': No such file or directory\n"));
 }
 
 void tst_DarvoltSplit::programSplitsARealFile_data()
 {
-    QTest::addColumn<QStringList>("where");  // the options that choose the folder
+    QTest::addColumn<QStringList>("options"); // the size and the folder
     QTest::addColumn<QString>("folder");
-    QTest::newRow("beside the file") << QStringList{} << "DATA_PARTS";
-    QTest::newRow("-d, made") << QStringList{"-d", "out"} << "out";
-    QTest::newRow("--directory=, existing, with a slash") << QStringList{"--directory=sub/"} << "sub";
+    QTest::addColumn<QList<qint64>>("sizes"); // of the parts, in order
+    const QList<qint64> kb16{16384, 16384, 7232};
+    QTest::newRow("beside the file") << QStringList{"--custom", "$10"} << "DATA_PARTS" << kb16;
+    QTest::newRow("-d, made") << QStringList{"-c", "16", "-d", "out"} << "out" << kb16;
+    QTest::newRow("--directory=, existing, with a slash") << QStringList{"--bytes=16K", "--directory=sub/"} << "sub"
+                                                          << kb16;
+    QTest::newRow("-b in bytes") << QStringList{"-b", "15000"} << "DATA_PARTS" << QList<qint64>{15000, 15000, 10000};
+    QTest::newRow("-b in KB of 1000") << QStringList{"-b15KB"} << "DATA_PARTS" << QList<qint64>{15000, 15000, 10000};
+    QTest::newRow("-n 3") << QStringList{"-n", "3"} << "DATA_PARTS" << QList<qint64>{13334, 13334, 13332};
+    QTest::newRow("-n 4, the size a multiple of 4") << QStringList{"--number", "4"} << "DATA_PARTS"
+                                                    << QList<qint64>{10001, 10001, 10001, 9997};
+    QTest::newRow("-b, an exact divisor: an empty last part") << QStringList{"-b", "20000"} << "DATA_PARTS"
+                                                              << QList<qint64>{20000, 20000, 0};
+    QTest::newRow("two parts at once, of an odd size") << QStringList{"-b", "9999", "--no-checksum"} << "DATA_PARTS"
+                                                       << QList<qint64>{9999, 9999, 9999, 9999, 4};
+    QTest::newRow("recovery data over parts of an odd size") << QStringList{"-b", "9999", "-r", "20"} << "DATA_PARTS"
+                                                             << QList<qint64>{9999, 9999, 9999, 9999, 4};
 }
 
 void tst_DarvoltSplit::programSplitsARealFile()
 {
-    QFETCH(QStringList, where);
+    QFETCH(QStringList, options);
     QFETCH(QString, folder);
+    QFETCH(QList<qint64>, sizes);
+    const bool recovery = options.contains("-r");
+    if (recovery && QStandardPaths::findExecutable("par2").isEmpty())
+        QSKIP("par2 not installed (tools/setup-deps.sh test installs it)");
     QTemporaryDir dir;
     QVERIFY(QDir(dir.path()).mkdir("sub"));
     QByteArray data(40000, '\0');
@@ -372,19 +510,83 @@ void tst_DarvoltSplit::programSplitsARealFile()
         QVERIFY(f.open(QIODevice::WriteOnly));
         f.write(data);
     }
-    const ProgramRun r = runProgram(QStringList{"--custom", "$10"} + where + QStringList{"data.bin"}, {}, {}, dir.path());
+    const ProgramRun r = runProgram(options + QStringList{"data.bin"}, {}, {}, dir.path());
     QCOMPARE(r.status, 0);
     QCOMPARE(r.err, QByteArray());
+    QCOMPARE(r.out, QByteArray()); // not a terminal: no closing line
+    const QDir parts(dir.filePath(folder));
     QByteArray joined;
-    for (const char* part : {"data.bin.!00", "data.bin.!01", "data.bin.!02"}) {
-        QFile f(dir.filePath(folder + "/" + part));
+    for (int i = 0; i < sizes.size(); ++i) {
+        QFile f(parts.filePath(QString("data.bin.!%1").arg(i, 2, 10, QChar('0'))));
         QVERIFY(f.open(QIODevice::ReadOnly));
+        QCOMPARE(f.size(), sizes[i]);
         joined += f.readAll();
     }
+    QVERIFY(!parts.exists(QString("data.bin.!%1").arg(sizes.size(), 2, 10, QChar('0'))));
     QCOMPARE(joined, data);
-    for (const char* file : {"MERGE.BAT", "merge.sh", "data.bin.sha256"})
-        QVERIFY(QFile::exists(dir.filePath(folder + "/" + file)));
+    for (const char* file : {"MERGE.BAT", "merge.sh"})
+        QVERIFY(parts.exists(file));
+    QCOMPARE(parts.exists("data.bin.sha256"), !options.contains("--no-checksum"));
     QCOMPARE(QFile::exists(dir.filePath("DATA_PARTS")), folder == "DATA_PARTS");
+
+    // merge.sh checks and joins them, rebuilding a lost part from the recovery data.
+    QVERIFY(QFile::remove(dir.filePath("data.bin")));
+    if (recovery)
+        QVERIFY(QFile::remove(parts.filePath("data.bin.!02")));
+    const ProgramRun merged = RunToEnd("/bin/sh", {"merge.sh"}, {}, QProcessEnvironment::systemEnvironment(),
+                                       parts.path());
+    QVERIFY2(merged.status == 0, merged.out + merged.err);
+    QFile result(parts.filePath("data.bin"));
+    QVERIFY(result.open(QIODevice::ReadOnly));
+    QCOMPARE(result.readAll(), data);
+}
+
+void tst_DarvoltSplit::programRefusesAFolderOfAnotherSet_data()
+{
+    QTest::addColumn<QString>("first");     // split first into REPORT_PARTS
+    QTest::addColumn<QStringList>("second"); // then this
+    QTest::addColumn<QString>("refusal");   // empty: the second split goes ahead
+    QTest::newRow("another file of the same stem")
+        << "report.doc" << QStringList{"-b", "4K", "report.pdf"}
+        << "darvolt-split: The folder REPORT_PARTS already holds the parts of report.doc; splitting report.pdf there "
+           "would replace their MERGE.BAT and merge.sh. Move them away first, or give this split a folder of its own "
+           "(darvolt-split -d FOLDER). Splitting file canceled\n";
+    QTest::newRow("the same file again") << "report.pdf" << QStringList{"-n", "2", "report.pdf"} << "";
+    QTest::newRow("another file, in a folder of its own")
+        << "report.doc" << QStringList{"-b", "4K", "-d", "pdf", "report.pdf"} << "";
+    QTest::newRow("a folder of other files") << "" << QStringList{"-c", "4", "report.pdf"} << "";
+}
+
+void tst_DarvoltSplit::programRefusesAFolderOfAnotherSet()
+{
+    QFETCH(QString, first);
+    QFETCH(QStringList, second);
+    QFETCH(QString, refusal);
+    QTemporaryDir dir;
+    for (const char* name : {"report.doc", "report.pdf"}) {
+        QFile f(dir.filePath(name));
+        QVERIFY(f.open(QIODevice::WriteOnly) && f.write(QByteArray(10000, name[7])) == 10000);
+    }
+    const QDir parts(dir.filePath("REPORT_PARTS"));
+    if (first.isEmpty()) { // a folder the user keeps other things in
+        QVERIFY(parts.mkpath("notes"));
+        QFile mine(parts.filePath("notes.txt"));
+        QVERIFY(mine.open(QIODevice::WriteOnly) && mine.write("mine") == 4);
+    } else {
+        QCOMPARE(runProgram({"-b", "3K", first}, {}, {}, dir.path()).status, 0);
+    }
+    const QByteArray script = contents(parts.filePath("merge.sh"));
+    const QStringList before = parts.entryList(QDir::AllEntries | QDir::NoDotAndDotDot);
+
+    const ProgramRun r = runProgram(second, {}, {}, dir.path());
+    QCOMPARE(QString::fromUtf8(r.err), refusal);
+    QCOMPARE(r.status, refusal.isEmpty() ? 0 : 1);
+    if (!refusal.isEmpty()) { // nothing written, nothing replaced
+        QCOMPARE(parts.entryList(QDir::AllEntries | QDir::NoDotAndDotDot), before);
+        QCOMPARE(contents(parts.filePath("merge.sh")), script);
+    } else if (first.isEmpty()) {
+        QVERIFY(parts.exists("notes.txt") && parts.exists("notes") && parts.exists("report.pdf.!00"));
+    }
 }
 
 void tst_DarvoltSplit::programSpansOntoTheDriveFolder()
@@ -413,7 +615,7 @@ void tst_DarvoltSplit::programSpansOntoTheDriveFolder()
     const ProgramRun ok = runProgram({"--span", dir.filePath("a.txt")}, "\n", drive);
     QCOMPARE(ok.status, 0);
     QCOMPARE(ok.out, QByteArray("File a.txt spanned. MERGE.BAT placed on the last diskette\n"));
-    QVERIFY(ok.err.contains("       Insert diskette number 1 into the drive        \n"));
+    QVERIFY(ok.err.contains("darvolt-split: Insert diskette number 1 into the drive\n"));
     QCOMPARE(QFileInfo(drive + "/a.txt.!00").size(), qint64(3000));
     QVERIFY(QFile::exists(drive + "/MERGE.BAT"));
 }
@@ -425,10 +627,11 @@ void tst_DarvoltSplit::programStopsOnSignalsAndFailsOnUnwritableOutput_data()
     QTest::addColumn<bool>("outputFull");
     QTest::addColumn<int>("status");
     QTest::addColumn<QByteArray>("said");
+    const QByteArray interrupted = QByteArray::fromStdString("darvolt-split: " + ConsoleLine(texts::Interrupted));
     QTest::newRow("Ctrl-C at the prompt") << QStringList{"--span"} << int(SIGINT) << false << 130
-                                          << QByteArray(texts::Interrupted.data());
+                                          << interrupted;
     QTest::newRow("SIGTERM at the prompt") << QStringList{"--span"} << int(SIGTERM) << false << 143
-                                           << QByteArray(texts::Interrupted.data());
+                                           << interrupted;
     QTest::newRow("closing message to a full disk") << QStringList{"--span"} << 0 << true << 1
                                                     << QByteArray("standard output could not be written");
     QTest::newRow("help to a full disk") << QStringList{"--help"} << 0 << true << 1

@@ -202,11 +202,28 @@ private slots:
         QVERIFY(!bench.form.Running());
     }
 
+    void aFailingSplitRestoresTheWindowToo_data()
+    {
+        QTest::addColumn<bool>("otherSet"); // else the second write fails
+        QTest::addColumn<QString>("box");
+        QTest::newRow("a write fails") << false << QStringLiteral("    Error writing file. Split execution failed.    ");
+        QTest::newRow("the parts folder holds another file's parts")
+            << true
+            << QStringLiteral("The folder /data/REPORT_PARTS already holds the parts of report.pdf; splitting report.doc "
+                              "there would replace their MERGE.BAT and merge.sh. Move them away first, or give this "
+                              "split a folder of its own (darvolt-split -d FOLDER). Splitting file canceled");
+    }
+
     void aFailingSplitRestoresTheWindowToo()
     {
+        QFETCH(bool, otherSet);
+        QFETCH(QString, box);
         darvolt::FakePlatform platform;
         platform.addFile("/data/report.doc", std::string(5000, 'r'));
-        platform.failCall(darvolt::FakePlatform::Operation::Write, 2, darvolt::error::DeviceError);
+        if (otherSet)
+            platform.addFile("/data/REPORT_PARTS/report.pdf.!00", "a part of another file");
+        else
+            platform.failCall(darvolt::FakePlatform::Operation::Write, 2, darvolt::error::DeviceError);
         DialogRecorder dialogs;
         TForm4 form(&platform);
         form.SetArguments({QStringLiteral("/data/report.doc")});
@@ -215,8 +232,7 @@ private slots:
         QVERIFY(QTest::qWaitForWindowExposed(&form));
         chooseCustom(form, QStringLiteral("2"));
         QTest::mouseClick(form.Controls().FlatSpeedButton1, Qt::LeftButton);
-        QCOMPARE(dialogs.texts(TMsgDlgKind::Error),
-                 QStringList{QStringLiteral("    Error writing file. Split execution failed.    ")});
+        QCOMPARE(dialogs.texts(TMsgDlgKind::Error), QStringList{box});
         const Snapshot after = snapshot(form);
         QVERIFY(!after.progressVisible);
         QVERIFY(after.splitEnabled && after.fieldEnabled && after.radiosEnabled);

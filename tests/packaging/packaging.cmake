@@ -20,3 +20,10 @@ target_compile_definitions(tst_desktopfiles PRIVATE
   DARVOLT_ICON_DIR="${CMAKE_BINARY_DIR}/icons/hicolor"
   DARVOLT_WINDOW_ICON="${PROJECT_SOURCE_DIR}/src/app/resources/darvolt.xpm")
 add_dependencies(tst_desktopfiles darvolt_icons)
+
+# Every command line the README and the manuals show, typed into an
+# interactive bash on a scratch set.
+darvolt_add_qtest(tst_doccommands SOURCES ${CMAKE_CURRENT_LIST_DIR}/tst_doccommands.cpp LIBS Qt6::Core)
+target_compile_definitions(tst_doccommands PRIVATE DARVOLT_SOURCE_DIR="${PROJECT_SOURCE_DIR}"
+                           DARVOLT_BIN_DIR="$<TARGET_FILE_DIR:darvolt-split>")
+add_dependencies(tst_doccommands darvolt-split darvolt-join)

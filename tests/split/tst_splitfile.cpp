@@ -162,7 +162,7 @@ void tst_SplitFile::existingOutputFolderKeepsForeignFiles()
     fake.addFile(Output + "report.doc.!07", "stale part of an earlier, longer run");
     fake.addFile(Output + "MERGE.BAT", "old script");
     fake.addFile(Output + "notes.txt", "mine");
-    fake.addFile(Output + "photo.jpg.!00", "another source's part");
+    fake.addFile(Output + "photo.jpg.!00.bak", "no part of a set");
     fake.addFile(Output + "sub/inner.txt", "deeper");
     RecordingView view;
 
@@ -170,7 +170,7 @@ void tst_SplitFile::existingOutputFolderKeepsForeignFiles()
     QVERIFY(!fake.hasFile(Output + "report.doc.!07"));
     QCOMPARE(fake.contents(Output + "MERGE.BAT"), darvolt::MergeScriptText(bareNames(3), "report.doc"));
     QCOMPARE(fake.contents(Output + "notes.txt"), std::string("mine"));
-    QVERIFY(fake.hasFile(Output + "photo.jpg.!00"));
+    QVERIFY(fake.hasFile(Output + "photo.jpg.!00.bak"));
     QCOMPARE(fake.contents(Output + "sub/inner.txt"), std::string("deeper"));
 }
 
