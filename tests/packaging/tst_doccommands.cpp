@@ -233,6 +233,11 @@ void tst_DocCommands::initTestCase()
         options = QStringList{"-r", "10"} + options;
     const ProgramRun made = RunToEnd(QStringLiteral(DARVOLT_BIN_DIR "/darvolt-split"), options);
     QVERIFY2(made.status == 0, made.err.constData());
+    // The same file cut by GNU split, for the examples of other tools' sets.
+    const ProgramRun gnu = RunToEnd(QStandardPaths::findExecutable(QStringLiteral("split")),
+                                    {"-b", "1M", root.filePath(QStringLiteral("small/report.doc")),
+                                     root.filePath(QStringLiteral("set/big.iso.part-"))});
+    QVERIFY2(gnu.status == 0, gnu.err.constData());
 }
 
 void tst_DocCommands::documentedCommandWorks_data()
