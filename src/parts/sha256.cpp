@@ -14,18 +14,35 @@ namespace darvolt {
 namespace {
 
 // Fetched once per algorithm: an implicit fetch on every new message costs
-// a lookup in the provider tables. The programs use two.
+// a lookup in the provider tables. The programs use a few; each is let go
+// at exit (a digest in progress holds its own reference).
+class FetchedMethods {
+public:
+    ~FetchedMethods()
+    {
+        for (const auto& [name, method] : fetched_)
+            EVP_MD_free(method);
+    }
+    const EVP_MD* get(const char* algorithm)
+    {
+        const std::lock_guard lock(mutex_);
+        auto [at, added] = fetched_.try_emplace(algorithm, nullptr);
+        if (added)
+            at->second = EVP_MD_fetch(nullptr, algorithm, nullptr);
+        if (at->second == nullptr)
+            throw std::runtime_error(std::string(algorithm) + " is not available from libcrypto");
+        return at->second;
+    }
+
+private:
+    std::mutex mutex_;
+    std::map<std::string, EVP_MD*, std::less<>> fetched_;
+};
+
 const EVP_MD* method(const char* algorithm)
 {
-    static std::mutex mutex;
-    static std::map<std::string, const EVP_MD*, std::less<>> fetched;
-    const std::lock_guard lock(mutex);
-    auto [at, added] = fetched.try_emplace(algorithm, nullptr);
-    if (added)
-        at->second = EVP_MD_fetch(nullptr, algorithm, nullptr);
-    if (at->second == nullptr)
-        throw std::runtime_error(std::string(algorithm) + " is not available from libcrypto");
-    return at->second;
+    static FetchedMethods methods;
+    return methods.get(algorithm);
 }
 
 void start(EVP_MD_CTX* context, const EVP_MD* method)
