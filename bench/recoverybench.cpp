@@ -270,7 +270,7 @@ int main(int argc, char** argv)
     std::printf("\nSplit to finished, with recovery data (medians)\n");
     std::printf("  darvolt-split --recovery %-3s        %s\n", share.c_str(), pairs.ours.describe().c_str());
     std::printf("  GNU split + par2 create %-12s %s\n", sameAmount.c_str(), pairs.theirs.describe().c_str());
-    std::printf("%s\n", pairs.describe("1.0").c_str());
+    std::printf("%s\n", pairs.describe("0.35").c_str());
     std::printf("\nwhere the time goes (one run each)\n");
     std::printf("  darvolt-split, no recovery data  %s\n", splitOnly.describe().c_str());
     std::printf("  par2 create, a block per part    %s\n", par2OnOurParts.describe().c_str());
@@ -289,7 +289,7 @@ int main(int argc, char** argv)
         std::printf("\nRepairing %zu lost part(s) (medians)\n", losses[which]);
         std::printf("  darvolt's own decoder     %s\n", repairs[which].ours.describe().c_str());
         std::printf("  par2 repair               %s\n", repairs[which].theirs.describe().c_str());
-        std::printf("%s\n", repairs[which].describe("1.0").c_str());
+        std::printf("%s\n", repairs[which].describe("0.25").c_str());
     }
     return 0;
 }

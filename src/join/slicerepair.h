@@ -8,7 +8,8 @@
 // data. Sets that cut parts into several slices go to par2 as before.
 //
 // A part counts as whole when its length and MD5 are the ones its file
-// description gives (or the join's check has just found it whole); a
+// description gives (or the join's check has just found it whole); a first,
+// quicker look goes by its slice's CRC32, and the MD5 has the last word. A
 // recovery slice counts when its packet's hash holds.
 // Every part rebuilt is written beside the others under a temporary name,
 // checked against its description's MD5, and only then takes the part's
@@ -53,6 +54,7 @@ struct SliceRepairResult {
     std::vector<std::string> damaged;  // found damaged
     std::int64_t moreNeeded = 0;       // recovery slices lacking
     std::string why;
+    bool notAsDescribed = false; // a rebuilt part's MD5 was not its description's
 };
 
 SliceRepairResult RepairFromSlices(const SliceRepairJob& job);

@@ -13,16 +13,31 @@ std::uint32_t Crc32(std::uint32_t crc, std::span<const std::byte> bytes)
         crc32_z(crc, reinterpret_cast<const Bytef*>(bytes.data()), static_cast<z_size_t>(bytes.size())));
 }
 
-void AddZeros(MessageDigest& digest, std::uint32_t& crc, std::int64_t count)
+namespace {
+
+void addZeros(MessageDigest* digest, std::uint32_t& crc, std::int64_t count)
 {
     static const std::array<std::byte, 64 * 1024> zeros{};
     while (count > 0) {
         const auto piece = std::span<const std::byte>(zeros).first(
             static_cast<std::size_t>(std::min<std::int64_t>(count, zeros.size())));
-        digest.update(piece);
+        if (digest != nullptr)
+            digest->update(piece);
         crc = Crc32(crc, piece);
         count -= static_cast<std::int64_t>(piece.size());
     }
+}
+
+} // namespace
+
+void AddZeros(MessageDigest& digest, std::uint32_t& crc, std::int64_t count)
+{
+    addZeros(&digest, crc, count);
+}
+
+void AddZeros(std::uint32_t& crc, std::int64_t count)
+{
+    addZeros(nullptr, crc, count);
 }
 
 RecoveryEncoder::RecoveryEncoder(RecoveryShape shape, std::vector<Par2File> files) : accumulator_(std::move(shape))

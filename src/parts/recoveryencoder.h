@@ -71,5 +71,6 @@ private:
 std::uint32_t Crc32(std::uint32_t crc, std::span<const std::byte> bytes);
 // Continues a digest and a CRC32 over `count` zero bytes.
 void AddZeros(MessageDigest& digest, std::uint32_t& crc, std::int64_t count);
+void AddZeros(std::uint32_t& crc, std::int64_t count);
 
 } // namespace darvolt

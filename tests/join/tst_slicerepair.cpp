@@ -16,6 +16,10 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <zlib.h>
+
+#include <array>
+
 using namespace darvolt;
 
 class tst_SliceRepair : public QObject {
@@ -27,6 +31,54 @@ private slots:
 };
 
 using End = SliceRepairResult::End;
+
+namespace {
+
+std::uint32_t crcOf(const QByteArray& bytes)
+{
+    return static_cast<std::uint32_t>(crc32_z(0, reinterpret_cast<const Bytef*>(bytes.constData()), bytes.size()));
+}
+
+// Changes byte 10 and then four bytes at 100 so that the CRC32 of the
+// whole stays what it was: CRC32 is linear, so the four bytes come from a
+// system over GF(2) of the effect each of their 32 bits has.
+void damageKeepingCrc(QByteArray& bytes)
+{
+    const std::uint32_t before = crcOf(bytes);
+    bytes[10] = char(bytes[10] ^ 0x5A);
+    const auto effect = [&](int bit) {
+        QByteArray flipped = bytes;
+        flipped[100 + bit / 8] = char(flipped[100 + bit / 8] ^ (1 << (bit % 8)));
+        return crcOf(flipped) ^ crcOf(bytes);
+    };
+    std::array<std::uint64_t, 32> rows{}; // effect bits | the bit's own flag above them
+    for (int bit = 0; bit < 32; ++bit)
+        rows[std::size_t(bit)] = effect(bit) | (std::uint64_t(1) << (32 + bit));
+    std::uint64_t want = crcOf(bytes) ^ before;
+    std::uint64_t choice = 0;
+    // Elimination: reduce the rows, then take the ones that give `want`.
+    std::array<std::uint64_t, 32> basis{};
+    for (std::uint64_t row : rows) {
+        for (int b = 31; b >= 0; --b)
+            if ((row >> b) & 1) {
+                if (basis[std::size_t(b)] == 0) {
+                    basis[std::size_t(b)] = row;
+                    break;
+                }
+                row ^= basis[std::size_t(b)];
+            }
+    }
+    for (int b = 31; b >= 0; --b)
+        if ((want >> b) & 1) {
+            want ^= basis[std::size_t(b)] & 0xFFFFFFFF;
+            choice ^= basis[std::size_t(b)] >> 32;
+        }
+    for (int bit = 0; bit < 32; ++bit)
+        if ((choice >> bit) & 1)
+            bytes[100 + bit / 8] = char(bytes[100 + bit / 8] ^ (1 << (bit % 8)));
+}
+
+} // namespace
 
 void tst_SliceRepair::rebuildsWhatTheSetAllows_data()
 {
@@ -48,6 +100,8 @@ void tst_SliceRepair::rebuildsWhatTheSetAllows_data()
                                             << "a slice damaged" << int(End::Rebuilt);
     QTest::newRow("more lost than slices") << "darvolt" << 20 << 10 << QList<int>{1, 2, 3} << QList<int>{} << ""
                                            << int(End::Unrepairable);
+    QTest::newRow("a part damaged to keep its CRC32")
+        << "darvolt" << 20 << 20 << QList<int>{3} << QList<int>{-7} << "" << int(End::Rebuilt);
     QTest::newRow("nothing lost") << "darvolt" << 5 << 20 << QList<int>{} << QList<int>{} << "" << int(End::Whole);
     QTest::newRow("two slices a part: par2's work") << "par2, two slices a part" << 6 << 50 << QList<int>{1}
                                                     << QList<int>{} << "" << int(End::NotForUs);
@@ -110,9 +164,17 @@ void tst_SliceRepair::rebuildsWhatTheSetAllows()
     }
     for (const int part : lost)
         QVERIFY(QFile::remove(folder.filePath(partName(part))));
-    for (const int part : damaged) {
-        QFile file(folder.filePath(partName(part)));
-        QVERIFY(file.open(QIODevice::ReadWrite) && file.seek(10) && file.write("#", 1) == 1);
+    for (const int part : damaged) { // a negative number: the damage keeps the CRC32
+        QFile file(folder.filePath(partName(std::abs(part))));
+        QVERIFY(file.open(QIODevice::ReadWrite));
+        QByteArray bytes = file.readAll();
+        const std::uint32_t crc = crcOf(bytes);
+        if (part < 0)
+            damageKeepingCrc(bytes);
+        else
+            bytes[10] = '#';
+        QVERIFY(file.seek(0) && file.write(bytes) == bytes.size());
+        QCOMPARE(crcOf(bytes) == crc, part < 0);
     }
 
     const SliceRepairResult result = RepairFromSlices({platform, QFile::encodeName(folder.path()).toStdString(), "data.bin.par2", {}, {}, nullptr});
