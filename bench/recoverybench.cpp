@@ -128,12 +128,15 @@ double arithmeticSeconds(const darvolt::RecoveryPlan& plan, std::int64_t sourceS
 int main(int argc, char** argv)
 {
     int percent = 10;
+    bool repairsOnly = false; // --only repairs: the repairs, without the splits' pairs
     std::string custom; // KB; the standard diskette size when empty
     // par2 takes a minute or more on 2 GiB: two pairs, each side going first once,
     // unless asked for more.
     const Options options = parseOptions(argc, argv, 2, [&](const std::string& option, const char* value) {
         if (option == "--percent")
             percent = std::clamp(std::atoi(value), 1, 100);
+        else if (option == "--only")
+            repairsOnly = std::string(value) == "repairs";
         else if (option == "--custom")
             custom = value;
     });
@@ -187,7 +190,7 @@ int main(int argc, char** argv)
         return ok;
     };
     // par2's speed drifts by a fifth within minutes on a shared machine.
-    for (int r = 0; r < runs; ++r) {
+    for (int r = 0; r < runs && !repairsOnly; ++r) {
         if (!pairs.timePair(r, ourRun, gnuRun))
             return 1;
         std::printf("run %d (%s): darvolt-split --recovery %s %.1f s / GNU split + par2 create %s %.1f s = %.3f\n",
@@ -198,23 +201,26 @@ int main(int argc, char** argv)
     // Where the time goes, once: the split alone, then par2 over its parts as
     // darvolt-split runs it, GNU split alone, and GNU split with -r.
     Timing gnuShare;
-    if (!timeRun(gnuShare, gnuWith("-r" + share), gnuDir, {ours, gnuDir}))
-        return 1;
-    const std::uint64_t shareAmount = par2Bytes(gnuDir);
-    if (!timeRun(splitOnly, split, work, {ours, gnuDir}))
-        return 1;
-    auto create = darvolt::RecoveryCreateCommand(plan, "source.bin", partsIn(ours, "source.bin.!"));
-    create.insert(create.begin(), {"env", std::string(darvolt::Par2Tuning)});
-    if (!timeRun(par2OnOurParts, create, ours, {}))
-        return 1;
-    if (!timeRun(gnuSplit, {"split", "-b", partBytes, "../source.bin", "part."}, gnuDir, {ours, gnuDir}))
-        return 1;
-
-    // The arithmetic alone, and the library's best.
-    const double arithmetic = arithmeticSeconds(plan, static_cast<std::int64_t>(size));
+    std::uint64_t shareAmount = 0;
+    double arithmetic = 0, library = 0;
     const double products = static_cast<double>(size) * static_cast<double>(plan.recoveryBlocks);
-    const double library = libraryRegionSpeed();
     const char* method = darvolt::GfRegion().method();
+    if (!repairsOnly) {
+        if (!timeRun(gnuShare, gnuWith("-r" + share), gnuDir, {ours, gnuDir}))
+            return 1;
+        shareAmount = par2Bytes(gnuDir);
+        if (!timeRun(splitOnly, split, work, {ours, gnuDir}))
+            return 1;
+        auto create = darvolt::RecoveryCreateCommand(plan, "source.bin", partsIn(ours, "source.bin.!"));
+        create.insert(create.begin(), {"env", std::string(darvolt::Par2Tuning)});
+        if (!timeRun(par2OnOurParts, create, ours, {}))
+            return 1;
+        if (!timeRun(gnuSplit, {"split", "-b", partBytes, "../source.bin", "part."}, gnuDir, {ours, gnuDir}))
+            return 1;
+        // The arithmetic alone, and the library's best.
+        arithmetic = arithmeticSeconds(plan, static_cast<std::int64_t>(size));
+        library = libraryRegionSpeed();
+    }
 
     // Repairs of one and of ten lost parts, ours and par2's in turns, on
     // the set of one more split.
@@ -263,7 +269,15 @@ int main(int argc, char** argv)
                 static_cast<unsigned long long>(size), partBytes.c_str(), runs);
     std::printf("machine                %s before, %s after\n", loadBefore.c_str(), machineLoad().c_str());
     std::printf("memory                 %s\n", memory.note().c_str());
-    std::printf("recovery data          %llu bytes from darvolt-split, %llu from par2 create %s, "
+    for (std::size_t which = 0; which < losses.size(); ++which) {
+        std::printf("\nRepairing %zu lost part(s) (medians)\n", losses[which]);
+        std::printf("  darvolt's own decoder     %s\n", repairs[which].ours.describe().c_str());
+        std::printf("  par2 repair               %s\n", repairs[which].theirs.describe().c_str());
+        std::printf("%s\n", repairs[which].describe("0.25").c_str());
+    }
+    if (repairsOnly)
+        return 0;
+    std::printf("\nrecovery data          %llu bytes from darvolt-split, %llu from par2 create %s, "
                 "%llu from par2 create -r%s\n",
                 static_cast<unsigned long long>(ourAmount), static_cast<unsigned long long>(gnuAmount),
                 sameAmount.c_str(), static_cast<unsigned long long>(shareAmount), share.c_str());
@@ -285,11 +299,5 @@ int main(int argc, char** argv)
                 " the encoder runs at %.1f times that\n",
                 library / 1e9, 2 * library / 1e9, products / arithmetic / (2 * library));
     std::printf("  peak memory of darvolt-split --recovery: %ld KiB\n", pairs.ours.peakKiB);
-    for (std::size_t which = 0; which < losses.size(); ++which) {
-        std::printf("\nRepairing %zu lost part(s) (medians)\n", losses[which]);
-        std::printf("  darvolt's own decoder     %s\n", repairs[which].ours.describe().c_str());
-        std::printf("  par2 repair               %s\n", repairs[which].theirs.describe().c_str());
-        std::printf("%s\n", repairs[which].describe("0.25").c_str());
-    }
     return 0;
 }
