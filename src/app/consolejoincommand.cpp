@@ -66,12 +66,14 @@ report.doc.!01, ...) back into the file they were split from, checking each
 part against the checksum file on the way. Name any one of the parts, quoted
 ('report.doc.!00'), the folder that holds them, or their checksum file
 (report.doc.sha256). Missing or damaged parts are rebuilt first where
-recovery data (report.doc.par2) lie beside them.
+recovery data (report.doc.par2) lie beside them. Sets of GNU split (xaa,
+x00), .001 volumes (7-Zip) and .001 + .crc sets join too, from any part.
 
   -c, --check           check the parts only: one line per part and a summary;
                         nothing is written
   -o, --output=FILE     write the joined file as FILE (default: the original
-                        name, in the folder of the parts)
+                        name, in the folder of the parts; needed when the
+                        set does not tell it)
   -f, --force           replace FILE if it exists
   -q, --quiet           show no progress, and tell only what went wrong
   -h, --help            show this text
