@@ -20,12 +20,6 @@ constexpr std::size_t Chunk = std::size_t{16} << 10;
 
 } // namespace
 
-std::size_t RecoveryShape::memory() const
-{
-    const std::size_t job = partsPerJob > 1 ? partsPerJob * rangeBytes : PieceBytes;
-    return recoverySlices * rangeBytes + 2 * job;
-}
-
 RecoveryShape ShapeRecovery(std::int64_t sliceSize, std::size_t parts, std::uint32_t recoverySlices,
                             std::size_t budget)
 {

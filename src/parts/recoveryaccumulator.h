@@ -37,8 +37,6 @@ struct RecoveryShape {
     std::size_t rangeBytes = 0;            // the widest range a pass covers, a multiple of GfRegion::Unit
     std::size_t partsPerJob = 1;           // 1: jobs are pieces of one part
     static constexpr std::size_t PieceBytes = std::size_t{4} << 20;
-    // Bytes held: the recovery ranges and two jobs.
-    std::size_t memory() const;
 };
 
 // How to cut the work for `parts` parts of `sliceSize` bytes and
