@@ -11,6 +11,7 @@
 #include <cstring>
 #include <map>
 #include <optional>
+#include <set>
 
 namespace darvolt {
 
@@ -20,22 +21,6 @@ constexpr std::size_t Piece = std::size_t{1} << 20;
 // Packets other than recovery slices are small; a larger one is no packet.
 constexpr std::uint64_t LargestSmallPacket = std::uint64_t{64} << 20;
 constexpr std::string_view Magic{"PAR2\0PKT", 8};
-
-std::uint64_t number(const std::byte* at, int bytes)
-{
-    std::uint64_t value = 0;
-    for (int i = bytes - 1; i >= 0; --i)
-        value = value << 8 | std::to_integer<std::uint64_t>(at[i]);
-    return value;
-}
-
-template <std::size_t N>
-std::array<std::uint8_t, N> bytesAt(const std::byte* at)
-{
-    std::array<std::uint8_t, N> out{};
-    std::memcpy(out.data(), at, N);
-    return out;
-}
 
 bool readAll(File& file, std::int64_t offset, std::span<std::byte> buffer)
 {
@@ -73,22 +58,22 @@ struct LoadedSet {
     {
         if (type == par2type::Main && !setId && body.size() >= 12) {
             setId = set;
-            sliceSize = static_cast<std::int64_t>(number(body.data(), 8));
-            const std::uint64_t count = number(body.data() + 8, 4);
+            sliceSize = static_cast<std::int64_t>(Par2Number(body.data(), 8));
+            const std::uint64_t count = Par2Number(body.data() + 8, 4);
             for (std::uint64_t i = 0; i < count && 12 + 16 * (i + 1) <= body.size(); ++i)
-                order.push_back(bytesAt<16>(body.data() + 12 + 16 * i));
+                order.push_back(Par2IdAt(body.data() + 12 + 16 * i));
         } else if (type == par2type::FileDescription && body.size() >= 56) {
-            Description& d = described[bytesAt<16>(body.data())];
-            d.md5 = bytesAt<16>(body.data() + 16);
-            d.length = static_cast<std::int64_t>(number(body.data() + 48, 8));
+            Description& d = described[Par2IdAt(body.data())];
+            d.md5 = Par2IdAt(body.data() + 16);
+            d.length = static_cast<std::int64_t>(Par2Number(body.data() + 48, 8));
             d.name.assign(reinterpret_cast<const char*>(body.data() + 56), body.size() - 56);
             while (!d.name.empty() && d.name.back() == '\0')
                 d.name.pop_back();
         } else if (type == par2type::SliceChecksums && body.size() >= 16) {
-            Description& d = described[bytesAt<16>(body.data())];
+            Description& d = described[Par2IdAt(body.data())];
             d.slices = static_cast<std::int64_t>((body.size() - 16) / 20);
             if (d.slices >= 1)
-                d.crc32 = static_cast<std::uint32_t>(number(body.data() + 32, 4));
+                d.crc32 = static_cast<std::uint32_t>(Par2Number(body.data() + 32, 4));
         }
     }
 
@@ -103,14 +88,14 @@ struct LoadedSet {
         for (std::int64_t at = 0; at + static_cast<std::int64_t>(Par2HeaderSize) <= size.value;) {
             if (readAll(file, at, std::span(header).first(Par2HeaderSize))
                 && std::memcmp(header.data(), Magic.data(), Magic.size()) == 0) {
-                const std::uint64_t length = number(header.data() + 8, 8);
+                const std::uint64_t length = Par2Number(header.data() + 8, 8);
                 const std::string_view type(reinterpret_cast<const char*>(header.data()) + 48, 16);
                 if (length >= Par2HeaderSize && length % 4 == 0
                     && length <= static_cast<std::uint64_t>(size.value - at)) {
                     if (type == par2type::RecoverySlice && length >= Par2RecoveryPrefix
                         && readAll(file, at, header)) {
-                        recovery.push_back({index, at, static_cast<std::uint32_t>(number(header.data() + 64, 4)),
-                                            bytesAt<16>(header.data() + 32), bytesAt<16>(header.data() + 16)});
+                        recovery.push_back({index, at, static_cast<std::uint32_t>(Par2Number(header.data() + 64, 4)),
+                                            Par2IdAt(header.data() + 32), Par2IdAt(header.data() + 16)});
                         at += static_cast<std::int64_t>(length);
                         continue;
                     }
@@ -258,6 +243,7 @@ SliceRepairResult repair(const SliceRepairJob& job, bool strict)
     std::atomic<std::int64_t> hashed{0};
     std::vector<char> whole(files.size(), 0);
     std::vector<char> absent(files.size(), 0);
+    const std::set<std::string> vouchedFor(job.knownWhole.begin(), job.knownWhole.end());
     const auto check = [&](std::size_t from, std::size_t to) {
         std::vector<std::byte> buffer(Piece);
         for (std::size_t j = from; j < to && !stopped(); ++j) {
@@ -267,7 +253,7 @@ SliceRepairResult repair(const SliceRepairJob& job, bool strict)
                 continue;
             }
             const auto size = opened.value->size();
-            const bool vouched = std::find(job.knownWhole.begin(), job.knownWhole.end(), files[j]->name) != job.knownWhole.end();
+            const bool vouched = vouchedFor.contains(files[j]->name);
             whole[j] = size.ok() && size.value == files[j]->length
                        && (vouched || fileMatches(*opened.value, *files[j], set.sliceSize, strict, buffer, job.stop));
             hashed += files[j]->length;
@@ -406,14 +392,7 @@ SliceRepairResult repair(const SliceRepairJob& job, bool strict)
             const std::int64_t end = std::min<std::int64_t>(files[j]->length, offset + static_cast<std::int64_t>(span));
             if (offset < end) {
                 auto opened = job.platform.openForReading(path(files[j]->name));
-                bool read = opened.ok();
-                for (std::int64_t at = offset; read && at < end;) {
-                    const auto wanted = std::span(buffer).first(static_cast<std::size_t>(std::min<std::int64_t>(end - at, Piece)));
-                    read = readAll(*opened.value, at, wanted);
-                    if (read)
-                        sums.add(j, static_cast<std::size_t>(at - offset), wanted);
-                    at += static_cast<std::int64_t>(wanted.size());
-                }
+                const bool read = opened.ok() && sums.addFrom(*opened.value, j, end, buffer) == error::None;
                 if (!read) {
                     discard();
                     result.end = End::Failed;

@@ -21,14 +21,6 @@ void appendBytes(std::string& out, const std::array<std::uint8_t, N>& bytes)
     out.append(reinterpret_cast<const char*>(bytes.data()), N);
 }
 
-std::uint64_t readNumber(const std::byte* at, int bytes)
-{
-    std::uint64_t value = 0;
-    for (int i = bytes - 1; i >= 0; --i)
-        value = value << 8 | std::to_integer<std::uint64_t>(at[i]);
-    return value;
-}
-
 std::span<const std::byte> bytesOf(std::string_view text)
 {
     return std::as_bytes(std::span(text.data(), text.size()));
@@ -52,6 +44,21 @@ std::string packet(const Par2Id& setId, std::string_view type, std::string_view 
 }
 
 } // namespace
+
+std::uint64_t Par2Number(const std::byte* at, int bytes)
+{
+    std::uint64_t value = 0;
+    for (int i = bytes - 1; i >= 0; --i)
+        value = value << 8 | std::to_integer<std::uint64_t>(at[i]);
+    return value;
+}
+
+Par2Id Par2IdAt(const std::byte* at)
+{
+    Par2Id id{};
+    std::memcpy(id.data(), at, id.size());
+    return id;
+}
 
 Par2Id Par2File::id() const
 {
@@ -144,20 +151,18 @@ std::vector<Par2Packet> Par2Packets(std::span<const std::byte> bytes)
             at += 4;
             continue;
         }
-        const std::uint64_t length = readNumber(bytes.data() + at + 8, 8);
+        const std::uint64_t length = Par2Number(bytes.data() + at + 8, 8);
         if (length < Par2HeaderSize || length % 4 != 0 || length > bytes.size() - at) {
             at += 4;
             continue;
         }
         const auto tail = bytes.subspan(at + 32, length - 32);
-        Md5Digest stated{};
-        std::memcpy(stated.data(), bytes.data() + at + 16, stated.size());
-        if (Md5::of(tail) != stated) {
+        if (Md5::of(tail) != Par2IdAt(bytes.data() + at + 16)) {
             at += 4;
             continue;
         }
         Par2Packet found;
-        std::memcpy(found.setId.data(), tail.data(), found.setId.size());
+        found.setId = Par2IdAt(tail.data());
         found.type = std::string_view(reinterpret_cast<const char*>(tail.data()) + 16, 16);
         found.body = tail.subspan(32);
         packets.push_back(found);

@@ -57,6 +57,10 @@ std::string Par2RecoveryPacketStart(const Par2Id& setId, std::uint32_t exponent,
 Md5 Par2RecoveryHashStart(const Par2Id& setId, std::uint32_t exponent);
 inline constexpr std::size_t Par2RecoveryPrefix = Par2HeaderSize + 4;
 
+// A little-endian number of `bytes` bytes, and a 16-byte ID, as packets hold them.
+std::uint64_t Par2Number(const std::byte* at, int bytes);
+Par2Id Par2IdAt(const std::byte* at);
+
 // One packet read from a set's file.
 struct Par2Packet {
     std::string_view type; // 16 bytes

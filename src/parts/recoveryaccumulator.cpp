@@ -99,6 +99,22 @@ void RecoveryAccumulator::add(std::size_t part, std::size_t offset, std::span<co
     }
 }
 
+ErrorCode RecoveryAccumulator::addFrom(File& file, std::size_t part, std::int64_t end, std::span<std::byte> buffer)
+{
+    end = std::min(end, offset_ + static_cast<std::int64_t>(width_));
+    for (std::int64_t at = offset_; at < end;) {
+        const auto wanted = buffer.first(static_cast<std::size_t>(std::min<std::int64_t>(end - at, static_cast<std::int64_t>(buffer.size()))));
+        const auto read = file.readAt(at, wanted);
+        if (!read.ok())
+            return read.error;
+        if (read.value != wanted.size())
+            return error::DeviceError;
+        add(part, static_cast<std::size_t>(at - offset_), wanted);
+        at += static_cast<std::int64_t>(wanted.size());
+    }
+    return error::None;
+}
+
 void RecoveryAccumulator::endPart(std::size_t part)
 {
     if (!gathering_ || filling().parts.back() != part)

@@ -18,6 +18,7 @@
 
 #include "parts/gf16.h"
 #include "parts/jobthread.h"
+#include "platform/platform.h"
 
 #include <array>
 #include <chrono>
@@ -60,6 +61,9 @@ public:
     // order, parts in increasing order, each at most once per pass.
     void add(std::size_t part, std::size_t offset, std::span<const std::byte> bytes);
     void endPart(std::size_t part);
+    // Reads the pass's range of `part` from its file, up to `end` (its
+    // length), a buffer at a time, and adds it.
+    ErrorCode addFrom(File& file, std::size_t part, std::int64_t end, std::span<std::byte> buffer);
     // Waits for the last job, calling `idle` at least every `wait`
     // meanwhile. Rethrows what the arithmetic threw.
     void endPass(const std::function<void()>& idle = {}, std::chrono::milliseconds wait = std::chrono::milliseconds(50));

@@ -316,16 +316,9 @@ bool RecoveryWriter::morePasses(SetFiles& files)
                     files.error = opened.error;
                     return false;
                 }
-                for (std::int64_t at = offset; at < end;) {
-                    const auto wanted = std::span(piece).first(static_cast<std::size_t>(std::min<std::int64_t>(end - at, Piece)));
-                    const auto read = opened.value->readAt(at, wanted);
-                    if (!read.ok() || read.value != wanted.size()) {
-                        files.error = read.ok() ? error::DeviceError : read.error;
-                        return false;
-                    }
-                    work.add(part, static_cast<std::size_t>(at - offset), wanted);
-                    at += static_cast<std::int64_t>(wanted.size());
-                }
+                files.error = work.addFrom(*opened.value, part, end, piece);
+                if (files.error != error::None)
+                    return false;
             }
             work.endPart(part);
             if (!advance(files))
