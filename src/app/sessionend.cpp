@@ -7,16 +7,16 @@ namespace darvolt {
 TSessionEnd::TSessionEnd(TForm4 &form, darvolt::InterruptSignals &interrupts)
     : m_form(form), m_notifier(interrupts.wakeDescriptor(), QSocketNotifier::Read)
 {
-    m_form.RunOptions().stop = darvolt::InterruptSignals::stopFlag();
+    m_form.SetStopFlag(darvolt::InterruptSignals::stopFlag());
     connect(&m_notifier, &QSocketNotifier::activated, this, &TSessionEnd::signalled);
 }
 
 void TSessionEnd::signalled()
 {
     m_notifier.setEnabled(false);
-    // A run sees the flag by itself; closing is what Exit does, and it
-    // takes effect once the run has returned.
-    m_form.close();
+    // A run has seen the flag by itself already; what is left is whatever
+    // waits for an answer, and the window.
+    m_form.EndSession();
 }
 
 } // namespace darvolt

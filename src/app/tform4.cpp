@@ -9,7 +9,10 @@
 #include "split/sourcemeasure.h"
 #include "toolkit/dialogs.h"
 
+#include <QApplication>
 #include <QCloseEvent>
+#include <QDialog>
+#include <QShortcut>
 #include <QCoreApplication>
 #include <QDragEnterEvent>
 #include <QFile>
@@ -36,6 +39,7 @@ TForm4::TForm4(darvolt::Platform *platform, QWidget *parent) : TForm(parent), m_
         m_platform = m_ownPlatform.get();
     }
     m_arguments = QCoreApplication::arguments().mid(1);
+    m_options.stop = m_stopFlag;
 
     setBorderStyle(bsSingle);
     setBorderIcons(biSystemMenu | biMinimize);
@@ -52,6 +56,10 @@ TForm4::TForm4(darvolt::Platform *platform, QWidget *parent) : TForm(parent), m_
     RxGradientCaption1->setObjectName(QStringLiteral("RxGradientCaption1"));
     RxGradientCaption1->setFormCaption(QStringLiteral("Darvolt - The File Splitter"));
     ui.FilenameEdit1->setFocus();
+    // Whatever has the focus during a run, Escape offers to stop it; idle,
+    // the key is left to the controls.
+    m_escape = new QShortcut(QKeySequence(Qt::Key_Escape), this, this, [this] { StopClick(this); });
+    m_escape->setEnabled(false);
     ConnectHandlers();
     FormCreate(this);
 }
@@ -152,9 +160,38 @@ void TForm4::closeEvent(QCloseEvent *event)
     if (m_running) {
         m_exitRequested = true;
         event->ignore();
+        // Said at once, and kept until the run ends: the engine's own
+        // status texts would hide it.
+        ui.StatusBar1->setSimpleText(m_runKind == RunKind::Split
+                                         ? tr("Darvolt closes when the split has finished. Press Esc to stop it now.")
+                                         : tr("Darvolt closes when the join has finished. Press Esc to stop it now."));
         return;
     }
     TForm::closeEvent(event);
+}
+
+void TForm4::SetStopFlag(std::atomic<bool> *flag)
+{
+    m_stopFlag = flag ? flag : &m_ownStop;
+    m_options.stop = m_stopFlag;
+}
+
+void TForm4::EndSession()
+{
+    m_sessionEnding = true;
+    m_stopFlag->store(true);
+    // Nobody is left to answer: each box, menu or dialog ends as if
+    // cancelled, so that the modal loops under it unwind and the run sees
+    // the flag.
+    for (QWidget *window : QApplication::topLevelWidgets()) {
+        if (window == this || !window->isVisible())
+            continue;
+        if (auto *dialog = qobject_cast<QDialog *>(window))
+            dialog->reject();
+        else
+            window->close();
+    }
+    close();
 }
 
 void TForm4::dragEnterEvent(QDragEnterEvent *event)
@@ -209,7 +246,7 @@ void TForm4::UpdateOutputFolder()
     }
     const QString text = ui.FilenameEdit1->text();
     if (text.isEmpty()) {
-        ui.Edit1->clear();
+        ui.Edit1->setText(m_partsFolder);
         return;
     }
     // The browse button quotes a name that holds a blank; the quotes are
@@ -223,12 +260,20 @@ void TForm4::UpdateOutputFolder()
     if (name != text)
         ui.FilenameEdit1->setText(name);
     const QString field = ui.FilenameEdit1->text();
-    if (field.isEmpty()) {
-        ui.Edit1->clear();
+    if (!m_partsFolder.isEmpty() || field.isEmpty()) {
+        ui.Edit1->setText(m_partsFolder);
         return;
     }
     // The very folder the run will write into, by the engine's own rule.
     ui.Edit1->setText(FileNameText(darvolt::OutputFolderForField(FileNameBytes(field))));
+}
+
+void TForm4::SetPartsFolder(const QString &folder)
+{
+    if (folder == m_partsFolder)
+        return;
+    m_partsFolder = folder;
+    UpdateOutputFolder();
 }
 
 void TForm4::ProPanel2Click(QObject *)

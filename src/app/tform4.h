@@ -11,6 +11,9 @@
 
 #include <QStringList>
 
+class QShortcut;
+
+#include <atomic>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -39,9 +42,21 @@ public:
     // be opened, 3 when its size is unknown.
     std::int64_t SourceSize() const { return m_sourceSize; }
     bool Running() const { return m_running; }
-    // The session is ending (the run's stop flag is up): the run's messages
-    // go to the log, since nobody is left to answer a box.
+    // The session is ending (the run's stop flag is up, and not because the
+    // user stopped the run): the run's messages go to the log, since nobody
+    // is left to answer a box.
     bool Quitting() const;
+    // The flag every run stops at: the form's own until the session's end
+    // hands over the one its signals raise. Stop raises it too.
+    void SetStopFlag(std::atomic<bool> *flag);
+    // The session ends (SIGTERM, SIGHUP): a run stops as an interruption,
+    // every box, menu and dialog of the program goes as if cancelled, and
+    // the window closes, at once or as soon as the run has returned.
+    void EndSession();
+    // The parts folder of the title band's menu (darvolt-split's
+    // --directory); empty: NAME_PARTS beside the file.
+    QString PartsFolder() const { return m_partsFolder; }
+    void SetPartsFolder(const QString &folder);
     // Exit or the close box was used during the run that goes on: the
     // window closes as soon as that run has returned.
     bool ExitRequested() const { return m_exitRequested; }
@@ -78,6 +93,13 @@ public:
     // "Join parts..." of the title band's menu: asks for a part or checksum
     // file and joins its set with the window showing the run as a split's.
     void JoinPartsClick(QObject *Sender);
+    // Escape and "Stop" of the title band's menu during a run: asks whether
+    // to stop it, and a Yes ends it as an interruption (the unfinished part
+    // deleted, no MERGE.BAT, the interruption message).
+    void StopClick(QObject *Sender);
+    // "Parts folder..." and "Beside the file" of the title band's menu.
+    void PartsFolderClick(QObject *Sender);
+    void BesideTheFileClick(QObject *Sender);
     void WMDropFiles(messages::TMessage &Msg);
 
     // The split engine's view.
@@ -115,11 +137,12 @@ protected:
 
 private:
     class RunScope;
+    enum class RunKind { Split, Join };
 
     void ConnectHandlers();
     // Runs work (a split or a join) with the window prepared for it and put
     // back afterwards, whatever way it ends.
-    void RunHeld(const std::function<void()> &work);
+    void RunHeld(RunKind kind, const std::function<void()> &work);
     void ShowSize(const QString &text);
     // The banner strip's two steps around a run; the strip is held still
     // while the engine works and plays again afterwards.
@@ -130,10 +153,18 @@ private:
     std::unique_ptr<darvolt::Platform> m_ownPlatform;
     darvolt::Platform *m_platform = nullptr;
     darvolt::SplitOptions m_options;
+    std::atomic<bool> m_ownStop{false};
+    std::atomic<bool> *m_stopFlag = &m_ownStop;
+    QShortcut *m_escape = nullptr;
     QStringList m_arguments;
+    QString m_partsFolder;
     std::int64_t m_sourceSize = 0;
+    RunKind m_runKind = RunKind::Split;
     bool m_running = false;
     bool m_exitRequested = false;
+    bool m_stopAsked = false;     // the user said Yes to stopping this run
+    bool m_askingStop = false;    // the question is on the screen
+    bool m_sessionEnding = false;
     bool m_hookInstalled = false;
 };
 

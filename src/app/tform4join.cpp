@@ -35,6 +35,30 @@ public:
     }
     void setStatusText(const std::string &text) override { m_form.setStatusText(text); }
     void showError(const std::string &text) override { m_form.showError(text); }
+    void showDamaged(const darvolt::DamagedPart &damage) override
+    {
+        // The status bar names the part the box is about, whichever part
+        // the run had gone on to read.
+        m_form.setStatusText("Damaged: " + damage.part);
+        if (m_form.Quitting()) {
+            darvolt::JoinView::showDamaged(damage);
+            return;
+        }
+        const QString part = FileNameText(damage.part);
+        const QString source = FileNameText(damage.source);
+        const QString digest = QString::fromStdString(damage.digest);
+        QString details = QObject::tr("%1 of %2:\n  %3\n%1 that %4 lists:\n  %5")
+                              .arg(digest, part, QString::fromStdString(damage.found), source,
+                                   QString::fromStdString(damage.expected));
+        if (!damage.sizeRemark.empty())
+            details += QObject::tr("\nIts size: %1.").arg(QString::fromStdString(damage.sizeRemark));
+        ShowErrorDialog(QObject::tr("Part %1 is damaged: its %2 is not the one %3 lists, so its bytes are not "
+                                    "the ones that were split.\n\nFetch this part again from where the set came "
+                                    "from. To be able to rebuild a damaged part next time, turn on \"Write "
+                                    "recovery data\" in the title band's menu before splitting.")
+                            .arg(part, digest, source),
+                        details);
+    }
     void showWarning(const std::string &text) override { m_warnings.push_back(text); }
     void showNote(const std::string &text) override { m_warnings.push_back(text); }
     void showInformation(const std::string &text) override
@@ -100,7 +124,7 @@ void TForm4::AddSystemMenuItems(QMenu *menu)
 {
     // A choice for the splits to come, kept for the next start; a run that
     // is going on keeps what it started with.
-    QAction *recovery = menu->addAction(tr("Write &recovery data"));
+    QAction *recovery = menu->addAction(tr("Write recovery &data"));
     recovery->setObjectName(QStringLiteral("WriteRecoveryData"));
     recovery->setCheckable(true);
     recovery->setChecked(WriteRecoveryData());
@@ -113,6 +137,48 @@ void TForm4::AddSystemMenuItems(QMenu *menu)
     join->setObjectName(QStringLiteral("JoinParts"));
     // One run at a time, as the Split button.
     join->setEnabled(!m_running);
+    // Where the parts of the next split go; the one under way keeps its own.
+    const bool chosen = !m_partsFolder.isEmpty();
+    QAction *folder = menu->addAction(tr("Parts &folder..."), this, [this] {
+        QTimer::singleShot(0, this, [this] { PartsFolderClick(this); });
+    });
+    folder->setObjectName(QStringLiteral("PartsFolder"));
+    QAction *beside = menu->addAction(tr("&Beside the file"), this, [this] { BesideTheFileClick(this); });
+    beside->setObjectName(QStringLiteral("BesideTheFile"));
+    for (QAction *where : {folder, beside}) {
+        where->setCheckable(true);
+        where->setEnabled(!m_running);
+    }
+    folder->setChecked(chosen);
+    beside->setChecked(!chosen);
+    if (m_running) {
+        QAction *stop = menu->addAction(tr("&Stop"), this, [this] {
+            QTimer::singleShot(0, this, [this] { StopClick(this); });
+        });
+        stop->setObjectName(QStringLiteral("StopRun"));
+    }
+}
+
+void TForm4::PartsFolderClick(QObject *)
+{
+    if (m_running)
+        return;
+    TFileNameDialog dialog;
+    dialog.DialogKind = TFileNameDialog::Kind::Folder;
+    dialog.Title = tr("Parts folder");
+    // Starting where the parts would go now, or beside the file.
+    const QFileInfo file(ui.FilenameEdit1->text());
+    dialog.InitialDir = !m_partsFolder.isEmpty() ? m_partsFolder
+                        : file.isFile()           ? file.absolutePath()
+                                                  : QDir::homePath();
+    if (dialog.Execute(this))
+        SetPartsFolder(QDir::cleanPath(dialog.FileName));
+}
+
+void TForm4::BesideTheFileClick(QObject *)
+{
+    if (!m_running)
+        SetPartsFolder({});
 }
 
 void TForm4::JoinPartsClick(QObject *)
@@ -135,7 +201,7 @@ void TForm4::JoinPartsClick(QObject *)
     // After a split the Split button is enabled as a matter of course; a
     // join leaves it as it found it (nothing can change the field meanwhile).
     const bool splitEnabled = ui.FlatSpeedButton1->isEnabled();
-    RunHeld([&] {
+    RunHeld(RunKind::Join, [&] {
         WindowJoinView view(*this);
         darvolt::JoinParts(*m_platform, view, input, options);
     });

@@ -8,9 +8,11 @@
 #include "toolkit/dialogs.h"
 #include "toolkit/wndproc.h"
 
+#include <QShortcut>
 #include <QTimer>
 
 #include <limits>
+#include <utility>
 
 namespace darvolt {
 
@@ -27,6 +29,10 @@ public:
     {
         Ui::TForm4 &ui = m_form.ui;
         m_form.m_running = false;
+        m_form.m_escape->setEnabled(false);
+        // The user's stop ends with its run; a session's end stays raised.
+        if (std::exchange(m_form.m_stopAsked, false) && !m_form.m_sessionEnding)
+            m_form.m_stopFlag->store(false);
         ui.FlatSpeedButton1->setEnabled(true);
         // Runs inside a destructor: a failure to restart is reported and the
         // rest of the window is still put back.
@@ -75,15 +81,37 @@ void TForm4::FlatSpeedButton1Click(QObject *)
 
     darvolt::SplitOptions options = m_options;
     options.recoveryPercent = WriteRecoveryData() ? darvolt::DefaultRecoveryPercent : 0;
-    RunHeld([&] {
-        SplitFile(*m_platform, *this, built.request, options);
+    darvolt::SplitRequest request = built.request;
+    if (request.partSize != 0)
+        request.outputFolder = FileNameBytes(m_partsFolder);
+    RunHeld(RunKind::Split, [&] {
+        SplitFile(*m_platform, *this, request, options);
     });
 }
 
-void TForm4::RunHeld(const std::function<void()> &work)
+void TForm4::StopClick(QObject *)
+{
+    // One question at a time, and none once the answer is in or the
+    // session is ending (the run stops by itself then).
+    if (!m_running || m_stopAsked || m_askingStop || Quitting())
+        return;
+    m_askingStop = true;
+    const bool stop = AskYesNo(m_runKind == RunKind::Split ? tr("Stop the split?") : tr("Stop the join?"));
+    m_askingStop = false;
+    // The run waited for the answer inside its own message handling, so it
+    // is still on; the flag is what every part of it looks at.
+    if (!stop || !m_running)
+        return;
+    m_stopAsked = true;
+    m_stopFlag->store(true);
+}
+
+void TForm4::RunHeld(RunKind kind, const std::function<void()> &work)
 {
     ui.ProgressBar1->show();
+    m_runKind = kind;
     const RunScope scope(*this); // keeps the status text, restores all after
+    m_escape->setEnabled(true);
     HoldBanner();
     ui.FlatSpeedButton1->setEnabled(false);
     ui.FilenameEdit1->setEnabled(false);
@@ -132,12 +160,15 @@ void TForm4::progressChanged()
 
 bool TForm4::Quitting() const
 {
-    return m_options.stop != nullptr && m_options.stop->load();
+    return m_sessionEnding || (!m_stopAsked && m_stopFlag->load());
 }
 
 void TForm4::setStatusText(const std::string &text)
 {
-    ui.StatusBar1->setSimpleText(FileNameText(text));
+    // Once Exit has been asked for, the status bar keeps saying when the
+    // window will close.
+    if (!m_exitRequested)
+        ui.StatusBar1->setSimpleText(FileNameText(text));
 }
 
 void TForm4::showError(const std::string &text)
@@ -195,7 +226,7 @@ bool TForm4::askRetry(const std::string &text)
 
 void TForm4::showNote(const std::string &text)
 {
-    ui.StatusBar1->setSimpleText(FileNameText(text));
+    setStatusText(text);
 }
 
 void TForm4::processPendingMessages()

@@ -149,11 +149,16 @@ JoinResult JoinRun::finish(JoinOutcome outcome)
 
 void JoinRun::holdOrShow(const std::string& error)
 {
+    holdOrShow([this, error] { view_.showError(error); });
+}
+
+void JoinRun::holdOrShow(std::function<void()> show)
+{
     if (repairable()) {
         repairWanted_ = true;
-        heldErrors_.push_back(error);
+        heldErrors_.push_back(std::move(show));
     } else {
-        view_.showError(error);
+        show();
     }
 }
 
@@ -339,9 +344,10 @@ JoinOutcome JoinRun::damaged(std::size_t index)
 {
     const SetPart& part = set_.parts[index];
     partDamaged_ = partDamaged_ || repairable();
-    holdOrShow(texts::join::damaged(part.name, DigestName(part.expected->kind()), part.expected->hex(),
-                                    found_[index].hex(), SizeRemark(set_, index),
-                                    set_.ours() ? std::string("the checksum file") : set_.checksumName));
+    DamagedPart damage{part.name,          std::string(DigestName(part.expected->kind())),
+                       part.expected->hex(), found_[index].hex(),
+                       SizeRemark(set_, index), set_.ours() ? std::string("the checksum file") : set_.checksumName};
+    holdOrShow([this, damage = std::move(damage)] { view_.showDamaged(damage); });
     return JoinOutcome::CheckFailed;
 }
 
@@ -385,10 +391,13 @@ bool JoinRun::putInPlace()
         view_.showError(texts::join::writeFailed(output_, false));
         return true; // the file is complete under its name; only its entry may not be on the medium
     }
-    view_.showInformation(wholeOnly() ? texts::join::joinedMatching(output_, set_.parts.size(), checkedWith())
-                                      : texts::join::joined(output_, set_.parts.size(), set_.checked()));
+    // One closing box: where no file manager could be started, it also
+    // says where the file is.
+    std::string done = wholeOnly() ? texts::join::joinedMatching(output_, set_.parts.size(), checkedWith())
+                                   : texts::join::joined(output_, set_.parts.size(), set_.checked());
     if (options_.openFileManager && platform_.openFileManager(folder) != error::None)
-        view_.showInformation(texts::join::noFileManager(folder));
+        done += ". " + texts::join::noFileManager(folder);
+    view_.showInformation(done);
     return true;
 }
 

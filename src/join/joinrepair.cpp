@@ -28,11 +28,11 @@ ToolRun JoinRun::runPar2(std::string_view action, Par2Progress& progress)
 std::optional<JoinOutcome> JoinRun::repair(bool firstCheck)
 {
     repaired_ = true;
-    const std::vector<std::string> held = std::move(heldErrors_);
+    const std::vector<std::function<void()>> held = std::move(heldErrors_);
     heldErrors_.clear();
     auto showHeld = [&] {
-        for (const std::string& error : held)
-            view_.showError(error);
+        for (const auto& show : held)
+            show();
     };
     // What the parts are now, to tell afterwards which ones par2 wrote anew.
     std::vector<std::optional<FileIdentity>> before;
@@ -141,7 +141,7 @@ std::optional<JoinOutcome> JoinRun::repair(bool firstCheck)
     return std::nullopt;
 }
 
-std::optional<JoinOutcome> JoinRun::repairFromSlices(const std::vector<std::string>& held)
+std::optional<JoinOutcome> JoinRun::repairFromSlices(const std::vector<std::function<void()>>& held)
 {
     const std::int64_t totalKb = std::max<std::int64_t>(total_ / 1024, 1);
     view_.setProgress(0, totalKb);
@@ -164,8 +164,8 @@ std::optional<JoinOutcome> JoinRun::repairFromSlices(const std::vector<std::stri
         view_.showError(texts::join::unrepairable(recovery_->index, own.missing, own.damaged, own.moreNeeded));
         return JoinOutcome::CheckFailed;
     case End::Failed:
-        for (const std::string& error : held)
-            view_.showError(error);
+        for (const auto& show : held)
+            show();
         view_.showError(texts::join::repairFailed(recovery_->index, own.why));
         return JoinOutcome::Failed;
     case End::Stopped:

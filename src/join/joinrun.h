@@ -11,6 +11,7 @@
 #include "parts/partnaming.h"
 
 #include <memory>
+#include <functional>
 #include <optional>
 #include <span>
 #include <string_view>
@@ -65,7 +66,7 @@ private:
     // The program's own repair of a set of one slice per part: nothing when
     // the set is not such a set (par2 then does it), Joined when the join
     // can go on, else the outcome. `held`: errors to show on a failure.
-    std::optional<JoinOutcome> repairFromSlices(const std::vector<std::string>& held);
+    std::optional<JoinOutcome> repairFromSlices(const std::vector<std::function<void()>>& held);
     JoinOutcome verifyForCheck();
     // The first symbolic link in the parts' folder, if any (the folder
     // itself when it cannot be listed).
@@ -76,6 +77,7 @@ private:
     // A failure that the recovery data may mend: held back until the
     // repair is known to be impossible.
     void holdOrShow(const std::string& error);
+    void holdOrShow(std::function<void()> show);
     std::size_t hashBlock() const;
     bool stopped() const { return options_.stop != nullptr && options_.stop->load(std::memory_order_relaxed); }
     void betweenSteps();
@@ -138,7 +140,7 @@ private:
     bool repairWanted_ = false;  // the last join stopped at something they may mend
     bool partDamaged_ = false;   // ... a part that failed its checksum among it
     bool verifiedByRecovery_ = false;
-    std::vector<std::string> heldErrors_;
+    std::vector<std::function<void()>> heldErrors_;
     std::vector<std::string> rebuilt_;
     std::vector<std::string> backups_; // par2's copies of damaged parts, bare
 

@@ -5,10 +5,22 @@
 // that called JoinParts. Texts are byte strings as the file system holds
 // names.
 
+#include "join/jointexts.h"
+
 #include <cstdint>
 #include <string>
 
 namespace darvolt {
+
+// A part whose digest is not the one its set lists.
+struct DamagedPart {
+    std::string part;       // the bare part name
+    std::string digest;     // "SHA-256", "MD5", ...
+    std::string expected;   // hex, as the list gives it
+    std::string found;      // hex, as the part gives it
+    std::string sizeRemark; // how its size differs from the others'; may be empty
+    std::string source;     // "the checksum file", or the name of another tool's list
+};
 
 class JoinView {
 public:
@@ -21,6 +33,12 @@ public:
 
     // The failure that ended the run (or one of the findings that will).
     virtual void showError(const std::string& text) = 0;
+    // The same for a damaged part, for a view that tells it in its own
+    // words; the others show the one-line text with both digests.
+    virtual void showDamaged(const DamagedPart& d)
+    {
+        showError(texts::join::damaged(d.part, d.digest, d.expected, d.found, d.sizeRemark, d.source));
+    }
     // Something the user should know that does not stop the run, such as a
     // join that nothing could check.
     virtual void showWarning(const std::string& text) = 0;

@@ -60,7 +60,7 @@ InterruptSignals::~InterruptSignals()
             ::close(fd);
 }
 
-const std::atomic<bool>* InterruptSignals::stopFlag()
+std::atomic<bool>* InterruptSignals::stopFlag()
 {
     return &stopRequested;
 }

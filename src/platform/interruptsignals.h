@@ -23,7 +23,9 @@ public:
     InterruptSignals(const InterruptSignals&) = delete;
     InterruptSignals& operator=(const InterruptSignals&) = delete;
 
-    static const std::atomic<bool>* stopFlag();
+    // Writable: a window that offers Stop raises the same flag, so that one
+    // flag is all its runs look at.
+    static std::atomic<bool>* stopFlag();
     // The signal that raised the flag, 0 while none has.
     static int caught();
     // The exit status shells expect after that signal: 128 + its number.

@@ -20,9 +20,14 @@ int runDialog(const TMessageDialogRequest &request)
 {
     const std::unique_ptr<TMessageForm> box = CreateMessageDialog(request);
     const int answer = box->exec();
-    if (request.kind != TMsgDlgKind::Prompt)
-        return mrOk;
-    return answer == mrOk ? mrOk : mrCancel;
+    switch (request.kind) {
+    case TMsgDlgKind::Prompt: return answer == mrOk ? mrOk : mrCancel;
+    case TMsgDlgKind::Question: return answer == mrYes ? mrYes : mrNo;
+    case TMsgDlgKind::Error:
+    case TMsgDlgKind::Information:
+    case TMsgDlgKind::Plain: break;
+    }
+    return mrOk;
 }
 
 } // namespace
@@ -32,7 +37,8 @@ QString MessageDialogTitle(TMsgDlgKind kind, const QString &promptTitle)
     switch (kind) {
     case TMsgDlgKind::Error: return QStringLiteral("Error");
     case TMsgDlgKind::Information: return QStringLiteral("Information");
-    case TMsgDlgKind::Plain: return CurrentApplicationTitle();
+    case TMsgDlgKind::Plain:
+    case TMsgDlgKind::Question: return CurrentApplicationTitle();
     case TMsgDlgKind::Prompt: return promptTitle;
     }
     return {};
@@ -61,9 +67,9 @@ TMessageDialogHandler SetMessageDialogHandler(TMessageDialogHandler handler)
     return handler;
 }
 
-int MessageDialog(TMsgDlgKind kind, const QString &text, const QString &promptTitle)
+int MessageDialog(TMsgDlgKind kind, const QString &text, const QString &promptTitle, const QString &details)
 {
-    const TMessageDialogRequest request{kind, MessageDialogTitle(kind, promptTitle), text};
+    const TMessageDialogRequest request{kind, MessageDialogTitle(kind, promptTitle), text, details};
     // Copied, so that a handler that installs another one while it runs
     // does not pull itself from under its own feet.
     const TMessageDialogHandler handler = handlerSlot();

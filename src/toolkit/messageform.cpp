@@ -10,6 +10,8 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QPainter>
+#include <QPlainTextEdit>
+#include <QFontDatabase>
 #include <QPushButton>
 #include <QScreen>
 #include <QScrollArea>
@@ -28,7 +30,8 @@ QStyle::StandardPixmap iconFor(TMsgDlgKind kind)
     case TMsgDlgKind::Error: return QStyle::SP_MessageBoxCritical;
     case TMsgDlgKind::Information: return QStyle::SP_MessageBoxInformation;
     case TMsgDlgKind::Plain:
-    case TMsgDlgKind::Prompt: break;
+    case TMsgDlgKind::Prompt:
+    case TMsgDlgKind::Question: break;
     }
     return QStyle::SP_CustomBase;
 }
@@ -132,21 +135,48 @@ TMessageForm::TMessageForm(const TMessageDialogRequest &request, QWidget *parent
 
     auto *buttons = new QDialogButtonBox(this);
     buttons->setCenterButtons(true);
-    m_ok = buttons->addButton(QDialogButtonBox::Ok);
-    if (m_kind == TMsgDlgKind::Prompt)
-        m_cancel = buttons->addButton(QDialogButtonBox::Cancel);
+    const bool question = m_kind == TMsgDlgKind::Question;
+    m_ok = buttons->addButton(question ? QDialogButtonBox::Yes : QDialogButtonBox::Ok);
+    if (m_kind == TMsgDlgKind::Prompt || question)
+        m_cancel = buttons->addButton(question ? QDialogButtonBox::No : QDialogButtonBox::Cancel);
     static_cast<QPushButton *>(m_ok)->setDefault(true);
-    connect(m_ok, &QAbstractButton::clicked, this, [this] { done(mrOk); });
+    connect(m_ok, &QAbstractButton::clicked, this, [this, question] { done(question ? mrYes : mrOk); });
     if (m_cancel)
-        connect(m_cancel, &QAbstractButton::clicked, this, [this] { done(mrCancel); });
+        connect(m_cancel, &QAbstractButton::clicked, this, [this] { done(EscapeAnswer()); });
     grid->addWidget(buttons, 1, 0, 1, 2);
+    if (!request.details.isEmpty())
+        AddDetails(request.details, buttons, grid);
     m_ok->setFocus();
     FitToScreen();
 }
 
 QAbstractButton *TMessageForm::Button(int answer) const
 {
-    return answer == mrOk ? m_ok : answer == mrCancel ? m_cancel : nullptr;
+    return answer == mrOk || answer == mrYes ? m_ok : answer == mrCancel || answer == mrNo ? m_cancel : nullptr;
+}
+
+void TMessageForm::AddDetails(const QString &details, QDialogButtonBox *buttons, QGridLayout *grid)
+{
+    // Shut at first: the words above say what to do; the figures below are
+    // for whoever wants to compare them, and can be selected and copied.
+    m_details = new QPlainTextEdit(details, this);
+    m_details->setObjectName(QStringLiteral("details"));
+    m_details->setReadOnly(true);
+    m_details->setLineWrapMode(QPlainTextEdit::NoWrap);
+    m_details->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
+    const QFontMetrics metrics(m_details->font());
+    int widest = 0;
+    for (const QString &line : details.split(QLatin1Char('\n')))
+        widest = std::max(widest, metrics.horizontalAdvance(line));
+    const int lines = int(details.count(QLatin1Char('\n'))) + 1;
+    m_details->setFixedHeight(metrics.lineSpacing() * std::min(lines, 8) + 2 * m_details->frameWidth() + 8);
+    m_details->setMinimumWidth(std::min(widest + 2 * m_details->frameWidth() + 12, 640));
+    m_details->hide();
+    grid->addWidget(m_details, 2, 0, 1, 2);
+    QPushButton *toggle = buttons->addButton(tr("&Details"), QDialogButtonBox::ActionRole);
+    toggle->setObjectName(QStringLiteral("detailsButton"));
+    toggle->setCheckable(true);
+    connect(toggle, &QPushButton::toggled, m_details, &QWidget::setVisible);
 }
 
 QAbstractButton *TMessageForm::DefaultButton() const

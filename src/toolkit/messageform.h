@@ -6,6 +6,9 @@
 #include <QStyle>
 
 class QAbstractButton;
+class QDialogButtonBox;
+class QGridLayout;
+class QPlainTextEdit;
 class QScrollArea;
 
 namespace darvolt {
@@ -39,7 +42,9 @@ private:
 // text needs up to half the screen, the whole width when the text would
 // otherwise be too tall, and scrolls its text when even that is not enough,
 // so that the box always stays on the screen and the whole text can be read.
-// Escape and the close box answer Cancel on a prompt and OK elsewhere;
+// A question asks Yes or No. Details, when given, wait behind a Details
+// button. Escape and the close box answer Cancel on a prompt, No on a
+// question and OK elsewhere;
 // Ctrl+C copies the text.
 class TMessageForm : public QDialog
 {
@@ -56,7 +61,12 @@ public:
     QAbstractButton *Button(int answer) const;
     QAbstractButton *DefaultButton() const;
     // What Escape and the close box answer.
-    int EscapeAnswer() const { return m_kind == TMsgDlgKind::Prompt ? mrCancel : mrOk; }
+    int EscapeAnswer() const
+    {
+        return m_kind == TMsgDlgKind::Prompt ? mrCancel : m_kind == TMsgDlgKind::Question ? mrNo : mrOk;
+    }
+    // The details behind the Details button; null when the box has none.
+    QPlainTextEdit *Details() const { return m_details; }
     TWrappedText *TextWidget() const { return m_text; }
     QScrollArea *TextArea() const { return m_area; }
 
@@ -68,6 +78,7 @@ protected:
 
 private:
     void FitToScreen();
+    void AddDetails(const QString &details, QDialogButtonBox *buttons, QGridLayout *grid);
 
     TMsgDlgKind m_kind;
     QStyle::StandardPixmap m_icon = QStyle::SP_CustomBase;
@@ -75,6 +86,7 @@ private:
     QScrollArea *m_area = nullptr;
     QAbstractButton *m_ok = nullptr;
     QAbstractButton *m_cancel = nullptr;
+    QPlainTextEdit *m_details = nullptr;
 };
 
 } // namespace darvolt

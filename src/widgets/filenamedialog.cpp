@@ -76,7 +76,10 @@ FileDialogRunnerFn &FileDialogRunner()
         dialog.installEventFilter(&fitter);
         const bool save = d.DialogKind == TFileNameDialog::Kind::Save;
         dialog.setAcceptMode(save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
-        if (save)
+        if (d.DialogKind == TFileNameDialog::Kind::Folder) {
+            dialog.setFileMode(QFileDialog::Directory);
+            dialog.setOption(QFileDialog::ShowDirsOnly);
+        } else if (save)
             dialog.setFileMode(QFileDialog::AnyFile);
         else if (d.Options & TFileNameDialog::ofAllowMultiSelect)
             dialog.setFileMode(QFileDialog::ExistingFiles);

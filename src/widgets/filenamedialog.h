@@ -43,7 +43,7 @@ public:
     Q_DECLARE_FLAGS(TOpenOptions, TOpenOption)
     Q_FLAG(TOpenOptions)
 
-    enum class Kind { Open, Save };
+    enum class Kind { Open, Save, Folder };
 
     Kind DialogKind = Kind::Open;
     QString DefaultExt;
