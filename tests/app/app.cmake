@@ -14,4 +14,5 @@ target_compile_definitions(tst_application PRIVATE DARVOLT_PROGRAM="$<TARGET_FIL
 add_dependencies(tst_application darvolt)
 darvolt_add_qtest(tst_dialogs SOURCES ${CMAKE_CURRENT_LIST_DIR}/tst_dialogs.cpp LIBS darvolt_app)
 darvolt_add_qtest(tst_form4sessionend SOURCES ${CMAKE_CURRENT_LIST_DIR}/tst_form4sessionend.cpp LIBS darvolt_app)
+darvolt_add_qtest(tst_form4stop SOURCES ${CMAKE_CURRENT_LIST_DIR}/tst_form4stop.cpp LIBS darvolt_app)
 darvolt_add_qtest(tst_form4join SOURCES ${CMAKE_CURRENT_LIST_DIR}/tst_form4join.cpp LIBS darvolt_app)

@@ -56,6 +56,8 @@ public:
             shown.push_back(request);
             if (onShow)
                 onShow(request);
+            if (request.kind == darvolt::TMsgDlgKind::Question)
+                return questionAnswer;
             if (request.kind != darvolt::TMsgDlgKind::Prompt)
                 return darvolt::mrOk;
             if (promptAnswer)
@@ -82,6 +84,7 @@ public:
 
     std::vector<darvolt::TMessageDialogRequest> shown;
     std::deque<int> answers;
+    int questionAnswer = darvolt::mrNo;
     std::function<int(const darvolt::TMessageDialogRequest &)> promptAnswer;
     std::function<void(const darvolt::TMessageDialogRequest &)> onShow;
 

@@ -10,6 +10,8 @@
 #include "split/splitfile.h"
 
 #include <QMenu>
+#include <QRegularExpression>
+#include <QSet>
 #include <QSettings>
 #include <QStandardPaths>
 #include <QTemporaryDir>
@@ -73,8 +75,15 @@ private slots:
         QMenu *menu = form.SystemMenu();
         QVERIFY(menu);
         const QStringList texts = menuTexts(menu);
-        QCOMPARE(texts.mid(texts.size() - 3),
-                 (QStringList{"Write &recovery data", "&Join parts...", "&Close\tAlt+F4"}));
+        QCOMPARE(texts.mid(texts.size() - 5), (QStringList{"Write recovery &data", "&Join parts...", "Parts &folder...",
+                                                           "&Beside the file", "&Close\tAlt+F4"}));
+        // Every item answers a key of its own.
+        QSet<QChar> keys;
+        const QStringList items = texts.filter(QRegularExpression("^[^-]"));
+        for (const QString &text : items)
+            if (const qsizetype at = text.indexOf('&'); at >= 0)
+                keys.insert(text.at(at + 1).toLower());
+        QCOMPARE(keys.size(), items.size());
     }
 
     // Off at first, then as the user left it, in this window and the next.

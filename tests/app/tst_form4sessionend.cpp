@@ -2,11 +2,13 @@
 // no box waits for an answer, and the window closes.
 
 #include "app/sessionend.h"
+#include "app/taboutbox.h"
 #include "app/tform4.h"
 #include "apptest.h"
 #include "recordingplatform.h"
 
 #include <QTemporaryDir>
+#include <QTimer>
 
 #include <csignal>
 
@@ -65,6 +67,82 @@ private slots:
         for (const QString &name : left)
             QCOMPARE(QFileInfo(parts.filePath(name)).size(), qint64(16384));
         QVERIFY(real.fileManagerFolders.empty());
+    }
+
+    // One signal is enough whatever waits for an answer: the box, menu or
+    // dialog goes and the window closes.
+    void sessionEndEndsEveryState_data()
+    {
+        QTest::addColumn<QString>("state");
+        for (const char *state : {"idle", "message box", "about box", "title band menu", "file dialog",
+                                  "end of split box", "stop question"})
+            QTest::newRow(state) << QString::fromLatin1(state);
+    }
+
+    void sessionEndEndsEveryState()
+    {
+        QFETCH(QString, state);
+        QTemporaryDir dir;
+        const QString file = dir.filePath(QStringLiteral("data.bin"));
+        QVERIFY(WriteFile(file, QByteArray(5 * 16384, 'd')));
+        RecordingPlatform platform(QFile::encodeName(dir.filePath(QStringLiteral("A"))).toStdString());
+        platform.fileManagerResult = darvolt::error::FileNotFound;
+        darvolt::InterruptSignals::stopFlag()->store(false);
+        darvolt::InterruptSignals interrupts;
+        TForm4 form(&platform);
+        const TSessionEnd sessionEnd(form, interrupts);
+        form.SetArguments({file});
+        form.RunOptions().blockSize = 1024;
+        form.RunOptions().pumpInterval = std::chrono::milliseconds(0);
+        form.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&form));
+        QTest::mouseClick(form.Controls().RadioButton2, Qt::LeftButton);
+        form.Controls().Edit2->setText(QStringLiteral("16"));
+
+        // The state is entered from the program's loop, and the signal
+        // comes once it is on the screen.
+        const auto open = [&] {
+            if (state == "message box")
+                ShowInformationDialog(QStringLiteral("Something to read"));
+            else if (state == "about box")
+                form.FlatSpeedButton3Click(&form);
+            else if (state == "title band menu")
+                form.SystemMenu()->exec(form.mapToGlobal(QPoint(4, 4)));
+            else if (state == "file dialog")
+                form.JoinPartsClick(&form);
+            else if (state != "idle")
+                QTest::mouseClick(form.Controls().FlatSpeedButton1, Qt::LeftButton);
+        };
+        bool asked = false;
+        const auto waiting = [&] {
+            if (state == "idle")
+                return true;
+            if (state == "title band menu")
+                return form.SystemMenu()->isVisible();
+            if (state == "stop question" && form.Running() && !QApplication::activeModalWidget()) {
+                if (!asked)
+                    QTimer::singleShot(0, &form, [&form] { QTest::keyClick(&form, Qt::Key_Escape); });
+                asked = true;
+                return false;
+            }
+            return QApplication::activeModalWidget() != nullptr;
+        };
+        QTimer signaller;
+        connect(&signaller, &QTimer::timeout, this, [&] {
+            if (waiting()) {
+                signaller.stop();
+                std::raise(SIGTERM);
+            }
+        });
+        signaller.start(1);
+        QTimer::singleShot(0, this, open);
+        QTRY_VERIFY(!signaller.isActive() && !form.isVisible());
+        QVERIFY(!form.Running());
+        QTRY_VERIFY(!QApplication::activeModalWidget() && !QApplication::activePopupWidget());
+        if (state == "end of split box")
+            QVERIFY(QFileInfo::exists(dir.filePath(QStringLiteral("DATA_PARTS/MERGE.BAT"))));
+        if (state == "stop question")
+            QVERIFY(!QFileInfo::exists(dir.filePath(QStringLiteral("DATA_PARTS/MERGE.BAT"))));
     }
 };
 
