@@ -9,6 +9,7 @@
 #include "split/recordingview.h"
 #include "split/splitfile.h"
 
+#include <QCryptographicHash>
 #include <QMenu>
 #include <QRegularExpression>
 #include <QSet>
@@ -177,6 +178,31 @@ private slots:
         QCOMPARE(recorder.texts(TMsgDlgKind::Information), dialogs);
         QCOMPARE(recorder.shown.size(), std::size_t(dialogs.size()));
         QCOMPARE(ReadFile(folder + "/joined.bin") == data, !saveAs.isEmpty());
+    }
+
+    // Said in words, with what to do; the digests wait behind Details, and
+    // the status bar names the same part as the box.
+    void aDamagedPartIsToldInWordsWithItsDigestsBehindDetails()
+    {
+        makeParts("worded");
+        const QString folder = dir.filePath("worded/REPORT_PARTS");
+        QVERIFY(WriteFile(folder + "/report.doc.!02", PatternBytes(1024, 99)));
+        const QString found = QCryptographicHash::hash(PatternBytes(1024, 99), QCryptographicHash::Sha256).toHex();
+        DialogRecorder recorder;
+        FileDialogScript chooser(folder + "/report.doc.!00");
+        RecordingPlatform platform(FileNameBytes(dir.filePath("A")));
+        TForm4 form(&platform);
+        form.SetArguments({});
+        QString status;
+        recorder.onShow = [&](const TMessageDialogRequest &) { status = form.Controls().StatusBar1->SimpleText(); };
+        form.JoinPartsClick(&form);
+        QCOMPARE(recorder.shown.size(), std::size_t(1));
+        const TMessageDialogRequest &box = recorder.shown.front();
+        QVERIFY2(box.text.contains("Fetch this part again") && box.text.contains("Write recovery data")
+                     && !box.text.contains(found),
+                 qPrintable(box.text));
+        QVERIFY2(box.details.contains(found), qPrintable(box.details));
+        QCOMPARE(status, QStringLiteral("Damaged: report.doc.!02"));
     }
 
     void joinsWithTheWindowHeldAsForASplit_data()

@@ -379,6 +379,37 @@ private slots:
         QCOMPARE(platform.contents("/data/REPORT_PARTS/report.doc.!02").size(), std::size_t(2100000 - 2048000));
     }
 
+    // "Parts folder..." sends the parts where darvolt-split's --directory
+    // would; "Beside the file" brings NAME_PARTS back.
+    void thePartsFolderOfTheMenuTakesTheParts()
+    {
+        QDir().mkpath(path("elsewhere/source"));
+        const QString file = path("elsewhere/source/data.bin");
+        const QByteArray data = PatternBytes(40000, 7);
+        QVERIFY(WriteFile(file, data));
+        const QString target = path("elsewhere/chosen");
+        DialogRecorder dialogs;
+        FileDialogScript chooser(target + "/");
+        Bench bench(path("A"));
+        TForm4 &form = bench.form;
+        form.Controls().FilenameEdit1->setText(file);
+        const auto item = [&form](const char *name) {
+            return form.SystemMenu()->findChild<QAction *>(QLatin1String(name));
+        };
+        item("PartsFolder")->trigger();
+        QTRY_COMPARE(form.Controls().Edit1->text(), target);
+        QVERIFY(item("PartsFolder")->isChecked() && !item("BesideTheFile")->isChecked());
+        chooseCustom(form, "16");
+        QTest::mouseClick(form.Controls().FlatSpeedButton1, Qt::LeftButton);
+        QVERIFY(dialogs.shown.empty());
+        QCOMPARE(joined(target, "data.bin", 3), data);
+        QVERIFY(QFileInfo::exists(target + "/MERGE.BAT"));
+        QVERIFY(!QFileInfo::exists(path("elsewhere/source/DATA_PARTS")));
+        item("BesideTheFile")->trigger();
+        QCOMPARE(form.Controls().Edit1->text(), path("elsewhere/source/DATA_PARTS"));
+        QCOMPARE(chooser.title, QStringLiteral("Parts folder"));
+    }
+
     void cancelAtTheFirstDisketteEndsQuietly()
     {
         darvolt::FakePlatform platform("/media/floppy0");
