@@ -227,6 +227,11 @@ private slots:
                                             << QStringList{"Prompt: %1/REPORT_PARTS/report.doc already exists.", done}
                                             << true;
         QTest::newRow("file dialog cancelled") << "cancel" << int(mrOk) << QStringList{} << false;
+        // One box where no file manager can be started, as after a split.
+        QTest::newRow("no file manager") << "nofm" << int(mrOk)
+                                         << QStringList{done + ", every part matching its checksum. No file manager "
+                                                               "could be opened. The joined file is in %1/REPORT_PARTS."}
+                                         << true;
         QTest::newRow("missing, rebuilt") << "rebuild" << int(mrOk)
                                           << QStringList{done + ", every part matching its checksum.\n\nPart report.doc.!01 was "
                                                                 "missing or damaged and rebuilt from the recovery data in "
@@ -258,6 +263,8 @@ private slots:
         recorder.answers.push_back(answer);
         FileDialogScript chooser(folder + "/report.doc.!03", twist != "cancel");
         RecordingPlatform platform(FileNameBytes(dir.filePath("A")));
+        if (twist == "nofm")
+            platform.fileManagerResult = darvolt::error::FileNotFound;
         TForm4 form(&platform);
         form.SetArguments({});
         form.RunOptions().blockSize = 1024;
