@@ -37,3 +37,12 @@ else()
   # The test says so and fails: tools/setup-deps.sh test installs libweston.
   target_compile_definitions(tst_titlebandwayland PRIVATE WESTON_POINTER_MODULE="")
 endif()
+
+# The window worked from the keyboard alone under openbox: the title band's
+# menu, a parts folder, stopping a split, joining a set.
+darvolt_add_qtest(tst_windowkeysx11
+  SOURCES ${CMAKE_CURRENT_LIST_DIR}/tst_windowkeysx11.cpp ${CMAKE_CURRENT_LIST_DIR}/desktopsession.cpp
+  LIBS darvolt_toolkit LABELS desktop TIMEOUT 180)
+target_compile_definitions(tst_windowkeysx11 PRIVATE DARVOLT_PROGRAM="$<TARGET_FILE:darvolt>"
+                           DARVOLT_SPLIT="$<TARGET_FILE:darvolt-split>")
+add_dependencies(tst_windowkeysx11 darvolt darvolt-split)

@@ -219,6 +219,26 @@ private slots:
         DesktopOpenerCommand() = previous;
     }
 
+    // As Help does: the box names what to open by hand.
+    void withoutABrowserTheBannerNamesItsAddress()
+    {
+        const QStringList previous =
+            std::exchange(DesktopOpenerCommand(), {QStringLiteral("/bin/sh"), QStringLiteral("-c"), QStringLiteral("exit 3")});
+        DialogRecorder dialogs;
+        darvolt::FakePlatform platform;
+        TForm4 form(&platform);
+        form.SetArguments({});
+        form.show();
+        QVERIFY(QTest::qWaitForWindowActive(&form));
+        const QString address = form.Controls().ProUrlImage1->URL();
+        QVERIFY(!address.isEmpty());
+        QTest::mouseClick(form.Controls().ProUrlImage1, Qt::LeftButton);
+        QTRY_COMPARE(dialogs.texts(TMsgDlgKind::Error).size(), 1);
+        QVERIFY2(dialogs.texts(TMsgDlgKind::Error).first().contains(QUrl::fromUserInput(address).toString()),
+                 qPrintable(dialogs.texts(TMsgDlgKind::Error).first()));
+        DesktopOpenerCommand() = previous;
+    }
+
     void theHelpButtonAndF1OpenTheManualOfTheWindow()
     {
         DesktopRecorder desktop;
