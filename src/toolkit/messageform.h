@@ -1,8 +1,8 @@
 #pragma once
 
+#include "toolkit/dialogform.h"
 #include "toolkit/dialogs.h"
 
-#include <QDialog>
 #include <QStyle>
 
 class QAbstractButton;
@@ -41,7 +41,7 @@ private:
 // so that the box always stays on the screen and the whole text can be read.
 // Escape and the close box answer Cancel on a prompt and OK elsewhere;
 // Ctrl+C copies the text.
-class TMessageForm : public QDialog
+class TMessageForm : public TDialogForm
 {
     Q_OBJECT
 
@@ -63,7 +63,6 @@ public:
     void reject() override;
 
 protected:
-    void showEvent(QShowEvent *event) override;
     void keyPressEvent(QKeyEvent *event) override;
 
 private:
