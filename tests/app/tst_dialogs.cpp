@@ -2,12 +2,14 @@
 // appears, and the seam that answers them in tests.
 #include "apptest.h"
 
+#include "graphics/colors.h"
 #include "toolkit/messageform.h"
 
 #include <QAbstractButton>
 #include <QLabel>
 #include <QScrollArea>
 #include <QStyle>
+#include <QWindow>
 
 using namespace darvolt;
 
@@ -111,6 +113,47 @@ private slots:
         const QRect area = box->screen()->availableGeometry();
         QVERIFY(qAbs(box->frameGeometry().center().x() - area.center().x()) <= 1);
         QVERIFY(qAbs(box->frameGeometry().center().y() - area.center().y()) <= 1);
+        box->close();
+    }
+
+    // Drawn by the program, whatever the desktop's icon theme: a red disc
+    // with a white cross, a white bubble with a blue "i".
+    void theIconsAreTheClassicOnes_data()
+    {
+        QTest::addColumn<int>("kind");
+        QTest::addColumn<QPoint>("at");
+        QTest::addColumn<QColor>("colour");
+        QTest::newRow("error: the cross") << int(TMsgDlgKind::Error) << QPoint(15, 15) << QColor(Qt::white);
+        QTest::newRow("error: the disc") << int(TMsgDlgKind::Error) << QPoint(15, 5) << QColor(Qt::red);
+        QTest::newRow("information: the i") << int(TMsgDlgKind::Information) << QPoint(15, 15) << QColor(Qt::blue);
+        QTest::newRow("information: the bubble") << int(TMsgDlgKind::Information) << QPoint(22, 12) << QColor(Qt::white);
+    }
+    void theIconsAreTheClassicOnes()
+    {
+        QFETCH(int, kind);
+        QFETCH(QPoint, at);
+        QFETCH(QColor, colour);
+        const auto k = static_cast<TMsgDlgKind>(kind);
+        const auto box = CreateMessageDialog({k, MessageDialogTitle(k), QStringLiteral("text")});
+        const QLabel *icon = box->findChild<QLabel *>();
+        QVERIFY(icon);
+        const QImage image = icon->pixmap().toImage();
+        QCOMPARE(image.size(), QSize(32, 32));
+        QCOMPARE(image.pixelColor(at), colour);
+    }
+
+    // Made without a parent, wherever the message comes from, the box still
+    // belongs to the window it appears over, and wears the windows' face.
+    void aBoxBelongsToTheWindowItAppearsOver()
+    {
+        QWidget window;
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        const auto box = CreateMessageDialog({TMsgDlgKind::Error, QStringLiteral("Error"), QStringLiteral("text")});
+        box->setWindowModality(Qt::NonModal); // looked at, not answered
+        box->show();
+        QCOMPARE(box->windowHandle()->transientParent(), window.windowHandle());
+        QCOMPARE(box->grab().toImage().pixelColor(2, 2), ColorToRGB(clBtnFace));
         box->close();
     }
 
