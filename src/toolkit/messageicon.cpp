@@ -12,19 +12,25 @@ namespace {
 // Both icons are drawn on a 32-unit grid, the size the dialogs show them at.
 constexpr qreal grid = 32;
 
-const QColor shadowGrey = ColorToRGB(clGray);
+// The shape with its grey shadow below and to the right, then itself,
+// outlined.
+void drawShadowed(QPainter &painter, const QPainterPath &shape, const QColor &outline, const QColor &fill)
+{
+    painter.setPen(Qt::NoPen);
+    painter.setBrush(ColorToRGB(clGray));
+    painter.drawPath(shape.translated(2, 2));
+    painter.setPen(QPen(outline, 1));
+    painter.setBrush(fill);
+    painter.drawPath(shape);
+}
 
 void drawError(QPainter &painter)
 {
-    const QRectF disc(1, 1, 28, 28);
-    painter.setPen(Qt::NoPen);
-    painter.setBrush(shadowGrey);
-    painter.drawEllipse(disc.translated(2, 2));
-    painter.setPen(QPen(ColorToRGB(clMaroon), 1));
-    painter.setBrush(ColorToRGB(clRed));
-    painter.drawEllipse(disc);
+    QPainterPath disc;
+    disc.addEllipse(QRectF(1, 1, 28, 28));
+    drawShadowed(painter, disc, ColorToRGB(clMaroon), ColorToRGB(clRed));
     painter.setPen(QPen(ColorToRGB(clWhite), 3.5, Qt::SolidLine, Qt::FlatCap));
-    const QPointF centre = disc.center();
+    const QPointF centre = disc.boundingRect().center();
     const qreal arm = 6.5;
     painter.drawLine(centre + QPointF(-arm, -arm), centre + QPointF(arm, arm));
     painter.drawLine(centre + QPointF(-arm, arm), centre + QPointF(arm, -arm));
@@ -44,13 +50,7 @@ QPainterPath speechBubble()
 
 void drawInformation(QPainter &painter)
 {
-    const QPainterPath bubble = speechBubble();
-    painter.setPen(Qt::NoPen);
-    painter.setBrush(shadowGrey);
-    painter.drawPath(bubble.translated(2, 2));
-    painter.setPen(QPen(ColorToRGB(clBlack), 1));
-    painter.setBrush(ColorToRGB(clWhite));
-    painter.drawPath(bubble);
+    drawShadowed(painter, speechBubble(), ColorToRGB(clBlack), ColorToRGB(clWhite));
     painter.setPen(Qt::NoPen);
     painter.setBrush(ColorToRGB(clBlue));
     painter.drawEllipse(QRectF(13, 4, 4, 4));
