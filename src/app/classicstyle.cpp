@@ -52,21 +52,18 @@ void TClassicStyle::drawControl(ControlElement element, const QStyleOption *opti
     const auto *bar = qstyleoption_cast<const QStyleOptionProgressBar *>(option);
     // A busy bar, an upright one or one that fills from the right keeps the
     // base style's drawing; the program shows none of them.
-    if (element != CE_ProgressBarContents || !bar || !(bar->state & State_Horizontal) || bar->invertedAppearance
+    if (element != CE_ProgressBar || !bar || !(bar->state & State_Horizontal) || bar->invertedAppearance
         || bar->maximum <= bar->minimum) {
         QProxyStyle::drawControl(element, option, painter, widget);
         return;
     }
-    for (const QRect &block : ProgressBlocks(bar->rect, bar->progress, bar->minimum, bar->maximum))
-        painter->fillRect(block, bar->palette.color(QPalette::Highlight));
-}
-
-QRect TClassicStyle::subElementRect(SubElement element, const QStyleOption *option, const QWidget *widget) const
-{
+    QProxyStyle::drawControl(CE_ProgressBarGroove, bar, painter, widget);
     // The blocks keep a line of face between them and the sunken edge.
-    if (element == SE_ProgressBarContents)
-        return option->rect.adjusted(2, 2, -2, -2);
-    return QProxyStyle::subElementRect(element, option, widget);
+    const QRect contents = bar->rect.adjusted(2, 2, -2, -2);
+    for (const QRect &block : ProgressBlocks(contents, bar->progress, bar->minimum, bar->maximum))
+        painter->fillRect(block, bar->palette.color(QPalette::Highlight));
+    if (bar->textVisible)
+        QProxyStyle::drawControl(CE_ProgressBarLabel, bar, painter, widget);
 }
 
 int TClassicStyle::pixelMetric(PixelMetric metric, const QStyleOption *option, const QWidget *widget) const

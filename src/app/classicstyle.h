@@ -25,8 +25,6 @@ public:
     using QProxyStyle::polish;
     void drawControl(ControlElement element, const QStyleOption *option, QPainter *painter,
                      const QWidget *widget = nullptr) const override;
-    QRect subElementRect(SubElement element, const QStyleOption *option,
-                         const QWidget *widget = nullptr) const override;
     int pixelMetric(PixelMetric metric, const QStyleOption *option = nullptr,
                     const QWidget *widget = nullptr) const override;
 };

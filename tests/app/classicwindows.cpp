@@ -1,7 +1,6 @@
-// The classic look test's subject: a window of the program with a progress
-// bar at (8, 8), 164 x 16, half full, and an error message above it; OK
-// ends the program. With --grab FILE it only saves what the screen shows to
-// FILE, so that the test can look at the pixels the X server really has.
+// What the classic look test photographs: a window with a half-full progress
+// bar at (8, 8), 164 x 16, and an error message; OK ends the program. With
+// --grab FILE it only saves what the X server shows to FILE.
 #include "app/startup.h"
 #include "toolkit/application.h"
 #include "toolkit/dialogs.h"

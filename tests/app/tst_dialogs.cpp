@@ -2,14 +2,12 @@
 // appears, and the seam that answers them in tests.
 #include "apptest.h"
 
-#include "graphics/colors.h"
 #include "toolkit/messageform.h"
 
 #include <QAbstractButton>
 #include <QLabel>
 #include <QScrollArea>
 #include <QStyle>
-#include <QWindow>
 
 using namespace darvolt;
 
@@ -140,21 +138,6 @@ private slots:
         const QImage image = icon->pixmap().toImage();
         QCOMPARE(image.size(), QSize(32, 32));
         QCOMPARE(image.pixelColor(at), colour);
-    }
-
-    // Made without a parent, wherever the message comes from, the box still
-    // belongs to the window it appears over, and wears the windows' face.
-    void aBoxBelongsToTheWindowItAppearsOver()
-    {
-        QWidget window;
-        window.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&window));
-        const auto box = CreateMessageDialog({TMsgDlgKind::Error, QStringLiteral("Error"), QStringLiteral("text")});
-        box->setWindowModality(Qt::NonModal); // looked at, not answered
-        box->show();
-        QCOMPARE(box->windowHandle()->transientParent(), window.windowHandle());
-        QCOMPARE(box->grab().toImage().pixelColor(2, 2), ColorToRGB(clBtnFace));
-        box->close();
     }
 
     void theSeamSeesEveryDialogAndAnswersIt()
