@@ -124,7 +124,8 @@ private slots:
         QTest::newRow("error: the cross") << int(TMsgDlgKind::Error) << QPoint(15, 15) << QColor(Qt::white);
         QTest::newRow("error: the disc") << int(TMsgDlgKind::Error) << QPoint(15, 5) << QColor(Qt::red);
         QTest::newRow("information: the i") << int(TMsgDlgKind::Information) << QPoint(15, 15) << QColor(Qt::blue);
-        QTest::newRow("information: the bubble") << int(TMsgDlgKind::Information) << QPoint(22, 12) << QColor(Qt::white);
+        QTest::newRow("information: the bubble")
+            << int(TMsgDlgKind::Information) << QPoint(22, 12) << QColor(Qt::white);
     }
     void theIconsAreTheClassicOnes()
     {
