@@ -1,6 +1,5 @@
 #include "app/mediumdialog.h"
 
-#include "toolkit/dialogs.h"
 #include "toolkit/messageform.h"
 
 #include <QDialogButtonBox>
@@ -23,7 +22,7 @@ TMediumChoiceHandler &handlerSlot()
 
 TMediumDialog::TMediumDialog(const QString &title, const QString &text, const QList<TMediumRow> &rows,
                              QWidget *parent)
-    : QDialog(parent)
+    : TDialogForm(parent)
 {
     setWindowTitle(title);
     setWindowModality(Qt::ApplicationModal);
@@ -69,12 +68,6 @@ int TMediumDialog::Chosen() const
 {
     QTreeWidgetItem *item = m_list->currentItem();
     return item ? m_list->indexOfTopLevelItem(item) : -1;
-}
-
-void TMediumDialog::showEvent(QShowEvent *event)
-{
-    QDialog::showEvent(event);
-    CenterOnScreen(this);
 }
 
 int ChooseMediumDialog(const QString &title, const QString &text, const QList<TMediumRow> &rows)

@@ -1,6 +1,7 @@
 #pragma once
 
-#include <QDialog>
+#include "toolkit/dialogform.h"
+
 #include <QList>
 #include <QString>
 
@@ -22,7 +23,7 @@ struct TMediumRow {
 // label, size and folder, OK and Cancel centred below, as the message
 // dialogs look. The first medium is selected; a double click or Enter takes
 // the selected one, Escape and the close box take none.
-class TMediumDialog : public QDialog
+class TMediumDialog : public TDialogForm
 {
     Q_OBJECT
 
@@ -33,9 +34,6 @@ public:
     QTreeWidget *List() const { return m_list; }
     // The selected row, or -1.
     int Chosen() const;
-
-protected:
-    void showEvent(QShowEvent *event) override;
 
 private:
     QTreeWidget *m_list = nullptr;

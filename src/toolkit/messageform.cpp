@@ -1,5 +1,7 @@
 #include "toolkit/messageform.h"
 
+#include "toolkit/messageicon.h"
+
 #include <algorithm>
 #include <cmath>
 
@@ -107,7 +109,7 @@ void TWrappedText::changeEvent(QEvent *event)
 }
 
 TMessageForm::TMessageForm(const TMessageDialogRequest &request, QWidget *parent)
-    : QDialog(parent), m_kind(request.kind), m_icon(iconFor(request.kind))
+    : TDialogForm(parent), m_kind(request.kind), m_icon(iconFor(request.kind))
 {
     setWindowTitle(request.title);
     setWindowModality(Qt::ApplicationModal);
@@ -119,7 +121,10 @@ TMessageForm::TMessageForm(const TMessageDialogRequest &request, QWidget *parent
     if (m_icon != QStyle::SP_CustomBase) {
         auto *icon = new QLabel(this);
         const int extent = style()->pixelMetric(QStyle::PM_MessageBoxIconSize, nullptr, this);
-        icon->setPixmap(style()->standardIcon(m_icon, nullptr, this).pixmap(extent, extent));
+        const qreal ratio = devicePixelRatio();
+        QPixmap picture = QPixmap::fromImage(MessageIcon(m_icon, qRound(extent * ratio)));
+        picture.setDevicePixelRatio(ratio);
+        icon->setPixmap(picture);
         grid->addWidget(icon, 0, 0, Qt::AlignTop);
     }
     m_text = new TWrappedText(request.text);
@@ -216,13 +221,6 @@ void TMessageForm::FitToScreen()
     adjustSize();
 }
 
-void TMessageForm::showEvent(QShowEvent *event)
-{
-    QDialog::showEvent(event);
-    // Placed once the box has its final size, which it settles as it shows.
-    CenterOnScreen(this);
-}
-
 void TMessageForm::keyPressEvent(QKeyEvent *event)
 {
     if (event->matches(QKeySequence::Copy)) {
@@ -230,7 +228,7 @@ void TMessageForm::keyPressEvent(QKeyEvent *event)
         event->accept();
         return;
     }
-    QDialog::keyPressEvent(event);
+    TDialogForm::keyPressEvent(event);
 }
 
 } // namespace darvolt

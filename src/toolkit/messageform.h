@@ -1,8 +1,8 @@
 #pragma once
 
+#include "toolkit/dialogform.h"
 #include "toolkit/dialogs.h"
 
-#include <QDialog>
 #include <QStyle>
 
 class QAbstractButton;
@@ -46,7 +46,7 @@ private:
 // button. Escape and the close box answer Cancel on a prompt, No on a
 // question and OK elsewhere;
 // Ctrl+C copies the text.
-class TMessageForm : public QDialog
+class TMessageForm : public TDialogForm
 {
     Q_OBJECT
 
@@ -73,7 +73,6 @@ public:
     void reject() override;
 
 protected:
-    void showEvent(QShowEvent *event) override;
     void keyPressEvent(QKeyEvent *event) override;
 
 private:

@@ -114,6 +114,33 @@ private slots:
         box->close();
     }
 
+    // Drawn by the program, whatever the desktop's icon theme: a red disc
+    // with a white cross, a white bubble with a blue "i".
+    void theIconsAreTheClassicOnes_data()
+    {
+        QTest::addColumn<int>("kind");
+        QTest::addColumn<QPoint>("at");
+        QTest::addColumn<QColor>("colour");
+        QTest::newRow("error: the cross") << int(TMsgDlgKind::Error) << QPoint(15, 15) << QColor(Qt::white);
+        QTest::newRow("error: the disc") << int(TMsgDlgKind::Error) << QPoint(15, 5) << QColor(Qt::red);
+        QTest::newRow("information: the i") << int(TMsgDlgKind::Information) << QPoint(15, 15) << QColor(Qt::blue);
+        QTest::newRow("information: the bubble")
+            << int(TMsgDlgKind::Information) << QPoint(22, 12) << QColor(Qt::white);
+    }
+    void theIconsAreTheClassicOnes()
+    {
+        QFETCH(int, kind);
+        QFETCH(QPoint, at);
+        QFETCH(QColor, colour);
+        const auto k = static_cast<TMsgDlgKind>(kind);
+        const auto box = CreateMessageDialog({k, MessageDialogTitle(k), QStringLiteral("text")});
+        const QLabel *icon = box->findChild<QLabel *>();
+        QVERIFY(icon);
+        const QImage image = icon->pixmap().toImage();
+        QCOMPARE(image.size(), QSize(32, 32));
+        QCOMPARE(image.pixelColor(at), colour);
+    }
+
     void theSeamSeesEveryDialogAndAnswersIt()
     {
         DialogRecorder dialogs;
