@@ -100,7 +100,7 @@ void TForm4::AddSystemMenuItems(QMenu *menu)
 {
     // A choice for the splits to come, kept for the next start; a run that
     // is going on keeps what it started with.
-    QAction *recovery = menu->addAction(tr("Write &recovery data"));
+    QAction *recovery = menu->addAction(tr("Write recovery &data"));
     recovery->setObjectName(QStringLiteral("WriteRecoveryData"));
     recovery->setCheckable(true);
     recovery->setChecked(WriteRecoveryData());

@@ -8,6 +8,7 @@
 #include "platform/posixplatform.h"
 #include "split/recordingview.h"
 #include "split/splitfile.h"
+#include "toolkit/drawtext.h"
 
 #include <QMenu>
 #include <QSettings>
@@ -74,7 +75,23 @@ private slots:
         QVERIFY(menu);
         const QStringList texts = menuTexts(menu);
         QCOMPARE(texts.mid(texts.size() - 3),
-                 (QStringList{"Write &recovery data", "&Join parts...", "&Close\tAlt+F4"}));
+                 (QStringList{"Write recovery &data", "&Join parts...", "&Close\tAlt+F4"}));
+    }
+
+    // A letter typed in the open menu must choose one command only.
+    void everyMenuCommandHasItsOwnAccelerator()
+    {
+        RecordingPlatform platform(FileNameBytes(dir.filePath("A")));
+        TForm4 form(&platform);
+        QSet<QChar> seen;
+        for (QAction *action : form.SystemMenu()->actions()) {
+            if (action->isSeparator())
+                continue;
+            const QChar accel = AccelChar(action->text()).toLower();
+            QVERIFY2(!accel.isNull(), qPrintable(action->text()));
+            QVERIFY2(!seen.contains(accel), qPrintable(action->text()));
+            seen << accel;
+        }
     }
 
     // Off at first, then as the user left it, in this window and the next.
