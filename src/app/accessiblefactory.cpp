@@ -6,6 +6,7 @@
 #include "widgets/gifanimatoraccessible.h"
 #include "toolkit/form.h"
 #include "toolkit/formaccessible.h"
+#include "toolkit/menuaccessible.h"
 #include "widgets/buttonaccessible.h"
 #include "widgets/comboeditaccessible.h"
 #include "widgets/customcomboedit.h"
@@ -20,6 +21,8 @@
 #include "widgets/prourllabel.h"
 
 #include <QAccessible>
+#include <QAction>
+#include <QMenu>
 
 #include <functional>
 #include <unordered_map>
@@ -39,6 +42,12 @@ QAccessibleInterface *make(QObject *object)
 }
 
 using Maker = QAccessibleInterface *(*)(QObject *);
+
+// A menu's command, which Qt names with the key shown at its right.
+QAccessibleInterface *makeMenuItem(QObject *object)
+{
+    return TMenuItemAccessible::For(qobject_cast<QAction *>(object));
+}
 
 // Qt asks by the name the meta-object gives, namespace and all.
 template <class Control, class Interface>
@@ -60,6 +69,8 @@ const std::unordered_map<QString, Maker> &makers()
         entry<TRxGradientCaption, TRxGradientCaptionAccessible>(),
         entry<TRxGIFAnimator, TRxGIFAnimatorAccessible>(),
         entry<TStatusBar, TStatusBarAccessible>(),
+        entry<QMenu, TMenuAccessible>(),
+        {QString::fromLatin1(QAction::staticMetaObject.className()), &makeMenuItem},
     };
     return table;
 }

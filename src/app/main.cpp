@@ -13,7 +13,10 @@ FILE.!01, ...) and writes MERGE.BAT and merge.sh, scripts that join them again
 on Windows and on Linux, and FILE.sha256, their checksums. When FILE is the
 only argument, the window opens with it as the file to split; a file can also
 be typed into the window, picked with its browse button or dropped onto it.
-Join parts... in the menu of the window's title band joins a split's parts.
+The title band's menu (Shift+F10, the Menu key, Alt+Space where the desktop
+lets it through, a click on its icon or a right click on the band) holds Write
+recovery data, Join parts..., Parts folder... (as darvolt-split --directory),
+Beside the file and, during a run, Stop (Escape too: it asks first).
 
   --help             show this text
   --version          show the version and the licence

@@ -2,6 +2,7 @@
 
 #include "graphics/colors.h"
 #include "toolkit/drawutil.h"
+#include "toolkit/systemmenukeys.h"
 
 #include <QEvent>
 #include <QPaintEvent>
@@ -24,6 +25,7 @@ TForm::TForm(QWidget *parent) : TWinControl(parent, Qt::Window | Qt::FramelessWi
     m_client->setObjectName(QStringLiteral("Client"));
     m_client->setAutoFillBackground(true);
     m_client->installEventFilter(this);
+    new TSystemMenuKeys(this);
     ApplyBorder();
 }
 

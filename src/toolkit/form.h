@@ -104,6 +104,11 @@ public:
 
     // The system menu, or null when the window has none (no system icon).
     QMenu *SystemMenu();
+    bool HasSystemMenu() const;
+    // Opens the system menu where a click on the band's icon opens it, its
+    // first command highlighted, as the keyboard opens it. False when the
+    // window has no system menu.
+    bool PopupSystemMenu();
 
 Q_SIGNALS:
     void ActiveChanged(bool active);
@@ -139,6 +144,7 @@ private:
     static QPoint EventOrigin(const QMouseEvent *event);
     QWindow *SystemDragWindow();
     void BeginDrag(QPoint global);
+    QPoint SystemMenuPlace() const;
 
     void WMNCPaint(messages::TMessage &message);
     void WMNCActivate(messages::TMessage &message);

@@ -2,6 +2,8 @@
 
 #include "toolkit/form.h"
 
+#include <QMenu>
+
 namespace darvolt {
 
 TFormAccessible::TFormAccessible(TForm *form) : QAccessibleWidget(form, QAccessible::Window)
@@ -47,9 +49,21 @@ QList<QAccessibleInterface *> TFormAccessible::componentChildren() const
     return found;
 }
 
+QList<QAccessibleInterface *> TFormAccessible::openMenus() const
+{
+    QList<QAccessibleInterface *> found;
+    for (QMenu *menu : form()->findChildren<QMenu *>(Qt::FindDirectChildrenOnly)) {
+        if (!menu->isVisible())
+            continue;
+        if (QAccessibleInterface *iface = QAccessible::queryAccessibleInterface(menu))
+            found << iface;
+    }
+    return found;
+}
+
 int TFormAccessible::childCount() const
 {
-    return int(componentChildren().size()) + QAccessibleWidget::childCount();
+    return int(componentChildren().size()) + QAccessibleWidget::childCount() + int(openMenus().size());
 }
 
 QAccessibleInterface *TFormAccessible::child(int index) const
@@ -59,17 +73,26 @@ QAccessibleInterface *TFormAccessible::child(int index) const
         return nullptr;
     if (index < components.size())
         return components[index];
-    return QAccessibleWidget::child(index - int(components.size()));
+    const int widgets = QAccessibleWidget::childCount();
+    index -= int(components.size());
+    if (index < widgets)
+        return QAccessibleWidget::child(index);
+    return openMenus().value(index - widgets);
 }
 
 int TFormAccessible::indexOfChild(const QAccessibleInterface *child) const
 {
+    auto *wanted = const_cast<QAccessibleInterface *>(child);
     const QList<QAccessibleInterface *> components = componentChildren();
-    const int own = int(components.indexOf(const_cast<QAccessibleInterface *>(child)));
+    const int own = int(components.indexOf(wanted));
     if (own >= 0)
         return own;
+    const int widgets = QAccessibleWidget::childCount();
     const int widgetIndex = QAccessibleWidget::indexOfChild(child);
-    return widgetIndex < 0 ? -1 : widgetIndex + int(components.size());
+    if (widgetIndex >= 0)
+        return widgetIndex + int(components.size());
+    const int menu = int(openMenus().indexOf(wanted));
+    return menu < 0 ? -1 : int(components.size()) + widgets + menu;
 }
 
 } // namespace darvolt

@@ -10,7 +10,8 @@ class TForm;
 // dialog for the dialog border), active while its frame is drawn active.
 // Objects on the form that are not widgets but speak for a part of it (the
 // component that paints the title band) come first among its children,
-// ahead of the client area.
+// ahead of the client area. The menus the form has open (its system menu)
+// come last, so that a screen reader can walk from the window to them.
 class TFormAccessible : public QAccessibleWidget
 {
 public:
@@ -28,6 +29,7 @@ private:
     TForm *form() const;
     // The accessible objects among the form's children that are not widgets.
     QList<QAccessibleInterface *> componentChildren() const;
+    QList<QAccessibleInterface *> openMenus() const;
 };
 
 } // namespace darvolt

@@ -9,6 +9,7 @@
 #include <QWhatsThis>
 #include <QWindow>
 
+#include <algorithm>
 #include <utility>
 
 namespace darvolt {
@@ -129,7 +130,7 @@ void TForm::WMNCLButtonDown(TMessage &message)
         m_moveOffset = global - WindowRect().topLeft();
     } else if (hit == HTSYSMENU) {
         if (QMenu *menu = SystemMenu())
-            menu->popup(WindowRect().topLeft() + layout.icon.bottomLeft() + QPoint(0, 1));
+            menu->popup(SystemMenuPlace());
     } else if (ButtonEnabled(layout, hit)) {
         m_trackedButton = hit;
         m_trackedInside = true;
@@ -179,14 +180,45 @@ void TForm::WMSysCommand(TMessage &message)
     message.Result = 0;
 }
 
+bool TForm::HasSystemMenu() const
+{
+    return EffectiveBorderIcons(m_borderStyle, m_borderIcons).testFlag(biSystemMenu);
+}
+
+QPoint TForm::SystemMenuPlace() const
+{
+    return WindowRect().topLeft() + NonClientLayout().icon.bottomLeft() + QPoint(0, 1);
+}
+
+bool TForm::PopupSystemMenu()
+{
+    QMenu *menu = SystemMenu();
+    if (!menu)
+        return false;
+    menu->popup(SystemMenuPlace());
+    // Opened by a key, the menu is worked by keys: the first command it
+    // offers is lit at once, which is also what a screen reader announces.
+    const QList<QAction *> actions = menu->actions();
+    const auto first = std::find_if(actions.begin(), actions.end(), [](const QAction *action) {
+        return action->isEnabled() && !action->isSeparator() && action->isVisible();
+    });
+    if (first != actions.end())
+        menu->setActiveAction(*first);
+    return true;
+}
+
 QMenu *TForm::SystemMenu()
 {
-    const TBorderIcons icons = EffectiveBorderIcons(m_borderStyle, m_borderIcons);
-    if (!(icons & biSystemMenu))
+    if (!HasSystemMenu())
         return nullptr;
+    const TBorderIcons icons = EffectiveBorderIcons(m_borderStyle, m_borderIcons);
     if (!m_systemMenu)
         m_systemMenu = new QMenu(this);
     QMenu *menu = m_systemMenu;
+    // Whoever looks at the open menu (a screen reader, a test) must not pull
+    // its items away from under the user.
+    if (menu->isVisible())
+        return menu;
     menu->clear();
     const bool sizeable = IsSizeable(m_borderStyle);
     auto add = [this, menu](const QString &text, WPARAM command, bool enabled) {

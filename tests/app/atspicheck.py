@@ -8,7 +8,11 @@ listens to the events a screen reader hears: the file field takes the focus,
 a custom size is chosen and typed, Split runs (the Split button greys out and
 comes back, the status bar names the parts, the progress bar moves), Help is
 held down and let go with the pointer (pressed, then not), About opens and
-its OK button closes it, and Exit ends the program. Needs a display, a
+its OK button closes it, and Exit ends the program. The title band's menu
+is opened with Shift+F10 alone and found in the tree with its items; its
+accelerator J joins a set made by darvolt-split through the file dialog
+and the closing box, answered with the keyboard; D checks Write recovery
+data. Needs a display, a
 session bus, the AT-SPI bus and xdotool; atspisession.sh provides the
 first three and records what the program hands to the desktop (xdg-open) in the
 file named by DARVOLT_OPENED.
@@ -231,6 +235,86 @@ def work_the_window(app, proc, main_window, folder):
     wait_for("the manual to be opened", lambda: any(line.endswith("darvolt.html") for line in opened()))
 
 
+# The title band's menu as it opens over the main window: each item's name
+# and whether it is on offer; the first one on offer is lit.
+MENU_ITEMS = [("Restore", False), ("Minimize", True), ("Maximize", False),
+              ("Write recovery data", True), ("Join parts...", True), ("Close", True)]
+
+
+def has_state(node, state):
+    node.clear_cache()
+    return node.getState().contains(state)
+
+
+def open_menu(main_window):
+    xdotool("key", "shift+F10")
+    return wait_for("the menu to open from the keyboard", lambda: find_role(main_window, "popup menu"))
+
+
+def gone(node):
+    try:
+        return not has_state(node, pyatspi.STATE_SHOWING)
+    except Exception:  # no longer there to ask
+        return True
+
+
+def find_role(root, role):
+    return next((node for _, node in walk(root) if node.getRoleName() == role), None)
+
+
+def item_named(menu, name):
+    return next((item for item in menu if item is not None and item.name == name), None)
+
+
+def work_the_menu(main_window, program, folder):
+    """Joins a set from the keyboard alone through the title band's menu."""
+    made = os.path.join(folder, "joinme")
+    os.mkdir(made)
+    original = os.path.join(made, "data.bin")
+    with open(original, "wb") as f:
+        f.write(bytes(range(251)) * 20)
+    subprocess.run([os.path.join(os.path.dirname(program), "darvolt-split"), "-q", "-c", "2", original], check=True)
+    parts = os.path.join(made, "DATA_PARTS")
+
+    heard.clear()
+    menu = open_menu(main_window)
+    if not menu:
+        return
+    expect_heard("the menu to be shown", "popup menu", None, "object:state-changed:showing", 1)
+    expect_heard("the first command to be lit", "menu item", "Minimize", "object:state-changed:focused", 1)
+    for name, enabled in MENU_ITEMS:
+        item = item_named(menu, name)
+        if item is None or item.getRoleName() != "menu item":
+            fail("the menu has no item %r: %s" % (name, [(i.getRoleName(), i.name) for i in menu]))
+        elif has_state(item, pyatspi.STATE_SENSITIVE) != enabled:
+            fail("%r is %s" % (name, "not on offer" if enabled else "on offer"))
+    if has_state(item_named(menu, "Write recovery data"), pyatspi.STATE_CHECKED):
+        fail("Write recovery data is checked in a fresh configuration")
+
+    # J joins: the file dialog takes the path of the first part.
+    xdotool("key", "j")
+    app = main_window.parent
+    dialog = wait_for("the file dialog", lambda: window_named(app, "dialog", "Join parts"))
+    if not dialog:
+        return
+    xdotool("type", "--delay", "5", os.path.join(parts, "data.bin.!00"))
+    xdotool("key", "Return")
+    box = wait_for("the join's closing box", lambda: window_named(app, "dialog", "Information"))
+    xdotool("key", "Return")
+    wait_for("the closing box to go", lambda: gone(box))
+    with open(original, "rb") as a, open(os.path.join(parts, "data.bin"), "rb") as b:
+        if a.read() != b.read():
+            fail("the joined file differs from the original")
+
+    # D checks Write recovery data, as the menu shows the next time.
+    xdotool("key", "shift+F10", "d")
+    menu = open_menu(main_window)
+    if menu and not wait_for("Write recovery data to read checked",
+                             lambda: has_state(item_named(menu, "Write recovery data"), pyatspi.STATE_CHECKED)):
+        dump(menu)
+    xdotool("key", "Escape")
+
+
 def main():
     program = sys.argv[1]
     with tempfile.TemporaryDirectory() as folder:
@@ -238,7 +322,8 @@ def main():
         with open(source, "wb") as f:
             f.write(bytes(range(256)) * 10)  # parts of 1024, 1024 and 512 bytes
         started = time.monotonic()
-        proc = subprocess.Popen([program, source])
+        # A configuration of its own: Write recovery data starts off.
+        proc = subprocess.Popen([program, source], env=dict(os.environ, XDG_CONFIG_HOME=folder))
         try:
             app = wait_for("the program on the bus", lambda: application_of(proc.pid))
             main_window = app and wait_for("the main window",
@@ -248,6 +333,7 @@ def main():
                 dump(main_window)
                 check(main_window, MAIN_WINDOW)
                 work_the_window(app, proc, main_window, folder)
+                work_the_menu(main_window, program, folder)
                 about = find(main_window, "push button", "About")
                 if about is not None and press(about, "Press"):
                     box = wait_for("the about box",

@@ -14,6 +14,7 @@
 #include "widgets/linkaccessible.h"
 
 #include <QAccessible>
+#include <QMenu>
 #include <QTemporaryDir>
 #include <QTimer>
 
@@ -419,6 +420,52 @@ private slots:
         QVERIFY(heard(events.stateChanges(ui.FlatSpeedButton1, disabledState), 2));
         QVERIFY(!live || events.count(ui.StatusBar1, QAccessible::NameChanged) >= 4);
         QVERIFY(!live || events.count(ui.ProgressBar1, QAccessible::ValueChanged) >= 1);
+    }
+
+    // Opened from the keyboard, the title band's menu hangs from its window
+    // with its commands read as shown, the lit one focused; pressing one
+    // works it as a click does.
+    void theTitleBandMenuHangsFromItsWindowAndReadsAsShown()
+    {
+        darvolt::FakePlatform platform;
+        TForm4 form(&platform);
+        form.SetArguments({});
+        form.show();
+        QVERIFY(QTest::qWaitForWindowActive(&form));
+        form.SetWriteRecoveryData(true);
+        QAccessibleInterface *window = accessible(&form);
+        const int closed = window->childCount();
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_F10, Qt::ShiftModifier);
+        QMenu *menu = form.findChild<QMenu *>();
+        QVERIFY(menu && menu->isVisible());
+        QAccessibleInterface *popup = accessible(menu);
+        QCOMPARE(popup->role(), QAccessible::PopupMenu);
+        QCOMPARE(window->childCount(), closed + 1);
+        QCOMPARE(window->child(closed), popup);
+        QCOMPARE(window->indexOfChild(popup), closed);
+        QCOMPARE(popup->parent(), window);
+
+        const QStringList read{"Restore:disabled", "Minimize:focused", "Maximize:disabled", ":disabled",
+                               "Write recovery data:checkable,checked", "Join parts...:", "Close:"};
+        QCOMPARE(popup->childCount(), int(read.size()));
+        for (int i = 0; i < popup->childCount(); ++i) {
+            QAccessibleInterface *item = popup->child(i);
+            QStringList states = statesOf(item->state());
+            if (item->state().focused)
+                states << "focused";
+            QCOMPARE(item->text(QAccessible::Name) + ':' + states.join(','), read[i]);
+            QCOMPARE(item->role(), read[i].startsWith(':') ? QAccessible::Separator : QAccessible::MenuItem);
+            QCOMPARE(item->parent(), popup);
+            QCOMPARE(popup->indexOfChild(item), i);
+        }
+        QCOMPARE(popup->child(6)->text(QAccessible::Accelerator), QStringLiteral("Alt+F4"));
+        QCOMPARE(popup->child(4)->actionInterface()->keyBindingsForAction(QAccessibleActionInterface::pressAction()),
+                 QStringList{"D"});
+
+        popup->child(4)->actionInterface()->doAction(QAccessibleActionInterface::pressAction());
+        QVERIFY(!menu->isVisible());
+        QCOMPARE(window->childCount(), closed);
+        QTRY_VERIFY(!form.WriteRecoveryData());
     }
 
     void theBrowseButtonOpensTheFileDialog()

@@ -8,10 +8,10 @@
 #include "platform/posixplatform.h"
 #include "split/recordingview.h"
 #include "split/splitfile.h"
+#include "toolkit/drawtext.h"
 
 #include <QCryptographicHash>
 #include <QMenu>
-#include <QRegularExpression>
 #include <QSet>
 #include <QSettings>
 #include <QStandardPaths>
@@ -78,13 +78,22 @@ private slots:
         const QStringList texts = menuTexts(menu);
         QCOMPARE(texts.mid(texts.size() - 5), (QStringList{"Write recovery &data", "&Join parts...", "Parts &folder...",
                                                            "&Beside the file", "&Close\tAlt+F4"}));
-        // Every item answers a key of its own.
-        QSet<QChar> keys;
-        const QStringList items = texts.filter(QRegularExpression("^[^-]"));
-        for (const QString &text : items)
-            if (const qsizetype at = text.indexOf('&'); at >= 0)
-                keys.insert(text.at(at + 1).toLower());
-        QCOMPARE(keys.size(), items.size());
+    }
+
+    // A letter typed in the open menu must choose one command only.
+    void everyMenuCommandHasItsOwnAccelerator()
+    {
+        RecordingPlatform platform(FileNameBytes(dir.filePath("A")));
+        TForm4 form(&platform);
+        QSet<QChar> seen;
+        for (QAction *action : form.SystemMenu()->actions()) {
+            if (action->isSeparator())
+                continue;
+            const QChar accel = AccelChar(action->text()).toLower();
+            QVERIFY2(!accel.isNull(), qPrintable(action->text()));
+            QVERIFY2(!seen.contains(accel), qPrintable(action->text()));
+            seen << accel;
+        }
     }
 
     // Off at first, then as the user left it, in this window and the next.

@@ -1,0 +1,35 @@
+#pragma once
+
+#include <QObject>
+
+class QKeyEvent;
+
+namespace darvolt {
+
+class TForm;
+
+// Opens a form's system menu from the keyboard: Shift+F10, the Menu key and
+// Alt+Space (where the window manager lets the last one through), whichever
+// control of the form has the focus. It listens to the whole application
+// because the keys reach the focused control first, and an edit field would
+// take Shift+F10 and the Menu key for its own context menu; in our windows
+// the title band's menu wins.
+class TSystemMenuKeys : public QObject
+{
+    Q_OBJECT
+
+public:
+    explicit TSystemMenuKeys(TForm *form);
+
+    static bool IsSystemMenuKey(const QKeyEvent &event);
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
+private:
+    bool IsOnForm(const QObject *watched) const;
+
+    TForm *m_form;
+};
+
+} // namespace darvolt
