@@ -238,7 +238,8 @@ def work_the_window(app, proc, main_window, folder):
 # The title band's menu as it opens over the main window: each item's name
 # and whether it is on offer; the first one on offer is lit.
 MENU_ITEMS = [("Restore", False), ("Minimize", True), ("Maximize", False),
-              ("Write recovery data", True), ("Join parts...", True), ("Close", True)]
+              ("Write recovery data", True), ("Join parts...", True), ("Parts folder...", True),
+              ("Beside the file", True), ("Close", True)]
 
 
 def has_state(node, state):

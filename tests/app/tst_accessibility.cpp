@@ -446,7 +446,9 @@ private slots:
         QCOMPARE(popup->parent(), window);
 
         const QStringList read{"Restore:disabled", "Minimize:focused", "Maximize:disabled", ":disabled",
-                               "Write recovery data:checkable,checked", "Join parts...:", "Close:"};
+                               "Write recovery data:checkable,checked", "Join parts...:",
+                               "Parts folder...:checkable",          "Beside the file:checkable,checked",
+                               "Close:"};
         QCOMPARE(popup->childCount(), int(read.size()));
         for (int i = 0; i < popup->childCount(); ++i) {
             QAccessibleInterface *item = popup->child(i);
@@ -458,7 +460,7 @@ private slots:
             QCOMPARE(item->parent(), popup);
             QCOMPARE(popup->indexOfChild(item), i);
         }
-        QCOMPARE(popup->child(6)->text(QAccessible::Accelerator), QStringLiteral("Alt+F4"));
+        QCOMPARE(popup->child(8)->text(QAccessible::Accelerator), QStringLiteral("Alt+F4"));
         QCOMPARE(popup->child(4)->actionInterface()->keyBindingsForAction(QAccessibleActionInterface::pressAction()),
                  QStringList{"D"});
 
