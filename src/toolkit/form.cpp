@@ -89,7 +89,12 @@ void TForm::setClientSize(QSize size)
 
 QRect TForm::WindowRect() const
 {
-    return {m_eventOrigin.value_or(mapToGlobal(QPoint(0, 0))), size()};
+    if (m_eventOrigin)
+        return {*m_eventOrigin, size()};
+    // Reparented by openbox before it was ever moved, the window is placed
+    // at 0,0 in Qt's native window while the widget keeps where it was put;
+    // once the window manager has moved it the two agree again.
+    return {isWindow() ? pos() : mapToGlobal(QPoint(0, 0)), size()};
 }
 
 TNonClientLayout TForm::NonClientLayout() const

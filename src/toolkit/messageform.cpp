@@ -136,7 +136,10 @@ TMessageForm::TMessageForm(const TMessageDialogRequest &request, QWidget *parent
     m_area->setWidget(m_text);
     m_area->viewport()->setAutoFillBackground(false);
     m_text->setAutoFillBackground(false);
-    grid->addWidget(m_area, 0, 1);
+    // Beside the icon, or from the left margin where there is none, as
+    // wide as the buttons below may make the box.
+    grid->addWidget(m_area, 0, 1, Qt::AlignLeft | Qt::AlignVCenter);
+    grid->setColumnStretch(1, 1);
 
     auto *buttons = new QDialogButtonBox(this);
     buttons->setCenterButtons(true);

@@ -4,6 +4,8 @@
 // split after asking, and the menu's Join parts... joins a set.
 #include "desktopsession.h"
 
+#include "toolkit/nonclient.h"
+
 #include <QDir>
 #include <QFile>
 #include <QTest>
@@ -77,9 +79,17 @@ private Q_SLOTS:
             QVERIFY2(closed, qPrintable(title));
         };
 
-        // The parts folder, from the menu that Shift+F10 opens.
+        // The parts folder, from the menu that Shift+F10 opens below the
+        // band's icon, where a click on the icon opens it.
         key(QStringLiteral("shift+F10"));
         QTRY_COMPARE_WITH_TIMEOUT(x.VisibleWindows(darvolt.Pid()).size(), 2, 5000);
+        QString menu = x.VisibleWindows(darvolt.Pid()).value(0);
+        if (menu == main)
+            menu = x.VisibleWindows(darvolt.Pid()).value(1);
+        const QRect frame = x.Geometry(main).value_or(QRect());
+        const QRect icon =
+            darvolt::NonClientLayout(frame.size(), darvolt::bsSingle, darvolt::biSystemMenu | darvolt::biMinimize).icon;
+        QCOMPARE(x.Geometry(menu).value_or(QRect()).topLeft(), frame.topLeft() + icon.bottomLeft() + QPoint(0, 1));
         key(QStringLiteral("f"));
         QTRY_VERIFY_WITH_TIMEOUT(!windowTitled(x, darvolt, QStringLiteral("Parts folder")).isEmpty(), 10000);
         type(chosen);
