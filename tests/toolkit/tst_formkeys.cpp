@@ -110,26 +110,6 @@ private Q_SLOTS:
         QTRY_VERIFY(!menu->isVisible());
         QTRY_COMPARE(QApplication::focusWidget(), window.edit);
     }
-
-    void keysChooseACommand_data()
-    {
-        QTest::addColumn<QString>("keys");
-        QTest::newRow("accelerator") << QStringLiteral("C");
-        // Close is the last command: up from the first wraps round to it.
-        QTest::newRow("arrow and Enter") << QStringLiteral("Up, Return");
-    }
-
-    void keysChooseACommand()
-    {
-        QFETCH(QString, keys);
-        FormWithEdit window;
-        QVERIFY(window.show());
-        QTest::keyClick(window.edit, Qt::Key_Menu);
-        QMenu *menu = visibleMenu();
-        QVERIFY(menu);
-        QTest::keySequence(menu, QKeySequence(keys));
-        QTRY_VERIFY(!window.form.isVisible());
-    }
 };
 
 QTEST_MAIN(TestFormKeys)
