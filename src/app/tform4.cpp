@@ -162,9 +162,8 @@ void TForm4::closeEvent(QCloseEvent *event)
         event->ignore();
         // Said at once, and kept until the run ends: the engine's own
         // status texts would hide it.
-        ui.StatusBar1->setSimpleText(m_runKind == RunKind::Split
-                                         ? tr("Darvolt closes when the split has finished. Press Esc to stop it now.")
-                                         : tr("Darvolt closes when the join has finished. Press Esc to stop it now."));
+        ui.StatusBar1->setSimpleText(
+            tr("Darvolt closes when the %1 has finished. Press Esc to stop it now.").arg(RunName()));
         return;
     }
     TForm::closeEvent(event);
@@ -245,10 +244,6 @@ void TForm4::UpdateOutputFolder()
         return;
     }
     const QString text = ui.FilenameEdit1->text();
-    if (text.isEmpty()) {
-        ui.Edit1->setText(m_partsFolder);
-        return;
-    }
     // The browse button quotes a name that holds a blank; the quotes are
     // not part of the name. Writing it back runs the change handling again,
     // nested, before this goes on.

@@ -143,6 +143,8 @@ private:
     // Runs work (a split or a join) with the window prepared for it and put
     // back afterwards, whatever way it ends.
     void RunHeld(RunKind kind, const std::function<void()> &work);
+    // "split" or "join", for the texts about the run under way.
+    QString RunName() const;
     void ShowSize(const QString &text);
     // The banner strip's two steps around a run; the strip is held still
     // while the engine works and plays again afterwards.

@@ -105,6 +105,20 @@ QSettings DarvoltSettings()
 
 const QString RecoveryKey = QStringLiteral("split/writeRecoveryData");
 
+// An item whose command opens a dialog or asks a question with the window's
+// messages going on (a join runs for a while). Queued, so that the menu,
+// rebuilt each time it opens, never holds an action that is still in the
+// middle of its own trigger.
+template <class Command>
+QAction *addQueued(QMenu *menu, const QString &text, const char *name, TForm4 *form, Command command)
+{
+    QAction *action = menu->addAction(text, form, [form, command] {
+        QTimer::singleShot(0, form, [form, command] { (form->*command)(form); });
+    });
+    action->setObjectName(QLatin1String(name));
+    return action;
+}
+
 } // namespace
 
 bool TForm4::WriteRecoveryData() const
@@ -129,20 +143,12 @@ void TForm4::AddSystemMenuItems(QMenu *menu)
     recovery->setCheckable(true);
     recovery->setChecked(WriteRecoveryData());
     connect(recovery, &QAction::toggled, this, [this](bool on) { SetWriteRecoveryData(on); });
-    // Queued: the join runs for a while with the window's messages going
-    // on, and the menu (rebuilt each time it opens) must not be holding an
-    // action that is still in the middle of its own trigger.
-    QAction *join = menu->addAction(tr("&Join parts..."), this,
-                                    [this] { QTimer::singleShot(0, this, [this] { JoinPartsClick(this); }); });
-    join->setObjectName(QStringLiteral("JoinParts"));
+    QAction *join = addQueued(menu, tr("&Join parts..."), "JoinParts", this, &TForm4::JoinPartsClick);
     // One run at a time, as the Split button.
     join->setEnabled(!m_running);
     // Where the parts of the next split go; the one under way keeps its own.
     const bool chosen = !m_partsFolder.isEmpty();
-    QAction *folder = menu->addAction(tr("Parts &folder..."), this, [this] {
-        QTimer::singleShot(0, this, [this] { PartsFolderClick(this); });
-    });
-    folder->setObjectName(QStringLiteral("PartsFolder"));
+    QAction *folder = addQueued(menu, tr("Parts &folder..."), "PartsFolder", this, &TForm4::PartsFolderClick);
     QAction *beside = menu->addAction(tr("&Beside the file"), this, [this] { BesideTheFileClick(this); });
     beside->setObjectName(QStringLiteral("BesideTheFile"));
     for (QAction *where : {folder, beside}) {
@@ -151,12 +157,8 @@ void TForm4::AddSystemMenuItems(QMenu *menu)
     }
     folder->setChecked(chosen);
     beside->setChecked(!chosen);
-    if (m_running) {
-        QAction *stop = menu->addAction(tr("&Stop"), this, [this] {
-            QTimer::singleShot(0, this, [this] { StopClick(this); });
-        });
-        stop->setObjectName(QStringLiteral("StopRun"));
-    }
+    if (m_running)
+        addQueued(menu, tr("&Stop"), "StopRun", this, &TForm4::StopClick);
 }
 
 void TForm4::PartsFolderClick(QObject *)

@@ -96,7 +96,7 @@ void TForm4::StopClick(QObject *)
     if (!m_running || m_stopAsked || m_askingStop || Quitting())
         return;
     m_askingStop = true;
-    const bool stop = AskYesNo(m_runKind == RunKind::Split ? tr("Stop the split?") : tr("Stop the join?"));
+    const bool stop = AskYesNo(tr("Stop the %1?").arg(RunName()));
     m_askingStop = false;
     // The run waited for the answer inside its own message handling, so it
     // is still on; the flag is what every part of it looks at.
@@ -104,6 +104,11 @@ void TForm4::StopClick(QObject *)
         return;
     m_stopAsked = true;
     m_stopFlag->store(true);
+}
+
+QString TForm4::RunName() const
+{
+    return m_runKind == RunKind::Split ? tr("split") : tr("join");
 }
 
 void TForm4::RunHeld(RunKind kind, const std::function<void()> &work)

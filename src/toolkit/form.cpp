@@ -25,7 +25,7 @@ TForm::TForm(QWidget *parent) : TWinControl(parent, Qt::Window | Qt::FramelessWi
     m_client->setObjectName(QStringLiteral("Client"));
     m_client->setAutoFillBackground(true);
     m_client->installEventFilter(this);
-    new TSystemMenuKeys(this);
+    TSystemMenuKeys::Install();
     ApplyBorder();
 }
 

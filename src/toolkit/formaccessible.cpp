@@ -37,62 +37,38 @@ QAccessible::State TFormAccessible::state() const
     return s;
 }
 
-QList<QAccessibleInterface *> TFormAccessible::componentChildren() const
+QList<QAccessibleInterface *> TFormAccessible::allChildren() const
 {
+    // The window's components (objects, not widgets) come first, then its
+    // controls, then its menu while that is open: a popup is a window of
+    // its own, which a reader would otherwise find under no window at all.
     QList<QAccessibleInterface *> found;
+    QList<QAccessibleInterface *> menus;
     for (QObject *child : form()->children()) {
-        if (child->isWidgetType())
+        auto *menu = qobject_cast<QMenu *>(child);
+        if (child->isWidgetType() && !(menu && menu->isVisible()))
             continue;
         if (QAccessibleInterface *iface = QAccessible::queryAccessibleInterface(child))
-            found << iface;
+            (menu ? menus : found) << iface;
     }
-    return found;
-}
-
-QList<QAccessibleInterface *> TFormAccessible::openMenus() const
-{
-    QList<QAccessibleInterface *> found;
-    for (QMenu *menu : form()->findChildren<QMenu *>(Qt::FindDirectChildrenOnly)) {
-        if (!menu->isVisible())
-            continue;
-        if (QAccessibleInterface *iface = QAccessible::queryAccessibleInterface(menu))
-            found << iface;
-    }
-    return found;
+    for (int i = 0; i < QAccessibleWidget::childCount(); ++i)
+        found << QAccessibleWidget::child(i);
+    return found + menus;
 }
 
 int TFormAccessible::childCount() const
 {
-    return int(componentChildren().size()) + QAccessibleWidget::childCount() + int(openMenus().size());
+    return int(allChildren().size());
 }
 
 QAccessibleInterface *TFormAccessible::child(int index) const
 {
-    const QList<QAccessibleInterface *> components = componentChildren();
-    if (index < 0)
-        return nullptr;
-    if (index < components.size())
-        return components[index];
-    const int widgets = QAccessibleWidget::childCount();
-    index -= int(components.size());
-    if (index < widgets)
-        return QAccessibleWidget::child(index);
-    return openMenus().value(index - widgets);
+    return allChildren().value(index);
 }
 
 int TFormAccessible::indexOfChild(const QAccessibleInterface *child) const
 {
-    auto *wanted = const_cast<QAccessibleInterface *>(child);
-    const QList<QAccessibleInterface *> components = componentChildren();
-    const int own = int(components.indexOf(wanted));
-    if (own >= 0)
-        return own;
-    const int widgets = QAccessibleWidget::childCount();
-    const int widgetIndex = QAccessibleWidget::indexOfChild(child);
-    if (widgetIndex >= 0)
-        return widgetIndex + int(components.size());
-    const int menu = int(openMenus().indexOf(wanted));
-    return menu < 0 ? -1 : int(components.size()) + widgets + menu;
+    return int(allChildren().indexOf(const_cast<QAccessibleInterface *>(child)));
 }
 
 } // namespace darvolt

@@ -27,9 +27,8 @@ public:
 
 private:
     TForm *form() const;
-    // The accessible objects among the form's children that are not widgets.
-    QList<QAccessibleInterface *> componentChildren() const;
-    QList<QAccessibleInterface *> openMenus() const;
+    // Everything a reader finds under the window, in order.
+    QList<QAccessibleInterface *> allChildren() const;
 };
 
 } // namespace darvolt

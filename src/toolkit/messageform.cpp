@@ -56,6 +56,15 @@ qreal layOut(QTextLayout &layout, int width)
     return y;
 }
 
+// The width of the widest of the text's lines, unwrapped.
+int widestLine(const QFontMetrics &metrics, const QString &text)
+{
+    int widest = 0;
+    for (const QString &line : text.split(QLatin1Char('\n')))
+        widest = std::max(widest, metrics.horizontalAdvance(line));
+    return widest;
+}
+
 QString withLineSeparators(QString text)
 {
     text.replace(QLatin1Char('\n'), QChar::LineSeparator);
@@ -74,10 +83,7 @@ TWrappedText::TWrappedText(const QString &text, QWidget *parent) : QWidget(paren
 int TWrappedText::NaturalWidth() const
 {
     const QFontMetrics metrics(font());
-    int widest = 0;
-    for (const QString &line : m_text.split(QLatin1Char('\n')))
-        widest = std::max(widest, metrics.horizontalAdvance(line));
-    return widest + 1;
+    return widestLine(metrics, m_text) + 1;
 }
 
 int TWrappedText::heightForWidth(int width) const
@@ -173,9 +179,7 @@ void TMessageForm::AddDetails(const QString &details, QDialogButtonBox *buttons,
     m_details->setLineWrapMode(QPlainTextEdit::NoWrap);
     m_details->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
     const QFontMetrics metrics(m_details->font());
-    int widest = 0;
-    for (const QString &line : details.split(QLatin1Char('\n')))
-        widest = std::max(widest, metrics.horizontalAdvance(line));
+    const int widest = widestLine(metrics, details);
     const int lines = int(details.count(QLatin1Char('\n'))) + 1;
     m_details->setFixedHeight(metrics.lineSpacing() * std::min(lines, 8) + 2 * m_details->frameWidth() + 8);
     m_details->setMinimumWidth(std::min(widest + 2 * m_details->frameWidth() + 12, 640));

@@ -5,12 +5,18 @@
 #include <QApplication>
 #include <QContextMenuEvent>
 #include <QKeyEvent>
+#include <QPointer>
 
 namespace darvolt {
 
-TSystemMenuKeys::TSystemMenuKeys(TForm *form) : QObject(form), m_form(form)
+void TSystemMenuKeys::Install()
 {
-    qApp->installEventFilter(this);
+    static QPointer<TSystemMenuKeys> listener;
+    if (listener || !qApp)
+        return;
+    listener = new TSystemMenuKeys;
+    listener->setParent(qApp);
+    qApp->installEventFilter(listener);
 }
 
 bool TSystemMenuKeys::IsSystemMenuKey(const QKeyEvent &event)
@@ -25,17 +31,17 @@ bool TSystemMenuKeys::IsSystemMenuKey(const QKeyEvent &event)
     }
 }
 
-bool TSystemMenuKeys::IsOnForm(const QObject *watched) const
+TForm *TSystemMenuKeys::FormOf(const QObject *watched)
 {
-    return watched->isWidgetType() && static_cast<const QWidget *>(watched)->window() == m_form;
+    return watched->isWidgetType() ? qobject_cast<TForm *>(static_cast<const QWidget *>(watched)->window()) : nullptr;
 }
 
 bool TSystemMenuKeys::eventFilter(QObject *watched, QEvent *event)
 {
     switch (event->type()) {
     case QEvent::KeyPress:
-        if (IsOnForm(watched) && IsSystemMenuKey(*static_cast<QKeyEvent *>(event))
-            && m_form->PopupSystemMenu()) {
+        if (TForm *form = FormOf(watched);
+            form && IsSystemMenuKey(*static_cast<QKeyEvent *>(event)) && form->PopupSystemMenu()) {
             event->accept();
             return true;
         }
@@ -43,8 +49,9 @@ bool TSystemMenuKeys::eventFilter(QObject *watched, QEvent *event)
     case QEvent::ContextMenu:
         // X11 follows the Menu key with a context menu request of its own
         // for the focused control; the system menu has answered the key.
-        if (IsOnForm(watched) && static_cast<QContextMenuEvent *>(event)->reason() == QContextMenuEvent::Keyboard
-            && m_form->HasSystemMenu()) {
+        if (TForm *form = FormOf(watched); form
+            && static_cast<QContextMenuEvent *>(event)->reason() == QContextMenuEvent::Keyboard
+            && form->HasSystemMenu()) {
             event->accept();
             return true;
         }

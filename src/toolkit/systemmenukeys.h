@@ -13,13 +13,14 @@ class TForm;
 // control of the form has the focus. It listens to the whole application
 // because the keys reach the focused control first, and an edit field would
 // take Shift+F10 and the Menu key for its own context menu; in our windows
-// the title band's menu wins.
+// the title band's menu wins. One listener serves every form.
 class TSystemMenuKeys : public QObject
 {
     Q_OBJECT
 
 public:
-    explicit TSystemMenuKeys(TForm *form);
+    // Puts the one listener in place, the first time only.
+    static void Install();
 
     static bool IsSystemMenuKey(const QKeyEvent &event);
 
@@ -27,9 +28,9 @@ protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
-    bool IsOnForm(const QObject *watched) const;
-
-    TForm *m_form;
+    TSystemMenuKeys() = default;
+    // The form whose control the event is for, if any.
+    static TForm *FormOf(const QObject *watched);
 };
 
 } // namespace darvolt
