@@ -24,7 +24,9 @@
 
 #include "benchrun.h"
 
-#include "join/slicerepair.h"
+#include "join/partset.h"
+#include "join/recoveryset.h"
+#include "parts/recoverydecoder.h"
 #include "parts/gf16.h"
 #include "parts/par2tool.h"
 #include "parts/recoveryaccumulator.h"
@@ -38,6 +40,29 @@
 using namespace bench;
 
 namespace {
+
+// The program's own repair as a join without a checksum file makes it: the
+// set and its recovery data found, the lost parts rebuilt in a folder of
+// their own and put in place.
+bool ourRepairOf(darvolt::Platform& platform, const fs::path& folder)
+{
+    const darvolt::FoundSet found = darvolt::FindPartSet(platform, folder.string());
+    if (!found.set)
+        return false;
+    const darvolt::RecoveryLookup lookup = darvolt::FindRecoverySet(platform, *found.set);
+    const fs::path into = folder / ".rebuilt";
+    std::error_code ignored;
+    fs::create_directory(into, ignored);
+    const bool rebuilt = lookup.usable
+                         && darvolt::DecodeRecovery({platform, folder.string(), lookup.usable->files, lookup.usable->set,
+                                                     {}, into.string()})
+                                    .end
+                                == darvolt::RecoveryDecoded::End::Rebuilt;
+    for (const auto& made : fs::directory_iterator(into, ignored))
+        fs::rename(made.path(), folder / made.path().filename(), ignored);
+    fs::remove(into, ignored);
+    return rebuilt;
+}
 
 std::vector<std::string> partsIn(const fs::path& folder, const std::string& prefix)
 {
@@ -241,10 +266,7 @@ int main(int argc, char** argv)
         for (int r = 0; r < runs; ++r) {
             const auto ourRepair = [&](Timing& timing) {
                 lose(losses[which]);
-                const Run run = timeHere([&] {
-                    return darvolt::RepairFromSlices({platform, ours.string(), "source.bin.par2", {}, {}, nullptr}).end
-                           == darvolt::SliceRepairResult::End::Rebuilt;
-                });
+                const Run run = timeHere([&] { return ourRepairOf(platform, ours); });
                 timing.add(run);
                 return run.status == 0;
             };

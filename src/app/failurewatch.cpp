@@ -124,9 +124,9 @@ ErrorCode FailureWatch::renameFile(const std::string& from, const std::string& t
     return renamed;
 }
 
-ErrorCode FailureWatch::makeDirectory(const std::string& path)
+ErrorCode FailureWatch::makeDirectory(const std::string& path, std::uint32_t permissions)
 {
-    const ErrorCode made = ForwardingPlatform::makeDirectory(path);
+    const ErrorCode made = ForwardingPlatform::makeDirectory(path, permissions);
     // An existing folder is one an earlier run made.
     if (made != error::None && made != error::AlreadyExists)
         note("cannot create folder", path, made);

@@ -40,7 +40,7 @@ public:
     Result<std::unique_ptr<File>> createNewFile(const std::string& path, std::uint32_t permissions) override;
     ErrorCode holdFolder(const std::string& folder, bool mayBeLink) override;
     ErrorCode renameFile(const std::string& from, const std::string& to, bool replace) override;
-    ErrorCode makeDirectory(const std::string& path) override;
+    ErrorCode makeDirectory(const std::string& path, std::uint32_t permissions) override;
 
 private:
     Result<std::unique_ptr<File>> watched(Result<std::unique_ptr<File>> opened, std::string_view what,

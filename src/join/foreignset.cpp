@@ -3,6 +3,7 @@
 #include "join/checksumlist.h"
 #include "join/crcfile.h"
 #include "join/jointexts.h"
+#include "join/sevenzipheader.h"
 #include "parts/partnaming.h"
 
 #include <algorithm>
@@ -141,6 +142,7 @@ std::optional<FoundSet> setOf(Platform& platform, const ForeignLookup& lookup, c
                 if (!crc)
                     return FoundSet{std::nullopt, texts::join::notACrcFile(file)};
                 set.crcName = file;
+                set.sizeSource = file;
                 wholeNames.insert(wholeNames.begin(), crc->name);
                 break;
             }
@@ -193,6 +195,13 @@ std::optional<FoundSet> setOf(Platform& platform, const ForeignLookup& lookup, c
     for (const auto& [index, name] : found)
         if (index >= extent)
             set.extra.push_back(name);
+    // 7-Zip volumes tell their archive's size in the first one.
+    if (!set.wholeSize && naming.convention() == SetConvention::Numbered && set.parts.front().present)
+        if (auto first = platform.openForReading(set.path(set.parts.front().name)); first.ok())
+            if (const auto size = SevenZipArchiveSize(*first.value)) {
+                set.wholeSize = size;
+                set.sizeSource = set.parts.front().name;
+            }
     return FoundSet{std::move(set), {}};
 }
 
@@ -247,12 +256,20 @@ std::optional<FoundSet> NumberedSetInFolder(Platform& platform, const ForeignLoo
         return digits.size() >= 3 && allDigits(digits)
                && digits.find_first_not_of('0') >= digits.size() - 1 && digits.back() <= '1';
     };
-    std::map<std::string, SetNaming> sets;
+    // The folder's numbered names by stem, once: each first volume is then
+    // measured against its own stem's names only, so a folder of thousands
+    // of sets costs no more than reading its names.
+    std::map<std::string_view, std::vector<std::string>> byStem;
     for (const std::string& file : lookup.files)
-        if (first(file))
-            if (const auto numbered = numberedNaming(file, lookup.files);
-                numbered && numbered->naming.indexOf(file) == 0)
-                sets.emplace(stemOf(numbered->naming), numbered->naming);
+        if (const auto dot = file.rfind('.'); dot != std::string::npos && dot > 0)
+            if (const std::string_view digits = std::string_view(file).substr(dot + 1); digits.size() >= 3 && allDigits(digits))
+                byStem[std::string_view(file).substr(0, dot)].push_back(file);
+    std::map<std::string, SetNaming> sets;
+    for (const auto& [stem, files] : byStem)
+        for (const std::string& file : files)
+            if (first(file))
+                if (const auto numbered = numberedNaming(file, files); numbered && numbered->naming.indexOf(file) == 0)
+                    sets.emplace(stemOf(numbered->naming), numbered->naming);
     if (sets.empty())
         return std::nullopt;
     if (sets.size() > 1) {

@@ -80,8 +80,7 @@ JoinOutcome JoinRun::check()
         const bool good = sized && whole == *set_.whole;
         view_.showCheck(texts::join::checkWhole(set_.title(), good), good);
         if (!sized)
-            view_.showError(texts::join::sizeDisagrees(set_.crcName, set_.title(), *set_.wholeSize,
-                                                       set_.presentBytes()));
+            view_.showError(SizeDisagreement(set_));
         else if (!good && set_.partsChecked())
             view_.showError(texts::join::wholeDamaged(set_.title(), set_.whole->hex(), whole.hex(),
                                                       DigestName(whole.kind()),

@@ -31,7 +31,7 @@ JoinResult JoinRun::run()
     FoundSet found = FindPartSet(platform_, input_, outputName_);
     if (!found.set) {
         view_.showError(found.problem);
-        return finish(JoinOutcome::Failed);
+        return finish(found.refused ? JoinOutcome::CheckFailed : JoinOutcome::Failed);
     }
     adopt(std::move(*found.set));
     if (!options_.checkOnly && !outputKnown())
@@ -40,9 +40,9 @@ JoinResult JoinRun::run()
     // The parts' folder is resolved once, here: par2 runs in it and every
     // part is read from it through that handle.
     const HeldFolder partsFolder(platform_, set_.folder.empty() ? std::string(".") : set_.folder, true);
-    RecoveryLookup lookup = FindRecoverySet(platform_, set_);
+    RecoveryLookup lookup = FindRecoverySet(platform_, set_, options_.stop);
     for (const RecoverySet& refused : lookup.refused)
-        view_.showWarning(texts::join::recoveryRefused(refused.index, set_.title(), ForeignNames(refused, set_)));
+        view_.showWarning(texts::join::recoveryRefused(refused.index, set_.title(), refused.foreign));
     recovery_ = std::move(lookup.usable);
     if (options_.checkOnly)
         return finish(checkAll());
@@ -103,7 +103,7 @@ std::string JoinRun::checkedWith() const
     if (!set_.crcName.empty() && set_.crcName != source)
         source += " and " + set_.crcName;
     return texts::join::checkedWith(source, DigestName(*kind), set_.partsChecked(), set_.whole.has_value(),
-                                    set_.wholeSize.has_value());
+                                    set_.wholeSize.has_value() && !set_.crcName.empty());
 }
 
 void JoinRun::tellConvention()
@@ -133,6 +133,10 @@ JoinOutcome JoinRun::joinSet()
         for (std::size_t i = 0; i < set_.parts.size(); ++i)
             if (const std::string remark = SizeRemark(set_, i); !remark.empty())
                 view_.showWarning(texts::join::shapeWarning(set_.parts[i].name, remark));
+        // Other tools may end a set in a part as large as the others, so it
+        // stops nothing; but nothing else tells whether parts came after it.
+        if (!set_.ours() && !set_.wholeSize && !set_.partKind() && LastPartAsLarge(set_))
+            view_.showWarning(texts::join::lastAsLargeUntold(set_.parts.back().name, set_.parts.back().size));
     }
     if (!prepareOutput())
         return JoinOutcome::Failed;
@@ -181,11 +185,12 @@ bool JoinRun::setComplete()
         view_.showError(texts::join::extra(set_.extra, set_.checksumName));
     if (!missing.empty() || !set_.extra.empty())
         return false;
-    // A .crc file gives the whole file's size: parts lost after the last
-    // one, or cut short, show here before a byte is copied.
-    if (set_.wholeSize && set_.presentBytes() != *set_.wholeSize) {
+    // A .crc file or a 7-Zip start header gives the whole file's size:
+    // parts lost after the last one, or cut short, show here before a byte
+    // is copied.
+    if (const std::string disagreement = SizeDisagreement(set_); !disagreement.empty()) {
         partDamaged_ = partDamaged_ || repairable();
-        holdOrShow(texts::join::sizeDisagrees(set_.crcName, set_.title(), *set_.wholeSize, set_.presentBytes()));
+        holdOrShow(disagreement);
         return false;
     }
     // Other tools' last parts may be as large as the others, and they
@@ -334,9 +339,6 @@ JoinOutcome JoinRun::joined()
 {
     if (stopped())
         return failCopy(Copy::Stopped, set_.parts.back());
-    // Every part, rebuilt ones too, has passed its check: par2's copies of
-    // the damaged ones are no parts.
-    removeBackups();
     return putInPlace() ? JoinOutcome::Joined : JoinOutcome::Failed;
 }
 

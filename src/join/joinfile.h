@@ -21,13 +21,13 @@
 // the whole file's checksum, then a summary.
 //
 // Recovery data (a PAR2 set beside the parts, recoveryset.h) are used when
-// a part is missing or fails its checksum: par2 rebuilds the parts in their
-// folder first (par2 keeps a damaged part beside its rebuilt one as NAME.1,
-// which is removed once the rebuilt part has passed its check, so that no
-// join by hand of NAME* takes it in), the view is told which parts were
-// rebuilt, and the join starts again and checks as before. Without a checksum file, par2's own check runs before
-// the join. A check tells whether the recovery data can rebuild what it
-// found missing or damaged.
+// a part is missing or fails its checksum: every part is first judged by
+// the checksum list, the lost ones are rebuilt in a folder of the repair's
+// own (joinrepair.cpp) and put in place once they pass their check, the
+// view is told which parts were rebuilt, and the join starts again and
+// checks as before. Without a checksum file, the recovery data's own check
+// runs before the join. A check tells whether the recovery data can
+// rebuild what it found missing or damaged.
 
 #include "join/joinview.h"
 #include "parts/engineoptions.h"
@@ -64,6 +64,9 @@ struct JoinOptions : EngineOptions {
     bool replace = false;
     // Read and check only.
     bool checkOnly = false;
+    // Take parts rebuilt from the recovery data where only another tool's
+    // CRC32 of the whole would check them.
+    bool trustRecovery = false;
 };
 
 struct JoinResult : EngineResult<JoinOutcome> {

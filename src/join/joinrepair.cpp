@@ -1,28 +1,41 @@
 // Rebuilding missing or damaged parts from the recovery data before a
-// join: in the program where the set gives each part one slice
-// (slicerepair.h), with par2 otherwise; and telling in a check whether that
-// can be done.
+// join: with the program's own decoder where the set gives each part one
+// slice (recoverydecoder.h), with par2 otherwise; and telling in a check
+// whether that can be done.
+//
+// Whichever rebuilds, it writes into a folder of the repair's own
+// (repairfolder.h), and the join takes from there only the parts it found
+// lost, each checked against the checksum list where that has its digest:
+// a part the list vouches for is never replaced, and nothing but a part of
+// the set ever takes a name in the parts' folder.
 #include "join/joinrun.h"
 
 #include "join/jointexts.h"
-#include "join/slicerepair.h"
+#include "join/repairfolder.h"
 #include "parts/hasher.h"
 #include "parts/par2tool.h"
+#include "parts/recoverydecoder.h"
 
 #include <algorithm>
-#include <set>
+#include <map>
 
 namespace darvolt {
 
-ToolRun JoinRun::runPar2(std::string_view action, Par2Progress& progress)
+ToolRun JoinRun::runPar2(std::string_view action, Par2Progress& progress, const std::string& folder,
+                         std::vector<std::string> arguments)
 {
     const std::int64_t totalKb = std::max<std::int64_t>(total_ / 1024, 1);
     view_.setProgress(0, totalKb);
-    return RunTool({platform_, pacer_, options_.stop},
-                   {{std::string(Par2Program), std::string(action), "--", recovery_->index}, set_.folder}, progress,
-                   [&](double fraction) {
-                       view_.setProgress(static_cast<std::int64_t>(fraction * static_cast<double>(totalKb)), totalKb);
-                   });
+    std::vector<std::string> command{std::string(Par2Program), std::string(action)};
+    command.insert(command.end(), arguments.begin(), arguments.end());
+    return RunTool({platform_, pacer_, options_.stop}, {command, folder}, progress, [&](double fraction) {
+        view_.setProgress(static_cast<std::int64_t>(fraction * static_cast<double>(totalKb)), totalKb);
+    });
+}
+
+bool JoinRun::onlyCrcChecks() const
+{
+    return !set_.partKind() && set_.whole && set_.whole->kind() == DigestKind::Crc32;
 }
 
 std::optional<JoinOutcome> JoinRun::repair(bool firstCheck)
@@ -34,9 +47,17 @@ std::optional<JoinOutcome> JoinRun::repair(bool firstCheck)
         for (const auto& show : held)
             show();
     };
-    // What the parts are now, to tell afterwards which ones par2 wrote anew.
+    // A CRC32 tells a part damaged by accident, not one made to match it:
+    // rebuilt parts that only a CRC32 checks are taken on the user's word.
+    if (onlyCrcChecks() && !options_.trustRecovery
+        && !view_.trustRecovery(texts::join::onlyCrcQuestion(set_.title(), recovery_->index, set_.checksumName))) {
+        showHeld();
+        view_.showError(texts::join::onlyCrcAfterRepair(set_.title(), recovery_->index, set_.checksumName));
+        return JoinOutcome::CheckFailed;
+    }
+    // What the parts are now, to tell afterwards which ones were rebuilt.
     std::vector<std::optional<FileIdentity>> before;
-    bool par2Needed = firstCheck;
+    bool rebuildNeeded = firstCheck || partDamaged_;
     for (const SetPart& part : set_.parts) {
         const auto id = part.present ? platform_.identityOf(set_.path(part.name)) : Result<FileIdentity>{};
         before.push_back(part.present && id.ok() ? std::optional(id.value) : std::nullopt);
@@ -46,74 +67,30 @@ std::optional<JoinOutcome> JoinRun::repair(bool firstCheck)
             if (auto made = platform_.createNewFile(set_.path(part.name)); made.ok())
                 made.value->close();
         } else if (!part.present) {
-            par2Needed = true;
+            rebuildNeeded = true;
         }
     }
-    par2Needed = par2Needed || partDamaged_;
-
-    if (par2Needed) {
-        // par2 follows links when it writes: one in the folder could send a
-        // rebuilt part anywhere.
+    if (rebuildNeeded) {
+        // par2 follows links when it reads: one in the folder could bring in
+        // anything.
         if (const auto link = linkInFolder()) {
             showHeld();
             view_.showError(texts::join::linkBlocksRepair(recovery_->index, *link));
             return JoinOutcome::CheckFailed;
         }
-        view_.setStatusText(texts::join::repairing(recovery_->index));
-        pacer_.pumpNow();
-        if (const auto own = repairFromSlices(held)) {
-            if (*own != JoinOutcome::Joined)
-                return own;
-        } else {
-            // What the folder holds before par2 writes, to tell its backups from
-            // files that were there.
-            const auto listed = platform_.listDirectory(set_.folder.empty() ? std::string(".") : set_.folder);
-            const std::vector<DirectoryEntry> had = listed.ok() ? listed.value : std::vector<DirectoryEntry>{};
-            // par2 checks every part, then rebuilds what it has to.
-            Par2Progress progress({{"Target: ", static_cast<std::int64_t>(set_.parts.size()), 1.0},
-                                   {"Repairing: ", 0, 1.0}});
-            const ToolRun run = runPar2("repair", progress);
-            switch (run.end) {
-            case ToolRun::End::NotInstalled:
-                if (firstCheck) {
-                    view_.showWarning(texts::join::noPar2(recovery_->index));
-                    return std::nullopt; // joined unchecked, as without recovery data
-                }
-                showHeld();
-                view_.showError(texts::join::noPar2(recovery_->index));
-                return JoinOutcome::CheckFailed;
-            case ToolRun::End::NotStarted:
-                showHeld();
-                view_.showError(texts::join::repairFailed(recovery_->index, "error " + std::to_string(run.error)));
-                return JoinOutcome::Failed;
-            case ToolRun::End::Stopped:
-                view_.showError(texts::join::interrupted(set_.title()));
-                return JoinOutcome::Interrupted;
-            case ToolRun::End::Finished: break;
-            }
-            if (listed.ok())
-                backups_ = newBackups(had);
-            if (run.status == 2) { // par2: repair is not possible
-                Par2Findings findings = ReadPar2Findings(run.output);
-                if (findings.missing.empty() && findings.damaged.empty())
-                    findings.missing = set_.missing();
-                view_.showError(texts::join::unrepairable(recovery_->index, findings.missing, findings.damaged,
-                                                          findings.blocksNeeded));
-                return JoinOutcome::CheckFailed;
-            }
-            if (run.status != 0) {
-                showHeld();
-                view_.showError(texts::join::repairFailed(recovery_->index, LastOutputLine(run.output)));
-                return JoinOutcome::Failed;
-            }
-        }
-        verifiedByRecovery_ = true;
+        if (const auto ended = rebuild(firstCheck, held))
+            return ended;
+        verifiedByRecovery_ = !par2Missing_;
     }
+    return takeRebuiltSet(before);
+}
 
-    // The digests that decide the join are the ones read before par2 ran:
+std::optional<JoinOutcome> JoinRun::takeRebuiltSet(const std::vector<std::optional<FileIdentity>>& before)
+{
+    // The digests that decide the join are the ones read before the repair:
     // no checksum file is read again. A set that a list of its parts does
-    // not bound is found anew, for parts lost after its last one that par2
-    // has rebuilt, and keeps the whole file's digest and size it had.
+    // not bound is found anew, for parts lost after its last one that were
+    // rebuilt, and keeps the whole file's digest and size it had.
     if (set_.partKind()) {
         PartSet measured = std::move(set_);
         MeasureParts(platform_, measured);
@@ -126,6 +103,7 @@ std::optional<JoinOutcome> JoinRun::repair(bool firstCheck)
         }
         found.set->whole = set_.whole;
         found.set->wholeSize = set_.wholeSize;
+        found.set->sizeSource = set_.sizeSource;
         adopt(std::move(*found.set));
     }
     for (std::size_t i = 0; i < set_.parts.size(); ++i) {
@@ -141,75 +119,234 @@ std::optional<JoinOutcome> JoinRun::repair(bool firstCheck)
     return std::nullopt;
 }
 
-std::optional<JoinOutcome> JoinRun::repairFromSlices(const std::vector<std::function<void()>>& held)
+std::vector<PartKnown> JoinRun::judgeParts()
+{
+    // Where a list vouches for the parts, every one is judged by it before
+    // anything is rebuilt, not only those the join read before it stopped.
+    std::vector<PartKnown> known(set_.parts.size(), PartKnown::Unknown);
+    std::vector<std::byte> buffer(std::size_t{1} << 20);
+    for (std::size_t i = 0; i < set_.parts.size() && !stopped(); ++i) {
+        const SetPart& part = set_.parts[i];
+        if (!part.expected)
+            continue;
+        if (!part.present) {
+            known[i] = PartKnown::Lost;
+            continue;
+        }
+        if (found_[i] == Digest{}) {
+            view_.setStatusText(texts::join::checking(part.name));
+            pacer_.pumpNow();
+            found_[i] = hashPart(part, buffer).value_or(Digest{});
+        }
+        known[i] = found_[i] == *part.expected ? PartKnown::Whole : PartKnown::Lost;
+    }
+    return known;
+}
+
+std::optional<Digest> JoinRun::hashPart(const SetPart& part, std::vector<std::byte>& buffer)
+{
+    auto opened = platform_.openForReading(set_.path(part.name));
+    if (!opened.ok())
+        return std::nullopt;
+    Hasher hash(part.expected->kind());
+    for (std::int64_t at = 0;;) {
+        pacer_.pace();
+        if (stopped())
+            return std::nullopt;
+        const auto got = opened.value->readAt(at, buffer);
+        if (!got.ok())
+            return std::nullopt;
+        if (got.value == 0)
+            break;
+        hash.update(std::span<const std::byte>(buffer).first(got.value));
+        at += static_cast<std::int64_t>(got.value);
+    }
+    return hash.finish();
+}
+
+std::optional<JoinOutcome> JoinRun::rebuild(bool firstCheck, const std::vector<std::function<void()>>& held)
+{
+    const auto showHeld = [&] {
+        for (const auto& show : held)
+            show();
+    };
+    const std::vector<PartKnown> known = judgeParts();
+    if (stopped()) {
+        view_.showError(texts::join::interrupted(set_.title()));
+        return JoinOutcome::Interrupted;
+    }
+    RepairFolder folder(platform_, set_.folder);
+    if (folder.error() != error::None) {
+        showHeld();
+        view_.showError(texts::join::noRepairFolder(recovery_->index, set_.folder.empty() ? "." : set_.folder,
+                                                    SystemErrorText(folder.error())));
+        return JoinOutcome::Failed;
+    }
+    view_.setStatusText(texts::join::repairing(recovery_->index));
+    pacer_.pumpNow();
+    std::vector<std::string> made;
+    const auto ended = DecoderCanWork(recovery_->set) ? decode(folder, known, made, held)
+                                                      : repairWithPar2(folder, known, made, firstCheck, held);
+    if (ended)
+        return ended;
+    return placeRebuilt(folder, made, known);
+}
+
+std::optional<JoinOutcome> JoinRun::decode(RepairFolder& folder, const std::vector<PartKnown>& known,
+                                           std::vector<std::string>& made,
+                                           const std::vector<std::function<void()>>& held)
 {
     const std::int64_t totalKb = std::max<std::int64_t>(total_ / 1024, 1);
     view_.setProgress(0, totalKb);
-    std::vector<std::string> whole;
-    for (std::size_t i = 0; i < set_.parts.size() && i < found_.size(); ++i)
-        if (set_.parts[i].present && set_.parts[i].expected && found_[i] == *set_.parts[i].expected)
-            whole.push_back(set_.parts[i].name);
-    const SliceRepairResult own = RepairFromSlices(
-        {platform_, set_.folder, recovery_->index,
+    std::map<std::string, std::size_t> place;
+    for (std::size_t i = 0; i < set_.parts.size(); ++i)
+        place.emplace(set_.parts[i].name, i);
+    std::vector<PartKnown> byFile;
+    for (const Par2SetFile& file : recovery_->set.files) {
+        const auto at = place.find(file.description->name);
+        byFile.push_back(at == place.end() ? PartKnown::Unknown : known[at->second]);
+    }
+    const RecoveryDecoded own = DecodeRecovery(
+        {platform_, set_.folder, recovery_->files, recovery_->set, std::move(byFile), folder.path(),
          [&](double fraction) {
              view_.setProgress(std::min(totalKb, static_cast<std::int64_t>(fraction * static_cast<double>(totalKb))), totalKb);
          },
-         [this] { pacer_.pace(); }, options_.stop, 0, std::move(whole)});
-    using End = SliceRepairResult::End;
+         [this] { pacer_.pace(); }, options_.stop, 0});
+    using End = RecoveryDecoded::End;
     switch (own.end) {
-    case End::NotForUs: return std::nullopt;
-    case End::Whole:
-    case End::Rebuilt: return JoinOutcome::Joined; // go on as after par2
+    case End::Whole: return std::nullopt;
+    case End::Rebuilt:
+        made = own.rebuilt;
+        return std::nullopt;
     case End::Unrepairable:
         view_.showError(texts::join::unrepairable(recovery_->index, own.missing, own.damaged, own.moreNeeded));
         return JoinOutcome::CheckFailed;
-    case End::Failed:
+    case End::Stopped:
+        view_.showError(texts::join::interrupted(set_.title()));
+        return JoinOutcome::Interrupted;
+    case End::Failed: break;
+    }
+    for (const auto& show : held)
+        show();
+    view_.showError(texts::join::decodeFailed(recovery_->index, own.failure, set_.checksumName));
+    return own.failure.what == DecodeFailure::What::DescribedOtherwise
+                   || own.failure.what == DecodeFailure::What::NotAsDescribed
+               ? JoinOutcome::CheckFailed
+               : JoinOutcome::Failed;
+}
+
+std::optional<JoinOutcome> JoinRun::repairWithPar2(RepairFolder& folder, const std::vector<PartKnown>& known,
+                                                   std::vector<std::string>& made, bool firstCheck,
+                                                   const std::vector<std::function<void()>>& held)
+{
+    const auto showHeld = [&] {
         for (const auto& show : held)
             show();
-        view_.showError(texts::join::repairFailed(recovery_->index, own.why));
+    };
+    // par2 works on links to the parts in the repair's folder: whatever it
+    // renames, rebuilds or creates stays there.
+    std::vector<std::optional<FileIdentity>> staged(set_.parts.size());
+    for (std::size_t i = 0; i < set_.parts.size(); ++i) {
+        const SetPart& part = set_.parts[i];
+        if (!part.present)
+            continue;
+        if (const ErrorCode error = folder.stage(set_.path(part.name), part.name, options_.stop); error != error::None) {
+            showHeld();
+            view_.showError(texts::join::repairStepFailed(recovery_->index, texts::join::cannotStage(part.name, SystemErrorText(error))));
+            return JoinOutcome::Failed;
+        }
+        if (const auto id = platform_.identityOf(folder.pathOf(part.name)); id.ok())
+            staged[i] = id.value;
+    }
+    // par2 checks every part, then rebuilds what it has to.
+    Par2Progress progress({{"Target: ", static_cast<std::int64_t>(set_.parts.size()), 1.0}, {"Repairing: ", 0, 1.0}});
+    const ToolRun run = runPar2("repair", progress, folder.path(), {"-B.", "--", "../" + recovery_->index});
+    switch (run.end) {
+    case ToolRun::End::NotInstalled:
+        if (firstCheck) {
+            view_.showWarning(texts::join::noPar2(recovery_->index));
+            par2Missing_ = true;
+            return std::nullopt; // joined unchecked, as without recovery data
+        }
+        showHeld();
+        view_.showError(texts::join::noPar2(recovery_->index));
+        return JoinOutcome::CheckFailed;
+    case ToolRun::End::NotStarted:
+        showHeld();
+        view_.showError(texts::join::repairFailed(recovery_->index, SystemErrorText(run.error)));
         return JoinOutcome::Failed;
-    case End::Stopped:
-        view_.showError(texts::join::interrupted(set_.sourceName));
+    case ToolRun::End::Stopped:
+        view_.showError(texts::join::interrupted(set_.title()));
         return JoinOutcome::Interrupted;
+    case ToolRun::End::Finished: break;
+    }
+    if (run.status == 2) { // par2: repair is not possible
+        Par2Findings findings = ReadPar2Findings(run.output);
+        if (findings.missing.empty() && findings.damaged.empty())
+            findings.missing = set_.missing();
+        view_.showError(texts::join::unrepairable(recovery_->index, findings.missing, findings.damaged,
+                                                  findings.blocksNeeded));
+        return JoinOutcome::CheckFailed;
+    }
+    if (run.status != 0) {
+        showHeld();
+        view_.showError(texts::join::repairFailed(recovery_->index, LastOutputLine(run.output)));
+        return JoinOutcome::Failed;
+    }
+    // What par2 wrote: a part's name that is no longer the link put there.
+    const auto listing = platform_.listDirectory(folder.path());
+    for (const DirectoryEntry& entry : listing.ok() ? listing.value : std::vector<DirectoryEntry>{}) {
+        if (entry.isDirectory || entry.isLink || !IsPartName(set_, entry.name))
+            continue;
+        const auto index = set_.naming.indexOf(entry.name);
+        const auto i = static_cast<std::size_t>(*index);
+        const auto now = platform_.identityOf(folder.pathOf(entry.name));
+        if (i < staged.size() && staged[i] && now.ok() && now.value.sameFile(*staged[i]))
+            continue;
+        if (i < known.size() && known[i] == PartKnown::Whole)
+            continue; // the recovery data thought otherwise of a part the list vouches for
+        made.push_back(entry.name);
     }
     return std::nullopt;
 }
 
-std::vector<std::string> JoinRun::newBackups(const std::vector<DirectoryEntry>& before)
+std::optional<JoinOutcome> JoinRun::placeRebuilt(RepairFolder& folder, const std::vector<std::string>& made,
+                                                 const std::vector<PartKnown>& known)
 {
-    std::set<std::string> had;
-    for (const DirectoryEntry& entry : before)
-        had.insert(entry.name);
-    std::set<std::string> parts;
-    for (const SetPart& part : set_.parts)
-        parts.insert(part.name);
-    // par2 renames a damaged file NAME.1 (NAME.2 when that is taken, ...).
-    const auto isBackup = [&](const std::string& name) {
-        const auto dot = name.rfind('.');
-        if (dot == std::string::npos || dot + 1 == name.size() || name[dot + 1] == '0')
-            return false;
-        return std::all_of(name.begin() + static_cast<std::ptrdiff_t>(dot) + 1, name.end(),
-                           [](char c) { return c >= '0' && c <= '9'; })
-               && parts.contains(name.substr(0, dot));
-    };
-    std::vector<std::string> made;
-    const auto listing = platform_.listDirectory(set_.folder.empty() ? std::string(".") : set_.folder);
-    for (const DirectoryEntry& entry : listing.ok() ? listing.value : std::vector<DirectoryEntry>{})
-        if (!entry.isDirectory && !entry.isLink && !had.contains(entry.name) && isBackup(entry.name))
-            made.push_back(entry.name);
-    std::sort(made.begin(), made.end());
-    return made;
-}
-
-void JoinRun::removeBackups()
-{
-    std::vector<std::string> removed;
-    for (const std::string& name : backups_)
-        if (platform_.removeFile(set_.path(name)) == error::None)
-            removed.push_back(name);
-    backups_.clear();
-    if (!removed.empty())
-        view_.showWarning(texts::join::backupsRemoved(removed));
+    std::vector<std::byte> buffer(std::size_t{1} << 20);
+    std::vector<std::string> checked;
+    for (const std::string& name : made) {
+        if (!IsPartName(set_, name))
+            continue;
+        const auto i = static_cast<std::size_t>(*set_.naming.indexOf(name));
+        if (i < known.size() && known[i] == PartKnown::Whole)
+            continue;
+        if (i < set_.parts.size() && set_.parts[i].expected) {
+            SetPart staged = set_.parts[i];
+            staged.name = folder.name() + "/" + name;
+            const auto digest = hashPart(staged, buffer);
+            if (stopped()) {
+                view_.showError(texts::join::interrupted(set_.title()));
+                return JoinOutcome::Interrupted;
+            }
+            if (digest != set_.parts[i].expected) {
+                view_.showError(texts::join::rebuiltNotAsListed(name, recovery_->index,
+                                                                set_.ours() ? std::string("the checksum file")
+                                                                            : set_.checksumName));
+                return JoinOutcome::CheckFailed;
+            }
+        }
+        checked.push_back(name);
+    }
+    // Only once every rebuilt part has passed: none is put in place beside
+    // another that turned out wrong.
+    for (const std::string& name : checked)
+        if (const ErrorCode moved = platform_.renameFile(folder.pathOf(name), set_.path(name), true);
+            moved != error::None) {
+            view_.showError(texts::join::repairStepFailed(recovery_->index, texts::join::cannotReplace(name, SystemErrorText(moved))));
+            return JoinOutcome::Failed;
+        }
+    return std::nullopt;
 }
 
 std::optional<std::string> JoinRun::linkInFolder()
@@ -237,7 +374,8 @@ JoinOutcome JoinRun::verifyForCheck()
     view_.setStatusText(texts::join::checking(recovery_->index));
     pacer_.pumpNow();
     Par2Progress progress({{"Target: ", static_cast<std::int64_t>(n), 1.0}});
-    const ToolRun run = runPar2("verify", progress);
+    // par2 verify reads and writes nothing beside the parts.
+    const ToolRun run = runPar2("verify", progress, set_.folder, {"--", recovery_->index});
     switch (run.end) {
     case ToolRun::End::NotInstalled:
         if (!set_.checked())
@@ -245,7 +383,7 @@ JoinOutcome JoinRun::verifyForCheck()
         view_.showError(texts::join::noPar2(recovery_->index));
         return JoinOutcome::CheckFailed;
     case ToolRun::End::NotStarted:
-        view_.showError(texts::join::repairFailed(recovery_->index, "error " + std::to_string(run.error)));
+        view_.showError(texts::join::repairFailed(recovery_->index, SystemErrorText(run.error)));
         return JoinOutcome::Failed;
     case ToolRun::End::Stopped:
         view_.showError(texts::join::interrupted(set_.title()));

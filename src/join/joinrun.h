@@ -9,6 +9,7 @@
 #include "parts/messagepacer.h"
 #include "parts/par2tool.h"
 #include "parts/partnaming.h"
+#include "parts/recoverydecoder.h"
 
 #include <memory>
 #include <functional>
@@ -19,6 +20,8 @@
 #include <vector>
 
 namespace darvolt {
+
+class RepairFolder;
 
 // The folder of a path, "." for a bare name.
 std::string FolderOf(const std::string& path);
@@ -51,10 +54,6 @@ private:
     std::string checkedWith() const;
     // Only the whole file's digest checks the join: it is hashed as it goes.
     bool wholeOnly() const { return set_.whole && !set_.partsChecked(); }
-    // Files par2 made beside the parts while it rebuilt them (NAME.1 ...),
-    // and their removal once the rebuilt parts passed their check.
-    std::vector<std::string> newBackups(const std::vector<DirectoryEntry>& before);
-    void removeBackups();
     // Joins the set as it stands now.
     JoinOutcome joinSet();
     // A check, and what the recovery data can do about what it found.
@@ -62,17 +61,32 @@ private:
     // joinrepair.cpp: rebuilds the set from its recovery data; nothing when
     // the join can go on (rebuilt, or nothing to rebuild), else the outcome.
     // firstCheck: par2 is the only check there is, and it may be missing.
+    // Each step below answers the same way; `held`: errors to show on a
+    // failure.
     std::optional<JoinOutcome> repair(bool firstCheck);
-    // The program's own repair of a set of one slice per part: nothing when
-    // the set is not such a set (par2 then does it), Joined when the join
-    // can go on, else the outcome. `held`: errors to show on a failure.
-    std::optional<JoinOutcome> repairFromSlices(const std::vector<std::function<void()>>& held);
+    // The set as the repair left it, and the parts it rebuilt told.
+    std::optional<JoinOutcome> takeRebuiltSet(const std::vector<std::optional<FileIdentity>>& before);
+    // What a checksum list says of every part, those not read yet hashed.
+    std::vector<PartKnown> judgeParts();
+    std::optional<Digest> hashPart(const SetPart& part, std::vector<std::byte>& buffer);
+    std::optional<JoinOutcome> rebuild(bool firstCheck, const std::vector<std::function<void()>>& held);
+    std::optional<JoinOutcome> decode(RepairFolder& folder, const std::vector<PartKnown>& known,
+                                      std::vector<std::string>& made, const std::vector<std::function<void()>>& held);
+    std::optional<JoinOutcome> repairWithPar2(RepairFolder& folder, const std::vector<PartKnown>& known,
+                                              std::vector<std::string>& made, bool firstCheck,
+                                              const std::vector<std::function<void()>>& held);
+    // The rebuilt parts that are lost parts of the set, checked, in place.
+    std::optional<JoinOutcome> placeRebuilt(RepairFolder& folder, const std::vector<std::string>& made,
+                                            const std::vector<PartKnown>& known);
+    // The set's only check is another tool's CRC32 of the whole.
+    bool onlyCrcChecks() const;
     JoinOutcome verifyForCheck();
     // The first symbolic link in the parts' folder, if any (the folder
     // itself when it cannot be listed).
     std::optional<std::string> linkInFolder();
-    // Runs par2 on the set's index with its progress in the view.
-    ToolRun runPar2(std::string_view action, Par2Progress& progress);
+    // Runs par2 in `folder` with its progress in the view.
+    ToolRun runPar2(std::string_view action, Par2Progress& progress, const std::string& folder,
+                    std::vector<std::string> arguments);
     bool repairable() const { return recovery_ && !repaired_; }
     // A failure that the recovery data may mend: held back until the
     // repair is known to be impossible.
@@ -140,9 +154,9 @@ private:
     bool repairWanted_ = false;  // the last join stopped at something they may mend
     bool partDamaged_ = false;   // ... a part that failed its checksum among it
     bool verifiedByRecovery_ = false;
+    bool par2Missing_ = false;   // the only check there was could not run
     std::vector<std::function<void()>> heldErrors_;
     std::vector<std::string> rebuilt_;
-    std::vector<std::string> backups_; // par2's copies of damaged parts, bare
 
     // A check's findings, shown in part order as they become known.
     std::vector<std::optional<std::pair<std::string, bool>>> findings_;

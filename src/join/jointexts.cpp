@@ -1,5 +1,7 @@
 #include "join/jointexts.h"
 
+#include "platform/errorcode.h"
+
 #include <algorithm>
 
 namespace darvolt::texts::join {
@@ -126,14 +128,6 @@ std::string partlyUnchecked(const std::vector<std::string>& bareParts, std::stri
            + " could not be checked";
 }
 
-std::string backupsRemoved(const std::vector<std::string>& names)
-{
-    return "par2 kept the damaged " + std::string(names.size() == 1 ? "part as " : "parts as ") + list(names)
-           + "; " + (names.size() == 1 ? "it was" : "they were")
-           + " removed once the rebuilt parts passed their check, so that no join by hand takes "
-           + (names.size() == 1 ? "it" : "them") + " for a part";
-}
-
 std::string missing(const std::vector<std::string>& bareParts)
 {
     return (bareParts.size() == 1 ? "Part " + bareParts.front() + " is missing"
@@ -218,6 +212,28 @@ std::string recoveryRefused(std::string_view recoveryName, std::string_view sour
            + (foreign.size() == 1 ? "it" : "them") + ", so they are not used";
 }
 
+std::string linkedPart(std::string_view barePart)
+{
+    return "Part " + std::string(barePart)
+           + " is a symbolic link: parts are joined only from files in their own folder (put the file it points to "
+             "in its place)";
+}
+
+std::string archiveSizeDisagrees(std::string_view firstVolume, std::string_view sourceName, std::int64_t expected,
+                                 std::int64_t found)
+{
+    return "The volumes hold " + bytes(found) + ", but the 7-Zip start header in " + std::string(firstVolume)
+           + " gives " + std::string(sourceName) + " " + bytes(expected)
+           + ": volumes are missing or do not belong to this archive";
+}
+
+std::string lastAsLargeUntold(std::string_view lastPart, std::int64_t size)
+{
+    return "Part " + std::string(lastPart) + " holds " + bytes(size)
+           + ", as many as the parts before it, and nothing beside the parts tells how many there are: "
+             "parts after it may be missing";
+}
+
 std::string linkBlocksRepair(std::string_view recoveryName, std::string_view link)
 {
     return "The parts are not rebuilt from " + std::string(recoveryName) + ": " + std::string(link)
@@ -287,6 +303,70 @@ std::string repairFailed(std::string_view recoveryName, std::string_view why)
 {
     return "par2 could not rebuild the parts from " + std::string(recoveryName) + (why.empty() ? "" : ": ")
            + std::string(why);
+}
+
+std::string repairStepFailed(std::string_view recoveryName, std::string_view why)
+{
+    return "The parts could not be rebuilt from " + std::string(recoveryName) + ": " + std::string(why);
+}
+
+std::string decodeFailed(std::string_view recoveryName, const DecodeFailure& failure, std::string_view listName)
+{
+    using What = DecodeFailure::What;
+    const std::string file = "'" + failure.file + "'";
+    const std::string reason = failure.error != 0 ? ": " + SystemErrorText(failure.error) : std::string();
+    switch (failure.what) {
+    case What::CannotRead:
+    case What::CannotReadRecovery: return repairStepFailed(recoveryName, "cannot read " + file + reason);
+    case What::CannotCreate: return repairStepFailed(recoveryName, "cannot create " + file + reason);
+    case What::CannotWrite:
+        return repairStepFailed(recoveryName, failure.file.empty() ? "out of memory" : "error writing " + file + reason);
+    case What::NotAsDescribed:
+        return repairStepFailed(recoveryName, failure.file + " did not come out as they describe it");
+    case What::DescribedOtherwise:
+        return "The recovery data in " + std::string(recoveryName) + " describe " + failure.file + " otherwise than "
+               + std::string(listName.empty() ? "the checksum file" : listName)
+               + " lists it: they do not belong to these parts, and nothing was rebuilt";
+    }
+    return repairStepFailed(recoveryName, file);
+}
+
+std::string noRepairFolder(std::string_view recoveryName, std::string_view folder, std::string_view reason)
+{
+    return repairStepFailed(recoveryName, "cannot make a folder to rebuild them in, in " + std::string(folder) + ": "
+                                              + std::string(reason));
+}
+
+std::string cannotStage(std::string_view barePart, std::string_view reason)
+{
+    return "cannot give par2 " + std::string(barePart) + ": " + std::string(reason);
+}
+
+std::string cannotReplace(std::string_view barePart, std::string_view reason)
+{
+    return "cannot put the rebuilt " + std::string(barePart) + " in place: " + std::string(reason);
+}
+
+std::string rebuiltNotAsListed(std::string_view barePart, std::string_view recoveryName, std::string_view listName)
+{
+    return "Part " + std::string(barePart) + " rebuilt from " + std::string(recoveryName) + " is not the part "
+           + std::string(listName) + " lists: the recovery data do not belong to these parts, and nothing was replaced";
+}
+
+std::string onlyCrcAfterRepair(std::string_view sourceName, std::string_view recoveryName, std::string_view crcName)
+{
+    return "Parts of " + std::string(sourceName) + " are missing or damaged. The recovery data in "
+           + std::string(recoveryName) + " could rebuild them, but only the CRC32 in " + std::string(crcName)
+           + " would check the result, and anyone can make a CRC32 match: nothing was rebuilt. If you trust "
+           + std::string(recoveryName) + ", join again with darvolt-join --trust-recovery";
+}
+
+std::string onlyCrcQuestion(std::string_view sourceName, std::string_view recoveryName, std::string_view crcName)
+{
+    return "Parts of " + std::string(sourceName) + " are missing or damaged. The recovery data in "
+           + std::string(recoveryName) + " can rebuild them, but only the CRC32 in " + std::string(crcName)
+           + " would check the result, and anyone can make a CRC32 match. Rebuild them from "
+           + std::string(recoveryName) + " and join them anyway?";
 }
 
 std::string unrepairable(std::string_view recoveryName, const std::vector<std::string>& missing,

@@ -2,6 +2,8 @@
 // The join engine's messages, as the user reads them on the console and in
 // the window's dialogs.
 
+#include "parts/recoverydecoder.h"
+
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -38,9 +40,6 @@ std::string sizeDisagrees(std::string_view crcName, std::string_view sourceName,
 std::string wholeMismatch(std::string_view digest, std::string_view found, std::string_view source,
                           std::string_view expected, std::string_view sourceName);
 std::string partlyUnchecked(const std::vector<std::string>& bareParts, std::string_view source);
-// par2's copies of the damaged parts, removed once the rebuilt ones passed
-// their check.
-std::string backupsRemoved(const std::vector<std::string>& names);
 
 std::string missing(const std::vector<std::string>& bareParts);
 std::string extra(const std::vector<std::string>& bareParts, std::string_view checksumName);
@@ -74,6 +73,18 @@ std::string repairing(std::string_view recoveryName); // status text
 std::string rebuilt(const std::vector<std::string>& bareParts, std::string_view recoveryName);
 std::string noPar2(std::string_view recoveryName);
 std::string repairFailed(std::string_view recoveryName, std::string_view why);
+// The program's own repair, or a step around par2's, that could not be done.
+std::string repairStepFailed(std::string_view recoveryName, std::string_view why);
+std::string decodeFailed(std::string_view recoveryName, const DecodeFailure& failure, std::string_view listName);
+std::string noRepairFolder(std::string_view recoveryName, std::string_view folder, std::string_view reason);
+std::string cannotStage(std::string_view barePart, std::string_view reason);
+std::string cannotReplace(std::string_view barePart, std::string_view reason);
+// A rebuilt part that is not the part the checksum list gives.
+std::string rebuiltNotAsListed(std::string_view barePart, std::string_view recoveryName, std::string_view listName);
+// Parts to rebuild where only another tool's CRC32 of the whole would
+// check them: the run's refusal, and the window's question.
+std::string onlyCrcAfterRepair(std::string_view sourceName, std::string_view recoveryName, std::string_view crcName);
+std::string onlyCrcQuestion(std::string_view sourceName, std::string_view recoveryName, std::string_view crcName);
 std::string unrepairable(std::string_view recoveryName, const std::vector<std::string>& missing,
                          const std::vector<std::string>& damaged, std::int64_t blocksNeeded);
 std::string repairable(std::string_view recoveryName);
@@ -88,6 +99,15 @@ std::string linkBlocksRepair(std::string_view recoveryName, std::string_view lin
 std::string missingAfterLast(std::string_view lastPart, std::int64_t size);
 std::string scriptDisagrees(std::string_view script, std::size_t listed, std::size_t found);
 std::string notAFile(std::string_view path);
+// A part that is a symbolic link, in any set.
+std::string linkedPart(std::string_view barePart);
+// 7-Zip volumes that do not hold the archive their first one's start
+// header gives.
+std::string archiveSizeDisagrees(std::string_view firstVolume, std::string_view sourceName, std::int64_t expected,
+                                 std::int64_t found);
+// Another tool's set that tells nothing of its size and ends in a part as
+// large as the others.
+std::string lastAsLargeUntold(std::string_view lastPart, std::int64_t size);
 std::string recoveryVouches(std::string_view sourceName, std::size_t parts, std::string_view recoveryName);
 
 // --check

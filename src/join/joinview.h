@@ -61,6 +61,11 @@ public:
     // the user why (or the user declined).
     virtual std::string chooseOutput(const std::string& /*why*/, const std::string& /*suggestion*/) { return {}; }
 
+    // Asked before parts are rebuilt from recovery data that nothing but a
+    // CRC32 would check (why says so); true rebuilds and joins them. The
+    // default declines, and the run then tells why it stopped.
+    virtual bool trustRecovery(const std::string& /*why*/) { return false; }
+
     // Lets the window handle what is pending and returns.
     virtual void processPendingMessages() = 0;
 };

@@ -201,7 +201,9 @@ std::optional<ChecksumSet> ChecksumSetOf(const std::vector<ChecksumEntry>& entri
     return set;
 }
 
-FoundSet FindPartSet(Platform& platform, const std::string& input, const std::string& outputName)
+namespace {
+
+FoundSet findSet(Platform& platform, const std::string& input, const std::string& outputName)
 {
     std::string path = input;
     while (path.size() > 1 && path.back() == '/')
@@ -247,6 +249,32 @@ FoundSet FindPartSet(Platform& platform, const std::string& input, const std::st
         if (auto foreign = ForeignSetOfFile(platform, {folder, listing->files, input, outputName}, where.name))
             return std::move(*foreign);
     return ours;
+}
+
+} // namespace
+
+FoundSet FindPartSet(Platform& platform, const std::string& input, const std::string& outputName)
+{
+    FoundSet found = findSet(platform, input, outputName);
+    if (!found.set)
+        return found;
+    // A part is a file in the set's folder: a link could hand the join any
+    // file the user may read, to be joined into a file others may read.
+    const PartSet& set = *found.set;
+    const auto listing = platform.listDirectory(set.folder.empty() ? std::string(".") : set.folder);
+    for (const DirectoryEntry& entry : listing.ok() ? listing.value : std::vector<DirectoryEntry>{})
+        if (entry.isLink && std::any_of(set.parts.begin(), set.parts.end(), [&](const SetPart& part) { return part.name == entry.name; }))
+            return {std::nullopt, texts::join::linkedPart(entry.name), true};
+    return found;
+}
+
+std::string SizeDisagreement(const PartSet& set)
+{
+    if (!set.wholeSize || set.presentBytes() == *set.wholeSize)
+        return {};
+    if (set.crcName.empty())
+        return texts::join::archiveSizeDisagrees(set.sizeSource, set.title(), *set.wholeSize, set.presentBytes());
+    return texts::join::sizeDisagrees(set.crcName, set.title(), *set.wholeSize, set.presentBytes());
 }
 
 std::optional<std::int64_t> UsualPartSize(const PartSet& set)

@@ -45,9 +45,11 @@ struct PartSet {
     std::string checksumName;       // bare; the file whose digests decide, empty when there is none
     std::optional<Digest> whole;
     // Another tool's .crc file beside the parts (bare name), and the size
-    // it gives the whole file.
+    // it gives the whole file, or a 7-Zip archive's size from the start
+    // header of its first volume (sizeSource names the file that gave it).
     std::string crcName;
     std::optional<std::int64_t> wholeSize;
+    std::string sizeSource;
 
     bool ours() const { return naming.convention() == SetConvention::Darvolt; }
     // Every part has a digest to be checked against.
@@ -68,6 +70,9 @@ struct PartSet {
 struct FoundSet {
     std::optional<PartSet> set;
     std::string problem; // what the user is told when there is no set
+    // The set was found but cannot be joined as it stands (a part is a
+    // symbolic link): a failed check, not a failed search.
+    bool refused = false;
 };
 
 // outputName: the bare name the user gave the joined file, if any; a
@@ -107,6 +112,10 @@ std::optional<std::int64_t> UsualPartSize(const PartSet& set);
 // The last part is as large as that, which a split's last part never is:
 // parts after it are missing.
 bool LastPartAsLarge(const PartSet& set);
+
+// When the parts do not hold what the set's .crc file or 7-Zip start header
+// gives the whole file, the message that says so; else empty.
+std::string SizeDisagreement(const PartSet& set);
 
 // A line a size check adds to a part's finding, when the set is ours and
 // has the shape of a split into equal parts and this part breaks it; empty

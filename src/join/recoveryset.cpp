@@ -3,45 +3,11 @@
 #include "parts/partnaming.h"
 
 #include <algorithm>
-#include <array>
-#include <cstring>
 #include <set>
 
 namespace darvolt {
 
 namespace {
-
-constexpr std::array<char, 8> PacketMagic{'P', 'A', 'R', '2', '\0', 'P', 'K', 'T'};
-constexpr std::array<char, 16> FileDescType{'P', 'A', 'R', ' ', '2', '.', '0', '\0',
-                                            'F', 'i', 'l', 'e', 'D', 'e', 's', 'c'};
-constexpr std::size_t HeaderSize = 64;
-constexpr std::size_t FileDescFixed = 56; // file id, two MD5s, length
-// A file name longer than this is no name of ours.
-constexpr std::uint64_t LargestFileDesc = FileDescFixed + 65536;
-
-std::uint64_t littleEndian64(const unsigned char* bytes)
-{
-    std::uint64_t value = 0;
-    for (int i = 7; i >= 0; --i)
-        value = value << 8 | bytes[i];
-    return value;
-}
-
-bool readFully(File& file, std::int64_t offset, std::span<std::byte> buffer)
-{
-    const auto got = file.readAt(offset, buffer);
-    return got.ok() && got.value == buffer.size();
-}
-
-bool endsWithPar2(std::string_view name)
-{
-    if (name.size() <= 5)
-        return false;
-    std::string tail(name.substr(name.size() - 5));
-    for (char& c : tail)
-        c = static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
-    return tail == ".par2";
-}
 
 // How early a candidate is tried: the source's own index, its volumes, the rest.
 int rank(const std::string& name, const std::string& sourceName)
@@ -51,89 +17,88 @@ int rank(const std::string& name, const std::string& sourceName)
     return IsRecoveryFileOf(name, sourceName) ? 1 : 2;
 }
 
+bool holdsSet(const Par2Contents& contents, const Par2Id& id)
+{
+    const auto of = [&](const auto& packets) {
+        return std::any_of(packets.begin(), packets.end(), [&](const auto& packet) { return packet.setId == id; });
+    };
+    return of(contents.mains) || of(contents.descriptions) || of(contents.sliceHashes) || of(contents.recovery);
+}
+
+bool describesPart(const Par2Contents& contents, const PartSet& parts)
+{
+    return std::any_of(contents.descriptions.begin(), contents.descriptions.end(),
+                       [&](const Par2Description& description) { return IsPartName(parts, description.name); });
+}
+
+// The first main packet, in the files' order, whose set describes a part.
+std::optional<std::pair<std::size_t, Par2Set>> chooseSet(const std::vector<Par2Contents>& contents, const PartSet& parts)
+{
+    for (std::size_t i = 0; i < contents.size(); ++i)
+        for (const Par2MainPacket& main : contents[i].mains) {
+            Par2Set set = Par2SetOf(main, contents);
+            if (std::any_of(set.files.begin(), set.files.end(), [&](const Par2SetFile& file) {
+                    return file.description && IsPartName(parts, file.description->name);
+                }))
+                return std::pair(i, std::move(set));
+        }
+    return std::nullopt;
+}
+
+void addOnce(std::vector<std::string>& names, const std::string& name)
+{
+    if (std::find(names.begin(), names.end(), name) == names.end())
+        names.push_back(name);
+}
+
 } // namespace
 
-std::vector<std::string> Par2FileNames(File& file)
+bool IsPartName(const PartSet& set, std::string_view name)
 {
-    std::vector<std::string> names;
-    const auto size = file.size();
-    if (!size.ok())
-        return names;
-    std::int64_t offset = 0;
-    std::array<unsigned char, HeaderSize> header{};
-    while (offset + static_cast<std::int64_t>(HeaderSize) <= size.value) {
-        if (!readFully(file, offset, std::as_writable_bytes(std::span(header))))
-            break;
-        if (std::memcmp(header.data(), PacketMagic.data(), PacketMagic.size()) != 0)
-            break; // not PAR2, or damaged from here on
-        const std::uint64_t length = littleEndian64(header.data() + 8);
-        if (length < HeaderSize || length % 4 != 0 || length > static_cast<std::uint64_t>(size.value - offset))
-            break;
-        if (std::memcmp(header.data() + 48, FileDescType.data(), FileDescType.size()) == 0
-            && length > HeaderSize + FileDescFixed && length <= HeaderSize + LargestFileDesc) {
-            std::string body(static_cast<std::size_t>(length - HeaderSize), '\0');
-            if (readFully(file, offset + static_cast<std::int64_t>(HeaderSize),
-                          std::as_writable_bytes(std::span(body.data(), body.size())))) {
-                std::string name = body.substr(FileDescFixed);
-                name.resize(std::strlen(name.c_str())); // padded with NULs to a multiple of 4
-                if (!name.empty() && std::find(names.begin(), names.end(), name) == names.end())
-                    names.push_back(std::move(name));
-            }
-        }
-        offset += static_cast<std::int64_t>(length);
-    }
-    return names;
+    const auto index = set.naming.indexOf(name);
+    return index && *index < MaxSetParts && (!set.partKind() || *index < static_cast<std::int64_t>(set.parts.size()));
 }
 
-std::vector<std::string> ForeignNames(const RecoverySet& recovery, const PartSet& set)
-{
-    // A part's name exactly as the set's convention writes it; with a
-    // checksum file that lists the parts, one of them. Without one, parts
-    // lost at the end of the set are known only to the recovery data, which
-    // may rebuild them.
-    auto isPart = [&](const std::string& name) {
-        const auto index = set.naming.indexOf(name);
-        return index && (!set.partKind() || *index < static_cast<std::int64_t>(set.parts.size()));
-    };
-    std::vector<std::string> foreign;
-    for (const std::string& covered : recovery.covers)
-        if (!isPart(covered))
-            foreign.push_back(covered);
-    return foreign;
-}
-
-RecoveryLookup FindRecoverySet(Platform& platform, const PartSet& set)
+RecoveryLookup FindRecoverySet(Platform& platform, const PartSet& set, const std::atomic<bool>* stop)
 {
     RecoveryLookup lookup;
     const auto listing = platform.listDirectory(set.folder.empty() ? std::string(".") : set.folder);
     if (!listing.ok())
         return lookup;
-    std::vector<std::string> candidates;
+    RecoverySet found;
     for (const auto& entry : listing.value)
-        if (!entry.isDirectory && endsWithPar2(entry.name))
-            candidates.push_back(entry.name);
-    std::sort(candidates.begin(), candidates.end(), [&](const std::string& a, const std::string& b) {
+        if (!entry.isDirectory && !entry.isLink && IsPar2FileName(entry.name))
+            found.files.push_back(entry.name);
+    std::sort(found.files.begin(), found.files.end(), [&](const std::string& a, const std::string& b) {
         const int ra = rank(a, set.sourceName);
         const int rb = rank(b, set.sourceName);
         return ra != rb ? ra < rb : a < b;
     });
-    for (const std::string& name : candidates) {
-        auto opened = platform.openForReading(set.path(name));
-        if (!opened.ok())
-            continue;
-        RecoverySet found{name, Par2FileNames(*opened.value)};
-        const bool ours = std::any_of(found.covers.begin(), found.covers.end(), [&](const std::string& covered) {
-            return set.naming.indexOf(covered).has_value();
-        });
-        if (!ours)
-            continue; // another file's recovery data
-        if (!ForeignNames(found, set).empty()) {
-            lookup.refused.push_back(std::move(found));
-            continue;
-        }
-        lookup.usable = std::move(found);
-        break;
+    for (std::size_t i = 0; i < found.files.size(); ++i) {
+        auto opened = platform.openForReading(set.path(found.files[i]));
+        found.contents.push_back(opened.ok() ? ReadPar2(*opened.value, i, stop) : Par2Contents{});
     }
+    auto chosen = chooseSet(found.contents, set);
+    if (!chosen)
+        return lookup; // another file's recovery data, or none
+    found.index = found.files[chosen->first];
+    found.set = std::move(chosen->second);
+    for (const Par2SetFile& file : found.set.files)
+        if (file.description)
+            addOnce(found.covers, file.description->name);
+    for (std::size_t i = 0; i < found.files.size(); ++i) {
+        const Par2Contents& contents = found.contents[i];
+        if (!Par2ReadsWith(found.index, found.files[i]) && !holdsSet(contents, found.set.id)
+            && !describesPart(contents, set))
+            continue;
+        for (const Par2Description& description : contents.descriptions)
+            if (!IsPartName(set, description.name))
+                addOnce(found.foreign, description.name);
+    }
+    if (found.foreign.empty())
+        lookup.usable = std::move(found);
+    else
+        lookup.refused.push_back(std::move(found));
     return lookup;
 }
 

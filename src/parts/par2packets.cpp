@@ -142,33 +142,4 @@ std::string Par2RecoveryPacketStart(const Par2Id& setId, std::uint32_t exponent,
     return out;
 }
 
-std::vector<Par2Packet> Par2Packets(std::span<const std::byte> bytes)
-{
-    std::vector<Par2Packet> packets;
-    std::size_t at = 0;
-    while (at + Par2HeaderSize <= bytes.size()) {
-        if (std::memcmp(bytes.data() + at, Magic.data(), Magic.size()) != 0) {
-            at += 4;
-            continue;
-        }
-        const std::uint64_t length = Par2Number(bytes.data() + at + 8, 8);
-        if (length < Par2HeaderSize || length % 4 != 0 || length > bytes.size() - at) {
-            at += 4;
-            continue;
-        }
-        const auto tail = bytes.subspan(at + 32, length - 32);
-        if (Md5::of(tail) != Par2IdAt(bytes.data() + at + 16)) {
-            at += 4;
-            continue;
-        }
-        Par2Packet found;
-        found.setId = Par2IdAt(tail.data());
-        found.type = std::string_view(reinterpret_cast<const char*>(tail.data()) + 16, 16);
-        found.body = tail.subspan(32);
-        packets.push_back(found);
-        at += length;
-    }
-    return packets;
-}
-
 } // namespace darvolt

@@ -61,16 +61,6 @@ inline constexpr std::size_t Par2RecoveryPrefix = Par2HeaderSize + 4;
 std::uint64_t Par2Number(const std::byte* at, int bytes);
 Par2Id Par2IdAt(const std::byte* at);
 
-// One packet read from a set's file.
-struct Par2Packet {
-    std::string_view type; // 16 bytes
-    Par2Id setId{};
-    std::span<const std::byte> body;
-};
-// The packets of `bytes` whose hash checks out, in order; damaged ones are
-// skipped, the next one searched for from the following 4-byte step.
-std::vector<Par2Packet> Par2Packets(std::span<const std::byte> bytes);
-
 namespace par2type {
 inline constexpr std::string_view Main{"PAR 2.0\0Main\0\0\0\0", 16};
 inline constexpr std::string_view FileDescription{"PAR 2.0\0FileDesc", 16};

@@ -83,7 +83,12 @@ public:
         return inner_.renameFile(from, to, replace);
     }
     Result<std::uint32_t> attributes(const std::string& path) override { return inner_.attributes(path); }
-    ErrorCode makeDirectory(const std::string& path) override { return inner_.makeDirectory(path); }
+    ErrorCode makeDirectory(const std::string& path, std::uint32_t permissions = FolderPermissions) override
+    {
+        return inner_.makeDirectory(path, permissions);
+    }
+    ErrorCode removeDirectory(const std::string& path) override { return inner_.removeDirectory(path); }
+    ErrorCode linkFile(const std::string& from, const std::string& to) override { return inner_.linkFile(from, to); }
     bool isDirectory(const std::string& path) override { return inner_.isDirectory(path); }
     Result<FileIdentity> identityOf(const std::string& path) override { return inner_.identityOf(path); }
     ErrorCode flushFolder(const std::string& folder) override { return inner_.flushFolder(folder); }

@@ -39,6 +39,16 @@ ErrorCode Platform::holdFolder(const std::string&, bool)
 
 void Platform::releaseFolder(const std::string&) {}
 
+ErrorCode Platform::removeDirectory(const std::string&)
+{
+    return error::InvalidParameter;
+}
+
+ErrorCode Platform::linkFile(const std::string&, const std::string&)
+{
+    return error::InvalidParameter;
+}
+
 Result<std::unique_ptr<Process>> Platform::startProcess(const ProcessRequest&)
 {
     return Result<std::unique_ptr<Process>>::failure(error::FileNotFound);

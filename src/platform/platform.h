@@ -162,6 +162,8 @@ struct DirectoryEntry {
 // source has; a join keeps its output private until it is complete.
 inline constexpr std::uint32_t DefaultPermissions = 0666;
 inline constexpr std::uint32_t PrivatePermissions = 0600;
+inline constexpr std::uint32_t FolderPermissions = 0777;
+inline constexpr std::uint32_t PrivateFolderPermissions = 0700;
 
 class Platform {
 public:
@@ -217,8 +219,18 @@ public:
     virtual Result<std::uint32_t> attributes(const std::string& path) = 0;
 
     // Creates one folder level; its parent must exist. An existing entry of
-    // that name fails with AlreadyExists.
-    virtual ErrorCode makeDirectory(const std::string& path) = 0;
+    // that name fails with AlreadyExists. `permissions` as for files.
+    virtual ErrorCode makeDirectory(const std::string& path, std::uint32_t permissions = FolderPermissions) = 0;
+
+    // Removes an empty folder (not a link to one). The default removes
+    // nothing (InvalidParameter).
+    virtual ErrorCode removeDirectory(const std::string& path);
+
+    // Gives an existing file a second name (a hard link), never following a
+    // link under either name; an existing entry of the new name fails with
+    // AlreadyExists. File systems without links fail, and so does the
+    // default (InvalidParameter).
+    virtual ErrorCode linkFile(const std::string& from, const std::string& to);
 
     // True for an existing folder (or a link to one).
     virtual bool isDirectory(const std::string& path) = 0;

@@ -285,9 +285,24 @@ Result<std::uint32_t> PosixPlatform::attributes(const std::string& path)
     return {bits, error::None};
 }
 
-ErrorCode PosixPlatform::makeDirectory(const std::string& path)
+ErrorCode PosixPlatform::makeDirectory(const std::string& path, std::uint32_t permissions)
 {
-    return ::mkdir(path.c_str(), 0777) == 0 ? error::None : errorFromErrno(errno);
+    const Where at = where(path);
+    return ::mkdirat(at.folder, at.name.c_str(), static_cast<mode_t>(permissions & 07777)) == 0 ? error::None
+                                                                                                : errorFromErrno(errno);
+}
+
+ErrorCode PosixPlatform::removeDirectory(const std::string& path)
+{
+    const Where at = where(path);
+    return ::unlinkat(at.folder, at.name.c_str(), AT_REMOVEDIR) == 0 ? error::None : errorFromErrno(errno);
+}
+
+ErrorCode PosixPlatform::linkFile(const std::string& from, const std::string& to)
+{
+    const Where a = where(from);
+    const Where b = where(to);
+    return ::linkat(a.folder, a.name.c_str(), b.folder, b.name.c_str(), 0) == 0 ? error::None : errorFromErrno(errno);
 }
 
 bool PosixPlatform::isDirectory(const std::string& path)

@@ -53,7 +53,9 @@ public:
     ErrorCode removeFile(const std::string& path) override;
     ErrorCode renameFile(const std::string& from, const std::string& to, bool replace) override;
     Result<std::uint32_t> attributes(const std::string& path) override;
-    ErrorCode makeDirectory(const std::string& path) override;
+    ErrorCode makeDirectory(const std::string& path, std::uint32_t permissions = FolderPermissions) override;
+    ErrorCode removeDirectory(const std::string& path) override;
+    ErrorCode linkFile(const std::string& from, const std::string& to) override;
     bool isDirectory(const std::string& path) override;
     Result<FileIdentity> identityOf(const std::string& path) override;
     ErrorCode flushFolder(const std::string& folder) override;

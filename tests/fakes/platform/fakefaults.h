@@ -26,7 +26,7 @@ enum class FakeOperation {
     OpenForReading, CreateFile, RemoveFile, Attributes, MakeDirectory, IsDirectory,
     ListDirectory, DriveFreeBytes, OpenFileManager, Read, Write, Size, Close, Flush, FlushFolder, Rename,
     FindMedia, UseMedium, ReleaseMedium,
-    StartProcess,
+    StartProcess, RemoveDirectory, LinkFile,
     // A file object let go by its owner: reported to the call hook only, so
     // that tests can tell when a thread is done with a file; never counted
     // and never failed.
@@ -35,7 +35,7 @@ enum class FakeOperation {
 
 class FakeFaults {
 public:
-    static constexpr std::size_t OperationCount = 20;
+    static constexpr std::size_t OperationCount = 22;
 
     // What a call of a file operation is to do.
     struct Verdict {

@@ -282,7 +282,7 @@ Result<std::uint32_t> FakePlatform::attributes(const std::string& path)
     return {bits, error::None};
 }
 
-ErrorCode FakePlatform::makeDirectory(const std::string& path)
+ErrorCode FakePlatform::makeDirectory(const std::string& path, std::uint32_t)
 {
     callHook(Operation::MakeDirectory, path);
     const Lock lock(mutex_);
@@ -296,6 +296,46 @@ ErrorCode FakePlatform::makeDirectory(const std::string& path)
     if (!parentExists(p))
         return error::PathNotFound;
     directories_.insert(p);
+    return error::None;
+}
+
+ErrorCode FakePlatform::removeDirectory(const std::string& path)
+{
+    callHook(Operation::RemoveDirectory, path);
+    const Lock lock(mutex_);
+    if (const ErrorCode e = faults_.enter(Operation::RemoveDirectory); e != error::None)
+        return e;
+    const std::string p = trimmed(path);
+    if (!hasDirectory(p))
+        return find(p) ? error::PathNotFound : error::FileNotFound;
+    for (const auto& dir : directories_)
+        if (parentOf(dir) == p)
+            return error::DirectoryNotEmpty;
+    for (const auto& [file, node] : files_)
+        if (parentOf(file) == p)
+            return error::DirectoryNotEmpty;
+    directories_.erase(p);
+    return error::None;
+}
+
+ErrorCode FakePlatform::linkFile(const std::string& from, const std::string& to)
+{
+    callHook(Operation::LinkFile, to);
+    const Lock lock(mutex_);
+    if (const ErrorCode e = faults_.enter(Operation::LinkFile); e != error::None)
+        return e;
+    const std::string a = trimmed(from);
+    const std::string b = trimmed(to);
+    if (isMediumFolder(parentOf(a)) || isMediumFolder(parentOf(b)))
+        return error::AccessDenied; // the fake's media are FAT: no links
+    const auto node = find(a);
+    if (!node)
+        return error::FileNotFound;
+    if (find(b) || hasDirectory(b))
+        return error::AlreadyExists;
+    if (!parentExists(b))
+        return error::PathNotFound;
+    files_[b] = node;
     return error::None;
 }
 

@@ -158,7 +158,10 @@ public:
     // Within the general tree or within the medium in the drive.
     ErrorCode renameFile(const std::string& from, const std::string& to, bool replace) override;
     Result<std::uint32_t> attributes(const std::string& path) override;
-    ErrorCode makeDirectory(const std::string& path) override;
+    ErrorCode makeDirectory(const std::string& path, std::uint32_t permissions = FolderPermissions) override;
+    ErrorCode removeDirectory(const std::string& path) override;
+    // Both names share one node, as a hard link shares an inode.
+    ErrorCode linkFile(const std::string& from, const std::string& to) override;
     bool isDirectory(const std::string& path) override;
     Result<FileIdentity> identityOf(const std::string& path) override;
     ErrorCode flushFolder(const std::string& folder) override;

@@ -1,9 +1,11 @@
-// The program's own repair of sets that give each part one slice, on real
-// files: sets it wrote and sets par2 create wrote, parts lost and damaged
-// anywhere, recovery data partly lost or damaged too, too much lost, and a
-// set it leaves to par2.
+// The program's own decoder for sets that give each part one slice, on
+// real files: sets it wrote and sets par2 create wrote, parts lost and
+// damaged anywhere, recovery data partly lost or damaged too, too much
+// lost, and a set it leaves to par2.
 
-#include "join/slicerepair.h"
+#include "join/partset.h"
+#include "join/recoveryset.h"
+#include "parts/recoverydecoder.h"
 #include "platform/posixplatform.h"
 #include "split/recordingview.h"
 #include "split/splitfile.h"
@@ -22,7 +24,7 @@
 
 using namespace darvolt;
 
-class tst_SliceRepair : public QObject {
+class tst_RecoveryDecoder : public QObject {
     Q_OBJECT
 
 private slots:
@@ -30,7 +32,9 @@ private slots:
     void rebuildsWhatTheSetAllows();
 };
 
-using End = SliceRepairResult::End;
+using End = RecoveryDecoded::End;
+// A set the decoder leaves to par2.
+constexpr int NotForUs = -1;
 
 namespace {
 
@@ -80,7 +84,7 @@ void damageKeepingCrc(QByteArray& bytes)
 
 } // namespace
 
-void tst_SliceRepair::rebuildsWhatTheSetAllows_data()
+void tst_RecoveryDecoder::rebuildsWhatTheSetAllows_data()
 {
     QTest::addColumn<QString>("maker");   // "darvolt", "par2", or "par2, two slices a part"
     QTest::addColumn<int>("parts");
@@ -104,10 +108,10 @@ void tst_SliceRepair::rebuildsWhatTheSetAllows_data()
         << "darvolt" << 20 << 20 << QList<int>{3} << QList<int>{-7} << "" << int(End::Rebuilt);
     QTest::newRow("nothing lost") << "darvolt" << 5 << 20 << QList<int>{} << QList<int>{} << "" << int(End::Whole);
     QTest::newRow("two slices a part: par2's work") << "par2, two slices a part" << 6 << 50 << QList<int>{1}
-                                                    << QList<int>{} << "" << int(End::NotForUs);
+                                                    << QList<int>{} << "" << NotForUs;
 }
 
-void tst_SliceRepair::rebuildsWhatTheSetAllows()
+void tst_RecoveryDecoder::rebuildsWhatTheSetAllows()
 {
     QFETCH(QString, maker);
     QFETCH(int, parts);
@@ -177,15 +181,30 @@ void tst_SliceRepair::rebuildsWhatTheSetAllows()
         QCOMPARE(crcOf(bytes) == crc, part < 0);
     }
 
-    const SliceRepairResult result = RepairFromSlices({platform, QFile::encodeName(folder.path()).toStdString(), "data.bin.par2", {}, {}, nullptr});
+    const std::string where = QFile::encodeName(folder.path()).toStdString();
+    const FoundSet found = FindPartSet(platform, where);
+    QVERIFY(found.set);
+    const RecoveryLookup lookup = FindRecoverySet(platform, *found.set);
+    QVERIFY(lookup.usable);
+    if (end == NotForUs) {
+        QVERIFY(!DecoderCanWork(lookup.usable->set));
+        return;
+    }
+    QVERIFY(folder.mkdir(QStringLiteral("rebuilt")));
+    const RecoveryDecoded result = DecodeRecovery({platform, where, lookup.usable->files, lookup.usable->set, {},
+                                                   where + "/rebuilt"});
     QCOMPARE(int(result.end), end);
-    QCOMPARE(int(result.missing.size() + result.damaged.size()), end == int(End::NotForUs) ? 0 : int(lost.size() + damaged.size()));
+    QCOMPARE(int(result.missing.size() + result.damaged.size()), int(lost.size() + damaged.size()));
     if (end == int(End::Unrepairable))
         QCOMPARE(result.moreNeeded, qint64(lost.size()) - std::max(1, parts * percent / 100));
     if (end != int(End::Rebuilt))
         return;
     QCOMPARE(int(result.rebuilt.size()), int(lost.size() + damaged.size()));
-    QVERIFY(folder.entryList({QStringLiteral("*.rebuilt")}, QDir::Files).isEmpty());
+    for (const std::string& name : result.rebuilt) {
+        const QString part = folder.filePath(QString::fromStdString(name));
+        QFile::remove(part);
+        QVERIFY(QFile::rename(folder.filePath(QStringLiteral("rebuilt/") + QString::fromStdString(name)), part));
+    }
     std::string joined;
     for (int part = 0; part < parts; ++part) {
         QFile file(folder.filePath(partName(part)));
@@ -195,5 +214,5 @@ void tst_SliceRepair::rebuildsWhatTheSetAllows()
     QVERIFY(joined == bytes);
 }
 
-QTEST_GUILESS_MAIN(tst_SliceRepair)
-#include "tst_slicerepair.moc"
+QTEST_GUILESS_MAIN(tst_RecoveryDecoder)
+#include "tst_recoverydecoder.moc"
