@@ -8,10 +8,11 @@ namespace darvolt {
 
 namespace {
 
-enum Option { Check, Output, Force, Quiet, Help, Version };
+enum Option { Check, Output, Force, TrustRecovery, Quiet, Help, Version };
 
 constexpr CommandOption Options[] = {
     {"check", 'c', false, Check}, {"output", 'o', true, Output}, {"force", 'f', false, Force},
+    {"trust-recovery", 0, false, TrustRecovery},
     {"quiet", 'q', false, Quiet}, {"help", 'h', false, Help},    {"version", 0, false, Version},
 };
 
@@ -36,6 +37,7 @@ JoinCommand ParseJoinCommand(const std::vector<std::string>& args)
         case Version: command.action = JoinCommand::Action::Version; return command;
         case Check: command.check = true; break;
         case Force: command.force = true; break;
+        case TrustRecovery: command.trustRecovery = true; break;
         case Quiet: command.quiet = true; break;
         case Output:
             if (option.value.empty())
@@ -75,6 +77,8 @@ x00), .001 volumes (7-Zip) and .001 + .crc sets join too, from any part.
                         name, in the folder of the parts; needed when the
                         set does not tell it)
   -f, --force           replace FILE if it exists
+      --trust-recovery  rebuild parts from the recovery data even where only
+                        a CRC32 (a .crc file) would check them
   -q, --quiet           show no progress, and tell only what went wrong
   -h, --help            show this text
       --version         show the version and the licence
@@ -106,6 +110,7 @@ int RunJoinCommand(const JoinCommand& command, Platform& platform, JoinView& vie
         options.output = command.output;
         options.replace = command.force;
         options.checkOnly = command.check;
+        options.trustRecovery = command.trustRecovery;
         options.stop = context.stop;
         switch (JoinParts(platform, view, command.input, options).outcome) {
         case JoinOutcome::Joined:

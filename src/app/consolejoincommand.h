@@ -24,6 +24,7 @@ struct JoinCommand {
     Action action = Action::Join;
     bool check = false;
     bool force = false;
+    bool trustRecovery = false;
     bool quiet = false; // --quiet: only what went wrong
     std::string output;
     std::string input;

@@ -76,6 +76,9 @@ public:
                               QObject::tr("%1 already exists.\nReplace it with the joined file?")
                                   .arg(FileNameText(path)));
     }
+    // Parts that only a CRC32 would check once rebuilt: the user's word,
+    // No unless they give it.
+    bool trustRecovery(const std::string &why) override { return !m_form.Quitting() && AskYesNo(FileNameText(why)); }
     std::string chooseOutput(const std::string &, const std::string &suggestion) override
     {
         if (m_form.Quitting())

@@ -27,9 +27,9 @@ public:
     // Makes every folder creation fail, so a run stops before it writes.
     bool failMakeDirectory = false;
 
-    darvolt::ErrorCode makeDirectory(const std::string &path) override
+    darvolt::ErrorCode makeDirectory(const std::string &path, std::uint32_t permissions) override
     {
-        return failMakeDirectory ? darvolt::error::AccessDenied : m_real.makeDirectory(path);
+        return failMakeDirectory ? darvolt::error::AccessDenied : m_real.makeDirectory(path, permissions);
     }
     darvolt::ErrorCode openFileManager(const std::string &folder) override
     {

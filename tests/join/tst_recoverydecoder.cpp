@@ -10,6 +10,7 @@
 #include "split/recordingview.h"
 #include "split/splitfile.h"
 #include "split/testdata.h"
+#include "support/par2forge.h"
 
 #include <QDir>
 #include <QFile>
@@ -18,9 +19,6 @@
 #include <QTemporaryDir>
 #include <QTest>
 
-#include <zlib.h>
-
-#include <array>
 
 using namespace darvolt;
 
@@ -40,46 +38,7 @@ namespace {
 
 std::uint32_t crcOf(const QByteArray& bytes)
 {
-    return static_cast<std::uint32_t>(crc32_z(0, reinterpret_cast<const Bytef*>(bytes.constData()), bytes.size()));
-}
-
-// Changes byte 10 and then four bytes at 100 so that the CRC32 of the
-// whole stays what it was: CRC32 is linear, so the four bytes come from a
-// system over GF(2) of the effect each of their 32 bits has.
-void damageKeepingCrc(QByteArray& bytes)
-{
-    const std::uint32_t before = crcOf(bytes);
-    bytes[10] = char(bytes[10] ^ 0x5A);
-    const auto effect = [&](int bit) {
-        QByteArray flipped = bytes;
-        flipped[100 + bit / 8] = char(flipped[100 + bit / 8] ^ (1 << (bit % 8)));
-        return crcOf(flipped) ^ crcOf(bytes);
-    };
-    std::array<std::uint64_t, 32> rows{}; // effect bits | the bit's own flag above them
-    for (int bit = 0; bit < 32; ++bit)
-        rows[std::size_t(bit)] = effect(bit) | (std::uint64_t(1) << (32 + bit));
-    std::uint64_t want = crcOf(bytes) ^ before;
-    std::uint64_t choice = 0;
-    // Elimination: reduce the rows, then take the ones that give `want`.
-    std::array<std::uint64_t, 32> basis{};
-    for (std::uint64_t row : rows) {
-        for (int b = 31; b >= 0; --b)
-            if ((row >> b) & 1) {
-                if (basis[std::size_t(b)] == 0) {
-                    basis[std::size_t(b)] = row;
-                    break;
-                }
-                row ^= basis[std::size_t(b)];
-            }
-    }
-    for (int b = 31; b >= 0; --b)
-        if ((want >> b) & 1) {
-            want ^= basis[std::size_t(b)] & 0xFFFFFFFF;
-            choice ^= basis[std::size_t(b)] >> 32;
-        }
-    for (int bit = 0; bit < 32; ++bit)
-        if ((choice >> bit) & 1)
-            bytes[100 + bit / 8] = char(bytes[100 + bit / 8] ^ (1 << (bit % 8)));
+    return par2forge::crc32(bytes);
 }
 
 } // namespace
@@ -174,7 +133,7 @@ void tst_RecoveryDecoder::rebuildsWhatTheSetAllows()
         QByteArray bytes = file.readAll();
         const std::uint32_t crc = crcOf(bytes);
         if (part < 0)
-            damageKeepingCrc(bytes);
+            par2forge::damageKeepingCrc(bytes);
         else
             bytes[10] = '#';
         QVERIFY(file.seek(0) && file.write(bytes) == bytes.size());

@@ -299,7 +299,7 @@ void tst_ConcurrentFiles::platformsSayWhetherTheyCopyConcurrently()
         ErrorCode removeFile(const std::string&) override { return error::None; }
         ErrorCode renameFile(const std::string&, const std::string&, bool) override { return error::None; }
         Result<std::uint32_t> attributes(const std::string&) override { return {}; }
-        ErrorCode makeDirectory(const std::string&) override { return error::None; }
+        ErrorCode makeDirectory(const std::string&, std::uint32_t) override { return error::None; }
         bool isDirectory(const std::string&) override { return false; }
         Result<FileIdentity> identityOf(const std::string&) override { return {}; }
         ErrorCode flushFolder(const std::string&) override { return error::None; }
