@@ -1,5 +1,6 @@
 #include "join/checksumlist.h"
 
+#include "join/jointexts.h"
 #include "join/partset.h"
 #include "parts/partnaming.h"
 
@@ -54,15 +55,18 @@ std::optional<ListedSums> SumsForSet(const std::string& listName, const std::vec
     return sums;
 }
 
-std::optional<std::vector<ChecksumEntry>> ReadChecksumList(Platform& platform, const std::string& path)
+std::optional<std::vector<ChecksumEntry>> ReadChecksumList(Platform& platform, const std::string& path,
+                                                           ErrorCode* error)
 {
     auto opened = platform.openForReading(path);
+    if (error != nullptr)
+        *error = opened.error == error::FileNotFound ? error::None : opened.error;
     return opened.ok() ? ReadChecksumFile(*opened.value) : std::nullopt;
 }
 
-std::optional<ListedSums> FindChecksumList(Platform& platform, const std::string& folder,
-                                           const std::vector<std::string>& files, const SetNaming& naming,
-                                           const std::vector<std::string>& wholeNames, const std::string& preferred)
+ListLookup FindChecksumList(Platform& platform, const std::string& folder, const std::vector<std::string>& files,
+                            const SetNaming& naming, const std::vector<std::string>& wholeNames,
+                            const std::string& preferred)
 {
     std::vector<std::string> lists;
     for (const std::string& name : files)
@@ -76,14 +80,17 @@ std::optional<ListedSums> FindChecksumList(Platform& platform, const std::string
     const std::string at = folder.empty() || folder == "." ? std::string() : folder + "/";
     std::optional<ListedSums> best;
     for (const std::string& name : lists) {
-        const auto entries = ReadChecksumList(platform, at + name);
+        ErrorCode error = error::None;
+        const auto entries = ReadChecksumList(platform, at + name, &error);
+        if (error != error::None)
+            return {std::nullopt, texts::join::cannotOpen(at + name, SystemErrorText(error))};
         if (!entries || entries->empty())
             continue;
         auto sums = SumsForSet(name, *entries, naming, wholeNames);
         if (!sums)
             continue;
         if (name == preferred)
-            return sums;
+            return {std::move(sums), {}};
         const auto strength = [](const ListedSums& s) {
             return static_cast<int>(s.whole ? s.whole->digest.kind() : s.parts.begin()->second.kind());
         };
@@ -91,7 +98,7 @@ std::optional<ListedSums> FindChecksumList(Platform& platform, const std::string
             || (sums->weight() == best->weight() && strength(*sums) > strength(*best)))
             best = std::move(sums);
     }
-    return best;
+    return {std::move(best), {}};
 }
 
 } // namespace darvolt

@@ -42,13 +42,20 @@ std::optional<ListedSums> SumsForSet(const std::string& listName, const std::vec
                                      const SetNaming& naming, const std::vector<std::string>& wholeNames);
 
 // The list among `files` (bare names in `folder`) that says the most of the
-// set, the named one first; a stronger digest wins a tie.
-std::optional<ListedSums> FindChecksumList(Platform& platform, const std::string& folder,
-                                           const std::vector<std::string>& files, const SetNaming& naming,
-                                           const std::vector<std::string>& wholeNames,
-                                           const std::string& preferred = {});
+// set, the named one first; a stronger digest wins a tie. A list that is
+// there but cannot be read may be the one that would have said the most:
+// `unreadable` then tells which and why, and nothing is chosen.
+struct ListLookup {
+    std::optional<ListedSums> sums;
+    std::string unreadable; // the message, when a list could not be read
+};
+ListLookup FindChecksumList(Platform& platform, const std::string& folder, const std::vector<std::string>& files,
+                            const SetNaming& naming, const std::vector<std::string>& wholeNames,
+                            const std::string& preferred = {});
 
-// The entries of a list, or nothing when it is none.
-std::optional<std::vector<ChecksumEntry>> ReadChecksumList(Platform& platform, const std::string& path);
+// The entries of a list, or nothing when it is none; `error` tells why a
+// file that is there could not be read.
+std::optional<std::vector<ChecksumEntry>> ReadChecksumList(Platform& platform, const std::string& path,
+                                                           ErrorCode* error = nullptr);
 
 } // namespace darvolt

@@ -117,6 +117,42 @@ std::string stemOf(const SetNaming& naming)
     return stem;
 }
 
+// The joined file's name as GNU split's prefix suggests it: "photos.tar.gz."
+// names photos.tar.gz for sure; "small.bin.part-" or "backup_" only
+// perhaps small.bin or backup.
+struct PrefixGuess {
+    std::string name;
+    bool certain = false;
+};
+PrefixGuess guessFromPrefix(std::string_view prefix)
+{
+    if (prefix.empty() || std::string_view(".-_").find(prefix.back()) == std::string_view::npos)
+        return {};
+    const char separator = prefix.back();
+    std::string_view name = prefix.substr(0, prefix.size() - 1);
+    bool stripped = false;
+    for (const std::string_view word : {"part", "parts", "PART", "Part"})
+        if (name.size() > word.size() + 1 && name.ends_with(word)
+            && std::string_view(".-_").find(name[name.size() - word.size() - 1]) != std::string_view::npos) {
+            name.remove_suffix(word.size() + 1);
+            stripped = true;
+            break;
+        }
+    const auto dot = name.find('.', 1);
+    const bool certain = separator == '.' && !stripped && dot != std::string_view::npos && dot + 1 < name.size();
+    return {std::string(name), certain && IsBareName(name)};
+}
+
+// A name the set gives that would make a hidden file (.bashrc): only on
+// the user's word.
+void doubtHiddenName(PartSet& set, std::string_view source)
+{
+    if (set.nameTold && set.sourceName.starts_with('.')) {
+        set.nameTold = false;
+        set.nameDoubt = texts::join::hiddenName(set.sourceName, source);
+    }
+}
+
 std::optional<FoundSet> setOf(Platform& platform, const ForeignLookup& lookup, const SetNaming& naming,
                               const std::string& preferredList = {})
 {
@@ -149,7 +185,10 @@ std::optional<FoundSet> setOf(Platform& platform, const ForeignLookup& lookup, c
     }
     if (!lookup.outputName.empty())
         wholeNames.push_back(lookup.outputName);
-    const auto listed = FindChecksumList(platform, lookup.folder, lookup.files, naming, wholeNames, preferredList);
+    const ListLookup lists = FindChecksumList(platform, lookup.folder, lookup.files, naming, wholeNames, preferredList);
+    if (!lists.unreadable.empty())
+        return FoundSet{std::nullopt, lists.unreadable};
+    const std::optional<ListedSums>& listed = lists.sums;
 
     if (crc) {
         set.sourceName = crc->name;
@@ -157,20 +196,35 @@ std::optional<FoundSet> setOf(Platform& platform, const ForeignLookup& lookup, c
         set.whole = crc->crc;
         set.wholeSize = crc->size;
         set.checksumName = set.crcName;
+        doubtHiddenName(set, set.crcName);
     }
     if (listed) {
         set.checksumName = listed->listName;
         if (listed->whole) {
             set.whole = listed->whole->digest;
-            set.nameTold = true;
-            if (set.sourceName.empty())
+            if (set.sourceName.empty()) {
                 set.sourceName = listed->whole->name;
+                set.nameTold = true;
+                doubtHiddenName(set, listed->listName);
+            }
         }
     }
-    if (set.sourceName.empty())
-        set.sourceName = !lookup.outputName.empty() ? lookup.outputName
-                         : naming.convention() == SetConvention::Numbered ? stemOf(naming)
-                                                                           : std::string();
+    // Numbered volumes are named after their file (film.avi.001); GNU
+    // split's prefix may say it.
+    if (set.sourceName.empty() && !lookup.outputName.empty()) {
+        set.sourceName = lookup.outputName;
+    } else if (set.sourceName.empty() && naming.convention() == SetConvention::Numbered) {
+        set.sourceName = stemOf(naming);
+        set.nameTold = true;
+        doubtHiddenName(set, naming.name(0));
+    } else if (set.sourceName.empty()) {
+        const PrefixGuess guess = guessFromPrefix(naming.prefix());
+        set.sourceName = guess.name;
+        set.nameTold = guess.certain;
+        set.nameFromPrefix = guess.certain;
+        if (!guess.certain && !guess.name.empty())
+            set.nameDoubt = texts::join::nameGuessed(naming.name(0), texts::join::gnuSplitSet(), guess.name);
+    }
 
     // A list of the parts says how many there are; without one, the
     // highest found does.
@@ -277,6 +331,35 @@ std::optional<FoundSet> NumberedSetInFolder(Platform& platform, const ForeignLoo
         for (const auto& [stem, naming] : sets)
             stems.push_back(stem);
         return FoundSet{std::nullopt, texts::join::severalSets(lookup.input, stems)};
+    }
+    return setOf(platform, lookup, sets.begin()->second);
+}
+
+std::optional<FoundSet> GnuSplitSetInFolder(Platform& platform, const ForeignLookup& lookup)
+{
+    // Each reading of a first part weighs the whole folder, so only so many
+    // are weighed: a folder of more first parts than that holds no one set.
+    constexpr std::size_t MostFirstParts = 16;
+    std::vector<std::string> firsts;
+    for (const std::string& file : lookup.files)
+        if (file.size() > 2 && (file.ends_with("aa") || file.ends_with("00")))
+            firsts.push_back(file);
+    if (firsts.empty())
+        return std::nullopt;
+    if (firsts.size() > MostFirstParts)
+        return FoundSet{std::nullopt, texts::join::severalSets(lookup.input, firsts)};
+    std::map<std::string, SetNaming> sets;
+    for (const std::string& file : firsts)
+        if (const auto naming = RecogniseNaming(file, lookup.files);
+            naming && naming->convention() == SetConvention::GnuSplit && naming->indexOf(file) == 0)
+            sets.emplace(naming->prefix() + "|" + naming->suffix(), *naming);
+    if (sets.empty())
+        return std::nullopt;
+    if (sets.size() > 1) {
+        std::vector<std::string> names;
+        for (const auto& [key, naming] : sets)
+            names.push_back(naming.name(0));
+        return FoundSet{std::nullopt, texts::join::severalSets(lookup.input, names)};
     }
     return setOf(platform, lookup, sets.begin()->second);
 }

@@ -42,5 +42,8 @@ std::optional<FoundSet> ForeignSetOfFile(Platform& platform, const ForeignLookup
 // The one set of numbered volumes in a folder; nothing when there is none,
 // a problem when there are several.
 std::optional<FoundSet> NumberedSetInFolder(Platform& platform, const ForeignLookup& lookup);
+// The same for GNU split's parts, told by a first part (a name ending in
+// "aa" or "00") that begins a set among the names beside it.
+std::optional<FoundSet> GnuSplitSetInFolder(Platform& platform, const ForeignLookup& lookup);
 
 } // namespace darvolt

@@ -82,9 +82,9 @@ bool JoinRun::outputKnown()
 {
     if (set_.nameTold || !options_.output.empty())
         return true;
-    chosen_ = view_.chooseOutput(texts::join::nameUnknown(set_.parts.front().name, conventionOf(set_)),
-                                 set_.path(set_.sourceName.empty() ? set_.parts.front().name + ".joined"
-                                                                   : set_.sourceName));
+    const std::string why = !set_.nameDoubt.empty() ? set_.nameDoubt
+                                                    : texts::join::nameUnknown(set_.parts.front().name, conventionOf(set_));
+    chosen_ = view_.chooseOutput(why, set_.path(set_.sourceName.empty() ? std::string("joined") : set_.sourceName));
     if (chosen_.empty())
         return false;
     // A checksum list beside the parts may name the file as it is now called.
@@ -112,6 +112,8 @@ void JoinRun::tellConvention()
         return;
     view_.showNote(texts::join::recognised(conventionOf(set_), set_.parts.front().name, set_.parts.back().name,
                                            set_.parts.size(), checkedWith()));
+    if (set_.nameFromPrefix && options_.output.empty())
+        view_.showNote(texts::join::nameFromPrefix(set_.sourceName));
 }
 
 JoinOutcome JoinRun::joinSet()
@@ -307,8 +309,17 @@ JoinOutcome JoinRun::join()
         view_.setStatusText(texts::join::joining(part.name));
         pacer_.pumpNow();
         const Copy copied = copyPart(part);
-        if (copied != Copy::Done)
+        if (copied != Copy::Done) {
+            // A part before it may yet fail its check: the first failure in
+            // part order is the one told, as when two parts are joined at once.
+            if (checksums_ && copied != Copy::Stopped) {
+                while (!checksums_->finished(std::max(pacer_.interval(), 1ms)))
+                    betweenSteps();
+                if (const auto bad = compareDigests())
+                    return damaged(*bad);
+            }
             return failCopy(copied, part);
+        }
         if (const auto bad = compareDigests())
             return damaged(*bad);
     }

@@ -41,7 +41,10 @@ std::string withRemark(std::string text, std::string_view remark)
 std::string joining(std::string_view barePart) { return "Joining: " + std::string(barePart); }
 std::string checking(std::string_view barePart) { return "Checking: " + std::string(barePart); }
 
-std::string notFound(std::string_view input) { return "Cannot find " + std::string(input); }
+std::string cannotOpen(std::string_view path, std::string_view reason)
+{
+    return "cannot open '" + std::string(path) + "': " + std::string(reason);
+}
 
 std::string cannotRead(std::string_view folder) { return "Cannot read the folder " + std::string(folder); }
 
@@ -92,6 +95,22 @@ std::string nameUnknown(std::string_view part, std::string_view convention)
 {
     return std::string(part) + " is a part of " + std::string(convention)
            + ", and such parts do not carry the name of the file they were cut from";
+}
+
+std::string nameGuessed(std::string_view part, std::string_view convention, std::string_view guess)
+{
+    return nameUnknown(part, convention) + " (perhaps " + std::string(guess) + ")";
+}
+
+std::string hiddenName(std::string_view name, std::string_view source)
+{
+    return "The name " + std::string(source) + " gives the joined file, " + std::string(name)
+           + ", begins with a dot, which would make it a hidden file";
+}
+
+std::string nameFromPrefix(std::string_view name)
+{
+    return "The joined file is named " + std::string(name) + ", as the parts' names begin";
 }
 
 std::string notACrcFile(std::string_view crcName)

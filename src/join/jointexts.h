@@ -14,7 +14,9 @@ namespace darvolt::texts::join {
 std::string joining(std::string_view barePart);  // status text
 std::string checking(std::string_view barePart); // status text
 
-std::string notFound(std::string_view input);
+// What the user named, or a file of the set, could not be opened: the
+// system's reason.
+std::string cannotOpen(std::string_view path, std::string_view reason);
 std::string cannotRead(std::string_view folder);
 std::string noParts(std::string_view folder);
 std::string severalSets(std::string_view folder, const std::vector<std::string>& sourceNames);
@@ -33,6 +35,12 @@ std::string checkedWith(std::string_view source, std::string_view digest, bool e
 std::string nothingToCheckWith();
 // A set that does not tell the joined file's name; the view asks for one.
 std::string nameUnknown(std::string_view part, std::string_view convention);
+std::string nameGuessed(std::string_view part, std::string_view convention, std::string_view guess);
+// A name a .crc file, a checksum list or the volumes give that would make a
+// hidden file.
+std::string hiddenName(std::string_view name, std::string_view source);
+// The name the parts' prefix gives the joined file, told with the set.
+std::string nameFromPrefix(std::string_view name);
 std::string notACrcFile(std::string_view crcName);
 std::string beyondAnySet(std::string_view part, std::int64_t maxParts);
 std::string sizeDisagrees(std::string_view crcName, std::string_view sourceName, std::int64_t expected,

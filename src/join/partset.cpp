@@ -119,6 +119,10 @@ FoundSet fromChecksumFile(Platform& platform, const std::string& folder, const s
     PartSet set;
     set.folder = folder;
     auto opened = platform.openForReading(set.path(name));
+    // Our own checksum file that is there but cannot be read is no reason
+    // to join unchecked.
+    if (!opened.ok() && opened.error != error::FileNotFound)
+        return {std::nullopt, texts::join::cannotOpen(set.path(name), SystemErrorText(opened.error))};
     const auto entries = opened.ok() ? ReadChecksumFile(*opened.value) : std::nullopt;
     const auto sums = entries ? ChecksumSetOf(*entries) : std::nullopt;
     if (!sums)
@@ -217,6 +221,9 @@ FoundSet findSet(Platform& platform, const std::string& input, const std::string
         if (listing->groups.empty())
             if (auto numbered = NumberedSetInFolder(platform, {path, listing->files, input, outputName}))
                 return std::move(*numbered);
+        if (listing->groups.empty() && listing->checksumFiles.empty())
+            if (auto gnu = GnuSplitSetInFolder(platform, {path, listing->files, input, outputName}))
+                return std::move(*gnu);
         if (listing->groups.empty() && listing->checksumFiles.size() == 1)
             return fromChecksumFile(platform, path, *listing->checksumFiles.begin(), input, &*listing);
         if (listing->groups.empty())
@@ -228,7 +235,7 @@ FoundSet findSet(Platform& platform, const std::string& input, const std::string
     }
     const auto attributes = platform.attributes(path);
     if (!attributes.ok())
-        return {std::nullopt, texts::join::notFound(input)};
+        return {std::nullopt, texts::join::cannotOpen(input, SystemErrorText(attributes.error))};
     if ((attributes.value & attribute::Device) != 0)
         return {std::nullopt, texts::join::notASet(input)};
     const SourcePath where = SplitSourcePath(path);

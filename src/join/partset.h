@@ -38,7 +38,11 @@ struct PartSet {
     // The name of the file the parts were cut from; for a set that does not
     // tell it, the joined file's name the user gave, or a guess, or nothing.
     std::string sourceName;
-    bool nameTold = true; // sourceName comes from the set itself
+    bool nameTold = true; // sourceName comes from the set itself, and the joined file may take it
+    bool nameFromPrefix = false; // ... from the prefix of GNU split's parts
+    // Why the joined file's name needs the user's word, when the set gives
+    // one that is not sure (a guess, a hidden file's name); empty otherwise.
+    std::string nameDoubt;
     SetNaming naming;
     std::vector<SetPart> parts;     // what the set holds, in number order
     std::vector<std::string> extra; // parts of this source that it does not hold

@@ -65,6 +65,24 @@ void tst_ForeignSets::joinsAndChecksWhatOtherToolsMade_data()
                                                         "file they were cut from: name the joined file with --output "
                                                         "FILE\nTry 'darvolt-join --help' for more information.\n"
                                                      << "";
+    QTest::newRow("GNU split, named by its prefix") << "mv data photo.jpg && split -b 100000 photo.jpg photo.jpg. && rm photo.jpg"
+                                                    << QStringList{"photo.jpg.ab"} << 0
+                                                    << "The joined file is named photo.jpg, as the parts' names begin"
+                                                    << "photo.jpg";
+    QTest::newRow("GNU split, a prefix that only suggests a name")
+        << "split -b 100000 data small.bin.part- && rm data" << QStringList{"small.bin.part-ab"} << 2
+        << "(perhaps small.bin): name the joined file with --output FILE" << "";
+    QTest::newRow("GNU split, from their folder") << "mkdir p && split -b 100000 data p/x && rm data"
+                                                  << QStringList{"-o", "out", "p"} << 0
+                                                  << gnu + "no checksum to check them with\nFile out joined" << "out";
+    QTest::newRow("GNU split, the last part as large as the others")
+        << "split -n 4 data && rm data" << QStringList{"-o", "out", "xab"} << 0
+        << "Part xad holds 75172 bytes, as many as the parts before it, and nothing beside the parts tells how many "
+           "there are"
+        << "out";
+    QTest::newRow("GNU split, MD5 and SHA-256 of the same parts")
+        << Letters + " && md5sum x?? > p.md5 && sha256sum x?? > p.sha256" << QStringList{"-o", "out", "xab"} << 0
+        << "checked with p.sha256 (SHA-256 of every part)" << "out";
     QTest::newRow("GNU split, digits widened past x89") << "split -d -b 3000 data part. && rm data"
                                                         << QStringList{"-o", "out", "part.9005"} << 0
                                                         << "101 parts, part.00 to part.9010" << "out";
@@ -113,8 +131,9 @@ void tst_ForeignSets::joinsAndChecksWhatOtherToolsMade_data()
     QTest::newRow("7-Zip volumes, from their folder") << "7z a -mx0 -v100000b arch.7z data >/dev/null && rm data"
                                                      << QStringList{"-o", "arch.7z", "."} << 0 << "arch.7z.001 to"
                                                      << "arch.7z";
-    QTest::newRow("7-Zip volumes, no name for the file") << "7z a -mx0 -v100000b arch.7z data >/dev/null"
-                                                         << QStringList{"arch.7z.001"} << 2 << "--output FILE" << "";
+    QTest::newRow("7-Zip volumes name their file") << "7z a -mx0 -v100000b arch.7z data >/dev/null"
+                                                   << QStringList{"arch.7z.001"} << 0 << "File arch.7z joined from 4 parts"
+                                                   << "arch.7z";
     QTest::newRow(".crc set") << CrcSet << QStringList{"data.002"} << 0
                               << "Recognised numbered parts with a .crc file (Windows file managers): 4 parts, data.001 "
                                  "to data.004; checked with data.crc (CRC32 and size of the whole file)"
@@ -135,6 +154,15 @@ void tst_ForeignSets::joinsAndChecksWhatOtherToolsMade_data()
     QTest::newRow(".crc set, a .crc file that names a file elsewhere")
         << CrcSet + " && sed -i 's|filename=data|filename=../escaped|' data.crc" << QStringList{"--force", "data.001"}
         << 1 << "darvolt-join: data.crc is not the .crc file of a split" << "";
+    QTest::newRow(".crc set, a size that is no number") << CrcSet + " && sed -i 's|size=300688|size=12abc|' data.crc"
+                                                       << QStringList{"data.001"} << 1
+                                                       << "darvolt-join: data.crc is not the .crc file of a split" << "";
+    QTest::newRow(".crc set, a hidden file's name") << CrcSet + " && sed -i 's|filename=data|filename=.bashrc|' data.crc"
+                                                    << QStringList{"data.001"} << 2
+                                                    << "The name data.crc gives the joined file, .bashrc, begins with a dot"
+                                                    << "";
+    QTest::newRow("a lone .001 volume") << "mv data a.bin.001" << QStringList{"a.bin.001"} << 0
+                                        << "File a.bin joined from 1 part" << "a.bin";
     QTest::newRow(".crc set, a .crc file that says nothing") << CrcSet + " && echo hello > data.crc"
                                                              << QStringList{"data.001"} << 1
                                                              << "darvolt-join: data.crc is not the .crc file of a split"

@@ -66,7 +66,7 @@ std::string sha(const std::string& bytes, QCryptographicHash::Algorithm kind = Q
 
 enum class Twist {
     None, Damaged, Missing, Extra, ExtraNext, Truncated, DiskFull, Existing, ExistingReplaced, NoSums, NoSumsGap,
-    OutputIsPart, Interrupted,
+    OutputIsPart, Interrupted, DamagedThenUnreadable,
 };
 
 const std::string Folder = "/data/REPORT_PARTS";
@@ -112,6 +112,9 @@ void tst_JoinFile::joinsOrRefuses_data()
                     << QStringList{"information File /data/IT'S A \"B\\C\"\n_PARTS/it's a \"b\\c\"\n.doc joined"};
     QTest::newRow("damaged byte") << r << 3000 << 1024 << QString("part") << int(Twist::Damaged) << bad
                         << QStringList{"error Part report.doc.!01 is damaged: its SHA-256 is "};
+    // One part at a time or two, the first failure in part order is told.
+    QTest::newRow("damaged, then unreadable") << r << 3000 << 1024 << QString("part") << int(Twist::DamagedThenUnreadable)
+                                              << bad << QStringList{"error Part report.doc.!00 is damaged: its SHA-256 is "};
     QTest::newRow("missing part") << r << 5000 << 1024 << QString("folder") << int(Twist::Missing) << bad
                         << QStringList{"error Part report.doc.!01 is missing"};
     QTest::newRow("extra part") << r << 3000 << 1024 << QString("folder") << int(Twist::Extra) << bad
@@ -192,6 +195,13 @@ void tst_JoinFile::joinsOrRefuses()
         bytes[100] ^= 0x20;
         fake.addFile(part(1), bytes);
         expected[0] += QString::fromStdString(sha(bytes) + ", the checksum file expects " + sha(data.substr(1024, 1024)));
+        break;
+    }
+    case Twist::DamagedThenUnreadable: {
+        std::string bytes = fake.contents(part(0));
+        bytes[100] ^= 0x20;
+        fake.addFile(part(0), bytes);
+        fake.failReadAt(part(1), 10, error::DeviceError);
         break;
     }
     case Twist::Missing: fake.removeFile(part(1)); break;
@@ -295,7 +305,7 @@ void tst_JoinFile::findsTheSetOrSaysWhy_data()
     QTest::addColumn<QString>("input");
     QTest::addColumn<QString>("error"); // empty: joins
     const QString d64 = QString(64, 'a');
-    QTest::newRow("nothing there") << QStringList{} << QString("/in/x.!00") << QString("error Cannot find /in/x.!00");
+    QTest::newRow("nothing there") << QStringList{} << QString("/in/x.!00") << QString("error cannot open '/in/x.!00': No such file or directory");
     QTest::newRow("empty folder") << QStringList{"/in/readme=x"} << QString("/in") << QString("error No parts found in /in");
     QTest::newRow("two sets") << QStringList{"/in/a.!00=x", "/in/b.!00=y"} << QString("/in/")
                               << QString("error The folder /in/ holds the parts of more than one file (a and b)");
