@@ -151,6 +151,9 @@ void tst_JoinRepair::repairsOrSaysWhyNot()
     if (par2 != "absent")
         fake.setProgram("par2", [&](const ProcessRequest& request) {
             const std::string& action = request.command.at(1);
+            // Meanwhile another program writes beside the parts.
+            if (action == "repair")
+                fake.addFile(Folder + "notes.txt.1", "written meanwhile");
             if (par2 == "breaks")
                 return FakePlatform::ProgramRun{{"Loading \"report.doc.par2\".\n", "Out of memory\n"}, 8};
             if (par2 == "cannot")
@@ -215,6 +218,8 @@ void tst_JoinRepair::repairsOrSaysWhyNot()
     // its check; nothing else does.
     QVERIFY(!fake.hasFile(part(1) + ".1"));
     QCOMPARE(fake.contents(part(3) + ".1"), std::string("kept"));
+    if (runs.contains("repair") && par2 != "absent")
+        QCOMPARE(fake.contents(Folder + "notes.txt.1"), std::string("written meanwhile"));
 }
 
 void tst_JoinRepair::findsTheSetThatNamesTheParts()

@@ -65,6 +65,10 @@ void tst_RecoveryDecoder::rebuildsWhatTheSetAllows_data()
                                            << int(End::Unrepairable);
     QTest::newRow("a part damaged to keep its CRC32")
         << "darvolt" << 20 << 20 << QList<int>{3} << QList<int>{-7} << "" << int(End::Rebuilt);
+    QTest::newRow("only a part damaged to keep its CRC32")
+        << "darvolt" << 20 << 20 << QList<int>{} << QList<int>{-7} << "" << int(End::Rebuilt);
+    QTest::newRow("300 parts: only part 200 lost, the short last one whole")
+        << "darvolt" << 300 << 10 << QList<int>{200} << QList<int>{} << "" << int(End::Rebuilt);
     QTest::newRow("nothing lost") << "darvolt" << 5 << 20 << QList<int>{} << QList<int>{} << "" << int(End::Whole);
     QTest::newRow("two slices a part: par2's work") << "par2, two slices a part" << 6 << 50 << QList<int>{1}
                                                     << QList<int>{} << "" << NotForUs;

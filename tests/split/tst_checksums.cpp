@@ -85,6 +85,7 @@ void tst_Checksums::readingTakesWhatSha256sumTakes_data()
     QTest::newRow("upper-case digits") << QByteArray(64, 'F') + "  a\n" << QStringList{"a"};
     QTest::newRow("comments and blank lines") << "# made by hand\n\n" + d + "  a\n" << QStringList{"a"};
     QTest::newRow("CR LF everywhere") << d + "  a\r\n" + d + "  b\r\n" << QStringList{"a", "b"};
+    QTest::newRow("a carriage return on one line only") << d + "  a\r\n" + d + "  b\n" << QStringList{"a\r", "b"};
     QTest::newRow("no final line feed") << d + "  a" << QStringList{"a"};
     QTest::newRow("short digest") << QByteArray(63, 'a') + "  a\n" << QStringList{};
     QTest::newRow("md5sum's list") << QByteArray(32, 'a') + "  a\n" + QByteArray(32, 'b') + " *b\n" << QStringList{"a", "b"};
