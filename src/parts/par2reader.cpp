@@ -107,12 +107,16 @@ public:
                 out.complete = false;
                 break;
             }
-            const std::optional<std::int64_t> start = nextMagic(at);
-            if (!start) {
-                out.complete = out.complete && !failed_;
-                break;
+            // Packets usually follow one another: only where none begins is
+            // the file searched, a window at a time.
+            if (const std::int64_t length = packet(at, out); length > 0) {
+                at += length;
+                continue;
             }
-            at = *start + packet(*start, out);
+            const std::optional<std::int64_t> start = nextMagic(at + 1);
+            if (!start)
+                break;
+            at = *start;
         }
         out.complete = out.complete && !failed_;
         return out;
@@ -120,13 +124,16 @@ public:
 
 private:
     // Bytes past the packet that starts at `at`: its length when it is one
-    // (whether or not its hash held), else 1.
+    // (whether or not its hash held), 1 when only the magic is there, 0 when
+    // not even that.
     std::int64_t packet(std::int64_t at, Par2Contents& out)
     {
         std::array<std::byte, Par2RecoveryPrefix> header{};
         const bool withExponent = at + static_cast<std::int64_t>(header.size()) <= size_;
         if (!read(at, std::span(header).first(withExponent ? header.size() : Par2HeaderSize)))
             return size_ - at; // the rest cannot be read
+        if (std::memcmp(header.data(), Magic.data(), Magic.size()) != 0)
+            return 0;
         const std::uint64_t length = Par2Number(header.data() + 8, 8);
         if (length < Par2HeaderSize || length % 4 != 0 || length > static_cast<std::uint64_t>(size_ - at))
             return 1;
