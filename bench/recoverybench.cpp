@@ -236,7 +236,13 @@ int main(int argc, char** argv)
         shareAmount = par2Bytes(gnuDir);
         if (!timeRun(splitOnly, split, work, {ours, gnuDir}))
             return 1;
-        auto create = darvolt::RecoveryCreateCommand(plan, "source.bin", partsIn(ours, "source.bin.!"));
+        // par2 create over darvolt-split's parts, with the same blocks.
+        std::vector<std::string> create{std::string(darvolt::Par2Program), "create"};
+        const auto amount = darvolt::RecoveryAmountOptions(plan);
+        create.insert(create.end(), amount.begin(), amount.end());
+        create.insert(create.end(), {"--", "source.bin.par2"});
+        const auto dataParts = partsIn(ours, "source.bin.!");
+        create.insert(create.end(), dataParts.begin(), dataParts.end());
         create.insert(create.begin(), {"env", std::string(darvolt::Par2Tuning)});
         if (!timeRun(par2OnOurParts, create, ours, {}))
             return 1;

@@ -3,6 +3,7 @@
 #include "join/jointexts.h"
 #include "join/partset.h"
 #include "parts/partnaming.h"
+#include "platform/pathrules.h"
 
 #include <algorithm>
 #include <array>
@@ -77,13 +78,12 @@ ListLookup FindChecksumList(Platform& platform, const std::string& folder, const
         lists.resize(ListsRead);
     if (!preferred.empty())
         lists.insert(lists.begin(), preferred);
-    const std::string at = folder.empty() || folder == "." ? std::string() : folder + "/";
     std::optional<ListedSums> best;
     for (const std::string& name : lists) {
         ErrorCode error = error::None;
-        const auto entries = ReadChecksumList(platform, at + name, &error);
+        const auto entries = ReadChecksumList(platform, InFolder(folder, name), &error);
         if (error != error::None)
-            return {std::nullopt, texts::join::cannotOpen(at + name, SystemErrorText(error))};
+            return {std::nullopt, texts::join::cannotOpen(InFolder(folder, name), SystemErrorText(error))};
         if (!entries || entries->empty())
             continue;
         auto sums = SumsForSet(name, *entries, naming, wholeNames);

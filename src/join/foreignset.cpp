@@ -5,6 +5,7 @@
 #include "join/jointexts.h"
 #include "join/sevenzipheader.h"
 #include "parts/partnaming.h"
+#include "platform/pathrules.h"
 
 #include <algorithm>
 #include <map>
@@ -233,7 +234,7 @@ std::optional<FoundSet> setOf(Platform& platform, const ForeignLookup& lookup, c
                                 : found.empty() ? 0
                                                 : found.rbegin()->first + 1;
     if (extent == 0)
-        return FoundSet{std::nullopt, texts::join::noParts(lookup.folder.empty() ? std::string(".") : lookup.folder)};
+        return FoundSet{std::nullopt, texts::join::noParts(FolderShown(lookup.folder))};
     if (extent > MaxSetParts)
         return FoundSet{std::nullopt, texts::join::beyondAnySet(naming.name(extent - 1), MaxSetParts)};
     for (std::int64_t index = 0; index < extent; ++index) {
@@ -282,11 +283,10 @@ std::optional<FoundSet> ForeignSetOfFile(Platform& platform, const ForeignLookup
                 if (const auto numbered = numberedNaming(file, lookup.files);
                     numbered && stemOf(numbered->naming) == stem)
                     return setOf(platform, lookup, numbered->naming);
-        return FoundSet{std::nullopt, texts::join::noParts(lookup.folder.empty() ? std::string(".") : lookup.folder)};
+        return FoundSet{std::nullopt, texts::join::noParts(FolderShown(lookup.folder))};
     }
     if (IsChecksumListName(name)) {
-        const std::string at = lookup.folder.empty() || lookup.folder == "." ? std::string() : lookup.folder + "/";
-        const auto entries = ReadChecksumList(platform, at + name);
+        const auto entries = ReadChecksumList(platform, InFolder(lookup.folder, name));
         // Our own parts are ours to join, with our own checksum file.
         for (const ChecksumEntry& entry : entries.value_or(std::vector<ChecksumEntry>{}))
             if (IsBareName(entry.name) && !ParsePartName(entry.name)

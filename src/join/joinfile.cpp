@@ -3,6 +3,7 @@
 #include "join/jointexts.h"
 #include "parts/partcopy.h"
 #include "parts/partnaming.h"
+#include "platform/pathrules.h"
 
 #include <algorithm>
 #include <memory>
@@ -15,10 +16,7 @@ using namespace std::chrono_literals;
 
 std::string FolderOf(const std::string& path)
 {
-    std::string folder = SplitSourcePath(path).folder;
-    if (folder.size() > 1 && folder.back() == '/')
-        folder.pop_back();
-    return folder.empty() ? std::string(".") : folder;
+    return FolderShown(WithoutTrailingSlashes(SplitSourcePath(path).folder));
 }
 
 std::size_t JoinRun::hashBlock() const
@@ -39,7 +37,7 @@ JoinResult JoinRun::run()
     tellConvention();
     // The parts' folder is resolved once, here: par2 runs in it and every
     // part is read from it through that handle.
-    const HeldFolder partsFolder(platform_, set_.folder.empty() ? std::string(".") : set_.folder, true);
+    const HeldFolder partsFolder(platform_, FolderShown(set_.folder), true);
     RecoveryLookup lookup = FindRecoverySet(platform_, set_, options_.stop);
     for (const RecoverySet& refused : lookup.refused)
         view_.showWarning(texts::join::recoveryRefused(refused.index, set_.title(), refused.foreign));

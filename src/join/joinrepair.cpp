@@ -15,6 +15,7 @@
 #include "parts/hasher.h"
 #include "parts/par2tool.h"
 #include "parts/recoverydecoder.h"
+#include "platform/pathrules.h"
 
 #include <algorithm>
 #include <map>
@@ -178,7 +179,7 @@ std::optional<JoinOutcome> JoinRun::rebuild(bool firstCheck, const std::vector<s
     RepairFolder folder(platform_, set_.folder);
     if (folder.error() != error::None) {
         showHeld();
-        view_.showError(texts::join::noRepairFolder(recovery_->index, set_.folder.empty() ? "." : set_.folder,
+        view_.showError(texts::join::noRepairFolder(recovery_->index, FolderShown(set_.folder),
                                                     SystemErrorText(folder.error())));
         return JoinOutcome::Failed;
     }
@@ -351,9 +352,9 @@ std::optional<JoinOutcome> JoinRun::placeRebuilt(RepairFolder& folder, const std
 
 std::optional<std::string> JoinRun::linkInFolder()
 {
-    const auto listing = platform_.listDirectory(set_.folder.empty() ? std::string(".") : set_.folder);
+    const auto listing = platform_.listDirectory(FolderShown(set_.folder));
     if (!listing.ok())
-        return std::string(set_.folder.empty() ? "." : set_.folder);
+        return std::string(FolderShown(set_.folder));
     for (const DirectoryEntry& entry : listing.value)
         if (entry.isLink)
             return entry.name;

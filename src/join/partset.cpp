@@ -5,6 +5,7 @@
 #include "parts/mergescript.h"
 #include "parts/mergeshell.h"
 #include "parts/partnaming.h"
+#include "platform/pathrules.h"
 
 #include <algorithm>
 #include <map>
@@ -14,9 +15,7 @@ namespace darvolt {
 
 std::string PartSet::path(const std::string& bareName) const
 {
-    if (folder.empty() || folder == ".")
-        return bareName;
-    return folder.back() == '/' ? folder + bareName : folder + "/" + bareName;
+    return InFolder(folder, bareName);
 }
 
 bool PartSet::partsChecked() const
@@ -90,7 +89,7 @@ struct Listing {
 
 std::optional<Listing> listFolder(Platform& platform, const std::string& folder)
 {
-    const auto listing = platform.listDirectory(folder.empty() ? std::string(".") : folder);
+    const auto listing = platform.listDirectory(FolderShown(folder));
     if (!listing.ok())
         return std::nullopt;
     Listing found;
@@ -163,7 +162,7 @@ FoundSet fromGroup(Platform& platform, const std::string& folder, const std::str
     const auto group = listing.groups.find(sourceName);
     const std::int64_t last = group == listing.groups.end() ? -1 : group->second.rbegin()->first;
     if (last < 0)
-        return {std::nullopt, texts::join::noParts(folder.empty() ? "." : folder)};
+        return {std::nullopt, texts::join::noParts(FolderShown(folder))};
     // A stray number far past the others would make the gap before it
     // larger than any set.
     if (last >= MaxSetParts)
@@ -209,9 +208,7 @@ namespace {
 
 FoundSet findSet(Platform& platform, const std::string& input, const std::string& outputName)
 {
-    std::string path = input;
-    while (path.size() > 1 && path.back() == '/')
-        path.pop_back();
+    const std::string path = WithoutTrailingSlashes(input);
     if (platform.isDirectory(path)) {
         const auto listing = listFolder(platform, path);
         if (!listing)
@@ -239,13 +236,11 @@ FoundSet findSet(Platform& platform, const std::string& input, const std::string
     if ((attributes.value & attribute::Device) != 0)
         return {std::nullopt, texts::join::notASet(input)};
     const SourcePath where = SplitSourcePath(path);
-    std::string folder = where.folder;
-    if (folder.size() > 1 && folder.back() == '/')
-        folder.pop_back();
+    const std::string folder = WithoutTrailingSlashes(where.folder);
     if (const auto part = ParsePartName(where.name)) {
         const auto listing = listFolder(platform, folder);
         if (!listing)
-            return {std::nullopt, texts::join::cannotRead(folder.empty() ? "." : folder)};
+            return {std::nullopt, texts::join::cannotRead(FolderShown(folder))};
         return fromGroup(platform, folder, part->sourceName, *listing, input);
     }
     FoundSet ours = fromChecksumFile(platform, folder, where.name, input, nullptr);
@@ -268,7 +263,7 @@ FoundSet FindPartSet(Platform& platform, const std::string& input, const std::st
     // A part is a file in the set's folder: a link could hand the join any
     // file the user may read, to be joined into a file others may read.
     const PartSet& set = *found.set;
-    const auto listing = platform.listDirectory(set.folder.empty() ? std::string(".") : set.folder);
+    const auto listing = platform.listDirectory(FolderShown(set.folder));
     for (const DirectoryEntry& entry : listing.ok() ? listing.value : std::vector<DirectoryEntry>{})
         if (entry.isLink && std::any_of(set.parts.begin(), set.parts.end(), [&](const SetPart& part) { return part.name == entry.name; }))
             return {std::nullopt, texts::join::linkedPart(entry.name), true};

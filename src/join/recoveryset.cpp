@@ -1,6 +1,7 @@
 #include "join/recoveryset.h"
 
 #include "parts/partnaming.h"
+#include "platform/pathrules.h"
 
 #include <algorithm>
 #include <set>
@@ -62,7 +63,7 @@ bool IsPartName(const PartSet& set, std::string_view name)
 RecoveryLookup FindRecoverySet(Platform& platform, const PartSet& set, const std::atomic<bool>* stop)
 {
     RecoveryLookup lookup;
-    const auto listing = platform.listDirectory(set.folder.empty() ? std::string(".") : set.folder);
+    const auto listing = platform.listDirectory(FolderShown(set.folder));
     if (!listing.ok())
         return lookup;
     RecoverySet found;

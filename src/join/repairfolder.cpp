@@ -1,5 +1,7 @@
 #include "join/repairfolder.h"
 
+#include "platform/pathrules.h"
+
 #include <random>
 #include <vector>
 
@@ -28,7 +30,7 @@ RepairFolder::RepairFolder(Platform& platform, std::string partsFolder)
 {
     for (int attempt = 0; attempt < 100; ++attempt) {
         name_ = ".darvolt-repair-" + randomSuffix();
-        path_ = parts_.empty() || parts_ == "." ? name_ : parts_ + "/" + name_;
+        path_ = InFolder(parts_, name_);
         error_ = platform_.makeDirectory(path_, PrivateFolderPermissions);
         if (error_ != error::AlreadyExists)
             break;

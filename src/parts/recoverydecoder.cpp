@@ -5,6 +5,7 @@
 #include "parts/recoveryaccumulator.h"
 
 #include "parts/recoveryencoder.h"
+#include "platform/pathrules.h"
 
 #include <zlib.h>
 
@@ -140,10 +141,7 @@ private:
     const Par2Description& described(std::size_t j) const { return *set_.files[j].description; }
     std::int64_t length(std::size_t j) const { return static_cast<std::int64_t>(described(j).length); }
     PartKnown known(std::size_t j) const { return j < job_.known.size() ? job_.known[j] : PartKnown::Unknown; }
-    std::string path(const std::string& folder, const std::string& name) const
-    {
-        return folder.empty() || folder == "." ? name : folder + "/" + name;
-    }
+    static std::string path(const std::string& folder, const std::string& name) { return InFolder(folder, name); }
     bool stopped() const { return job_.stop != nullptr && job_.stop->load(std::memory_order_relaxed); }
     void progress(double done) const
     {

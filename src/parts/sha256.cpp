@@ -92,26 +92,9 @@ void MessageDigest::finishInto(std::span<std::uint8_t> digest)
     start(context_.get(), method_);
 }
 
-namespace {
-
-Sha256Digest asSha256(const Digest& digest)
-{
-    Sha256Digest bytes{};
-    std::copy_n(digest.bytes().begin(), bytes.size(), bytes.begin());
-    return bytes;
-}
-
-} // namespace
-
 std::string HexDigest(const Sha256Digest& digest)
 {
     return Digest(digest).hex();
-}
-
-std::optional<Sha256Digest> DigestFromHex(std::string_view hex)
-{
-    const auto digest = Digest::fromHex(DigestKind::Sha256, hex);
-    return digest ? std::optional(asSha256(*digest)) : std::nullopt;
 }
 
 } // namespace darvolt

@@ -74,7 +74,5 @@ using Md5Digest = Md5::Digest;
 
 // 64 lower-case hex digits, as sha256sum writes them.
 std::string HexDigest(const Sha256Digest& digest);
-// Upper-case digits are taken too; anything else is no digest.
-std::optional<Sha256Digest> DigestFromHex(std::string_view hex);
 
 } // namespace darvolt

@@ -31,18 +31,6 @@ std::vector<std::string> RecoveryAmountOptions(const RecoveryPlan& plan)
     return {"-s" + std::to_string(plan.blockSize), "-c" + std::to_string(plan.recoveryBlocks)};
 }
 
-std::vector<std::string> RecoveryCreateCommand(const RecoveryPlan& plan, std::string_view sourceName,
-                                               const std::vector<std::string>& dataParts)
-{
-    std::vector<std::string> command{std::string(Par2Program), "create"};
-    const auto amount = RecoveryAmountOptions(plan);
-    command.insert(command.end(), amount.begin(), amount.end());
-    // Names that start with "-" are names.
-    command.insert(command.end(), {"--", RecoveryFileName(sourceName)});
-    command.insert(command.end(), dataParts.begin(), dataParts.end());
-    return command;
-}
-
 std::vector<std::string> RemoveRecoveryFiles(Platform& platform, const std::string& folder,
                                              const std::string& sourceName)
 {

@@ -60,10 +60,6 @@ RecoveryPlan PlanRecovery(std::int64_t partSize, std::int64_t sourceSize, int pe
 // par2 create's options that fix the set's block size and recovery amount.
 std::vector<std::string> RecoveryAmountOptions(const RecoveryPlan& plan);
 
-// par2's command line that makes the set, run in the parts' folder.
-std::vector<std::string> RecoveryCreateCommand(const RecoveryPlan& plan, std::string_view sourceName,
-                                               const std::vector<std::string>& dataParts);
-
 // Deletes this source's PAR2 files from the folder; the names it deleted.
 std::vector<std::string> RemoveRecoveryFiles(Platform& platform, const std::string& folder,
                                              const std::string& sourceName);
