@@ -40,7 +40,8 @@ JoinResult JoinRun::run()
     const HeldFolder partsFolder(platform_, FolderShown(set_.folder), true);
     RecoveryLookup lookup = FindRecoverySet(platform_, set_, options_.stop);
     for (const RecoverySet& refused : lookup.refused)
-        view_.showWarning(texts::join::recoveryRefused(refused.index, set_.title(), refused.foreign));
+        view_.showWarning(refused.overfull ? texts::join::recoveryOverfull(refused.index)
+                                           : texts::join::recoveryRefused(refused.index, set_.title(), refused.foreign));
     recovery_ = std::move(lookup.usable);
     if (options_.checkOnly)
         return finish(checkAll());

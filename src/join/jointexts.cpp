@@ -231,6 +231,11 @@ std::string recoveryRefused(std::string_view recoveryName, std::string_view sour
            + (foreign.size() == 1 ? "it" : "them") + ", so they are not used";
 }
 
+std::string recoveryOverfull(std::string_view par2Name)
+{
+    return std::string(par2Name) + " holds more than any PAR2 set can: no recovery data in the folder are used";
+}
+
 std::string linkedPart(std::string_view barePart)
 {
     return "Part " + std::string(barePart)

@@ -100,6 +100,8 @@ std::string checkedByRecovery(std::string_view sourceName, std::string_view reco
 // Recovery data that describe other files besides the parts, never used.
 std::string recoveryRefused(std::string_view recoveryName, std::string_view sourceName,
                             const std::vector<std::string>& foreign);
+// A PAR2 file that holds more packets than any set can have.
+std::string recoveryOverfull(std::string_view par2Name);
 // A symbolic link among the parts' folder, which par2 could write through.
 std::string linkBlocksRepair(std::string_view recoveryName, std::string_view link);
 // Without a checksum file: a last part as large as the others, or a

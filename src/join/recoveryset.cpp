@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <set>
+#include <unordered_set>
 
 namespace darvolt {
 
@@ -32,12 +33,17 @@ bool describesPart(const Par2Contents& contents, const PartSet& parts)
                        [&](const Par2Description& description) { return IsPartName(parts, description.name); });
 }
 
-// The first main packet, in the files' order, whose set describes a part.
+// The first main packet, in the files' order, whose set describes a part;
+// only the first of each set counts, as with par2.
 std::optional<std::pair<std::size_t, Par2Set>> chooseSet(const std::vector<Par2Contents>& contents, const PartSet& parts)
 {
+    const Par2Catalogue catalogue(contents);
+    std::set<Par2Id> tried;
     for (std::size_t i = 0; i < contents.size(); ++i)
         for (const Par2MainPacket& main : contents[i].mains) {
-            Par2Set set = Par2SetOf(main, contents);
+            if (!tried.insert(main.setId).second)
+                continue;
+            Par2Set set = Par2SetOf(main, catalogue);
             if (std::any_of(set.files.begin(), set.files.end(), [&](const Par2SetFile& file) {
                     return file.description && IsPartName(parts, file.description->name);
                 }))
@@ -46,11 +52,20 @@ std::optional<std::pair<std::size_t, Par2Set>> chooseSet(const std::vector<Par2C
     return std::nullopt;
 }
 
-void addOnce(std::vector<std::string>& names, const std::string& name)
-{
-    if (std::find(names.begin(), names.end(), name) == names.end())
-        names.push_back(name);
-}
+// Names in the order first met, each once, however many a set lists.
+class NamesOnce {
+public:
+    explicit NamesOnce(std::vector<std::string>& names) : names_(names) {}
+    void add(const std::string& name)
+    {
+        if (seen_.insert(name).second)
+            names_.push_back(name);
+    }
+
+private:
+    std::vector<std::string>& names_;
+    std::unordered_set<std::string> seen_;
+};
 
 } // namespace
 
@@ -79,14 +94,25 @@ RecoveryLookup FindRecoverySet(Platform& platform, const PartSet& set, const std
         auto opened = platform.openForReading(set.path(found.files[i]));
         found.contents.push_back(opened.ok() ? ReadPar2(*opened.value, i, stop) : Par2Contents{});
     }
+    // A file that holds more than any set is no one's recovery data, and
+    // what it would hide cannot be told.
+    for (std::size_t i = 0; i < found.files.size(); ++i)
+        if (found.contents[i].overfull) {
+            found.index = found.files[i];
+            found.overfull = true;
+            lookup.refused.push_back(std::move(found));
+            return lookup;
+        }
     auto chosen = chooseSet(found.contents, set);
     if (!chosen)
         return lookup; // another file's recovery data, or none
     found.index = found.files[chosen->first];
     found.set = std::move(chosen->second);
+    NamesOnce covers(found.covers);
     for (const Par2SetFile& file : found.set.files)
         if (file.description)
-            addOnce(found.covers, file.description->name);
+            covers.add(file.description->name);
+    NamesOnce foreign(found.foreign);
     for (std::size_t i = 0; i < found.files.size(); ++i) {
         const Par2Contents& contents = found.contents[i];
         if (!Par2ReadsWith(found.index, found.files[i]) && !holdsSet(contents, found.set.id)
@@ -94,7 +120,7 @@ RecoveryLookup FindRecoverySet(Platform& platform, const PartSet& set, const std
             continue;
         for (const Par2Description& description : contents.descriptions)
             if (!IsPartName(set, description.name))
-                addOnce(found.foreign, description.name);
+                foreign.add(description.name);
     }
     if (found.foreign.empty())
         lookup.usable = std::move(found);

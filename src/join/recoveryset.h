@@ -36,6 +36,7 @@ struct RecoverySet {
     Par2Set set;
     std::vector<std::string> covers;  // the names its file descriptions give, each once
     std::vector<std::string> foreign; // names described that are no parts of this set
+    bool overfull = false;            // `index` holds more packets than any set has
 };
 
 struct RecoveryLookup {

@@ -14,6 +14,12 @@ constexpr std::size_t Window = std::size_t{1} << 20;
 constexpr std::size_t DescriptionFixed = 56;   // file ID, two MD5s, length
 constexpr std::size_t SliceChecksumsFixed = 16; // file ID
 constexpr std::size_t SliceChecksumSize = 20;   // MD5 and CRC32
+// What one file may hold before it is more than any set: the limits of a
+// set, twice over (a file repeats its set's critical packets).
+constexpr std::size_t MostMains = 64;
+constexpr std::size_t MostDescriptions = 2 * Par2MaxInputSlices;
+constexpr std::size_t MostSliceChecksums = 2 * Par2MaxInputSlices;
+constexpr std::size_t MostRecoverySlices = 2 * Par2ExponentLimit;
 
 using ReadAt = std::function<bool(std::int64_t offset, std::span<std::byte> buffer)>;
 
@@ -57,6 +63,12 @@ void takeMain(Par2Contents& out, const Par2Id& set, std::span<const std::byte> b
     if (sliceSize == 0 || sliceSize % 4 != 0 || sliceSize > static_cast<std::uint64_t>(INT64_MAX)
         || count > (body.size() - 12) / 16 || count > Par2MaxInputSlices)
         return;
+    if (std::any_of(out.mains.begin(), out.mains.end(), [&](const Par2MainPacket& main) { return main.setId == set; }))
+        return; // a copy
+    if (out.mains.size() == MostMains) {
+        out.overfull = true;
+        return;
+    }
     Par2MainPacket main{set, static_cast<std::int64_t>(sliceSize), {}};
     for (std::uint64_t i = 0; i < count; ++i)
         main.files.push_back(Par2IdAt(body.data() + 12 + 16 * i));
@@ -67,6 +79,10 @@ void takeDescription(Par2Contents& out, const Par2Id& set, std::span<const std::
 {
     if (body.size() <= DescriptionFixed)
         return;
+    if (out.descriptions.size() == MostDescriptions) {
+        out.overfull = true;
+        return;
+    }
     Par2Description description{set,
                                 Par2IdAt(body.data()),
                                 Par2IdAt(body.data() + 16),
@@ -75,14 +91,22 @@ void takeDescription(Par2Contents& out, const Par2Id& set, std::span<const std::
                                 {}};
     const auto name = body.subspan(DescriptionFixed);
     const auto end = std::find(name.begin(), name.end(), std::byte{0});
-    description.name.assign(reinterpret_cast<const char*>(name.data()), static_cast<std::size_t>(end - name.begin()));
+    const auto length = std::min(static_cast<std::size_t>(end - name.begin()), LongestFileName + 1);
+    description.name.assign(reinterpret_cast<const char*>(name.data()), length);
     out.descriptions.push_back(std::move(description));
 }
 
-void takeSliceChecksums(Par2Contents& out, const Par2Id& set, std::span<const std::byte> body)
+// `kept`: the slice checksums the file's earlier packets gave.
+void takeSliceChecksums(Par2Contents& out, const Par2Id& set, std::span<const std::byte> body, std::size_t& kept)
 {
     if (body.size() < SliceChecksumsFixed || (body.size() - SliceChecksumsFixed) % SliceChecksumSize != 0)
         return;
+    const std::size_t count = (body.size() - SliceChecksumsFixed) / SliceChecksumSize;
+    if (kept + count > MostSliceChecksums) {
+        out.overfull = true;
+        return;
+    }
+    kept += count;
     Par2SliceHashes hashes{set, Par2IdAt(body.data()), {}};
     for (std::size_t at = SliceChecksumsFixed; at < body.size(); at += SliceChecksumSize)
         hashes.slices.push_back({Par2IdAt(body.data() + at), static_cast<std::uint32_t>(Par2Number(body.data() + at + 16, 4))});
@@ -143,6 +167,10 @@ private:
         if (kind == Kind::Recovery) {
             if (length < Par2RecoveryPrefix)
                 return 1;
+            if (out.recovery.size() == MostRecoverySlices) {
+                out.overfull = true;
+                return static_cast<std::int64_t>(length);
+            }
             out.recovery.push_back({index_, at, length, static_cast<std::uint32_t>(Par2Number(header.data() + 64, 4)),
                                     set, hash});
             return static_cast<std::int64_t>(length);
@@ -163,7 +191,7 @@ private:
         else if (kind == Kind::Description)
             takeDescription(out, set, body);
         else
-            takeSliceChecksums(out, set, body);
+            takeSliceChecksums(out, set, body, sliceChecksums_);
         return static_cast<std::int64_t>(length);
     }
 
@@ -209,6 +237,7 @@ private:
     std::vector<std::byte> window_;
     std::int64_t windowAt_ = -1;
     std::vector<std::byte> body_;
+    std::size_t sliceChecksums_ = 0;
     bool failed_ = false;
 };
 
@@ -307,32 +336,62 @@ std::optional<std::vector<std::size_t>> Par2Set::firstSlices() const
     return first;
 }
 
-Par2Set Par2SetOf(const Par2MainPacket& main, std::span<const Par2Contents> contents)
+Par2Catalogue::Par2Catalogue(std::span<const Par2Contents> contents)
+{
+    for (const Par2Contents& each : contents) {
+        for (const Par2Description& description : each.descriptions)
+            descriptions_.emplace(Key(description.setId, description.fileId), &description);
+        for (const Par2SliceHashes& hashes : each.sliceHashes)
+            slices_.emplace(Key(hashes.setId, hashes.fileId), &hashes.slices);
+        for (const Par2RecoverySlice& slice : each.recovery)
+            recovery_[slice.setId].push_back(slice);
+    }
+}
+
+const Par2Description* Par2Catalogue::description(const Par2Id& set, const Par2Id& file) const
+{
+    const auto found = descriptions_.find(Key(set, file));
+    return found == descriptions_.end() ? nullptr : found->second;
+}
+
+const std::vector<Par2SliceChecksum>* Par2Catalogue::slices(const Par2Id& set, const Par2Id& file) const
+{
+    const auto found = slices_.find(Key(set, file));
+    return found == slices_.end() ? nullptr : found->second;
+}
+
+const std::vector<Par2RecoverySlice>* Par2Catalogue::recovery(const Par2Id& set) const
+{
+    const auto found = recovery_.find(set);
+    return found == recovery_.end() ? nullptr : &found->second;
+}
+
+Par2Set Par2SetOf(const Par2MainPacket& main, const Par2Catalogue& catalogue)
 {
     Par2Set set{main.setId, main.sliceSize, {}, {}};
     std::map<Par2Id, std::size_t> place;
     for (const Par2Id& id : main.files)
-        if (place.emplace(id, set.files.size()).second)
-            set.files.push_back({id, std::nullopt, std::nullopt});
+        if (place.emplace(id, set.files.size()).second) {
+            Par2SetFile file{id, std::nullopt, std::nullopt};
+            if (const Par2Description* description = catalogue.description(set.id, id))
+                file.description = *description;
+            if (const auto* slices = catalogue.slices(set.id, id))
+                file.slices = *slices;
+            set.files.push_back(std::move(file));
+        }
     const std::uint64_t recoveryLength = Par2RecoveryPrefix + static_cast<std::uint64_t>(main.sliceSize);
-    for (const Par2Contents& each : contents) {
-        for (const Par2Description& description : each.descriptions)
-            if (description.setId == set.id)
-                if (const auto found = place.find(description.fileId); found != place.end())
-                    if (auto& slot = set.files[found->second].description; !slot)
-                        slot = description;
-        for (const Par2SliceHashes& hashes : each.sliceHashes)
-            if (hashes.setId == set.id)
-                if (const auto found = place.find(hashes.fileId); found != place.end())
-                    if (auto& slot = set.files[found->second].slices; !slot)
-                        slot = hashes.slices;
-        for (const Par2RecoverySlice& slice : each.recovery)
-            if (slice.setId == set.id && slice.length == recoveryLength && slice.exponent < Par2ExponentLimit)
+    if (const auto* recovery = catalogue.recovery(set.id))
+        for (const Par2RecoverySlice& slice : *recovery)
+            if (slice.length == recoveryLength && slice.exponent < Par2ExponentLimit)
                 set.recovery.push_back(slice);
-    }
     std::stable_sort(set.recovery.begin(), set.recovery.end(),
                      [](const Par2RecoverySlice& a, const Par2RecoverySlice& b) { return a.exponent < b.exponent; });
     return set;
+}
+
+Par2Set Par2SetOf(const Par2MainPacket& main, std::span<const Par2Contents> contents)
+{
+    return Par2SetOf(main, Par2Catalogue(contents));
 }
 
 bool Par2SliceHolds(File& file, const Par2RecoverySlice& slice, std::span<std::byte> buffer,

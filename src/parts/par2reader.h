@@ -26,6 +26,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <map>
 #include <optional>
 #include <span>
 #include <string>
@@ -38,8 +39,10 @@ namespace darvolt {
 // exponents below the order of the field's multiplicative group.
 inline constexpr std::size_t Par2MaxInputSlices = 32768;
 inline constexpr std::uint32_t Par2ExponentLimit = 65535;
-// par2 takes no file name longer than this from a description.
+// par2 takes no file name longer than this from a description; no file
+// system names a file with more than the second.
 inline constexpr std::size_t Par2LongestName = 100000;
+inline constexpr std::size_t LongestFileName = 255;
 
 struct Par2MainPacket {
     Par2Id setId{};
@@ -53,7 +56,9 @@ struct Par2Description {
     Md5Digest md5{};
     Md5Digest md5First16k{};
     std::uint64_t length = 0;
-    std::string name; // up to its first NUL, as par2 takes it
+    // Up to its first NUL, as par2 takes it; of a longer name than any
+    // file's, only the first LongestFileName + 1 bytes.
+    std::string name;
 };
 
 struct Par2SliceHashes {
@@ -74,12 +79,17 @@ struct Par2RecoverySlice {
 };
 
 // What the packets of one file say, every set's alike.
+// What is kept of them is bounded whatever a file holds: a set's main
+// packet once, names no longer than any file's, and no more descriptions,
+// slice checksums or recovery slices than PAR2's limits allow a set, twice
+// over; a file that holds more is `overfull`, and none of it is to be used.
 struct Par2Contents {
-    std::vector<Par2MainPacket> mains;
+    std::vector<Par2MainPacket> mains; // the first of each set
     std::vector<Par2Description> descriptions;
     std::vector<Par2SliceHashes> sliceHashes;
     std::vector<Par2RecoverySlice> recovery;
     bool complete = true; // false when reading stopped (the stop flag, a read failure)
+    bool overfull = false;
 };
 
 // The one rule for telling PAR2 files by their names: ".par2" in any case,
@@ -118,7 +128,26 @@ struct Par2Set {
     std::optional<std::vector<std::size_t>> firstSlices() const;
 };
 
-// The set `main` names, from the packets of every file read.
+// The packets of every file read, found by the set and the file they are
+// of: the first of each, in the files' order, as par2 takes them.
+class Par2Catalogue {
+public:
+    explicit Par2Catalogue(std::span<const Par2Contents> contents);
+    const Par2Description* description(const Par2Id& set, const Par2Id& file) const;
+    const std::vector<Par2SliceChecksum>* slices(const Par2Id& set, const Par2Id& file) const;
+    // A set's recovery slices, in the order found.
+    const std::vector<Par2RecoverySlice>* recovery(const Par2Id& set) const;
+
+private:
+    using Key = std::pair<Par2Id, Par2Id>;
+    std::map<Key, const Par2Description*> descriptions_;
+    std::map<Key, const std::vector<Par2SliceChecksum>*> slices_;
+    std::map<Par2Id, std::vector<Par2RecoverySlice>> recovery_;
+};
+
+// The set `main` names, from the packets of every file read; what it costs
+// goes with the main packet's own size, not with everything read.
+Par2Set Par2SetOf(const Par2MainPacket& main, const Par2Catalogue& catalogue);
 Par2Set Par2SetOf(const Par2MainPacket& main, std::span<const Par2Contents> contents);
 
 // Whether a recovery slice's packet hash holds: its data are read once, a

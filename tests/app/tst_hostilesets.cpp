@@ -364,6 +364,7 @@ void tst_HostileSets::recoveryDataReplaceNothing_data()
     QTest::newRow(".001 and .crc, the recovery data trusted") << "crc trusted" << 0 << "joined from 4 parts";
     QTest::newRow("a slice size of 2^62") << "huge slices" << 4 << "cannot rebuild the parts";
     QTest::newRow("a main packet of 40,000 files") << "many files" << 4 << "also describe junk0";
+    QTest::newRow("100,000 descriptions in one file") << "many descriptions" << 4 << "holds more than any PAR2 set can";
     QTest::newRow("junk recovery slices among 300 lost parts") << "junk slices" << 4 << "cannot rebuild the parts";
     QTest::newRow("100,000 short recovery packets") << "short packets" << 4 << "cannot rebuild the parts";
     QTest::newRow("packet headers every 16 bytes") << "dense headers" << 0 << "rebuilt from the recovery data";
@@ -484,6 +485,14 @@ void tst_HostileSets::recoveryDataReplaceNothing()
         if (huge)
             removeRecovery(parts);
         QVERIFY(write(index, forged));
+        QVERIFY(write(part(1), "damaged"));
+    } else if (attack == "many descriptions") {
+        // More than a set of PAR2's largest could have, each kept, would
+        // cost memory without end.
+        QByteArray many;
+        for (int i = 0; i < 100000; ++i)
+            many += par2forge::description(setId, par2forge::File{"my file.bin.!" + QByteArray::number(i), {}});
+        QVERIFY(write(parts + "/my file.bin.vol90+1.par2", many));
         QVERIFY(write(part(1), "damaged"));
     } else if (attack == "junk slices") {
         // Every part lost, one genuine recovery slice damaged, and 100 junk

@@ -14,8 +14,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 {
     using namespace darvolt;
     const Par2Contents contents = ReadPar2(std::as_bytes(std::span(data, size)));
+    const Par2Catalogue catalogue(std::span(&contents, 1));
     for (const Par2MainPacket& main : contents.mains) {
-        const Par2Set set = Par2SetOf(main, std::span(&contents, 1));
+        const Par2Set set = Par2SetOf(main, catalogue);
         if (const auto first = set.firstSlices(); first && first->size() != set.files.size())
             __builtin_trap();
         DecoderCanWork(set);
