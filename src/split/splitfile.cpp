@@ -64,6 +64,7 @@ private:
     // or recovery data would have names too long for the output folder.
     bool namesUsable();
     bool partFitsFileSystem();
+    bool partCountJoinable();
     bool prepareOutputFolder();
     // Writes every part; the outcome when the run stops before that.
     std::optional<SplitOutcome> copyParts();
@@ -116,8 +117,8 @@ SplitOutcome SplitRun::run()
     if (!openSource() || !namesUsable())
         return SplitOutcome::Failed;
     if (!spanning_
-        && (!partFitsFileSystem() || !FolderTakesSource(platform_, view_, outputFolder_, sourceName_)
-            || !prepareOutputFolder()))
+        && (!partFitsFileSystem() || !partCountJoinable()
+            || !FolderTakesSource(platform_, view_, outputFolder_, sourceName_) || !prepareOutputFolder()))
         return SplitOutcome::Failed;
 
     view_.setProgressMaximum(std::max<std::int64_t>(copy_.sourceEnd, 0) / 1024);
@@ -313,6 +314,19 @@ bool SplitRun::partFitsFileSystem()
     if (partSize_ <= largest)
         return true;
     view_.showError(texts::partTooLargeForFileSystem(largest));
+    return false;
+}
+
+bool SplitRun::partCountJoinable()
+{
+    // Refused before anything is written: a join reads the set through its
+    // checksum file, which holds no more entries than that.
+    if (copy_.sourceEnd < 0)
+        return true;
+    const std::int64_t parts = copy_.sourceEnd / partSize_ + 1;
+    if (parts <= MaxSplitParts)
+        return true;
+    view_.showError(texts::tooManyParts(parts, MaxSplitParts));
     return false;
 }
 

@@ -127,6 +127,12 @@ std::string partTooLargeForFileSystem(std::int64_t largestFile)
            + " bytes. Splitting file canceled";
 }
 
+std::string tooManyParts(std::int64_t parts, std::int64_t most)
+{
+    return "This split would make " + std::to_string(parts) + " parts, and a set of more than "
+           + std::to_string(most) + " parts cannot be joined again. Choose larger parts. Splitting file canceled";
+}
+
 std::string recoveryFailed(std::string_view why)
 {
     return "No recovery data were written: " + std::string(why) + ". The file is split all the same.";

@@ -70,5 +70,7 @@ std::string outputFolderIsLink(std::string_view folder);
 std::string nameTakenMeanwhile(std::string_view path);
 // Folder mode: a part size above the largest file of the output's file system.
 std::string partTooLargeForFileSystem(std::int64_t largestFile);
+// Folder mode: more parts than a set can hold and still be joined.
+std::string tooManyParts(std::int64_t parts, std::int64_t most);
 
 } // namespace darvolt::texts
