@@ -79,6 +79,10 @@ private:
     // (reported). nullopt when one of them would be the source.
     std::optional<bool> writeRunFiles();
     RecoveryEnd writeRecoveryData();
+    // MERGE.BAT is written for every name, but cmd.exe cannot join every
+    // name: the user hears it at the end of the run, when the set is there
+    // and the other ways to join it are named.
+    void tellWhereMergeScriptFails();
     bool namesIgnoreCase(const std::string& path) { return platform_.ignoresCase(path); }
 
     Platform& platform_;
@@ -170,6 +174,7 @@ SplitOutcome SplitRun::run()
     if (!scriptsWritten)
         return SplitOutcome::Failed;
     source_->close();
+    tellWhereMergeScriptFails();
     if (spanning_) {
         span_->letGo(); // its part and the scripts are flushed
         view_.showInformation(texts::spanned(sourceName_, namesIgnoreCase(sourcePath_)));
@@ -179,6 +184,15 @@ SplitOutcome SplitRun::run()
     if (!*scriptsWritten)
         return SplitOutcome::ScriptFailed;
     return recovered == RecoveryEnd::Written ? SplitOutcome::Done : SplitOutcome::RecoveryFailed;
+}
+
+void SplitRun::tellWhereMergeScriptFails()
+{
+    switch (MergeScriptReachOf(sourceName_)) {
+    case MergeScriptReach::Joins: break;
+    case MergeScriptReach::NameNotOnWindows: view_.showMessage(texts::mergeScriptNameNotOnWindows(sourceName_)); break;
+    case MergeScriptReach::NameUnreadable: view_.showMessage(texts::mergeScriptNameUnreadable(sourceName_)); break;
+    }
 }
 
 RecoveryEnd SplitRun::writeRecoveryData()

@@ -74,6 +74,19 @@ std::string scriptFailed(std::string_view scriptPath)
     return "Error writing file " + std::string(scriptPath);
 }
 
+std::string mergeScriptNameNotOnWindows(std::string_view sourceName)
+{
+    return "MERGE.BAT cannot join the parts of " + std::string(sourceName)
+           + ": Windows allows no file of that name. Join them with darvolt-join or merge.sh.";
+}
+
+std::string mergeScriptNameUnreadable(std::string_view sourceName)
+{
+    return "MERGE.BAT cannot join the parts of " + std::string(sourceName)
+           + ": the Windows command interpreter cannot read every character of that name. Join them with "
+             "darvolt-join or merge.sh.";
+}
+
 std::string fileManagerFailed(std::string_view outputFolder)
 {
     return "Split finished, but no file manager could be opened. The parts are in " + std::string(outputFolder);

@@ -48,6 +48,11 @@ std::string writing(std::string_view barePartName);       // the status text
 std::string diskettePrompt(std::int64_t disketteNumber);
 std::string spanned(std::string_view sourceName, bool ignoresCase); // closing information
 std::string scriptFailed(std::string_view scriptPath);    // path as built
+// The run wrote MERGE.BAT, but the Windows command interpreter cannot join
+// the parts with it: the name is none a Windows file can have, or one that
+// none of the code pages MERGE.BAT can switch to holds.
+std::string mergeScriptNameNotOnWindows(std::string_view sourceName);
+std::string mergeScriptNameUnreadable(std::string_view sourceName);
 // The run is over but no file manager could be started on its folder.
 std::string fileManagerFailed(std::string_view outputFolder);
 

@@ -264,6 +264,11 @@ void tst_DarvoltSplit::checksFailWithTheirTexts_data()
                                                   << "darvolt-split: This split would make 100006 parts, and a set of "
                                                      "more than 100000 parts cannot be joined again. Choose larger "
                                                      "parts. Splitting file canceled\n";
+    // Not a failure: the parts are there, and the other ways to join them.
+    QTest::newRow("a name MERGE.BAT cannot join") << QStringList{"-c", "1", "/d/\u65e5\u672c.bin"} << "" << ExitSuccess
+                                                  << "darvolt-split: MERGE.BAT cannot join the parts of \u65e5\u672c.bin: "
+                                                     "the Windows command interpreter cannot read every character of "
+                                                     "that name. Join them with darvolt-join or merge.sh.\n";
     QTest::newRow("parts of a file of unknown size") << QStringList{"-n", "3", "/d/unknown"} << "" << ExitFailed
                                                      << "darvolt-split: cannot cut '/d/unknown' into 3 parts: its size "
                                                         "cannot be read\n";
@@ -295,6 +300,7 @@ void tst_DarvoltSplit::checksFailWithTheirTexts()
     fake.setLocked("/d/locked.bin");
     fake.addFile("/d/small.bin", std::string(5000, 's'));
     fake.addFile("/d/many", std::string(100005, 'm'));
+    fake.addFile("/d/\xe6\x97\xa5\xe6\x9c\xac.bin", std::string(3000, 'j'));
     fake.addFile("/d/unknown", std::string(90, 'u'));
     fake.setSizeUnknown("/d/unknown");
     fake.addFile("/d/empty", "");
