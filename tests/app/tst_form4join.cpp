@@ -159,22 +159,33 @@ private slots:
     {
         QTest::addColumn<QString>("saveAs"); // empty: the save dialog is cancelled
         QTest::addColumn<QStringList>("dialogs"); // information boxes; %1 is the parts' folder
+        // Files already in the parts' folder, and the name the save dialog
+        // proposes there: never the first part's name with ".joined".
+        QTest::addColumn<QStringList>("present");
+        QTest::addColumn<QString>("proposed");
         QTest::newRow("saved") << "joined.bin"
                                << QStringList{"File %1/joined.bin joined from 3 parts.\n\nRecognised a GNU split set: "
                                               "3 parts, xaa to xac; no checksum to check them with.\n\nNo checksum "
-                                              "file was found for joined.bin: the parts could not be checked."};
-        QTest::newRow("not saved") << "" << QStringList{};
+                                              "file was found for joined.bin: the parts could not be checked."}
+                               << QStringList{} << "joined";
+        QTest::newRow("not saved") << "" << QStringList{} << QStringList{} << "joined";
+        QTest::newRow("not saved, the neutral name taken") << "" << QStringList{} << QStringList{"joined", "joined-2"}
+                                                           << "joined-3";
     }
 
     void asksWhereToSaveASetThatDoesNotNameItsFile()
     {
         QFETCH(QString, saveAs);
         QFETCH(QStringList, dialogs);
+        QFETCH(QStringList, present);
+        QFETCH(QString, proposed);
         const QString folder = dir.filePath(QStringLiteral("gnu_") + QTest::currentDataTag()).replace(' ', '_');
         QDir().mkpath(folder);
         const QByteArray data = PatternBytes(5000, 7);
         for (const char *name : {"xaa", "xab", "xac"})
             QVERIFY(WriteFile(folder + "/" + name, data.mid(2000 * (name[2] - 'a'), 2000)));
+        for (const QString &name : present)
+            QVERIFY(WriteFile(folder + "/" + name, "already here"));
         DialogRecorder recorder;
         FileDialogScript chooser(QStringList{folder + "/xab", saveAs.isEmpty() ? QString() : folder + "/" + saveAs});
         RecordingPlatform platform(FileNameBytes(dir.filePath("A")));
@@ -182,6 +193,10 @@ private slots:
         form.SetArguments({});
         form.JoinPartsClick(&form);
         QCOMPARE(chooser.titles, (QStringList{"Join parts", "Save the joined file as"}));
+        // The parts dialog shows every file at first: GNU split's parts
+        // have names of any kind.
+        QCOMPARE(chooser.shownFilters.value(0), QStringLiteral("All files (*)"));
+        QCOMPARE(chooser.proposed.value(1), folder + "/" + proposed);
         for (QString &text : dialogs)
             text = text.arg(folder);
         QCOMPARE(recorder.texts(TMsgDlgKind::Information), dialogs);
