@@ -9,6 +9,7 @@
 #include "split/splittexts.h"
 
 #include <charconv>
+#include <exception>
 #include <optional>
 #include <set>
 
@@ -280,7 +281,16 @@ int RunSplitCommand(const SplitCommand& command, Platform& platform, SplitView& 
     case SplitCommand::Action::UsageError:
         return ReportUsage("darvolt-split", command.problem, err);
     case SplitCommand::Action::Split:
-        status = runSplit(command, platform, view, err, context);
+        // What the engine cannot hand over as a failure of its own (memory
+        // running out in a digest or the recovery arithmetic, on whichever
+        // thread) reaches here: the run failed, and says why, rather than
+        // ending the program as a crash would.
+        try {
+            status = runSplit(command, platform, view, err, context);
+        } catch (const std::exception& e) {
+            err << "darvolt-split: the split failed: " << e.what() << '\n';
+            status = ExitFailed;
+        }
         break;
     }
     return FinishCommand("darvolt-split", status, out, err);

@@ -284,6 +284,10 @@ void tst_DarvoltSplit::checksFailWithTheirTexts_data()
                                                << "darvolt-split: cannot create folder '/d/SMALL_PARTS': Permission "
                                                   "denied\ndarvolt-split: The output directory cannot be created. "
                                                   "Splitting file canceled\n";
+    // An exception from the engine's threads (a digest or the recovery
+    // arithmetic out of memory) fails the run in words.
+    QTest::newRow("the engine throws") << QStringList{"-b", "2K", "/d/small.bin"} << "throw" << ExitFailed
+                                       << "darvolt-split: the split failed: std::bad_alloc\n";
     QTest::newRow("the disk fills up") << QStringList{"-b", "2K", "/d/small.bin"} << "write" << ExitFailed
                                        << "darvolt-split: error writing '/d/SMALL_PARTS/small.bin.!01': No space left "
                                           "on device\ndarvolt-split: Error writing file. Split execution failed.\n";
@@ -311,6 +315,11 @@ void tst_DarvoltSplit::checksFailWithTheirTexts()
         fake.failCall(FakePlatform::Operation::MakeDirectory, 1, error::AccessDenied);
     else if (fault == "write")
         fake.failFileCall("/d/SMALL_PARTS/small.bin.!01", FakePlatform::Operation::Write, 1, error::DiskFull);
+    else if (fault == "throw")
+        fake.setCallHook([](FakePlatform::Operation op, const std::string& path) {
+            if (op == FakePlatform::Operation::Write && path.ends_with(".!01"))
+                throw std::bad_alloc();
+        });
     std::vector<std::string> list;
     for (const auto& a : args)
         list.push_back(a.toStdString());
