@@ -13,30 +13,9 @@
 #include <QSettings>
 #include <QTimer>
 
-#include <algorithm>
-
 namespace darvolt {
 
 namespace {
-
-// The save dialog's proposal for a set that does not tell its file's name.
-// The engine proposes the set's own name where it can tell it, and else the
-// first part's name with ".joined" added (small.bin.part-aa.joined), which
-// reads like a name the set told and one nobody wants. That one becomes a
-// neutral name in the parts' folder, not yet taken.
-QString ProposedJoinedName(const QString &suggestion)
-{
-    const QFileInfo proposed(suggestion);
-    const QString ending = QStringLiteral(".joined");
-    const QString part = proposed.fileName().chopped(std::min(proposed.fileName().size(), ending.size()));
-    if (!proposed.fileName().endsWith(ending) || !proposed.dir().exists(part))
-        return suggestion;
-    const QString neutral = QObject::tr("joined");
-    QString name = neutral;
-    for (int n = 2; proposed.dir().exists(name) && n < 1000; ++n)
-        name = QStringLiteral("%1-%2").arg(neutral).arg(n);
-    return proposed.dir().filePath(name);
-}
 
 // The join shown as a split is: the progress bar, the status bar, an error
 // dialog for every failure, and one closing information box, which also
@@ -107,7 +86,7 @@ public:
         TFileNameDialog dialog;
         dialog.DialogKind = TFileNameDialog::Kind::Save;
         dialog.Title = QObject::tr("Save the joined file as");
-        dialog.FileName = ProposedJoinedName(FileNameText(suggestion));
+        dialog.FileName = FileNameText(suggestion);
         dialog.Options = TFileNameDialog::ofHideReadOnly | TFileNameDialog::ofPathMustExist;
         return dialog.Execute(&m_form) ? FileNameBytes(dialog.FileName) : std::string();
     }
