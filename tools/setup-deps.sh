@@ -18,7 +18,7 @@ test_pkgs=(
   xvfb xauth xdotool
   clang libclang-rt-14-dev llvm-14
   libgif-dev giflib-tools
-  wine mtools dosfstools fusefat fiu-utils
+  wine locales mtools dosfstools fusefat fiu-utils
   dbus udisks2 udev e2fsprogs
   valgrind time
   dbus-daemon dbus-bin at-spi2-core python3-pyatspi

@@ -3,11 +3,13 @@
 #include "app/partsizeoption.h"
 #include "app/versiontext.h"
 
+#include "parts/checksumfile.h"
 #include "split/sourcemeasure.h"
 #include "split/splitfile.h"
 #include "split/splittexts.h"
 
 #include <charconv>
+#include <exception>
 #include <optional>
 #include <set>
 
@@ -55,6 +57,7 @@ std::string take(SplitCommand& command, const GivenOption& option)
         if (const auto kb = ParseCustomSize(value)) {
             command.mode = SizeMode::CustomSize;
             command.partSize = *kb * 1024;
+            command.wholeFileFits = false;
             break;
         }
         return "--custom takes a whole number of KB above 0, in decimal or as $ and hexadecimal digits, not '"
@@ -63,20 +66,31 @@ std::string take(SplitCommand& command, const GivenOption& option)
         if (const auto bytes = ParseByteSize(value)) {
             command.mode = SizeMode::CustomSize;
             command.partSize = *bytes;
+            command.wholeFileFits = true;
             break;
         }
         return "--bytes takes a size in bytes, such as 700K, 25M or 4G (K, M, G: 1024, 1024^2, 1024^3; KB, MB, "
                "GB: 1000, ...), not '" + value + "'";
     case Number:
-        if (const auto count = wholeNumber(value); count && *count >= 2) {
+        if (const auto count = wholeNumber(value); count && *count >= 2 && *count <= MaxSplitParts) {
             command.mode = SizeMode::CustomSize;
             command.partCount = *count;
+            command.wholeFileFits = true;
             break;
         }
-        return "--number takes a whole number of parts from 2 up, not '" + value + "'";
+        return "--number takes a whole number of parts from 2 to " + std::to_string(MaxSplitParts) + ", not '"
+               + value + "'";
     case Directory:
         if (value.empty())
             return "--directory needs a folder";
+        // getopt hands -d the next argument whatever it is, so "-d -b 1M f"
+        // would make a folder named -b; GNU split's -d, which asks for
+        // numbered suffixes, takes no value, and that is what such a line
+        // meant.
+        if (value.starts_with('-'))
+            return "--directory (-d) takes a folder, not '" + value
+                   + "'; Darvolt numbers its parts always (FILE.!00, FILE.!01, ...), so GNU split's -d is not "
+                     "needed. A folder whose name begins with '-' is written ./" + value;
         command.directory = value;
         break;
     case Flush: command.flush = true; break;
@@ -141,11 +155,11 @@ Part size, one of:
   -c, --custom=KB       KB kilobytes of 1024 bytes ($ and hexadecimal digits too)
   -b, --bytes=SIZE      SIZE bytes; K, M, G are 1024, 1024^2, 1024^3 (also KiB,
                         MiB, GiB), KB, MB, GB are 1000, 1000^2, 1000^3
-  -n, --number=N        N parts of nearly equal size
+  -n, --number=N        N parts of nearly equal size (fewer for a tiny file)
       --span            one part per removable medium, as large as its free space
 
   -d, --directory=DIR   put the parts and the rest in DIR (made when missing)
-  -r, --recovery=PERCENT  write recovery data with par2, at least PERCENT of FILE
+  -r, --recovery=PERCENT  write recovery data (PAR2), at least PERCENT of FILE
       --no-checksum     write no checksums
       --flush           wait until the parts are on the disk, also on a fixed disk
   -q, --quiet           show no progress and no closing line
@@ -195,11 +209,21 @@ std::optional<std::int64_t> partSizeFor(const SplitCommand& command, const Sourc
             << " parts: its size cannot be read\n";
         return std::nullopt;
     }
-    const auto size = PartSizeForCount(measure.sourceSize, command.partCount);
-    if (!size)
-        err << "darvolt-split: '" << command.file << "' has " << measure.sourceSize << " bytes, too few for " << count
-            << " parts that each hold some of it; ask for fewer\n";
-    return size;
+    // GNU split fills the parts it cannot give data with nothing; Darvolt's
+    // parts each hold some of the file, so a small file gets the most parts
+    // up to the count that can, and a file of a byte or none gets one.
+    for (std::int64_t parts = command.partCount; parts >= 2; --parts) {
+        const auto size = PartSizeForCount(measure.sourceSize, parts);
+        if (!size)
+            continue;
+        if (parts < command.partCount)
+            err << "darvolt-split: '" << command.file << "' has " << measure.sourceSize << " bytes, too few for "
+                << count << " parts that each hold some of it; it is cut into " << parts << '\n';
+        return size;
+    }
+    err << "darvolt-split: '" << command.file << "' has " << measure.sourceSize << " bytes, too few for " << count
+        << " parts that each hold some of it; it makes one part\n";
+    return measure.sourceSize;
 }
 
 int runSplit(const SplitCommand& command, Platform& platform, SplitView& view, std::ostream& err,
@@ -215,7 +239,11 @@ int runSplit(const SplitCommand& command, Platform& platform, SplitView& view, s
     const auto partSize = partSizeFor(command, measure, err);
     if (!partSize)
         return ExitFailed;
-    RequestResult built = BuildSplitRequestOfSize(command.file, *partSize, measure.sourceSize, view);
+    RequestResult built;
+    if (command.wholeFileFits)
+        built.request = SplitRequestUpTo(command.file, *partSize, measure.sizeKnown ? measure.sourceSize : -1);
+    else
+        built = BuildSplitRequestOfSize(command.file, *partSize, measure.sourceSize, view);
     if (built.status != RequestStatus::Ready)
         return ExitFailed;
 
@@ -229,9 +257,9 @@ int runSplit(const SplitCommand& command, Platform& platform, SplitView& view, s
     const SplitResult result = SplitFile(platform, view, built.request, options);
     const int status = splitExitStatus(result.outcome);
     // Spanning ends with its own closing message.
-    if (status == ExitSuccess && context.outIsTerminal && !command.quiet && *partSize > 0)
+    if (status == ExitSuccess && context.outIsTerminal && !command.quiet && built.request.partSize > 0)
         view.showInformation("Split " + built.request.sourceName + " into " + std::to_string(result.parts)
-                             + " parts in " + result.output);
+                             + (result.parts == 1 ? " part in " : " parts in ") + result.output);
     return status;
 }
 
@@ -253,7 +281,16 @@ int RunSplitCommand(const SplitCommand& command, Platform& platform, SplitView& 
     case SplitCommand::Action::UsageError:
         return ReportUsage("darvolt-split", command.problem, err);
     case SplitCommand::Action::Split:
-        status = runSplit(command, platform, view, err, context);
+        // What the engine cannot hand over as a failure of its own (memory
+        // running out in a digest or the recovery arithmetic, on whichever
+        // thread) reaches here: the run failed, and says why, rather than
+        // ending the program as a crash would.
+        try {
+            status = runSplit(command, platform, view, err, context);
+        } catch (const std::exception& e) {
+            err << "darvolt-split: the split failed: " << e.what() << '\n';
+            status = ExitFailed;
+        }
         break;
     }
     return FinishCommand("darvolt-split", status, out, err);

@@ -31,6 +31,9 @@ struct SplitCommand {
     SizeMode mode = SizeMode::StandardDiskette;
     std::int64_t partSize = StandardPartSize; // bytes; from --standard, --custom or --bytes
     std::int64_t partCount = 0; // --number: the part size follows from the file's size
+    // --bytes and --number, as GNU split takes them: a file not larger than a
+    // part gives one part instead of being refused.
+    bool wholeFileFits = false;
     bool flush = false;     // --flush: parts on the medium before success is told, also on fixed disks
     bool checksums = true;  // --no-checksum turns the checksum file and merge.sh's checks off
     bool quiet = false;     // --quiet: no progress, no closing line

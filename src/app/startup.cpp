@@ -10,6 +10,11 @@
 
 #include <QIcon>
 
+#include <memory>
+
+#include <cstdio>
+#include <cstdlib>
+
 // The resources live in a static library, whose registration the linker
 // would otherwise drop as unreferenced. Qt names the registration in the
 // global namespace, so it is called from there.
@@ -19,6 +24,47 @@ static void initResources()
 }
 
 namespace darvolt {
+
+namespace {
+
+QtMessageHandler previousHandler = nullptr;
+
+// Without a display Qt finds no platform plugin it can start and ends the
+// program with abort(), as if it had crashed. While the application object
+// is made, that one fatal message means just this, and is said so.
+void NoDisplayHandler(QtMsgType type, const QMessageLogContext &context, const QString &message)
+{
+    if (type != QtFatalMsg) {
+        if (previousHandler != nullptr)
+            previousHandler(type, context, message);
+        else
+            std::fprintf(stderr, "%s\n", qPrintable(qFormatLogMessage(type, context, message)));
+        return;
+    }
+    std::fputs("darvolt: no display found: the window needs an X11 or Wayland display (DISPLAY or "
+               "WAYLAND_DISPLAY); darvolt-split and darvolt-join work without one\n",
+               stderr);
+    // Nothing of the application exists yet that would need to be ended.
+    std::_Exit(1);
+}
+
+// Keeps the handler in place while the application object is made.
+class NoDisplayWatch
+{
+public:
+    NoDisplayWatch() { previousHandler = qInstallMessageHandler(NoDisplayHandler); }
+    ~NoDisplayWatch() { qInstallMessageHandler(previousHandler); }
+    NoDisplayWatch(const NoDisplayWatch &) = delete;
+    NoDisplayWatch &operator=(const NoDisplayWatch &) = delete;
+};
+
+std::unique_ptr<TApplication> MakeApplication(int &argc, char **argv)
+{
+    const NoDisplayWatch watch;
+    return std::make_unique<TApplication>(argc, argv);
+}
+
+} // namespace
 
 void InitDarvoltResources()
 {
@@ -47,7 +93,8 @@ void PrepareApplication(TApplication &app)
 
 int DarvoltMain(int argc, char **argv)
 {
-    TApplication app(argc, argv);
+    const std::unique_ptr<TApplication> application = MakeApplication(argc, argv);
+    TApplication &app = *application;
     // The program serves no automation objects, so there is nothing to
     // register or remove: it only ends.
     if (TApplication::FindRegistrationSwitch(QCoreApplication::arguments().mid(1)))

@@ -192,7 +192,8 @@ void TForm4::JoinPartsClick(QObject *)
         return;
     TFileNameDialog dialog;
     dialog.Title = tr("Join parts");
-    dialog.Filter = tr("Parts and checksum files|*.!*;*.sha256;*.001;*.crc|All files (*.*)|*.*");
+    // Every file first: other tools' parts are named any way (xaa, a.part-ab).
+    dialog.Filter = tr("All files (*.*)|*.*|Parts and checksum files|*.!*;*.sha256;*.001;*.crc");
     dialog.Options = TFileNameDialog::ofHideReadOnly | TFileNameDialog::ofFileMustExist;
     // Where a split of the file in the field has put its parts, if it has.
     const QString parts = ui.Edit1->text();

@@ -48,6 +48,10 @@ std::optional<std::vector<ChecksumEntry>> ParseChecksumText(std::string_view tex
 // whole file. A file with more is no checksum file of ours.
 inline constexpr std::size_t MaxChecksumEntries = 100001;
 
+// The most parts a split writes, so that every set it makes has a checksum
+// file that a join reads: one entry is the whole file's.
+inline constexpr std::int64_t MaxSplitParts = static_cast<std::int64_t>(MaxChecksumEntries) - 1;
+
 // Reads a checksum file as ParseChecksumText does, a block at a time: what
 // it costs in memory is bounded by its entries, whatever else (empty lines,
 // comments) it holds. Nothing for a file that cannot be read, has a line of

@@ -1,7 +1,9 @@
 #include "parts/mergescript.h"
 
+#include "parts/oemcodepages.h"
 
 #include <algorithm>
+#include <array>
 #include <cstddef>
 
 namespace darvolt {
@@ -113,7 +115,68 @@ std::vector<std::string> copyLines(const std::vector<std::string>& bareParts, st
     return lines;
 }
 
+// The devices every folder of Windows holds, whatever the extension: a file
+// named CON.TXT cannot be made there.
+bool deviceName(std::string_view name)
+{
+    std::string stem(name.substr(0, name.find('.')));
+    while (!stem.empty() && stem.back() == ' ')
+        stem.pop_back();
+    for (char& c : stem)
+        if (c >= 'a' && c <= 'z')
+            c = static_cast<char>(c - 'a' + 'A');
+    constexpr std::array<std::string_view, 4> plain{"CON", "PRN", "AUX", "NUL"};
+    if (std::find(plain.begin(), plain.end(), stem) != plain.end())
+        return true;
+    return stem.size() == 4 && (stem.starts_with("COM") || stem.starts_with("LPT")) && stem[3] >= '1'
+           && stem[3] <= '9';
+}
+
+bool ascii(std::string_view text)
+{
+    return std::all_of(text.begin(), text.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; });
+}
+
+// The check before the copy: when the part is not there, the script says
+// which one and stops.
+std::string checkLine(std::string_view part)
+{
+    return "if not exist \"" + quoted(part) + "\" (ECHO Part " + escapedForEcho(part)
+           + " is missing. Put every part in this folder and run MERGE.BAT again.& goto stop)";
+}
+
+// Only the names in the lines go beyond ASCII, so a page that holds the
+// source's name holds every line. The page is switched before the first line
+// that names a part is read, and back after the last one.
+std::vector<std::string> inConsoleCodePage(std::vector<std::string> lines, std::string_view sourceName)
+{
+    const OemCodePage* page = ascii(sourceName) ? nullptr : CodePageHolding(sourceName);
+    if (page == nullptr)
+        return lines;
+    for (auto& line : lines)
+        line = EncodeInCodePage(line, *page).value_or(line);
+    // chcp answers "Active code page: 850" or, in another language, words
+    // of its own, a colon and the number, with a full stop after it in some.
+    lines.insert(lines.begin() + 1, {"for /f \"tokens=2 delims=:.\" %%c in ('chcp') do set DARVOLT_CP=%%c",
+                                     "chcp " + std::to_string(page->number) + " >nul"});
+    lines.push_back("@chcp %DARVOLT_CP% >nul");
+    lines.push_back("@set DARVOLT_CP=");
+    return lines;
+}
+
 } // namespace
+
+MergeScriptReach MergeScriptReachOf(std::string_view sourceName)
+{
+    for (char c : sourceName)
+        if (unwritable(c) || std::string_view("/:<>?\\|").find(c) != std::string_view::npos)
+            return MergeScriptReach::NameNotOnWindows;
+    if (deviceName(sourceName))
+        return MergeScriptReach::NameNotOnWindows;
+    if (!ascii(sourceName) && CodePageHolding(sourceName) == nullptr)
+        return MergeScriptReach::NameUnreadable;
+    return MergeScriptReach::Joins;
+}
 
 std::vector<std::string> MergeScriptLines(const std::vector<std::string>& bareParts, std::string_view sourceName)
 {
@@ -123,7 +186,7 @@ std::vector<std::string> MergeScriptLines(const std::vector<std::string>& barePa
     // unless every part is there, and before the question unless every copy
     // line succeeded.
     for (const auto& part : bareParts)
-        lines.push_back("if not exist \"" + quoted(part) + "\" goto stop");
+        lines.push_back(checkLine(part));
     for (auto& copy : copyLines(bareParts, sourceName)) {
         lines.push_back(std::move(copy));
         lines.push_back("if errorlevel 1 goto stop");
@@ -135,7 +198,7 @@ std::vector<std::string> MergeScriptLines(const std::vector<std::string>& barePa
     for (const char* tail : {":STOP", "ECHO ON", ""})
         lines.emplace_back(tail);
     lines.push_back("@ECHO FILE " + escapedForEcho(sourceName) + " WAS SPLIT AND MERGED BY DARVOLT VERSION 2.1");
-    return lines;
+    return inConsoleCodePage(std::move(lines), sourceName);
 }
 
 std::string MergeScriptText(const std::vector<std::string>& bareParts, std::string_view sourceName)

@@ -64,6 +64,7 @@ private:
     // or recovery data would have names too long for the output folder.
     bool namesUsable();
     bool partFitsFileSystem();
+    bool partCountJoinable();
     bool prepareOutputFolder();
     // Writes every part; the outcome when the run stops before that.
     std::optional<SplitOutcome> copyParts();
@@ -78,6 +79,10 @@ private:
     // (reported). nullopt when one of them would be the source.
     std::optional<bool> writeRunFiles();
     RecoveryEnd writeRecoveryData();
+    // MERGE.BAT is written for every name, but cmd.exe cannot join every
+    // name: the user hears it at the end of the run, when the set is there
+    // and the other ways to join it are named.
+    void tellWhereMergeScriptFails();
     bool namesIgnoreCase(const std::string& path) { return platform_.ignoresCase(path); }
 
     Platform& platform_;
@@ -116,8 +121,8 @@ SplitOutcome SplitRun::run()
     if (!openSource() || !namesUsable())
         return SplitOutcome::Failed;
     if (!spanning_
-        && (!partFitsFileSystem() || !FolderTakesSource(platform_, view_, outputFolder_, sourceName_)
-            || !prepareOutputFolder()))
+        && (!partFitsFileSystem() || !partCountJoinable()
+            || !FolderTakesSource(platform_, view_, outputFolder_, sourceName_) || !prepareOutputFolder()))
         return SplitOutcome::Failed;
 
     view_.setProgressMaximum(std::max<std::int64_t>(copy_.sourceEnd, 0) / 1024);
@@ -169,6 +174,7 @@ SplitOutcome SplitRun::run()
     if (!scriptsWritten)
         return SplitOutcome::Failed;
     source_->close();
+    tellWhereMergeScriptFails();
     if (spanning_) {
         span_->letGo(); // its part and the scripts are flushed
         view_.showInformation(texts::spanned(sourceName_, namesIgnoreCase(sourcePath_)));
@@ -178,6 +184,15 @@ SplitOutcome SplitRun::run()
     if (!*scriptsWritten)
         return SplitOutcome::ScriptFailed;
     return recovered == RecoveryEnd::Written ? SplitOutcome::Done : SplitOutcome::RecoveryFailed;
+}
+
+void SplitRun::tellWhereMergeScriptFails()
+{
+    switch (MergeScriptReachOf(sourceName_)) {
+    case MergeScriptReach::Joins: break;
+    case MergeScriptReach::NameNotOnWindows: view_.showMessage(texts::mergeScriptNameNotOnWindows(sourceName_)); break;
+    case MergeScriptReach::NameUnreadable: view_.showMessage(texts::mergeScriptNameUnreadable(sourceName_)); break;
+    }
 }
 
 RecoveryEnd SplitRun::writeRecoveryData()
@@ -313,6 +328,19 @@ bool SplitRun::partFitsFileSystem()
     if (partSize_ <= largest)
         return true;
     view_.showError(texts::partTooLargeForFileSystem(largest));
+    return false;
+}
+
+bool SplitRun::partCountJoinable()
+{
+    // Refused before anything is written: a join reads the set through its
+    // checksum file, which holds no more entries than that.
+    if (copy_.sourceEnd < 0)
+        return true;
+    const std::int64_t parts = copy_.sourceEnd / partSize_ + 1;
+    if (parts <= MaxSplitParts)
+        return true;
+    view_.showError(texts::tooManyParts(parts, MaxSplitParts));
     return false;
 }
 

@@ -106,4 +106,13 @@ RequestResult BuildSplitRequestOfSize(std::string_view fileField, std::int64_t p
     return result;
 }
 
+SplitRequest SplitRequestUpTo(std::string_view fileField, std::int64_t partSize, std::int64_t sourceSize)
+{
+    const SourcePath source = SplitSourcePath(fileField);
+    SplitRequest request{source.name, source.folder, partSize};
+    if (sourceSize >= 0 && partSize >= sourceSize && sourceSize < std::numeric_limits<std::int64_t>::max())
+        request.partSize = sourceSize + 1;
+    return request;
+}
+
 } // namespace darvolt

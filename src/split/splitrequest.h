@@ -61,4 +61,10 @@ RequestResult BuildSplitRequest(std::string_view fileField, SizeMode mode, std::
 RequestResult BuildSplitRequestOfSize(std::string_view fileField, std::int64_t partSize, std::int64_t sourceSize,
                                       SplitView& view);
 
+// darvolt-split's -b and -n, which take sizes as GNU split does: a source
+// not larger than the part size is not refused but gives one part holding
+// all of it (the part size becomes one byte more than the source, so that no
+// empty part follows). sourceSize < 0: not known, the size is kept.
+SplitRequest SplitRequestUpTo(std::string_view fileField, std::int64_t partSize, std::int64_t sourceSize);
+
 } // namespace darvolt

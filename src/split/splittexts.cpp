@@ -74,6 +74,19 @@ std::string scriptFailed(std::string_view scriptPath)
     return "Error writing file " + std::string(scriptPath);
 }
 
+std::string mergeScriptNameNotOnWindows(std::string_view sourceName)
+{
+    return "MERGE.BAT cannot join the parts of " + std::string(sourceName)
+           + ": Windows allows no file of that name. Join them with darvolt-join or merge.sh.";
+}
+
+std::string mergeScriptNameUnreadable(std::string_view sourceName)
+{
+    return "MERGE.BAT cannot join the parts of " + std::string(sourceName)
+           + ": the Windows command interpreter cannot read every character of that name. Join them with "
+             "darvolt-join or merge.sh.";
+}
+
 std::string fileManagerFailed(std::string_view outputFolder)
 {
     return "Split finished, but no file manager could be opened. The parts are in " + std::string(outputFolder);
@@ -125,6 +138,12 @@ std::string partTooLargeForFileSystem(std::int64_t largestFile)
     return "The size selected for partial files MUST be at most " + std::to_string(largestFile / 1024)
            + " KB: the file system of the output folder holds no file larger than " + std::to_string(largestFile)
            + " bytes. Splitting file canceled";
+}
+
+std::string tooManyParts(std::int64_t parts, std::int64_t most)
+{
+    return "This split would make " + std::to_string(parts) + " parts, and a set of more than "
+           + std::to_string(most) + " parts cannot be joined again. Choose larger parts. Splitting file canceled";
 }
 
 std::string recoveryFailed(std::string_view why)

@@ -48,6 +48,11 @@ std::string writing(std::string_view barePartName);       // the status text
 std::string diskettePrompt(std::int64_t disketteNumber);
 std::string spanned(std::string_view sourceName, bool ignoresCase); // closing information
 std::string scriptFailed(std::string_view scriptPath);    // path as built
+// The run wrote MERGE.BAT, but the Windows command interpreter cannot join
+// the parts with it: the name is none a Windows file can have, or one that
+// none of the code pages MERGE.BAT can switch to holds.
+std::string mergeScriptNameNotOnWindows(std::string_view sourceName);
+std::string mergeScriptNameUnreadable(std::string_view sourceName);
 // The run is over but no file manager could be started on its folder.
 std::string fileManagerFailed(std::string_view outputFolder);
 
@@ -70,5 +75,7 @@ std::string outputFolderIsLink(std::string_view folder);
 std::string nameTakenMeanwhile(std::string_view path);
 // Folder mode: a part size above the largest file of the output's file system.
 std::string partTooLargeForFileSystem(std::int64_t largestFile);
+// Folder mode: more parts than a set can hold and still be joined.
+std::string tooManyParts(std::int64_t parts, std::int64_t most);
 
 } // namespace darvolt::texts

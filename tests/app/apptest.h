@@ -117,6 +117,8 @@ public:
             const QString choice = choices.value(runs++);
             title = dialog.Title;
             titles << dialog.Title;
+            proposed << dialog.FileName;
+            shownFilters << darvolt::QtNameFilters(dialog.Filter).value(dialog.FilterIndex - 1);
             if (!choice.isEmpty()) {
                 dialog.FileName = choice;
                 dialog.Files = QStringList{choice};
@@ -131,6 +133,8 @@ public:
     int runs = 0;
     QString title;
     QStringList titles; // of every run, with a list of answers
+    QStringList proposed; // the file name each run proposed, with a list of answers
+    QStringList shownFilters; // the name filter each run showed first, with a list of answers
 
 private:
     darvolt::FileDialogRunnerFn m_previous;

@@ -85,27 +85,46 @@ private slots:
         QCOMPARE(TApplication::FindRegistrationSwitch(arguments), found);
     }
 
-    void helpAndVersionNeedNoDisplay_data()
+    // Help and version need no display; the window says that it found
+    // none and ends with status 1, rather than abort as Qt would.
+    void withoutADisplay_data()
     {
         QTest::addColumn<QString>("argument");
-        QTest::addColumn<QString>("begins");
-        QTest::newRow("help") << "--help" << "Usage: darvolt [FILE]\n";
-        QTest::newRow("version") << "--version" << "darvolt (Darvolt) " DARVOLT_VERSION "\nLicense GPLv3+";
+        QTest::addColumn<QString>("display"); // DISPLAY, with the X11 platform; empty: no display named at all
+        QTest::addColumn<int>("status");
+        QTest::addColumn<QString>("out");     // how standard output begins
+        QTest::addColumn<QString>("err");     // what standard error ends with
+        const QString none = "darvolt: no display found: the window needs an X11 or Wayland display (DISPLAY or "
+                             "WAYLAND_DISPLAY); darvolt-split and darvolt-join work without one\n";
+        QTest::newRow("help") << "--help" << "" << 0 << "Usage: darvolt [FILE]\n" << "";
+        QTest::newRow("version") << "--version" << "" << 0 << "darvolt (Darvolt) " DARVOLT_VERSION "\nLicense GPLv3+"
+                                 << "";
+        QTest::newRow("a file, no display named") << "report.doc" << "" << 1 << "" << none;
+        QTest::newRow("a file, a display that is not there") << "report.doc" << ":97531" << 1 << "" << none;
     }
-    void helpAndVersionNeedNoDisplay()
+    void withoutADisplay()
     {
         QFETCH(QString, argument);
-        QFETCH(QString, begins);
+        QFETCH(QString, display);
+        QFETCH(int, status);
+        QFETCH(QString, out);
+        QFETCH(QString, err);
         QProcessEnvironment bare = QProcessEnvironment::systemEnvironment();
         for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
             bare.remove(QString::fromLatin1(name));
+        if (!display.isEmpty()) {
+            bare.insert(QStringLiteral("DISPLAY"), display);
+            bare.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
+        }
         QProcess program;
         program.setProcessEnvironment(bare);
         program.start(QStringLiteral(DARVOLT_PROGRAM), {argument});
         QVERIFY(program.waitForFinished(60000));
         QCOMPARE(program.exitStatus(), QProcess::NormalExit);
-        QCOMPARE(program.exitCode(), 0);
-        QVERIFY2(program.readAllStandardOutput().startsWith(begins.toUtf8()), qPrintable(argument));
+        QCOMPARE(program.exitCode(), status);
+        QVERIFY2(program.readAllStandardOutput().startsWith(out.toUtf8()), qPrintable(argument));
+        const QByteArray said = program.readAllStandardError();
+        QVERIFY2(said.endsWith(err.toUtf8()), said.constData());
     }
 
     void theProgramEndsAtOnceOnARegistrationSwitch_data()

@@ -1,6 +1,7 @@
 #include "app/consolesplitcommand.h"
 #include "app/consolesplitview.h"
 #include "app/failurewatch.h"
+#include "parts/partnaming.h"
 #include "platform/fakeplatform.h"
 #include "split/splittexts.h"
 #include "support/programrun.h"
@@ -87,6 +88,8 @@ private slots:
     void standardRunIsSilentAndSucceeds();
     void checksFailWithTheirTexts_data();
     void checksFailWithTheirTexts();
+    void bytesAndNumberCutASmallFileIntoFewerParts_data();
+    void bytesAndNumberCutASmallFileIntoFewerParts();
     void spannedRunAnswersPromptsFromInput_data();
     void spannedRunAnswersPromptsFromInput();
     void terminalShowsProgressAndClosingLine_data();
@@ -179,8 +182,17 @@ void tst_DarvoltSplit::parse_data()
     refused("bytes, an unknown unit", {"-b", "10X", "f"}, bytes.arg("10X"));
     refused("bytes, B alone", {"-b", "10B", "f"}, bytes.arg("10B"));
     refused("bytes, beyond 64 bits", {"-b", "9000000T", "f"}, bytes.arg("9000000T"));
-    refused("one part", {"-n", "1", "f"}, "--number takes a whole number of parts from 2 up, not '1'");
-    refused("parts in words", {"-n", "three", "f"}, "--number takes a whole number of parts from 2 up, not 'three'");
+    refused("bytes, more after the unit", {"-b", "10Kx", "f"}, bytes.arg("10Kx"));
+    const QString number = "--number takes a whole number of parts from 2 to 100000, not '%1'";
+    refused("one part", {"-n", "1", "f"}, number.arg("1"));
+    refused("parts in words", {"-n", "three", "f"}, number.arg("three"));
+    refused("more parts than a join takes", {"-n", "100001", "f"}, number.arg("100001"));
+    const QString dashD = "--directory (-d) takes a folder, not '%1'; Darvolt numbers its parts always (FILE.!00, "
+                          "FILE.!01, ...), so GNU split's -d is not needed. A folder whose name begins with '-' is "
+                          "written ./%1";
+    refused("-d before another option, as GNU split's -d", {"-d", "-b", "1M", "f"}, dashD.arg("-b"));
+    refused("--directory= with a dash", {"--directory=-out", "f"}, dashD.arg("-out"));
+    split("-d ./ before a dash", {"-d", "./-out", "-b", "1M", "f"}, custom, 1048576);
     refused("no file", {"--span"}, "no file named");
     refused("two files", {"a", "b"}, "one file at a time");
     refused("recovery 0", {"--recovery", "0", "f"}, "--recovery takes a whole percentage from 1 to 100, not '0'");
@@ -245,11 +257,18 @@ void tst_DarvoltSplit::checksFailWithTheirTexts_data()
     QTest::newRow("a FIFO") << QStringList{"/d/fifo"} << "" << ExitFailed
                             << "darvolt-split: cannot split '/d/fifo': it is not a regular file\n";
     QTest::newRow("too large") << QStringList{"/d/small.bin"} << "" << ExitFailed << tooLarge;
-    QTest::newRow("too large in bytes") << QStringList{"-b", "5000", "/d/small.bin"} << "" << ExitFailed << tooLarge;
-    QTest::newRow("empty file, any mode") << QStringList{"--span", "/d/empty"} << "" << ExitFailed << tooLarge;
-    QTest::newRow("too few bytes for the parts") << QStringList{"-n", "10", "/d/tiny"} << "" << ExitFailed
-                                                 << "darvolt-split: '/d/tiny' has 90 bytes, too few for 10 parts that "
-                                                    "each hold some of it; ask for fewer\n";
+    QTest::newRow("too large, in KB") << QStringList{"-c", "5", "/d/small.bin"} << "" << ExitFailed << tooLarge;
+    QTest::newRow("empty file, spanned") << QStringList{"--span", "/d/empty"} << "" << ExitFailed << tooLarge;
+    QTest::newRow("empty file, standard") << QStringList{"/d/empty"} << "" << ExitFailed << tooLarge;
+    QTest::newRow("more parts than a join takes") << QStringList{"-b", "1", "/d/many"} << "" << ExitFailed
+                                                  << "darvolt-split: This split would make 100006 parts, and a set of "
+                                                     "more than 100000 parts cannot be joined again. Choose larger "
+                                                     "parts. Splitting file canceled\n";
+    // Not a failure: the parts are there, and the other ways to join them.
+    QTest::newRow("a name MERGE.BAT cannot join") << QStringList{"-c", "1", "/d/\u65e5\u672c.bin"} << "" << ExitSuccess
+                                                  << "darvolt-split: MERGE.BAT cannot join the parts of \u65e5\u672c.bin: "
+                                                     "the Windows command interpreter cannot read every character of "
+                                                     "that name. Join them with darvolt-join or merge.sh.\n";
     QTest::newRow("parts of a file of unknown size") << QStringList{"-n", "3", "/d/unknown"} << "" << ExitFailed
                                                      << "darvolt-split: cannot cut '/d/unknown' into 3 parts: its size "
                                                         "cannot be read\n";
@@ -265,6 +284,10 @@ void tst_DarvoltSplit::checksFailWithTheirTexts_data()
                                                << "darvolt-split: cannot create folder '/d/SMALL_PARTS': Permission "
                                                   "denied\ndarvolt-split: The output directory cannot be created. "
                                                   "Splitting file canceled\n";
+    // An exception from the engine's threads (a digest or the recovery
+    // arithmetic out of memory) fails the run in words.
+    QTest::newRow("the engine throws") << QStringList{"-b", "2K", "/d/small.bin"} << "throw" << ExitFailed
+                                       << "darvolt-split: the split failed: std::bad_alloc\n";
     QTest::newRow("the disk fills up") << QStringList{"-b", "2K", "/d/small.bin"} << "write" << ExitFailed
                                        << "darvolt-split: error writing '/d/SMALL_PARTS/small.bin.!01': No space left "
                                           "on device\ndarvolt-split: Error writing file. Split execution failed.\n";
@@ -280,7 +303,8 @@ void tst_DarvoltSplit::checksFailWithTheirTexts()
     fake.addFile("/d/locked.bin", "x");
     fake.setLocked("/d/locked.bin");
     fake.addFile("/d/small.bin", std::string(5000, 's'));
-    fake.addFile("/d/tiny", std::string(90, 't'));
+    fake.addFile("/d/many", std::string(100005, 'm'));
+    fake.addFile("/d/\xe6\x97\xa5\xe6\x9c\xac.bin", std::string(3000, 'j'));
     fake.addFile("/d/unknown", std::string(90, 'u'));
     fake.setSizeUnknown("/d/unknown");
     fake.addFile("/d/empty", "");
@@ -291,6 +315,11 @@ void tst_DarvoltSplit::checksFailWithTheirTexts()
         fake.failCall(FakePlatform::Operation::MakeDirectory, 1, error::AccessDenied);
     else if (fault == "write")
         fake.failFileCall("/d/SMALL_PARTS/small.bin.!01", FakePlatform::Operation::Write, 1, error::DiskFull);
+    else if (fault == "throw")
+        fake.setCallHook([](FakePlatform::Operation op, const std::string& path) {
+            if (op == FakePlatform::Operation::Write && path.ends_with(".!01"))
+                throw std::bad_alloc();
+        });
     std::vector<std::string> list;
     for (const auto& a : args)
         list.push_back(a.toStdString());
@@ -298,6 +327,52 @@ void tst_DarvoltSplit::checksFailWithTheirTexts()
     QCOMPARE(run(fake, c, list), status);
     QCOMPARE(QString::fromStdString(c.err.str()), err);
     QCOMPARE(c.out.str(), std::string());
+}
+
+// As GNU split takes -b and -n: a file not larger than a part is one part,
+// never refused and never followed by an empty one; a file too small for
+// the parts asked for gives as many as can each hold some of it.
+void tst_DarvoltSplit::bytesAndNumberCutASmallFileIntoFewerParts_data()
+{
+    QTest::addColumn<QStringList>("args");
+    QTest::addColumn<qint64>("size");
+    QTest::addColumn<QList<qint64>>("parts");
+    QTest::addColumn<QString>("err");
+    const QString fewer = "darvolt-split: '/d/s.bin' has %1 bytes, too few for %2 parts that each hold some of it; %3\n";
+    QTest::newRow("-b larger than the file") << QStringList{"-b", "25M"} << qint64(3500000) << QList<qint64>{3500000}
+                                             << "";
+    QTest::newRow("-b of the file's size") << QStringList{"-b", "5000"} << qint64(5000) << QList<qint64>{5000} << "";
+    QTest::newRow("-b of an empty file") << QStringList{"--bytes=1K"} << qint64(0) << QList<qint64>{0} << "";
+    QTest::newRow("-b one byte smaller") << QStringList{"-b", "4999"} << qint64(5000) << QList<qint64>{4999, 1} << "";
+    QTest::newRow("-n, too few bytes for them all") << QStringList{"-n", "10"} << qint64(90)
+                                                    << QList<qint64>{11, 11, 11, 11, 11, 11, 11, 11, 2}
+                                                    << fewer.arg("90", "10", "it is cut into 9");
+    QTest::newRow("-n of one byte") << QStringList{"-n", "2"} << qint64(1) << QList<qint64>{1}
+                                    << fewer.arg("1", "2", "it makes one part");
+    QTest::newRow("-n of an empty file") << QStringList{"-n", "4"} << qint64(0) << QList<qint64>{0}
+                                         << fewer.arg("0", "4", "it makes one part");
+    QTest::newRow("-n enough bytes") << QStringList{"-n", "2"} << qint64(3) << QList<qint64>{2, 1} << "";
+}
+
+void tst_DarvoltSplit::bytesAndNumberCutASmallFileIntoFewerParts()
+{
+    QFETCH(QStringList, args);
+    QFETCH(qint64, size);
+    QFETCH(QList<qint64>, parts);
+    QFETCH(QString, err);
+    FakePlatform fake;
+    fake.addFile("/d/s.bin", std::string(std::size_t(size), 's'));
+    std::vector<std::string> list{"/d/s.bin"};
+    for (const auto& a : args)
+        list.push_back(a.toStdString());
+    Console c;
+    QCOMPARE(run(fake, c, list), ExitSuccess);
+    QCOMPARE(QString::fromStdString(c.err.str()), err);
+    for (int i = 0; i < parts.size(); ++i)
+        QCOMPARE(qint64(fake.contents("/d/S_PARTS/" + BarePartName("s.bin", i)).size()), parts[i]);
+    QVERIFY(!fake.hasFile("/d/S_PARTS/" + BarePartName("s.bin", parts.size())));
+    for (const char* file : {"MERGE.BAT", "merge.sh", "s.bin.sha256"})
+        QVERIFY2(fake.hasFile(std::string("/d/S_PARTS/") + file), file);
 }
 
 void tst_DarvoltSplit::spannedRunAnswersPromptsFromInput_data()
@@ -459,6 +534,8 @@ void tst_DarvoltSplit::programExitStatuses()
     QVERIFY(help.out.contains("Exit status: 0 split, 1 failed"));
     QVERIFY(help.out.contains("--custom=KB"));
     QVERIFY2(help.out.count('\n') <= 25, help.out.constData()); // a screen
+    // The program writes the recovery data itself.
+    QVERIFY2(help.out.contains("PAR2") && !help.out.contains("par2"), help.out.constData());
     const ProgramRun version = runProgram({"--version"});
     QCOMPARE(version.status, 0);
     QVERIFY(version.out.startsWith("darvolt-split (Darvolt) "));
@@ -490,6 +567,10 @@ void tst_DarvoltSplit::programSplitsARealFile_data()
                                                        << QList<qint64>{9999, 9999, 9999, 9999, 4};
     QTest::newRow("recovery data over parts of an odd size") << QStringList{"-b", "9999", "-r", "20"} << "DATA_PARTS"
                                                              << QList<qint64>{9999, 9999, 9999, 9999, 4};
+    QTest::newRow("-b larger than the file: one part") << QStringList{"-b", "25M"} << "DATA_PARTS"
+                                                       << QList<qint64>{40000};
+    QTest::newRow("one part, with recovery data") << QStringList{"-b", "1M", "-r", "10"} << "DATA_PARTS"
+                                                  << QList<qint64>{40000};
 }
 
 void tst_DarvoltSplit::programSplitsARealFile()
@@ -532,7 +613,7 @@ void tst_DarvoltSplit::programSplitsARealFile()
     // merge.sh checks and joins them, rebuilding a lost part from the recovery data.
     QVERIFY(QFile::remove(dir.filePath("data.bin")));
     if (recovery)
-        QVERIFY(QFile::remove(parts.filePath("data.bin.!02")));
+        QVERIFY(QFile::remove(parts.filePath(QString("data.bin.!%1").arg(sizes.size() / 2, 2, 10, QChar('0')))));
     const ProgramRun merged = RunToEnd("/bin/sh", {"merge.sh"}, {}, QProcessEnvironment::systemEnvironment(),
                                        parts.path());
     QVERIFY2(merged.status == 0, merged.out + merged.err);

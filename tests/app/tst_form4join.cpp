@@ -159,17 +159,22 @@ private slots:
     {
         QTest::addColumn<QString>("saveAs"); // empty: the save dialog is cancelled
         QTest::addColumn<QStringList>("dialogs"); // information boxes; %1 is the parts' folder
+        // The name the save dialog proposes in the parts' folder: a neutral
+        // one, never the first part's name with ".joined".
+        QTest::addColumn<QString>("proposed");
         QTest::newRow("saved") << "joined.bin"
                                << QStringList{"File %1/joined.bin joined from 3 parts.\n\nRecognised a GNU split set: "
                                               "3 parts, xaa to xac; no checksum to check them with.\n\nNo checksum "
-                                              "file was found for joined.bin: the parts could not be checked."};
-        QTest::newRow("not saved") << "" << QStringList{};
+                                              "file was found for joined.bin: the parts could not be checked."}
+                               << "joined";
+        QTest::newRow("not saved") << "" << QStringList{} << "joined";
     }
 
     void asksWhereToSaveASetThatDoesNotNameItsFile()
     {
         QFETCH(QString, saveAs);
         QFETCH(QStringList, dialogs);
+        QFETCH(QString, proposed);
         const QString folder = dir.filePath(QStringLiteral("gnu_") + QTest::currentDataTag()).replace(' ', '_');
         QDir().mkpath(folder);
         const QByteArray data = PatternBytes(5000, 7);
@@ -182,6 +187,10 @@ private slots:
         form.SetArguments({});
         form.JoinPartsClick(&form);
         QCOMPARE(chooser.titles, (QStringList{"Join parts", "Save the joined file as"}));
+        // The parts dialog shows every file at first: GNU split's parts
+        // have names of any kind.
+        QCOMPARE(chooser.shownFilters.value(0), QStringLiteral("All files (*)"));
+        QCOMPARE(chooser.proposed.value(1), folder + "/" + proposed);
         for (QString &text : dialogs)
             text = text.arg(folder);
         QCOMPARE(recorder.texts(TMsgDlgKind::Information), dialogs);

@@ -3,6 +3,7 @@
 // mode), and what the clearing of an earlier run takes away.
 
 #include "platform/fakeplatform.h"
+#include "parts/checksumworker.h"
 #include "parts/checksumfile.h"
 #include "parts/sha256.h"
 #include "parts/mergescript.h"
@@ -35,6 +36,31 @@ std::string expectedSums(const std::vector<std::pair<std::string, std::string>>&
     return text;
 }
 
+// A consumer of the block feed that fails at one step: the nth block of a
+// part, or its end.
+class FailingConsumer : public BlockConsumer {
+public:
+    FailingConsumer(int failAt, bool atEnd, bool waitsLong) : failAt_(failAt), atEnd_(atEnd), waitsLong_(waitsLong) {}
+    bool waitsLong() const override { return waitsLong_; }
+    void consume(int, std::int64_t, std::span<const std::byte>) override
+    {
+        if (!atEnd_ && ++blocks_ == failAt_)
+            throw std::runtime_error("the consumer failed");
+    }
+    void endPart(int, std::int64_t) override
+    {
+        if (atEnd_ && ++ends_ == failAt_)
+            throw std::runtime_error("the consumer failed");
+    }
+
+private:
+    const int failAt_;
+    const bool atEnd_;
+    const bool waitsLong_;
+    int blocks_ = 0;
+    int ends_ = 0;
+};
+
 } // namespace
 
 class tst_Checksums : public QObject {
@@ -50,6 +76,8 @@ private slots:
     void withoutChecksumsMergeShellSaysSo();
     void failedRunWritesNoChecksums();
     void clearingTakesScriptsAndChecksumsFirstAndNothingElse();
+    void aConsumerThatThrowsFailsTheFeed_data();
+    void aConsumerThatThrowsFailsTheFeed();
 };
 
 void tst_Checksums::linesAreWhatSha256sumWrites_data()
@@ -234,6 +262,49 @@ void tst_Checksums::clearingTakesScriptsAndChecksumsFirstAndNothingElse()
     for (const char* kept : {"other.doc.sha256", "notes.txt", "report.doc.sha256.bak"})
         QVERIFY(fake.hasFile(std::string("/data/REPORT_PARTS/") + kept));
     QCOMPARE(fake.listDirectory("/data/REPORT_PARTS").value.size(), std::size_t(3));
+}
+
+// Whatever a consumer throws reaches the run, which hands blocks over and
+// asks whether everything was taken: it never looks finished.
+void tst_Checksums::aConsumerThatThrowsFailsTheFeed_data()
+{
+    QTest::addColumn<int>("failAt");
+    QTest::addColumn<bool>("atEnd");
+    QTest::addColumn<bool>("waitsLong");
+    QTest::newRow("first block") << 1 << false << false;
+    QTest::newRow("a later block") << 7 << false << false;
+    QTest::newRow("the last block") << 12 << false << false;
+    QTest::newRow("the end of the first part") << 1 << true << false;
+    QTest::newRow("the end of the last part") << 3 << true << false;
+    QTest::newRow("a block, on the feed's thread only") << 5 << false << true;
+    QTest::newRow("the end of the last part, on the feed's thread only") << 3 << true << true;
+}
+
+void tst_Checksums::aConsumerThatThrowsFailsTheFeed()
+{
+    QFETCH(int, failAt);
+    QFETCH(bool, atEnd);
+    QFETCH(bool, waitsLong);
+    FailingConsumer failing(failAt, atEnd, waitsLong);
+    ChecksumWorker worker(64, true, {&failing});
+    bool thrown = false;
+    try {
+        // Three parts of four blocks.
+        for (int part = 0; part < 3; ++part) {
+            for (int block = 0; block < 4; ++block) {
+                std::span<std::byte> buffer;
+                while ((buffer = worker.acquire(std::chrono::milliseconds(10))).empty()) {
+                }
+                worker.submit(buffer, buffer.size());
+            }
+            worker.endPart();
+        }
+        while (!worker.finished(std::chrono::milliseconds(10))) {
+        }
+    } catch (const std::runtime_error& e) {
+        thrown = std::string(e.what()) == "the consumer failed";
+    }
+    QVERIFY(thrown);
 }
 
 QTEST_GUILESS_MAIN(tst_Checksums)

@@ -243,25 +243,35 @@ void tst_DataSafety::dataAreOnTheMediumBeforeTheUserIsTold_data()
 {
     QTest::addColumn<bool>("removable");
     QTest::addColumn<bool>("alwaysFlush");
+    QTest::addColumn<int>("recovery"); // percent
     QTest::addColumn<bool>("flushed");
-    QTest::newRow("fixed disk: as fast as cp") << false << false << false;
-    QTest::newRow("removable medium") << true << false << true;
-    QTest::newRow("asked for") << false << true << true;
+    QTest::newRow("fixed disk: as fast as cp") << false << false << 0 << false;
+    QTest::newRow("removable medium") << true << false << 0 << true;
+    QTest::newRow("asked for") << false << true << 0 << true;
+    QTest::newRow("removable medium, recovery data") << true << false << 50 << true;
+    QTest::newRow("asked for, recovery data") << false << true << 50 << true;
+    QTest::newRow("fixed disk, recovery data") << false << false << 50 << false;
 }
 
 void tst_DataSafety::dataAreOnTheMediumBeforeTheUserIsTold()
 {
     QFETCH(bool, removable);
     QFETCH(bool, alwaysFlush);
+    QFETCH(int, recovery);
     QFETCH(bool, flushed);
     for (const bool concurrent : {false, true}) {
         FakeRun run(Data, concurrent);
         if (removable)
             run.fake.setRemovable("/data");
         run.options.alwaysFlush = alwaysFlush;
-        QCOMPARE(run.run(2048).outcome, SplitOutcome::Done);
-        for (const std::string& name : {part(0), part(1), part(2), FakeRun::Output + std::string("MERGE.BAT")})
-            QCOMPARE(run.fake.isDurable(name), flushed);
+        run.options.recoveryPercent = recovery;
+        const RunRecord record = run.run(2048);
+        QCOMPARE(record.outcome, SplitOutcome::Done);
+        // Every file the run wrote: the parts, the scripts, the recovery
+        // volumes.
+        QCOMPARE(record.files.size(), std::size_t(recovery == 0 ? 5 : 8));
+        for (const auto& [name, contents] : record.files)
+            QVERIFY2(run.fake.isDurable(FakeRun::Output + name) == flushed, name.c_str());
         QCOMPARE(run.fake.calls(Op::Flush) > 0, flushed);
     }
 

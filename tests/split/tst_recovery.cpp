@@ -86,14 +86,19 @@ void tst_Recovery::splitWritesRecoveryDataOrSaysWhyNot_data()
     QTest::addColumn<QString>("run"); // "writes", "stopped", or the source's name
     QTest::addColumn<int>("partSize"); // 0 spans
     QTest::addColumn<int>("outcome");
-    QTest::addColumn<QString>("message"); // a dialog, beginning so
+    QTest::addColumn<QStringList>("messages"); // the dialogs, each beginning so
     QTest::addColumn<bool>("scripts");    // MERGE.BAT and merge.sh written
-    QTest::newRow("written") << "writes" << 1024 << int(SplitOutcome::Done) << "" << true;
+    QTest::newRow("written") << "writes" << 1024 << int(SplitOutcome::Done) << QStringList{} << true;
     QTest::newRow("stopped") << "stopped" << 1024 << int(SplitOutcome::Interrupted)
-                             << "error     Split execution interrupted." << false;
-    QTest::newRow("a name par2 cannot take") << "what?.doc" << 1024 << int(SplitOutcome::RecoveryFailed)
-                                             << "message No recovery data were written: par2 cannot work with" << true;
-    QTest::newRow("spanning writes none") << "writes" << 0 << int(SplitOutcome::Done) << "information File" << true;
+                             << QStringList{"error     Split execution interrupted."} << false;
+    // No Windows file has such a name either.
+    QTest::newRow("a name par2 cannot take")
+        << "what?.doc" << 1024 << int(SplitOutcome::RecoveryFailed)
+        << QStringList{"message No recovery data were written: par2 cannot work with",
+                       "message MERGE.BAT cannot join the parts of what?.doc"}
+        << true;
+    QTest::newRow("spanning writes none") << "writes" << 0 << int(SplitOutcome::Done)
+                                          << QStringList{"information File"} << true;
 }
 
 void tst_Recovery::splitWritesRecoveryDataOrSaysWhyNot()
@@ -101,7 +106,7 @@ void tst_Recovery::splitWritesRecoveryDataOrSaysWhyNot()
     QFETCH(QString, run);
     QFETCH(int, partSize);
     QFETCH(int, outcome);
-    QFETCH(QString, message);
+    QFETCH(QStringList, messages);
     QFETCH(bool, scripts);
 
     const bool oddName = run.endsWith(".doc");
@@ -129,9 +134,9 @@ void tst_Recovery::splitWritesRecoveryDataOrSaysWhyNot()
     for (const std::string& dialog : view.dialogs())
         if (!dialog.starts_with("prompt "))
             dialogs.push_back(dialog);
-    QCOMPARE(dialogs.size(), std::size_t(message.isEmpty() ? 0 : 1));
-    if (!message.isEmpty())
-        QVERIFY2(QString::fromStdString(dialogs.front()).startsWith(message), dialogs.front().c_str());
+    QCOMPARE(dialogs.size(), std::size_t(messages.size()));
+    for (std::size_t i = 0; i < dialogs.size(); ++i)
+        QVERIFY2(QString::fromStdString(dialogs[i]).startsWith(messages[qsizetype(i)]), dialogs[i].c_str());
     QVERIFY(fake.processStarts().empty()); // par2 is not needed to write a set
     if (partSize > 0 && !oddName) {
         QCOMPARE(view.statuses().back(), std::string("Writing recovery data"));
@@ -173,7 +178,43 @@ void tst_Recovery::par2RepairsFromTheSet_data()
                                                    << QStringList{"vol0+1", "vol1+2", "vol3+1"};
     QTest::newRow("a large part, worked in pieces") << 4LL * 1024 * 1024 + 100006 << 5 * 1024 * 1024 << 50 << 0LL
                                                     << QList<int>{0} << QList<int>{} << QStringList{"vol0+1"};
+    // The file IDs of the main packet in par2 create's order, over enough
+    // parts that any other order shows.
+    QTest::newRow("the main packet's order") << 24LL * 1024 - 10 << 1024 << 10 << 0LL << QList<int>{5}
+                                             << QList<int>{} << QStringList{"vol0+1", "vol1+2"};
 }
+
+namespace {
+
+// The file IDs of the recovery set in the main packet of a PAR2 file, in
+// their order there.
+QList<QByteArray> mainPacketIds(const QString& path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
+    const QByteArray data = file.readAll();
+    const auto number = [&](qsizetype at, int bytes) {
+        quint64 value = 0;
+        for (int i = bytes - 1; i >= 0; --i)
+            value = value << 8 | quint8(data[at + i]);
+        return value;
+    };
+    for (qsizetype at = data.indexOf("PAR2\0PKT"); at >= 0 && at + 64 <= data.size();
+         at = data.indexOf(QByteArray("PAR2\0PKT", 8), at + 8)) {
+        if (data.mid(at + 48, 16) != QByteArray("PAR 2.0\0Main\0\0\0\0", 16))
+            continue;
+        const qsizetype body = at + 64;
+        const auto count = qsizetype(number(body + 8, 4));
+        QList<QByteArray> ids;
+        for (qsizetype i = 0; i < count; ++i)
+            ids << data.mid(body + 12 + 16 * i, 16);
+        return ids;
+    }
+    return {};
+}
+
+} // namespace
 
 void tst_Recovery::par2RepairsFromTheSet()
 {
@@ -217,6 +258,23 @@ void tst_Recovery::par2RepairsFromTheSet()
         return process.waitForFinished(-1) && process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
     };
     QCOMPARE(par2(QStringLiteral("verify")), 0);
+    // par2 create over the same parts lists the same files in the main
+    // packet in the same order (it leaves an empty part out).
+    {
+        QStringList args{QStringLiteral("create"), QStringLiteral("-q"), QStringLiteral("-s%1").arg(partSize),
+                         QStringLiteral("-c0"), QStringLiteral("order.par2")};
+        args += parts.entryList({QStringLiteral("data.bin.!*")}, QDir::Files, QDir::Name);
+        QProcess create;
+        create.setWorkingDirectory(parts.path());
+        create.start(QStringLiteral("par2"), args);
+        QVERIFY(create.waitForFinished(-1) && create.exitCode() == 0);
+        const QList<QByteArray> theirs = mainPacketIds(parts.filePath(QStringLiteral("order.par2")));
+        QList<QByteArray> ours = mainPacketIds(parts.filePath(QStringLiteral("data.bin.par2")));
+        ours.removeIf([&](const QByteArray& id) { return !theirs.contains(id); });
+        QVERIFY(theirs.size() >= 1);
+        QCOMPARE(ours, theirs);
+        QVERIFY(QFile::remove(parts.filePath(QStringLiteral("order.par2"))));
+    }
     const auto partName = [&](int part) { return parts.filePath(QStringLiteral("data.bin.!%1").arg(part, 2, 10, QLatin1Char('0'))); };
     for (const int part : lost)
         QVERIFY(QFile::remove(partName(part)));

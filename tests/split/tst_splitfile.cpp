@@ -44,6 +44,8 @@ private slots:
     void secondRunInsideARunIsRefused();
     void fileManagerCanBeLeftClosed();
     void aFileManagerThatCannotStartIsToldWithTheFolder();
+    void aNameMergeScriptCannotJoinIsToldAtTheEnd_data();
+    void aNameMergeScriptCannotJoinIsToldAtTheEnd();
 };
 
 void tst_SplitFile::partsHaveTheRequestedSizes_data()
@@ -274,6 +276,37 @@ void tst_SplitFile::aFileManagerThatCannotStartIsToldWithTheFolder()
     QCOMPARE(view.dialogs(), std::vector<std::string>{"information Split finished, but no file manager could be "
                                                       "opened. The parts are in /data/REPORT_PARTS"});
     QVERIFY(fake.hasFile(Output + "MERGE.BAT"));
+}
+
+void tst_SplitFile::aNameMergeScriptCannotJoinIsToldAtTheEnd_data()
+{
+    QTest::addColumn<QByteArray>("name");
+    QTest::addColumn<QString>("said"); // the one dialog; empty for none
+    const QString tail = "Join them with darvolt-join or merge.sh.";
+    QTest::newRow("plain") << QByteArray("report.doc") << "";
+    QTest::newRow("German, in a code page") << QByteArray("\xc3\x9c" "bersicht.pdf") << "";
+    QTest::newRow("Japanese") << QByteArray("\xe6\x97\xa5\xe6\x9c\xac.txt")
+                              << "message MERGE.BAT cannot join the parts of \u65e5\u672c.txt: the Windows command "
+                                 "interpreter cannot read every character of that name. " + tail;
+    QTest::newRow("a colon") << QByteArray("10:30.log")
+                             << "message MERGE.BAT cannot join the parts of 10:30.log: Windows allows no file of that "
+                                "name. " + tail;
+}
+
+void tst_SplitFile::aNameMergeScriptCannotJoinIsToldAtTheEnd()
+{
+    QFETCH(QByteArray, name);
+    QFETCH(QString, said);
+    FakePlatform fake;
+    fake.addFile(Folder + name.toStdString(), patternBytes(3000));
+    RecordingView view;
+    // The set is complete and the file manager still opens on it.
+    QCOMPARE(SplitFile(fake, view, {name.toStdString(), Folder, 1024}).outcome, SplitOutcome::Done);
+    std::vector<std::string> dialogs;
+    if (!said.isEmpty())
+        dialogs.push_back(said.toStdString());
+    QCOMPARE(view.dialogs(), dialogs);
+    QCOMPARE(fake.fileManagerLaunches().size(), std::size_t(1));
 }
 
 QTEST_GUILESS_MAIN(tst_SplitFile)
