@@ -34,7 +34,15 @@ public:
         m_form.setProgressPosition(doneKb);
     }
     void setStatusText(const std::string &text) override { m_form.setStatusText(text); }
-    void showError(const std::string &text) override { m_form.showError(text); }
+    // The engine words a failure to open as a console does, after the
+    // program's name ("cannot open 'x': ..."); a box begins a sentence.
+    void showError(const std::string &text) override
+    {
+        std::string sentence = text;
+        if (!sentence.empty() && sentence.front() >= 'a' && sentence.front() <= 'z')
+            sentence.front() = static_cast<char>(sentence.front() - 'a' + 'A');
+        m_form.showError(sentence);
+    }
     void showDamaged(const darvolt::DamagedPart &damage) override
     {
         // The status bar names the part the box is about, whichever part

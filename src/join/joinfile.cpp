@@ -519,7 +519,14 @@ JoinResult JoinParts(Platform& platform, JoinView& view, const std::string& inpu
     struct Reset {
         ~Reset() { running = false; }
     } reset;
-    return JoinRun(platform, view, input, options).run();
+    // What a digest or a consumer of the blocks throws (memory, most
+    // likely) ends the run as a failure it tells, not the program.
+    try {
+        return JoinRun(platform, view, input, options).run();
+    } catch (const std::exception& e) {
+        view.showError(texts::join::failedWith(e.what()));
+        return JoinResult{{JoinOutcome::Failed, {}, 0, false}, {}};
+    }
 }
 
 } // namespace darvolt

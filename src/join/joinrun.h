@@ -38,6 +38,9 @@ public:
             outputName_ = SplitSourcePath(options.output).name;
     }
 
+    // Nothing half-joined outlives the run, however it ends.
+    ~JoinRun() { dropTemporary(); }
+
     JoinResult run();
 
 private:

@@ -290,6 +290,11 @@ std::string interrupted(std::string_view output)
     return "Join interrupted: " + std::string(output) + " was not written";
 }
 
+std::string failedWith(std::string_view why)
+{
+    return "The join failed: " + std::string(why);
+}
+
 std::string joined(std::string_view output, std::size_t parts, bool checked)
 {
     return "File " + std::string(output) + " joined from " + std::to_string(parts)

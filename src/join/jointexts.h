@@ -70,6 +70,7 @@ std::string isFolder(std::string_view path);
 std::string wouldReplaceInput(std::string_view path);
 std::string exists(std::string_view path);
 std::string interrupted(std::string_view output);
+std::string failedWith(std::string_view why);
 
 std::string joined(std::string_view output, std::size_t parts, bool checked);
 // A join that only the whole file's digest (and size) could check.
