@@ -143,13 +143,13 @@ JoinOutcome JoinRun::joinSet()
         return JoinOutcome::Failed;
     const JoinOutcome outcome = join();
     if (outcome != JoinOutcome::Joined)
-        dropTemporary();
+        output_.cancel();
     return outcome;
 }
 
 JoinResult JoinRun::finish(JoinOutcome outcome)
 {
-    return {{outcome, output_, set_.parts.size(), set_.checked()}, rebuilt_};
+    return {{outcome, output_.path(), set_.parts.size(), set_.checked()}, rebuilt_};
 }
 
 void JoinRun::holdOrShow(const std::string& error)
@@ -214,80 +214,27 @@ bool JoinRun::setComplete()
 
 bool JoinRun::prepareOutput()
 {
-    output_ = !options_.output.empty() ? options_.output : !chosen_.empty() ? chosen_ : set_.path(set_.sourceName);
+    const std::string path =
+        !options_.output.empty() ? options_.output : !chosen_.empty() ? chosen_ : set_.path(set_.sourceName);
+    std::vector<std::string> inputs;
+    for (const SetPart& part : set_.parts)
+        inputs.push_back(set_.path(part.name));
+    for (const std::string* described : {&set_.checksumName, &set_.crcName})
+        if (!described->empty())
+            inputs.push_back(set_.path(*described));
     // Agreed once, before a repair, is agreed for the join after it.
-    replace_ = replace_ || options_.replace;
-    if (platform_.isDirectory(output_)) {
-        view_.showError(texts::join::isFolder(output_));
-        return false;
+    using Failure = JoinOutput::Failure;
+    const Failure opened = output_.open(path, inputs, options_.replace,
+                                        [this](const std::string& existing) { return view_.confirmReplace(existing); });
+    switch (opened) {
+    case Failure::None: return true;
+    case Failure::IsFolder: view_.showError(texts::join::isFolder(path)); break;
+    case Failure::NotAFile: view_.showError(texts::join::notAFile(path)); break;
+    case Failure::WouldReplaceInput: view_.showError(texts::join::wouldReplaceInput(path)); break;
+    case Failure::KeptExisting: break; // the view has said why
+    default: view_.showError(texts::join::cannotCreate(path)); break;
     }
-    // A device or a pipe under the output's name is never replaced, with
-    // or without leave to replace.
-    if (const auto attributes = platform_.attributes(output_);
-        attributes.ok() && (attributes.value & attribute::Device) != 0) {
-        view_.showError(texts::join::notAFile(output_));
-        return false;
-    }
-    if (!outputFolder_)
-        outputFolder_.emplace(platform_, FolderOf(output_), true);
-    if (const auto existing = platform_.identityOf(output_); existing.ok()) {
-        std::vector<std::string> inputs;
-        for (const SetPart& part : set_.parts)
-            inputs.push_back(set_.path(part.name));
-        for (const std::string* described : {&set_.checksumName, &set_.crcName})
-            if (!described->empty())
-                inputs.push_back(set_.path(*described));
-        for (const auto& input : inputs) {
-            const auto id = platform_.identityOf(input);
-            if (id.ok() && id.value.sameFile(existing.value)) {
-                view_.showError(texts::join::wouldReplaceInput(output_));
-                return false;
-            }
-        }
-        if (!replace_ && !view_.confirmReplace(output_))
-            return false;
-        replace_ = true;
-    }
-    return createTemporary();
-}
-
-bool JoinRun::createTemporary()
-{
-    // Beside the joined file, so the last step is a rename; a name that
-    // says what it is, should the program be killed before it can clean up.
-    const std::string folder = FolderOf(output_);
-    const std::string name = SplitSourcePath(output_).name;
-    bool shortName = false;
-    for (int attempt = 0; attempt < 100; ++attempt) {
-        const std::string bare =
-            (shortName ? std::string("darvolt-join") : name) + ".joining" + (attempt > 0 ? std::to_string(attempt) : "");
-        const std::string path = folder == "." && SplitSourcePath(output_).folder.empty() ? bare : folder + "/" + bare;
-        // Private until it is complete: nobody reads a half-joined file.
-        auto created = platform_.createNewFile(path, PrivatePermissions);
-        if (created.ok()) {
-            temporary_ = path;
-            target_ = std::move(created.value);
-            return true;
-        }
-        if (created.error == error::NameTooLong && !shortName) {
-            shortName = true;
-            attempt = -1;
-        } else if (created.error != error::AlreadyExists) {
-            break;
-        }
-    }
-    view_.showError(texts::join::cannotCreate(output_));
     return false;
-}
-
-void JoinRun::dropTemporary()
-{
-    if (target_)
-        target_->close();
-    target_.reset();
-    if (!temporary_.empty())
-        platform_.removeFile(temporary_);
-    temporary_.clear();
 }
 
 JoinOutcome JoinRun::join()
@@ -370,9 +317,9 @@ JoinOutcome JoinRun::failCopy(Copy failure, const SetPart& part)
     case Copy::ReadFailed: view_.showError(texts::join::cannotReadPart(part.name)); break;
     case Copy::Changed: view_.showError(texts::join::partChanged(part.name)); break;
     case Copy::WriteFailed:
-    case Copy::DiskFull: view_.showError(texts::join::writeFailed(output_, failure == Copy::DiskFull)); break;
+    case Copy::DiskFull: view_.showError(texts::join::writeFailed(output_.path(), failure == Copy::DiskFull)); break;
     case Copy::Stopped:
-        view_.showError(texts::join::interrupted(output_));
+        view_.showError(texts::join::interrupted(output_.path()));
         return JoinOutcome::Interrupted;
     }
     return JoinOutcome::Failed;
@@ -380,35 +327,23 @@ JoinOutcome JoinRun::failCopy(Copy failure, const SetPart& part)
 
 bool JoinRun::putInPlace()
 {
-    const std::string folder = FolderOf(output_);
-    const bool removable = platform_.isRemovable(folder);
-    // The joined file's mode is the one any new file of the user gets; a
-    // file system without modes keeps what it has.
-    target_->setPermissions(DefaultPermissions);
-    const bool flushed = !removable || target_->flush() == error::None;
-    const ErrorCode closed = target_->close();
-    target_.reset();
-    if (!flushed || closed != error::None) {
-        view_.showError(texts::join::writeFailed(output_, closed == error::DiskFull));
+    using Failure = JoinOutput::Failure;
+    const std::string& path = output_.path();
+    if (const Failure committed = output_.commit(); committed != Failure::None) {
+        view_.showError(committed == Failure::Exists ? texts::join::exists(path)
+                                                      : texts::join::writeFailed(path, output_.error() == error::DiskFull));
         return false;
     }
-    const ErrorCode renamed = platform_.renameFile(temporary_, output_, replace_);
-    if (renamed != error::None) {
-        view_.showError(renamed == error::AlreadyExists ? texts::join::exists(output_)
-                                                         : texts::join::writeFailed(output_, false));
-        return false;
-    }
-    temporary_.clear();
-    if (removable && platform_.flushFolder(folder) != error::None) {
-        view_.showError(texts::join::writeFailed(output_, false));
+    if (output_.entryNotFlushed()) {
+        view_.showError(texts::join::writeFailed(path, false));
         return true; // the file is complete under its name; only its entry may not be on the medium
     }
     // One closing box: where no file manager could be started, it also
     // says where the file is.
-    std::string done = wholeOnly() ? texts::join::joinedMatching(output_, set_.parts.size(), checkedWith())
-                                   : texts::join::joined(output_, set_.parts.size(), set_.checked());
-    if (options_.openFileManager && platform_.openFileManager(folder) != error::None)
-        done += ". " + texts::join::noFileManager(folder);
+    std::string done = wholeOnly() ? texts::join::joinedMatching(path, set_.parts.size(), checkedWith())
+                                   : texts::join::joined(path, set_.parts.size(), set_.checked());
+    if (options_.openFileManager && platform_.openFileManager(output_.folder()) != error::None)
+        done += ". " + texts::join::noFileManager(output_.folder());
     view_.showInformation(done);
     return true;
 }
@@ -438,8 +373,8 @@ JoinRun::Copy JoinRun::copyPart(const SetPart& part)
         betweenSteps();
         if (stopped())
             return Copy::Stopped;
-        if (!checksums_ && target_) {
-            const CopyResult moved = source.copyTo(*target_, options_.blockSize);
+        if (!checksums_ && output_.isOpen()) {
+            const CopyResult moved = source.copyTo(output_.file(), options_.blockSize);
             if (!moved.fallBack) {
                 copied += static_cast<std::int64_t>(moved.bytes);
                 done_ += static_cast<std::int64_t>(moved.bytes);
@@ -454,8 +389,8 @@ JoinRun::Copy JoinRun::copyPart(const SetPart& part)
         const auto got = source.readAt(copied, block);
         const std::size_t count = got.ok() ? got.value : 0;
         Copy failure = got.ok() ? Copy::Done : Copy::ReadFailed;
-        if (failure == Copy::Done && count > 0 && target_) {
-            const auto put = StoreReadBlock(source, copied, std::span<const std::byte>(block).first(count), *target_);
+        if (failure == Copy::Done && count > 0 && output_.isOpen()) {
+            const auto put = StoreReadBlock(source, copied, std::span<const std::byte>(block).first(count), output_.file());
             if (!put.ok() || put.value != count)
                 failure = put.error == error::DiskFull ? Copy::DiskFull : Copy::WriteFailed;
         }

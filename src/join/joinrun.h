@@ -2,6 +2,7 @@
 // One join or check, as JoinParts runs it; shared by its two source files.
 
 #include "join/joinfile.h"
+#include "join/joinoutput.h"
 #include "join/partset.h"
 #include "join/recoveryset.h"
 #include "parts/checksumworker.h"
@@ -32,14 +33,12 @@ public:
         : platform_(platform), view_(view), input_(input), options_(options),
           pacer_([this] { view_.processPendingMessages(); },
                  options.clock ? options.clock : [] { return std::chrono::steady_clock::now(); },
-                 options.pumpInterval)
+                 options.pumpInterval),
+          output_(platform)
     {
         if (!options.output.empty())
             outputName_ = SplitSourcePath(options.output).name;
     }
-
-    // Nothing half-joined outlives the run, however it ends.
-    ~JoinRun() { dropTemporary(); }
 
     JoinResult run();
 
@@ -99,9 +98,9 @@ private:
     bool stopped() const { return options_.stop != nullptr && options_.stop->load(std::memory_order_relaxed); }
     void betweenSteps();
     bool setComplete();
+    // Opens the output where the run was told, or the set says; false when
+    // it cannot be (told).
     bool prepareOutput();
-    bool createTemporary();
-    void dropTemporary();
     JoinOutcome join();
     // jointwoatonce.cpp: a checked join of two parts at once.
     struct PartInFlight;
@@ -135,10 +134,8 @@ private:
     PartSet set_;
     std::string outputName_; // the bare name of the output the run was given
     std::string chosen_;     // the output the view chose, for a set that does not name it
-    std::string output_;
-    std::string temporary_;
-    std::unique_ptr<File> target_;
-    bool replace_ = false;
+    // Nothing half-joined outlives the run, however it ends.
+    JoinOutput output_;
     std::unique_ptr<ChecksumWorker> checksums_;
     // Set indexes of the parts sent to the worker, in order; Unread for one
     // that a check could not read to its end, whose digest means nothing.
@@ -151,7 +148,6 @@ private:
     std::int64_t total_ = 0;
     KilobyteProgress shown_{-1};
 
-    std::optional<HeldFolder> outputFolder_; // resolved once, when the output is first prepared
     std::optional<RecoverySet> recovery_;
     bool repaired_ = false;      // the recovery data have been used
     bool repairWanted_ = false;  // the last join stopped at something they may mend

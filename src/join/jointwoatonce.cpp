@@ -53,7 +53,7 @@ JoinRun::Copy JoinRun::copyPartAt(PartInFlight& part, const std::atomic<bool>& a
         // that reads as zeros. The last part writes all of its blocks, so
         // the file ends where it should.
         if (!block.empty() && (last || !IsAllZero(block))) {
-            const auto put = target_->writeAt(part.at + copied, block);
+            const auto put = output_.file().writeAt(part.at + copied, block);
             if (!put.ok() || put.value != block.size())
                 return put.error == error::DiskFull ? Copy::DiskFull : Copy::WriteFailed;
         }
