@@ -63,6 +63,7 @@ void JoinRun::adopt(PartSet set)
     set_ = std::move(set);
     total_ = set_.presentBytes();
     found_.assign(set_.parts.size(), {});
+    vouched_.assign(set_.parts.size(), std::nullopt);
     findings_.assign(set_.parts.size(), std::nullopt);
 }
 
@@ -348,9 +349,9 @@ bool JoinRun::putInPlace()
     return true;
 }
 
-std::span<std::byte> JoinRun::takeBuffer()
+std::span<std::byte> JoinRun::takeBuffer(bool feeding)
 {
-    if (checksums_) {
+    if (feeding) {
         std::span<std::byte> block;
         while ((block = checksums_->acquire(10ms)).empty() && !stopped())
             betweenSteps();
@@ -361,6 +362,14 @@ std::span<std::byte> JoinRun::takeBuffer()
     return buffer_;
 }
 
+bool JoinRun::alreadyVouched(std::size_t index)
+{
+    if (wholeOnly() || index >= vouched_.size() || !vouched_[index])
+        return false;
+    const auto now = platform_.identityOf(set_.path(set_.parts[index].name));
+    return now.ok() && now.value == *vouched_[index];
+}
+
 JoinRun::Copy JoinRun::copyPart(const SetPart& part)
 {
     auto opened = platform_.openForReading(set_.path(part.name));
@@ -368,12 +377,16 @@ JoinRun::Copy JoinRun::copyPart(const SetPart& part)
         return Copy::ReadFailed;
     File& source = *opened.value;
     const auto before = source.identity();
+    const std::size_t index = static_cast<std::size_t>(&part - set_.parts.data());
+    // A part the repair found to be the listed one, still that file, is
+    // copied without being hashed again.
+    const bool feeding = checksums_ && !alreadyVouched(index);
     std::int64_t copied = 0;
     for (;;) {
         betweenSteps();
         if (stopped())
             return Copy::Stopped;
-        if (!checksums_ && output_.isOpen()) {
+        if (!feeding && output_.isOpen()) {
             const CopyResult moved = source.copyTo(output_.file(), options_.blockSize);
             if (!moved.fallBack) {
                 copied += static_cast<std::int64_t>(moved.bytes);
@@ -383,7 +396,7 @@ JoinRun::Copy JoinRun::copyPart(const SetPart& part)
                 continue;
             }
         }
-        const std::span<std::byte> block = takeBuffer();
+        const std::span<std::byte> block = takeBuffer(feeding);
         if (block.empty())
             return Copy::Stopped;
         const auto got = source.readAt(copied, block);
@@ -394,7 +407,7 @@ JoinRun::Copy JoinRun::copyPart(const SetPart& part)
             if (!put.ok() || put.value != count)
                 failure = put.error == error::DiskFull ? Copy::DiskFull : Copy::WriteFailed;
         }
-        if (checksums_)
+        if (feeding)
             checksums_->submit(block, failure == Copy::Done ? count : 0);
         if (failure != Copy::Done)
             return failure;
@@ -408,7 +421,7 @@ JoinRun::Copy JoinRun::copyPart(const SetPart& part)
     const auto after = source.identity();
     if (!before.ok() || !after.ok() || !(before.value == after.value) || copied != before.value.size)
         return Copy::Changed;
-    if (checksums_) {
+    if (feeding) {
         checksums_->endPart();
         hashed_.push_back(static_cast<std::size_t>(&part - set_.parts.data()));
     }

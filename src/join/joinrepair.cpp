@@ -56,17 +56,13 @@ std::optional<JoinOutcome> JoinRun::repair(bool firstCheck)
         view_.showError(texts::join::onlyCrcAfterRepair(set_.title(), recovery_->index, set_.checksumName));
         return JoinOutcome::CheckFailed;
     }
-    // What the parts are now, to tell afterwards which ones were rebuilt.
-    std::vector<std::optional<FileIdentity>> before;
     bool rebuildNeeded = firstCheck || partDamaged_;
     for (const SetPart& part : set_.parts) {
-        const auto id = part.present ? platform_.identityOf(set_.path(part.name)) : Result<FileIdentity>{};
-        before.push_back(part.present && id.ok() ? std::optional(id.value) : std::nullopt);
         // par2 leaves empty files out of its sets: an empty last part is
         // rebuilt here, when the checksum file says that it was empty.
         if (!part.present && part.expected && *part.expected == Hasher::of(part.expected->kind(), {})) {
-            if (auto made = platform_.createNewFile(set_.path(part.name)); made.ok())
-                made.value->close();
+            if (auto made = platform_.createNewFile(set_.path(part.name)); made.ok() && made.value->close() == error::None)
+                rebuilt_.push_back(part.name);
         } else if (!part.present) {
             rebuildNeeded = true;
         }
@@ -83,41 +79,43 @@ std::optional<JoinOutcome> JoinRun::repair(bool firstCheck)
             return ended;
         verifiedByRecovery_ = !par2Missing_;
     }
-    return takeRebuiltSet(before);
+    takeRebuiltParts();
+    return std::nullopt;
 }
 
-std::optional<JoinOutcome> JoinRun::takeRebuiltSet(const std::vector<std::optional<FileIdentity>>& before)
+void JoinRun::takeRebuiltParts()
 {
-    // The digests that decide the join are the ones read before the repair:
-    // no checksum file is read again. A set that a list of its parts does
-    // not bound is found anew, for parts lost after its last one that were
-    // rebuilt, and keeps the whole file's digest and size it had.
-    if (set_.partKind()) {
-        PartSet measured = std::move(set_);
-        MeasureParts(platform_, measured);
-        adopt(std::move(measured));
-    } else {
-        FoundSet found = FindPartSet(platform_, input_, outputName_);
-        if (!found.set) {
-            view_.showError(found.problem);
-            return JoinOutcome::Failed;
-        }
-        found.set->whole = set_.whole;
-        found.set->wholeSize = set_.wholeSize;
-        found.set->sizeSource = set_.sizeSource;
-        adopt(std::move(*found.set));
-    }
-    for (std::size_t i = 0; i < set_.parts.size(); ++i) {
-        const SetPart& part = set_.parts[i];
-        if (!part.present)
+    // The set was found once, and its digests are the ones read before the
+    // repair: only the parts put in place change, and a set that no list of
+    // its parts bounds may grow by parts lost after its last one.
+    std::sort(rebuilt_.begin(), rebuilt_.end(), [&](const std::string& a, const std::string& b) {
+        return set_.naming.indexOf(a).value_or(0) < set_.naming.indexOf(b).value_or(0);
+    });
+    for (const std::string& name : rebuilt_) {
+        const auto index = set_.naming.indexOf(name);
+        if (!index)
             continue;
-        const auto now = platform_.identityOf(set_.path(part.name));
-        if (i >= before.size() || !before[i] || !now.ok() || !(now.value == *before[i]))
-            rebuilt_.push_back(part.name);
+        while (set_.parts.size() <= static_cast<std::size_t>(*index)) {
+            SetPart part;
+            part.number = static_cast<std::int64_t>(set_.parts.size());
+            part.name = set_.naming.name(part.number);
+            set_.parts.push_back(std::move(part));
+            found_.emplace_back();
+            findings_.emplace_back();
+            vouched_.emplace_back();
+        }
+        SetPart& part = set_.parts[static_cast<std::size_t>(*index)];
+        const auto id = platform_.identityOf(set_.path(part.name));
+        part.present = id.ok();
+        part.size = id.ok() ? id.value.size : 0;
+        vouched_[static_cast<std::size_t>(*index)] = std::nullopt;
     }
+    std::erase_if(set_.extra, [&](const std::string& name) {
+        return std::find(rebuilt_.begin(), rebuilt_.end(), name) != rebuilt_.end();
+    });
+    total_ = set_.presentBytes();
     if (!rebuilt_.empty())
         view_.showWarning(texts::join::rebuilt(rebuilt_, recovery_->index));
-    return std::nullopt;
 }
 
 std::vector<PartKnown> JoinRun::judgeParts()
@@ -137,7 +135,10 @@ std::vector<PartKnown> JoinRun::judgeParts()
         if (found_[i] == Digest{}) {
             view_.setStatusText(texts::join::checking(part.name));
             pacer_.pumpNow();
+            const auto before = platform_.identityOf(set_.path(part.name));
             found_[i] = hashPart(part, buffer).value_or(Digest{});
+            if (before.ok() && found_[i] == *part.expected)
+                vouched_[i] = before.value;
         }
         known[i] = found_[i] == *part.expected ? PartKnown::Whole : PartKnown::Lost;
     }
@@ -341,12 +342,14 @@ std::optional<JoinOutcome> JoinRun::placeRebuilt(RepairFolder& folder, const std
     }
     // Only once every rebuilt part has passed: none is put in place beside
     // another that turned out wrong.
-    for (const std::string& name : checked)
+    for (const std::string& name : checked) {
         if (const ErrorCode moved = platform_.renameFile(folder.pathOf(name), set_.path(name), true);
             moved != error::None) {
             view_.showError(texts::join::repairStepFailed(recovery_->index, texts::join::cannotReplace(name, SystemErrorText(moved))));
             return JoinOutcome::Failed;
         }
+        rebuilt_.push_back(name);
+    }
     return std::nullopt;
 }
 

@@ -66,8 +66,8 @@ private:
     // Each step below answers the same way; `held`: errors to show on a
     // failure.
     std::optional<JoinOutcome> repair(bool firstCheck);
-    // The set as the repair left it, and the parts it rebuilt told.
-    std::optional<JoinOutcome> takeRebuiltSet(const std::vector<std::optional<FileIdentity>>& before);
+    // The parts the repair put in place, taken into the set, and told.
+    void takeRebuiltParts();
     // What a checksum list says of every part, those not read yet hashed.
     std::vector<PartKnown> judgeParts();
     std::optional<Digest> hashPart(const SetPart& part, std::vector<std::byte>& buffer);
@@ -118,7 +118,10 @@ private:
     JoinOutcome check();
     // Copies one part into the temporary file (or only reads it, checking).
     Copy copyPart(const SetPart& part);
-    std::span<std::byte> takeBuffer();
+    // A block from the feed when it is hashed, else the run's own.
+    std::span<std::byte> takeBuffer(bool feeding);
+    // The repair found the part to be the listed one, and it still is that file.
+    bool alreadyVouched(std::size_t index);
     // Compares the digests the worker has made since the last call; the
     // index of the first part that does not match, if any.
     std::optional<std::size_t> compareDigests();
@@ -143,6 +146,9 @@ private:
     std::vector<std::size_t> hashed_;
     std::size_t compared_ = 0;        // how many of them have been compared
     std::vector<Digest> found_; // per part, once hashed
+    // Per part, what it was when its digest was found to be the listed one:
+    // a part that is still that file is not hashed again.
+    std::vector<std::optional<FileIdentity>> vouched_;
     std::vector<std::byte> buffer_;
     std::int64_t done_ = 0; // bytes read
     std::int64_t total_ = 0;
