@@ -74,24 +74,8 @@ JoinOutcome JoinRun::check()
         std::count_if(findings_.begin(), findings_.end(), [](const auto& finding) { return !finding->second; }));
     for (const std::string& name : set_.extra)
         view_.showCheck(texts::join::checkExtra(name), false);
-    if (complete && allRead && bad == 0 && set_.whole) {
-        const Digest whole = checksums_->wholeDigest();
-        const bool sized = !set_.wholeSize || set_.presentBytes() == *set_.wholeSize;
-        const bool good = sized && whole == *set_.whole;
-        view_.showCheck(texts::join::checkWhole(set_.title(), good), good);
-        if (!sized)
-            view_.showError(SizeDisagreement(set_));
-        else if (!good && set_.partsChecked())
-            view_.showError(texts::join::wholeDamaged(set_.title(), set_.whole->hex(), whole.hex(),
-                                                      DigestName(whole.kind()),
-                                                      set_.ours() ? std::string("the checksum file")
-                                                                  : set_.checksumName));
-        else if (!good)
-            view_.showError(texts::join::wholeMismatch(DigestName(whole.kind()), whole.hex(), set_.checksumName,
-                                                       set_.whole->hex(), set_.title()));
-        if (!good)
-            return JoinOutcome::CheckFailed;
-    }
+    if (complete && allRead && bad == 0 && set_.whole && !checkWhole())
+        return JoinOutcome::CheckFailed;
     bad += set_.extra.size();
     if (bad > 0) {
         view_.showError(texts::join::checkSummary(set_.title(), n, bad, true));
@@ -100,6 +84,23 @@ JoinOutcome JoinRun::check()
     view_.showInformation(set_.partsChecked() ? texts::join::checkSummary(set_.title(), n, bad, true)
                                               : texts::join::checkWholeSummary(set_.title(), n, checkedWith()));
     return JoinOutcome::Checked;
+}
+
+bool JoinRun::checkWhole()
+{
+    const Digest whole = checksums_->wholeDigest();
+    const bool sized = !set_.wholeSize || set_.presentBytes() == *set_.wholeSize;
+    const bool good = sized && whole == *set_.whole;
+    view_.showCheck(texts::join::checkWhole(set_.title(), good), good);
+    if (!sized)
+        view_.showError(SizeDisagreement(set_));
+    else if (!good && set_.partsChecked())
+        view_.showError(texts::join::wholeDamaged(set_.title(), set_.whole->hex(), whole.hex(), DigestName(whole.kind()),
+                                                  set_.ours() ? std::string("the checksum file") : set_.checksumName));
+    else if (!good)
+        view_.showError(texts::join::wholeMismatch(DigestName(whole.kind()), whole.hex(), set_.checksumName,
+                                                   set_.whole->hex(), set_.title()));
+    return good;
 }
 
 void JoinRun::showFindings()

@@ -116,6 +116,9 @@ private:
     bool wholeMatches();
     bool putInPlace();
     JoinOutcome check();
+    // A check's verdict on the whole file, once every part was read: told,
+    // and true when it holds.
+    bool checkWhole();
     // Copies one part into the temporary file (or only reads it, checking).
     Copy copyPart(const SetPart& part);
     // A block from the feed when it is hashed, else the run's own.
