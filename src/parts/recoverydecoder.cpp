@@ -131,7 +131,7 @@ public:
             total_ += static_cast<std::int64_t>(file.description->length);
         const RecoveryDecoded quick = attempt(false);
         const bool fooled = quick.end == End::Whole || (quick.end == End::Failed && quick.failure.what == What::NotAsDescribed);
-        if (!fooled || !byCrc_)
+        if (!fooled || !byCrc_.load(std::memory_order_relaxed))
             return quick;
         result_ = {};
         return attempt(true);
@@ -195,7 +195,8 @@ private:
             return false;
         const auto& slices = set_.files[j].slices;
         const bool byCrc = !strict_ && slices && slices->size() == 1;
-        byCrc_ = byCrc_ || byCrc;
+        if (byCrc)
+            byCrc_.store(true, std::memory_order_relaxed); // either thread judging
         Md5 hash;
         std::uint32_t crc = 0;
         for (std::int64_t at = 0; at < length(j);) {
@@ -506,7 +507,7 @@ private:
     std::vector<std::unique_ptr<File>> files_;
     std::vector<Rebuilt> rebuilt_; // per lost part
     bool strict_ = false;
-    bool byCrc_ = false; // a part was found whole by its CRC32 alone
+    std::atomic<bool> byCrc_{false}; // a part was found whole by its CRC32 alone
 };
 
 } // namespace
