@@ -323,65 +323,11 @@ std::string SizeRemark(const PartSet& set, std::size_t index)
     return {};
 }
 
-namespace {
-
-// The parts a merge.sh of this source lists after "set --", one quoted
-// name a line.
-std::optional<std::size_t> shellPartCount(std::string_view text, std::string_view sourceName)
-{
-    const std::string target = "\ntarget=" + ShellQuoted(sourceName) + "\n";
-    const auto list = text.find("\nset --");
-    if (text.find(target) == std::string_view::npos || list == std::string_view::npos)
-        return std::nullopt;
-    std::size_t count = 0;
-    std::string_view rest = text.substr(list + 1);
-    bool more = rest.substr(0, rest.find('\n')).ends_with(" \\");
-    while (more) {
-        rest.remove_prefix(std::min(rest.size(), rest.find('\n') + 1));
-        const std::string_view line = rest.substr(0, rest.find('\n'));
-        if (!line.starts_with("    '"))
-            return std::nullopt;
-        ++count;
-        more = line.ends_with(" \\");
-    }
-    return count;
-}
-
-// The parts a MERGE.BAT of this source joins: counted on its copy lines,
-// and believed only when the script is the one a split of that many parts
-// writes.
-std::optional<std::size_t> batchPartCount(std::string_view text, std::string_view sourceName)
-{
-    std::size_t count = 0;
-    bool first = true;
-    std::string_view rest = text;
-    while (!rest.empty()) {
-        const auto end = rest.find('\n');
-        const std::string_view line = rest.substr(0, end);
-        rest = end == std::string_view::npos ? std::string_view() : rest.substr(end + 1);
-        if (!line.starts_with("Copy /B "))
-            continue;
-        const auto plus = static_cast<std::size_t>(std::count(line.begin(), line.end(), '+'));
-        count += first ? plus + 1 : plus;
-        first = false;
-    }
-    if (count == 0 || count > MaxChecksumEntries)
-        return std::nullopt;
-    std::vector<std::string> names;
-    for (std::size_t i = 0; i < count; ++i)
-        names.push_back(BarePartName(sourceName, static_cast<std::int64_t>(i)));
-    if (MergeScriptText(names, sourceName) != text)
-        return std::nullopt;
-    return count;
-}
-
-} // namespace
-
 std::optional<std::string> ScriptDisagreement(Platform& platform, const PartSet& set)
 {
     const std::size_t found = set.parts.size();
     const std::pair<std::string_view, std::optional<std::size_t> (*)(std::string_view, std::string_view)> scripts[] = {
-        {MergeShellFileName, shellPartCount}, {MergeScriptName, batchPartCount}};
+        {MergeShellFileName, MergeShellPartCount}, {MergeScriptName, MergeScriptPartCount}};
     for (const auto& [name, count] : scripts) {
         auto opened = platform.openForReading(set.path(std::string(name)));
         const auto size = opened.ok() ? opened.value->size() : Result<std::int64_t>::failure(error::FileNotFound);

@@ -1,6 +1,8 @@
 #include "parts/mergescript.h"
 
+#include "parts/checksumfile.h"
 #include "parts/oemcodepages.h"
+#include "parts/partnaming.h"
 
 #include <algorithm>
 #include <array>
@@ -207,6 +209,34 @@ std::string MergeScriptText(const std::vector<std::string>& bareParts, std::stri
     for (const auto& line : MergeScriptLines(bareParts, sourceName))
         text += line + "\r\n";
     return text;
+}
+
+// The parts a MERGE.BAT of this source joins: counted on its copy lines,
+// and believed only when the script is the one a split of that many parts
+// writes.
+std::optional<std::size_t> MergeScriptPartCount(std::string_view text, std::string_view sourceName)
+{
+    std::size_t count = 0;
+    bool first = true;
+    std::string_view rest = text;
+    while (!rest.empty()) {
+        const auto end = rest.find('\n');
+        const std::string_view line = rest.substr(0, end);
+        rest = end == std::string_view::npos ? std::string_view() : rest.substr(end + 1);
+        if (!line.starts_with("Copy /B "))
+            continue;
+        const auto plus = static_cast<std::size_t>(std::count(line.begin(), line.end(), '+'));
+        count += first ? plus + 1 : plus;
+        first = false;
+    }
+    if (count == 0 || count > MaxChecksumEntries)
+        return std::nullopt;
+    std::vector<std::string> names;
+    for (std::size_t i = 0; i < count; ++i)
+        names.push_back(BarePartName(sourceName, static_cast<std::int64_t>(i)));
+    if (MergeScriptText(names, sourceName) != text)
+        return std::nullopt;
+    return count;
 }
 
 } // namespace darvolt

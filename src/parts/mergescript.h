@@ -56,6 +56,7 @@
 #include "platform/platform.h"
 
 #include <cstddef>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -79,5 +80,10 @@ std::vector<std::string> MergeScriptLines(const std::vector<std::string>& barePa
 
 // The whole file.
 std::string MergeScriptText(const std::vector<std::string>& bareParts, std::string_view sourceName);
+
+// How many parts a MERGE.BAT of this source joins: counted on its copy
+// lines, and believed only when the script is exactly the one a split of
+// that many parts writes.
+std::optional<std::size_t> MergeScriptPartCount(std::string_view text, std::string_view sourceName);
 
 } // namespace darvolt

@@ -1,5 +1,7 @@
 #include "parts/mergeshell.h"
 
+#include <algorithm>
+
 namespace darvolt {
 
 std::string ShellQuoted(std::string_view bytes)
@@ -277,6 +279,28 @@ std::string MergeShellText(std::string_view sourceName, const std::vector<std::s
                 + "fi\n";
     text += Tail;
     return text;
+}
+
+// The parts a merge.sh of this source lists after "set --", one quoted
+// name a line.
+std::optional<std::size_t> MergeShellPartCount(std::string_view text, std::string_view sourceName)
+{
+    const std::string target = "\ntarget=" + ShellQuoted(sourceName) + "\n";
+    const auto list = text.find("\nset --");
+    if (text.find(target) == std::string_view::npos || list == std::string_view::npos)
+        return std::nullopt;
+    std::size_t count = 0;
+    std::string_view rest = text.substr(list + 1);
+    bool more = rest.substr(0, rest.find('\n')).ends_with(" \\");
+    while (more) {
+        rest.remove_prefix(std::min(rest.size(), rest.find('\n') + 1));
+        const std::string_view line = rest.substr(0, rest.find('\n'));
+        if (!line.starts_with("    '"))
+            return std::nullopt;
+        ++count;
+        more = line.ends_with(" \\");
+    }
+    return count;
 }
 
 } // namespace darvolt

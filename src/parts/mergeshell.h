@@ -22,6 +22,7 @@
 #include "parts/checksumfile.h"
 #include "parts/partnaming.h"
 
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -40,5 +41,10 @@ std::string ShellQuoted(std::string_view bytes);
 // par2 repair on it when par2 is installed, and checks again.
 std::string MergeShellText(std::string_view sourceName, const std::vector<std::string>& bareParts,
                            const std::vector<ChecksumEntry>& sums, std::string_view recoveryName = {});
+
+// How many parts a merge.sh written for this source joins: the quoted
+// names after its "set --"; nothing for a script of another source or
+// another shape.
+std::optional<std::size_t> MergeShellPartCount(std::string_view text, std::string_view sourceName);
 
 } // namespace darvolt
