@@ -273,24 +273,11 @@ std::optional<JoinOutcome> JoinRun::repairWithPar2(RepairFolder& folder, const s
         showHeld();
         view_.showError(texts::join::noPar2(recovery_->index));
         return JoinOutcome::CheckFailed;
-    case ToolRun::End::NotStarted:
-        showHeld();
-        view_.showError(texts::join::repairFailed(recovery_->index, SystemErrorText(run.error)));
-        return JoinOutcome::Failed;
-    case ToolRun::End::Stopped:
-        view_.showError(texts::join::interrupted(set_.title()));
-        return JoinOutcome::Interrupted;
-    case ToolRun::End::Finished: break;
+    default: break;
     }
-    if (run.status == 2) { // par2: repair is not possible
-        Par2Findings findings = ReadPar2Findings(run.output);
-        if (findings.missing.empty() && findings.damaged.empty())
-            findings.missing = set_.missing();
-        view_.showError(texts::join::unrepairable(recovery_->index, findings.missing, findings.damaged,
-                                                  findings.blocksNeeded));
-        return JoinOutcome::CheckFailed;
-    }
-    if (run.status != 0) {
+    if (const auto ended = par2Ended(run, held))
+        return ended;
+    if (run.status != 0) { // a repair that says it could: not done
         showHeld();
         view_.showError(texts::join::repairFailed(recovery_->index, LastOutputLine(run.output)));
         return JoinOutcome::Failed;
@@ -310,6 +297,39 @@ std::optional<JoinOutcome> JoinRun::repairWithPar2(RepairFolder& folder, const s
         made.push_back(entry.name);
     }
     return std::nullopt;
+}
+
+std::optional<JoinOutcome> JoinRun::par2Ended(const ToolRun& run, const std::vector<std::function<void()>>& held)
+{
+    const auto showHeld = [&] {
+        for (const auto& show : held)
+            show();
+    };
+    switch (run.end) {
+    case ToolRun::End::NotInstalled: return std::nullopt; // the caller's to tell
+    case ToolRun::End::NotStarted:
+        showHeld();
+        view_.showError(texts::join::repairFailed(recovery_->index, SystemErrorText(run.error)));
+        return JoinOutcome::Failed;
+    case ToolRun::End::Stopped:
+        view_.showError(texts::join::interrupted(set_.title()));
+        return JoinOutcome::Interrupted;
+    case ToolRun::End::Finished: break;
+    }
+    if (run.status == 2) { // par2: repair is not possible
+        Par2Findings findings = ReadPar2Findings(run.output);
+        if (findings.missing.empty() && findings.damaged.empty())
+            findings.missing = set_.missing();
+        view_.showError(texts::join::unrepairable(recovery_->index, findings.missing, findings.damaged,
+                                                  findings.blocksNeeded));
+        return JoinOutcome::CheckFailed;
+    }
+    if (run.status != 0 && run.status != 1) {
+        showHeld();
+        view_.showError(texts::join::repairFailed(recovery_->index, LastOutputLine(run.output)));
+        return JoinOutcome::Failed;
+    }
+    return std::nullopt; // 0: whole or repaired; 1: repairable, for a check
 }
 
 std::optional<JoinOutcome> JoinRun::placeRebuilt(RepairFolder& folder, const std::vector<std::string>& made,
@@ -380,39 +400,23 @@ JoinOutcome JoinRun::verifyForCheck()
     Par2Progress progress({{"Target: ", static_cast<std::int64_t>(n), 1.0}});
     // par2 verify reads and writes nothing beside the parts.
     const ToolRun run = runPar2("verify", progress, set_.folder, {"--", recovery_->index});
-    switch (run.end) {
-    case ToolRun::End::NotInstalled:
+    if (run.end == ToolRun::End::NotInstalled) {
         if (!set_.checked())
             view_.showError(texts::join::checkSummary(set_.title(), n, n, false));
         view_.showError(texts::join::noPar2(recovery_->index));
         return JoinOutcome::CheckFailed;
-    case ToolRun::End::NotStarted:
-        view_.showError(texts::join::repairFailed(recovery_->index, SystemErrorText(run.error)));
-        return JoinOutcome::Failed;
-    case ToolRun::End::Stopped:
-        view_.showError(texts::join::interrupted(set_.title()));
-        return JoinOutcome::Interrupted;
-    case ToolRun::End::Finished: break;
     }
-    switch (run.status) {
-    case 0: // par2 finds every part whole
-        if (set_.checked())
-            return JoinOutcome::CheckFailed; // yet the checksum file disagrees: it has said why
-        view_.showInformation(texts::join::recoveryVouches(set_.title(), n, recovery_->index));
-        return JoinOutcome::Checked;
-    case 1:
+    if (const auto ended = par2Ended(run, {}))
+        return *ended;
+    if (run.status == 1) {
         view_.showInformation(texts::join::repairable(recovery_->index));
         return JoinOutcome::Repairable;
-    case 2: {
-        const Par2Findings findings = ReadPar2Findings(run.output);
-        view_.showError(texts::join::unrepairable(recovery_->index, findings.missing, findings.damaged,
-                                                  findings.blocksNeeded));
-        return JoinOutcome::CheckFailed;
     }
-    default:
-        view_.showError(texts::join::repairFailed(recovery_->index, LastOutputLine(run.output)));
-        return JoinOutcome::Failed;
-    }
+    // par2 finds every part whole
+    if (set_.checked())
+        return JoinOutcome::CheckFailed; // yet the checksum file disagrees: it has said why
+    view_.showInformation(texts::join::recoveryVouches(set_.title(), n, recovery_->index));
+    return JoinOutcome::Checked;
 }
 
 } // namespace darvolt

@@ -77,6 +77,10 @@ private:
     std::optional<JoinOutcome> repairWithPar2(RepairFolder& folder, const std::vector<PartKnown>& known,
                                               std::vector<std::string>& made, bool firstCheck,
                                               const std::vector<std::function<void()>>& held);
+    // What par2's end and status come to for either run of it: the outcome
+    // told, or nothing when it is the caller's to go on from (not
+    // installed; 0, whole or rebuilt; 1, repairable).
+    std::optional<JoinOutcome> par2Ended(const ToolRun& run, const std::vector<std::function<void()>>& held);
     // The rebuilt parts that are lost parts of the set, checked, in place.
     std::optional<JoinOutcome> placeRebuilt(RepairFolder& folder, const std::vector<std::string>& made,
                                             const std::vector<PartKnown>& known);
