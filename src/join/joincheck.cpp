@@ -32,9 +32,7 @@ JoinOutcome JoinRun::check()
     // The whole file's digest means something only for a complete set.
     const bool complete = set_.missing().empty() && set_.extra.empty();
     const bool partsHashed = set_.partKind().has_value();
-    checksums_ = std::make_unique<ChecksumWorker>(
-        hashBlock(),
-        DigestKinds{set_.partKind(), complete && set_.whole ? std::optional(set_.whole->kind()) : std::nullopt});
+    startFeed({set_.partKind(), complete && set_.whole ? std::optional(set_.whole->kind()) : std::nullopt, {}});
     bool allRead = true;
     for (std::size_t i = 0; i < n; ++i) {
         const SetPart& part = set_.parts[i];
@@ -45,16 +43,14 @@ JoinOutcome JoinRun::check()
         }
         view_.setStatusText(texts::join::checking(part.name));
         pacer_.pumpNow();
-        const Copy read = copyPart(part);
-        if (read == Copy::Stopped) {
+        const CopyFailure read = copyPart(part).failure;
+        if (read == CopyFailure::Stopped) {
             view_.showError(texts::join::interrupted(set_.title()));
             return JoinOutcome::Interrupted;
         }
-        if (read != Copy::Done) {
+        if (read != CopyFailure::None) {
             allRead = false;
-            checksums_->endPart(); // closes what was hashed of it, to be ignored
-            hashed_.push_back(Unread);
-            findings_[i] = {read == Copy::Changed ? texts::join::partChanged(part.name)
+            findings_[i] = {read == CopyFailure::Changed ? texts::join::partChanged(part.name)
                                                   : texts::join::cannotReadPart(part.name),
                             false};
         } else if (!partsHashed) {
@@ -64,7 +60,7 @@ JoinOutcome JoinRun::check()
         compareDigests();
         showFindings();
     }
-    while (!checksums_->finished(std::max(pacer_.interval(), 1ms)))
+    while (feed_ && !feed_->finished(std::max(pacer_.interval(), 1ms)))
         betweenSteps();
     compareDigests();
     showFindings();
@@ -88,7 +84,7 @@ JoinOutcome JoinRun::check()
 
 bool JoinRun::checkWhole()
 {
-    const Digest whole = checksums_->wholeDigest();
+    const Digest whole = digests_->whole();
     const bool sized = !set_.wholeSize || set_.presentBytes() == *set_.wholeSize;
     const bool good = sized && whole == *set_.whole;
     view_.showCheck(texts::join::checkWhole(set_.title(), good), good);

@@ -21,7 +21,7 @@ std::string FolderOf(const std::string& path)
 
 std::size_t JoinRun::hashBlock() const
 {
-    return std::clamp<std::size_t>(options_.blockSize, 4096, ChecksumWorker::CacheBlock);
+    return std::clamp<std::size_t>(options_.blockSize, 4096, BlockFeed::CacheBlock);
 }
 
 JoinResult JoinRun::run()
@@ -120,9 +120,8 @@ JoinOutcome JoinRun::joinSet()
 {
     repairWanted_ = false;
     heldErrors_.clear();
-    checksums_.reset();
-    hashed_.clear();
-    compared_ = 0;
+    feed_.reset();
+    digests_.reset();
     done_ = 0;
     shown_.restart(-1); // the empty bar is shown too
     if (!setComplete())
@@ -248,19 +247,21 @@ JoinOutcome JoinRun::join()
         return joined();
     }
     // Digests the parts do not have are not taken; the whole's is, when
-    // nothing else checks the join.
-    if (set_.partKind() || wholeOnly())
-        checksums_ = std::make_unique<ChecksumWorker>(
-            hashBlock(), DigestKinds{set_.partKind(), wholeOnly() ? std::optional(set_.whole->kind()) : std::nullopt});
+    // nothing else checks the join. A part the repair found to be the
+    // listed one, still that file, is not hashed again.
+    std::vector<bool> known(set_.parts.size());
+    for (std::size_t i = 0; i < known.size(); ++i)
+        known[i] = alreadyVouched(i);
+    startFeed({set_.partKind(), wholeOnly() ? std::optional(set_.whole->kind()) : std::nullopt, std::move(known)});
     for (const SetPart& part : set_.parts) {
         view_.setStatusText(texts::join::joining(part.name));
         pacer_.pumpNow();
-        const Copy copied = copyPart(part);
-        if (copied != Copy::Done) {
+        const CopyStepResult copied = copyPart(part);
+        if (copied.failure != CopyFailure::None) {
             // A part before it may yet fail its check: the first failure in
             // part order is the one told, as when two parts are joined at once.
-            if (checksums_ && copied != Copy::Stopped) {
-                while (!checksums_->finished(std::max(pacer_.interval(), 1ms)))
+            if (feed_ && copied.failure != CopyFailure::Stopped) {
+                while (!feed_->finished(std::max(pacer_.interval(), 1ms)))
                     betweenSteps();
                 if (const auto bad = compareDigests())
                     return damaged(*bad);
@@ -271,8 +272,8 @@ JoinOutcome JoinRun::join()
             return damaged(*bad);
     }
     betweenSteps(); // the bar reaches its end
-    if (checksums_) {
-        while (!checksums_->finished(std::max(pacer_.interval(), 1ms)))
+    if (feed_) {
+        while (!feed_->finished(std::max(pacer_.interval(), 1ms)))
             betweenSteps();
         if (const auto bad = compareDigests())
             return damaged(*bad);
@@ -284,7 +285,7 @@ JoinOutcome JoinRun::join()
 
 bool JoinRun::wholeMatches()
 {
-    const Digest whole = checksums_->wholeDigest();
+    const Digest whole = digests_->whole();
     if (whole == *set_.whole)
         return true;
     partDamaged_ = partDamaged_ || repairable();
@@ -296,7 +297,7 @@ bool JoinRun::wholeMatches()
 JoinOutcome JoinRun::joined()
 {
     if (stopped())
-        return failCopy(Copy::Stopped, set_.parts.back());
+        return failCopy({0, CopyFailure::Stopped}, set_.parts.back());
     return putInPlace() ? JoinOutcome::Joined : JoinOutcome::Failed;
 }
 
@@ -311,15 +312,16 @@ JoinOutcome JoinRun::damaged(std::size_t index)
     return JoinOutcome::CheckFailed;
 }
 
-JoinOutcome JoinRun::failCopy(Copy failure, const SetPart& part)
+JoinOutcome JoinRun::failCopy(const CopyStepResult& failed, const SetPart& part)
 {
-    switch (failure) {
-    case Copy::Done: break;
-    case Copy::ReadFailed: view_.showError(texts::join::cannotReadPart(part.name)); break;
-    case Copy::Changed: view_.showError(texts::join::partChanged(part.name)); break;
-    case Copy::WriteFailed:
-    case Copy::DiskFull: view_.showError(texts::join::writeFailed(output_.path(), failure == Copy::DiskFull)); break;
-    case Copy::Stopped:
+    switch (failed.failure) {
+    case CopyFailure::None: break;
+    case CopyFailure::Read: view_.showError(texts::join::cannotReadPart(part.name)); break;
+    case CopyFailure::Changed: view_.showError(texts::join::partChanged(part.name)); break;
+    case CopyFailure::Write:
+        view_.showError(texts::join::writeFailed(output_.path(), failed.error == error::DiskFull));
+        break;
+    case CopyFailure::Stopped:
         view_.showError(texts::join::interrupted(output_.path()));
         return JoinOutcome::Interrupted;
     }
@@ -349,17 +351,32 @@ bool JoinRun::putInPlace()
     return true;
 }
 
-std::span<std::byte> JoinRun::takeBuffer(bool feeding)
+void JoinRun::startFeed(DigestKinds kinds)
 {
-    if (feeding) {
-        std::span<std::byte> block;
-        while ((block = checksums_->acquire(10ms)).empty() && !stopped())
-            betweenSteps();
-        return block;
-    }
-    if (buffer_.empty())
-        buffer_.resize(std::max<std::size_t>(options_.blockSize, 4096));
-    return buffer_;
+    feed_.reset();
+    fed_.clear();
+    compared_ = 0;
+    unhashed_ = kinds.known;
+    digests_ = std::make_unique<RunDigests>(std::move(kinds));
+    std::vector<BlockConsumer*> consumers = digests_->consumers();
+    consumers.insert(consumers.end(), options_.consumers.begin(), options_.consumers.end());
+    if (!consumers.empty())
+        feed_ = std::make_unique<BlockFeed>(hashBlock(), std::move(consumers));
+}
+
+std::int64_t JoinRun::beginFed()
+{
+    fed_.push_back(Unread);
+    return static_cast<std::int64_t>(fed_.size()) - 1;
+}
+
+void JoinRun::endFed(std::int64_t number, std::size_t index, bool read)
+{
+    // A part not read to its end is ended all the same, so that the
+    // consumers go on to the parts after it; its digest is ignored.
+    if (read)
+        fed_[static_cast<std::size_t>(number)] = index;
+    feed_->endPart(number);
 }
 
 bool JoinRun::alreadyVouched(std::size_t index)
@@ -370,75 +387,66 @@ bool JoinRun::alreadyVouched(std::size_t index)
     return now.ok() && now.value == *vouched_[index];
 }
 
-JoinRun::Copy JoinRun::copyPart(const SetPart& part)
+CopyStepResult JoinRun::copyPart(const SetPart& part)
 {
+    const std::size_t index = static_cast<std::size_t>(&part - set_.parts.data());
+    const std::int64_t number = feed_ ? beginFed() : 0;
+    CopyStepResult copied;
     auto opened = platform_.openForReading(set_.path(part.name));
     if (!opened.ok())
-        return Copy::ReadFailed;
-    File& source = *opened.value;
+        copied = {0, CopyFailure::Read, opened.error};
+    else
+        copied = copyFrom(*opened.value, number);
+    if (feed_)
+        endFed(number, index, copied.failure == CopyFailure::None);
+    return copied;
+}
+
+CopyStepResult JoinRun::copyFrom(File& source, std::int64_t number)
+{
     const auto before = source.identity();
-    const std::size_t index = static_cast<std::size_t>(&part - set_.parts.data());
-    // A part the repair found to be the listed one, still that file, is
-    // copied without being hashed again.
-    const bool feeding = checksums_ && !alreadyVouched(index);
-    std::int64_t copied = 0;
+    const StepFeed feed{feed_.get(), number, [this] {
+                            betweenSteps();
+                            return !stopped();
+                        }};
+    const std::uint64_t block = feed_ ? feed_->blockSize() : std::max<std::size_t>(options_.blockSize, 4096);
+    const StepTarget target{output_.isOpen() ? &output_.file() : nullptr};
+    std::uint64_t copied = 0;
     for (;;) {
         betweenSteps();
         if (stopped())
-            return Copy::Stopped;
-        if (!feeding && output_.isOpen()) {
-            const CopyResult moved = source.copyTo(output_.file(), options_.blockSize);
-            if (!moved.fallBack) {
-                copied += static_cast<std::int64_t>(moved.bytes);
-                done_ += static_cast<std::int64_t>(moved.bytes);
-                if (moved.bytes == 0)
-                    break;
-                continue;
-            }
-        }
-        const std::span<std::byte> block = takeBuffer(feeding);
-        if (block.empty())
-            return Copy::Stopped;
-        const auto got = source.readAt(copied, block);
-        const std::size_t count = got.ok() ? got.value : 0;
-        Copy failure = got.ok() ? Copy::Done : Copy::ReadFailed;
-        if (failure == Copy::Done && count > 0 && output_.isOpen()) {
-            const auto put = StoreReadBlock(source, copied, std::span<const std::byte>(block).first(count), output_.file());
-            if (!put.ok() || put.value != count)
-                failure = put.error == error::DiskFull ? Copy::DiskFull : Copy::WriteFailed;
-        }
-        if (feeding)
-            checksums_->submit(block, failure == Copy::Done ? count : 0);
-        if (failure != Copy::Done)
-            return failure;
-        copied += static_cast<std::int64_t>(count);
-        done_ += static_cast<std::int64_t>(count);
-        if (count < block.size())
+            return {copied, CopyFailure::Stopped};
+        const CopyStepResult step = CopyStep(source, static_cast<std::int64_t>(copied), block, target, feed, buffer_);
+        if (step.failure != CopyFailure::None)
+            return {copied, step.failure, step.error};
+        if (step.count == 0)
             break;
+        copied += step.count;
+        done_ += static_cast<std::int64_t>(step.count);
     }
     // A part that grew, shrank or was rewritten while it was read is not the
     // part that was measured (nor, when unchecked, one to trust).
     const auto after = source.identity();
-    if (!before.ok() || !after.ok() || !(before.value == after.value) || copied != before.value.size)
-        return Copy::Changed;
-    if (feeding) {
-        checksums_->endPart();
-        hashed_.push_back(static_cast<std::size_t>(&part - set_.parts.data()));
-    }
-    return Copy::Done;
+    if (!before.ok() || !after.ok() || !(before.value == after.value)
+        || static_cast<std::int64_t>(copied) != before.value.size)
+        return {copied, CopyFailure::Changed};
+    return {copied};
 }
 
 std::optional<std::size_t> JoinRun::compareDigests()
 {
-    if (!checksums_)
+    if (!digests_)
         return std::nullopt;
     std::optional<std::size_t> firstBad;
-    for (const Digest& digest : checksums_->takeReadyDigests()) {
-        const std::size_t index = hashed_[compared_++];
+    for (Digest digest : digests_->takeReady()) {
+        const std::size_t number = compared_++;
+        const std::size_t index = fed_[number];
         if (index == Unread)
-            continue; // a part a check could not read to its end
-        found_[index] = digest;
+            continue; // a part not read to its end
         const SetPart& part = set_.parts[index];
+        if (number < unhashed_.size() && unhashed_[number])
+            digest = *part.expected;
+        found_[index] = digest;
         const bool good = !part.expected || digest == *part.expected;
         if (!good && !firstBad)
             firstBad = index;

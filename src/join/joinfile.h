@@ -29,6 +29,7 @@
 // runs before the join. A check tells whether the recovery data can
 // rebuild what it found missing or damaged.
 
+#include "parts/blockconsumer.h"
 #include "join/joinview.h"
 #include "parts/engineoptions.h"
 #include "platform/platform.h"
@@ -67,6 +68,9 @@ struct JoinOptions : EngineOptions {
     // Take parts rebuilt from the recovery data where only another tool's
     // CRC32 of the whole would check them.
     bool trustRecovery = false;
+    // See every block a join or check reads, each part's in order, beside
+    // the digests; they outlive the run.
+    std::vector<BlockConsumer*> consumers;
 };
 
 struct JoinResult : EngineResult<JoinOutcome> {

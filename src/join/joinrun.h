@@ -5,12 +5,13 @@
 #include "join/joinoutput.h"
 #include "join/partset.h"
 #include "join/recoveryset.h"
-#include "parts/checksumworker.h"
 #include "parts/kilobyteprogress.h"
 #include "parts/messagepacer.h"
 #include "parts/par2tool.h"
+#include "parts/partcopy.h"
 #include "parts/partnaming.h"
 #include "parts/recoverydecoder.h"
+#include "parts/rundigests.h"
 
 #include <memory>
 #include <functional>
@@ -43,8 +44,6 @@ public:
     JoinResult run();
 
 private:
-    enum class Copy { Done, ReadFailed, WriteFailed, DiskFull, Changed, Stopped };
-
     JoinResult finish(JoinOutcome outcome);
     // Takes a set found on disk, with the counts of a fresh join.
     void adopt(PartSet set);
@@ -109,10 +108,11 @@ private:
     // jointwoatonce.cpp: a checked join of two parts at once.
     struct PartInFlight;
     JoinOutcome joinTwoAtOnce();
-    Copy copyPartAt(PartInFlight& part, const std::atomic<bool>& abandoned, const std::function<void()>& betweenSteps);
+    CopyStepResult copyPartAt(PartInFlight& part, const std::atomic<bool>& abandoned,
+                              const std::function<void()>& betweenSteps);
     // Every part is in the temporary file: it takes the output's name.
     JoinOutcome joined();
-    JoinOutcome failCopy(Copy failure, const SetPart& part);
+    JoinOutcome failCopy(const CopyStepResult& failed, const SetPart& part);
     // The part whose digest is not the one listed.
     JoinOutcome damaged(std::size_t index);
     // The whole file's digest, once every part is in: the one listed, or
@@ -123,10 +123,18 @@ private:
     // A check's verdict on the whole file, once every part was read: told,
     // and true when it holds.
     bool checkWhole();
-    // Copies one part into the temporary file (or only reads it, checking).
-    Copy copyPart(const SetPart& part);
-    // A block from the feed when it is hashed, else the run's own.
-    std::span<std::byte> takeBuffer(bool feeding);
+    // A new feed for the digests of `kinds` and the options' consumers;
+    // none when nothing wants the blocks.
+    void startFeed(DigestKinds kinds);
+    // The next number of the feed's parts for the part at `index`, which
+    // counts as unread until it is ended with endFed().
+    std::int64_t beginFed();
+    void endFed(std::int64_t number, std::size_t index, bool read);
+    // Copies one part into the temporary file (or only reads it, checking);
+    // the bytes copied in `count`. Its blocks go to the feed, if any, as
+    // the feed's part `number`.
+    CopyStepResult copyPart(const SetPart& part);
+    CopyStepResult copyFrom(File& source, std::int64_t number);
     // The repair found the part to be the listed one, and it still is that file.
     bool alreadyVouched(std::size_t index);
     // Compares the digests the worker has made since the last call; the
@@ -146,12 +154,15 @@ private:
     std::string chosen_;     // the output the view chose, for a set that does not name it
     // Nothing half-joined outlives the run, however it ends.
     JoinOutput output_;
-    std::unique_ptr<ChecksumWorker> checksums_;
-    // Set indexes of the parts sent to the worker, in order; Unread for one
-    // that a check could not read to its end, whose digest means nothing.
+    // The feed's consumers come before it: its threads hand them blocks.
+    std::unique_ptr<RunDigests> digests_;
+    std::unique_ptr<BlockFeed> feed_;
+    // Set indexes of the parts handed to the feed, by the feed's numbers;
+    // Unread for one not read to its end, whose digest means nothing.
     static constexpr std::size_t Unread = static_cast<std::size_t>(-1);
-    std::vector<std::size_t> hashed_;
-    std::size_t compared_ = 0;        // how many of them have been compared
+    std::vector<std::size_t> fed_;
+    std::vector<bool> unhashed_;   // by the feed's numbers: the digest is known, not hashed
+    std::size_t compared_ = 0;     // how many of them have been compared
     std::vector<Digest> found_; // per part, once hashed
     // Per part, what it was when its digest was found to be the listed one:
     // a part that is still that file is not hashed again.

@@ -1,14 +1,13 @@
 // A checked join of two parts at once. The parts are independent: each
-// thread reads its own part, writes it at its place in the joined file and
-// hashes it, so the hashing, which is most of the work, takes both cores
-// whatever the parts' size. The digests are compared, and failures told,
-// in part order, as a join one part at a time tells them.
+// thread reads its own part and writes it at its place in the joined file,
+// and hands its blocks to the run's feed as blocks of that part, so the
+// copying takes both cores whatever the parts' size and the digests take
+// both cores too. The digests are compared, and failures told, in part
+// order, as a join one part at a time tells them.
 #include "join/joinrun.h"
 
 #include "join/jointexts.h"
 #include "parts/jobthread.h"
-#include "parts/partcopy.h"
-#include "parts/hasher.h"
 
 #include <algorithm>
 #include <atomic>
@@ -24,65 +23,68 @@ struct JoinRun::PartInFlight {
     std::unique_ptr<File> source;
     bool onWorker = false;
     bool done = false;
-    Copy copied = Copy::Done;
-    Digest digest;
+    CopyStepResult copied;
     std::atomic<std::int64_t> bytes{0};
     std::vector<std::byte>* buffer = nullptr;
 };
 
-JoinRun::Copy JoinRun::copyPartAt(PartInFlight& part, const std::atomic<bool>& abandoned,
-                                  const std::function<void()>& betweenSteps)
+CopyStepResult JoinRun::copyPartAt(PartInFlight& part, const std::atomic<bool>& abandoned,
+                                   const std::function<void()>& betweenSteps)
 {
     File& source = *part.source;
     const auto before = source.identity();
-    std::vector<std::byte>& buffer = *part.buffer;
-    buffer.resize(hashBlock());
+    const auto number = static_cast<std::int64_t>(part.index);
+    const auto wanted = [&] { return !stopped() && !abandoned.load(std::memory_order_relaxed); };
+    const StepFeed feed{feed_.get(), number, [&] {
+                            if (betweenSteps)
+                                betweenSteps();
+                            return wanted();
+                        }};
+    // The joined file is new: a block of zeros left out stays a hole that
+    // reads as zeros. The last part writes all of its blocks, so the file
+    // ends where it should.
     const bool last = part.index + 1 == set_.parts.size();
-    // A part the repair found to be the listed one, still that file, is not
-    // hashed again.
-    const bool vouched = alreadyVouched(part.index);
-    Hasher hash(set_.parts[part.index].expected->kind());
-    std::int64_t copied = 0;
+    std::uint64_t copied = 0;
     for (;;) {
         if (betweenSteps)
             betweenSteps();
-        if (stopped() || abandoned.load(std::memory_order_relaxed))
-            return Copy::Stopped;
-        const auto got = source.read(buffer);
-        if (!got.ok())
-            return Copy::ReadFailed;
-        const std::span<const std::byte> block = std::span<const std::byte>(buffer).first(got.value);
-        // The joined file is new: a block of zeros left out stays a hole
-        // that reads as zeros. The last part writes all of its blocks, so
-        // the file ends where it should.
-        if (!block.empty() && (last || !IsAllZero(block))) {
-            const auto put = output_.file().writeAt(part.at + copied, block);
-            if (!put.ok() || put.value != block.size())
-                return put.error == error::DiskFull ? Copy::DiskFull : Copy::WriteFailed;
-        }
-        if (!vouched)
-            hash.update(block);
-        copied += static_cast<std::int64_t>(block.size());
-        part.bytes.store(copied, std::memory_order_relaxed);
-        if (block.size() < buffer.size())
+        if (!wanted())
+            return {copied, CopyFailure::Stopped};
+        const StepTarget target{&output_.file(), part.at + static_cast<std::int64_t>(copied), !last};
+        const CopyStepResult step =
+            CopyStep(source, static_cast<std::int64_t>(copied), feed_->blockSize(), target, feed, *part.buffer);
+        if (step.failure != CopyFailure::None)
+            return {copied, step.failure, step.error};
+        if (step.count == 0)
             break;
+        copied += step.count;
+        part.bytes.store(static_cast<std::int64_t>(copied), std::memory_order_relaxed);
     }
     const auto after = source.identity();
-    if (!before.ok() || !after.ok() || !(before.value == after.value) || copied != before.value.size)
-        return Copy::Changed;
-    part.digest = vouched ? *set_.parts[part.index].expected : hash.finish();
-    return Copy::Done;
+    if (!before.ok() || !after.ok() || !(before.value == after.value)
+        || static_cast<std::int64_t>(copied) != before.value.size)
+        return {copied, CopyFailure::Changed};
+    return {copied};
 }
 
 JoinOutcome JoinRun::joinTwoAtOnce()
 {
     const std::size_t n = set_.parts.size();
+    std::vector<bool> known(n);
+    for (std::size_t i = 0; i < n; ++i)
+        known[i] = alreadyVouched(i);
+    startFeed({set_.partKind(), std::nullopt, std::move(known)});
+    // Every part is handed to the feed, in order, by its own number. A part
+    // that fails is told before its digest could count.
+    for (std::size_t i = 0; i < n; ++i)
+        fed_.push_back(i);
     std::deque<PartInFlight> window; // at most two, in part order
     std::vector<std::byte> buffers[2];
     std::atomic<bool> abandoned{false};
     std::size_t next = 0;
     std::int64_t at = 0;
     std::int64_t finished = 0; // bytes of the parts compared
+    std::optional<std::size_t> firstBad;
 
     const auto progress = [&] {
         done_ = finished;
@@ -102,7 +104,14 @@ JoinOutcome JoinRun::joinTwoAtOnce()
                 if (part.onWorker)
                     part.done = true;
     };
-    // Opens the next part and hands it out; false when it cannot be read.
+    // Every part begun is ended in the feed, read or not, so that its
+    // consumers go on.
+    const auto copy = [this, &abandoned](PartInFlight& slot, const std::function<void()>& between) {
+        slot.copied = copyPartAt(slot, abandoned, between);
+        feed_->endPart(static_cast<std::int64_t>(slot.index));
+    };
+    // Opens the next part and hands it out; the part for this thread, if
+    // it is to copy it.
     const auto startNext = [&](bool onWorker) -> PartInFlight* {
         const SetPart& part = set_.parts[next];
         view_.setStatusText(texts::join::joining(part.name));
@@ -116,33 +125,43 @@ JoinOutcome JoinRun::joinTwoAtOnce()
         auto opened = platform_.openForReading(set_.path(part.name));
         if (!opened.ok()) {
             slot.done = true;
-            slot.copied = Copy::ReadFailed;
+            slot.copied = {0, CopyFailure::Read, opened.error};
+            feed_->endPart(static_cast<std::int64_t>(slot.index));
             return nullptr;
         }
         slot.source = std::move(opened.value);
         if (onWorker) {
-            worker.start([this, &slot, &abandoned] { slot.copied = copyPartAt(slot, abandoned, {}); });
+            worker.start([copy, &slot] { copy(slot, {}); });
             return nullptr;
         }
         return &slot;
     };
+    // Gives up the part still running, once the front has failed.
+    const auto giveUpRest = [&] {
+        abandoned = true;
+        while (worker.busy())
+            collect(pacer_.interval());
+        progress();
+    };
 
     for (;;) {
         collect(0ms);
-        // The finished parts at the front, in order.
+        if (const auto bad = compareDigests(); bad && !firstBad)
+            firstBad = bad;
+        // The settled parts at the front, in order: copied, and their
+        // digests compared.
         while (!window.empty() && window.front().done) {
             PartInFlight& front = window.front();
-            const bool good = front.copied == Copy::Done;
-            if (good)
-                found_[front.index] = front.digest;
-            if (!good || front.digest != *set_.parts[front.index].expected) {
-                // The part after it is not wanted: it stops at its next step.
-                abandoned = true;
-                while (worker.busy())
-                    collect(pacer_.interval());
-                progress();
-                return good ? damaged(front.index) : failCopy(front.copied, set_.parts[front.index]);
+            if (front.copied.failure != CopyFailure::None) {
+                giveUpRest();
+                return failCopy(front.copied, set_.parts[front.index]);
             }
+            if (firstBad == front.index) {
+                giveUpRest();
+                return damaged(front.index);
+            }
+            if (compared_ <= front.index)
+                break;
             finished += set_.parts[front.index].size;
             window.pop_front();
         }
@@ -151,17 +170,17 @@ JoinOutcome JoinRun::joinTwoAtOnce()
         if (window.empty() && next == n)
             return JoinOutcome::Joined;
         if (stopped() && window.empty())
-            return failCopy(Copy::Stopped, set_.parts.back());
+            return failCopy({0, CopyFailure::Stopped}, set_.parts.back());
         if (!worker.busy() && window.size() < 2 && next < n && !stopped()) {
             startNext(true);
             continue;
         }
         if (window.size() < 2 && next < n && !stopped()) {
             if (PartInFlight* mine = startNext(false)) {
-                mine->copied = copyPartAt(*mine, abandoned, [&] {
+                copy(*mine, [&] {
                     collect(0ms);
                     // An earlier part that failed makes this one unwanted.
-                    if (window.front().done && window.front().copied != Copy::Done)
+                    if (window.front().done && window.front().copied.failure != CopyFailure::None)
                         abandoned = true;
                     progress();
                     betweenSteps();
@@ -170,7 +189,12 @@ JoinOutcome JoinRun::joinTwoAtOnce()
             }
             continue;
         }
-        collect(std::max(pacer_.interval(), 1ms));
+        // The front waits for its digest, which this thread helps make, or
+        // for the other thread's copy.
+        if (window.front().done)
+            feed_->help(std::max(pacer_.interval(), 1ms));
+        else
+            collect(std::max(pacer_.interval(), 1ms));
     }
 }
 

@@ -12,10 +12,11 @@ BlockFeed::BlockFeed(std::size_t blockSize, std::vector<BlockConsumer*> consumer
         free_.push_back(static_cast<int>(i));
     }
     holds_.assign(storage_.size(), 0);
+    owner_.assign(storage_.size(), -1);
     for (BlockConsumer* consumer : consumers) {
         const int count = std::max(consumer->lanes(), 1);
         for (int i = 0; i < count; ++i)
-            lanes_.push_back(Lane{consumer, i, count, {}, false});
+            lanes_.push_back(Lane{consumer, i, count, i, {}, false});
     }
     thread_ = std::thread([this] { loop(); });
 }
@@ -30,26 +31,42 @@ BlockFeed::~BlockFeed()
     thread_.join();
 }
 
-std::span<std::byte> BlockFeed::acquire(std::chrono::milliseconds wait)
+std::size_t BlockFeed::Lane::ready() const
+{
+    const auto now = pending.find(next);
+    return now == pending.end() ? 0 : now->second.size();
+}
+
+bool BlockFeed::mustWait(std::int64_t part) const
+{
+    if (part <= firstOpen_)
+        return false;
+    const auto later = std::count_if(owner_.begin(), owner_.end(), [this](std::int64_t p) { return p > firstOpen_; });
+    return static_cast<std::size_t>(later) >= storage_.size() / 2;
+}
+
+std::span<std::byte> BlockFeed::acquire(std::int64_t part, std::chrono::milliseconds wait)
 {
     const auto until = std::chrono::steady_clock::now() + wait;
     std::unique_lock lock(mutex_);
     for (;;) {
         if (failure_)
             std::rethrow_exception(failure_);
-        if (!free_.empty()) {
+        if (!free_.empty() && !mustWait(part)) {
             const int buffer = free_.back();
             free_.pop_back();
+            owner_[static_cast<std::size_t>(buffer)] = part;
             return {storage_[static_cast<std::size_t>(buffer)].get(), blockSize_};
         }
         if (Lane* lane = idleLane(false))
             workOn(*lane, lock);
-        else if (changed_.wait_until(lock, until) == std::cv_status::timeout && free_.empty() && !idleLane(false))
+        else if (changed_.wait_until(lock, until) == std::cv_status::timeout
+                 && (free_.empty() || mustWait(part)) && !idleLane(false))
             return {};
     }
 }
 
-void BlockFeed::submit(std::span<std::byte> buffer, std::size_t count)
+void BlockFeed::submit(std::int64_t part, std::span<std::byte> buffer, std::size_t count)
 {
     {
         const std::lock_guard lock(mutex_);
@@ -60,27 +77,46 @@ void BlockFeed::submit(std::span<std::byte> buffer, std::size_t count)
         int holders = 0;
         if (count > 0)
             for (Lane& lane : lanes_)
-                if (lane.takes(part_)) {
-                    lane.pending.push_back({index, count, part_});
+                if (lane.takes(part)) {
+                    lane.pending[part].push_back({index, count});
                     ++holders;
                 }
         holds_[static_cast<std::size_t>(index)] = holders;
         if (holders == 0)
-            free_.push_back(index);
+            release(index);
     }
     changed_.notify_all();
 }
 
-void BlockFeed::endPart()
+void BlockFeed::endPart(std::int64_t part)
 {
     {
         const std::lock_guard lock(mutex_);
         for (Lane& lane : lanes_)
-            if (lane.takes(part_))
-                lane.pending.push_back({-1, 0, part_});
-        ++part_;
+            if (lane.takes(part))
+                lane.pending[part].push_back({-1, 0});
+        endedAhead_.insert(part);
+        while (endedAhead_.erase(firstOpen_) > 0)
+            ++firstOpen_;
     }
     changed_.notify_all();
+}
+
+void BlockFeed::release(int buffer)
+{
+    owner_[static_cast<std::size_t>(buffer)] = -1;
+    free_.push_back(buffer);
+}
+
+void BlockFeed::help(std::chrono::milliseconds wait)
+{
+    std::unique_lock lock(mutex_);
+    if (failure_)
+        std::rethrow_exception(failure_);
+    if (Lane* lane = idleLane(false))
+        workOn(*lane, lock);
+    else
+        changed_.wait_for(lock, wait);
 }
 
 bool BlockFeed::finished(std::chrono::milliseconds wait)
@@ -101,21 +137,21 @@ bool BlockFeed::finished(std::chrono::milliseconds wait)
 
 bool BlockFeed::allDone() const
 {
-    return std::all_of(lanes_.begin(), lanes_.end(), [](const Lane& l) { return l.pending.empty() && !l.busy; });
+    return std::all_of(lanes_.begin(), lanes_.end(), [](const Lane& l) { return l.idle(); });
 }
 
 BlockFeed::Lane* BlockFeed::idleLane(bool feedThread)
 {
     Lane* best = nullptr;
     for (Lane& lane : lanes_) {
-        if (lane.busy || lane.pending.empty())
+        if (lane.busy || lane.ready() == 0)
             continue;
         const bool onlyHere = lane.consumer->waitsLong();
         if (onlyHere && !feedThread)
             continue;
         // Only the feed's thread works a lane that waits long, so it goes first.
         if (!best || (onlyHere && !best->consumer->waitsLong())
-            || (onlyHere == best->consumer->waitsLong() && lane.pending.size() > best->pending.size()))
+            || (onlyHere == best->consumer->waitsLong() && lane.ready() > best->ready()))
             best = &lane;
     }
     return best;
@@ -123,8 +159,14 @@ BlockFeed::Lane* BlockFeed::idleLane(bool feedThread)
 
 void BlockFeed::workOn(Lane& lane, std::unique_lock<std::mutex>& lock)
 {
-    const Item item = lane.pending.front();
-    lane.pending.pop_front();
+    const std::int64_t part = lane.next;
+    const auto queue = lane.pending.find(part);
+    const Item item = queue->second.front();
+    queue->second.pop_front();
+    if (queue->second.empty())
+        lane.pending.erase(queue);
+    if (item.buffer < 0)
+        lane.next += lane.of;
     lane.busy = true;
     const std::byte* data = item.buffer >= 0 ? storage_[static_cast<std::size_t>(item.buffer)].get() : nullptr;
     lock.unlock();
@@ -132,9 +174,9 @@ void BlockFeed::workOn(Lane& lane, std::unique_lock<std::mutex>& lock)
     std::exception_ptr failure;
     try {
         if (data != nullptr)
-            lane.consumer->consume(lane.index, item.part, {data, item.count});
+            lane.consumer->consume(lane.index, part, {data, item.count});
         else
-            lane.consumer->endPart(lane.index, item.part);
+            lane.consumer->endPart(lane.index, part);
     } catch (...) {
         failure = std::current_exception();
     }
@@ -142,7 +184,7 @@ void BlockFeed::workOn(Lane& lane, std::unique_lock<std::mutex>& lock)
     lock.lock();
     lane.busy = false;
     if (item.buffer >= 0 && --holds_[static_cast<std::size_t>(item.buffer)] == 0)
-        free_.push_back(item.buffer);
+        release(item.buffer);
     if (failure && !failure_)
         failure_ = failure;
     changed_.notify_all();

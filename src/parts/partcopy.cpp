@@ -12,38 +12,6 @@ void SharedCopyState::wantNothingAfter(std::int64_t index)
     }
 }
 
-namespace {
-
-struct Step {
-    std::uint64_t count = 0; // bytes stored in the part; 0 at the end of the source
-    PartCopyFailure failure = PartCopyFailure::None;
-    ErrorCode error = error::None;
-};
-
-// One step: the in-kernel copy where the platform can, else a read at the
-// offset and a write.
-Step copyStep(File& source, std::int64_t offset, File& part, std::uint64_t want, std::size_t blockSize,
-              std::vector<std::byte>& buffer)
-{
-    const CopyResult moved = source.copyRangeTo(offset, part, want);
-    if (!moved.fallBack)
-        return {moved.bytes};
-    if (buffer.empty())
-        buffer.resize(blockSize);
-    const auto got = source.readAt(offset, std::span(buffer).first(static_cast<std::size_t>(want)));
-    if (!got.ok())
-        return {0, PartCopyFailure::Read, got.error};
-    if (got.value == 0)
-        return {};
-    const auto put = part.write(std::span<const std::byte>(buffer).first(got.value));
-    // Bytes read but not stored would be missing from the parts.
-    if (!put.ok() || put.value != got.value)
-        return {put.value, PartCopyFailure::Write, put.error};
-    return {got.value};
-}
-
-} // namespace
-
 bool IsAllZero(std::span<const std::byte> block)
 {
     return !block.empty() && block[0] == std::byte{0}
@@ -69,33 +37,55 @@ Result<std::size_t> StoreReadBlock(File& source, std::int64_t offset, std::span<
 
 namespace {
 
-// One step through a buffer of the feed, which is handed the bytes the part
-// took. Waiting for a free buffer goes on in slices, with
-// the run's own work in between, until one comes free or the part is no
-// longer wanted.
-Step hashedStep(File& source, std::int64_t offset, File& part, std::uint64_t want, BlockFeed& feed,
-                const std::function<void()>& betweenSteps, const std::function<bool()>& wanted)
+// Stores a block just read at `offset` of the source where the target wants it.
+Result<std::size_t> store(File& source, std::int64_t offset, std::span<const std::byte> block, const StepTarget& target)
 {
-    std::span<std::byte> block;
-    while ((block = feed.acquire(std::chrono::milliseconds(10))).empty()) {
-        if (betweenSteps)
-            betweenSteps();
-        if (!wanted())
-            return {0, PartCopyFailure::Stopped};
-    }
-    const auto got = source.readAt(offset, block.first(static_cast<std::size_t>(want)));
-    if (!got.ok() || got.value == 0) {
-        feed.submit(block, 0);
-        return got.ok() ? Step{} : Step{0, PartCopyFailure::Read, got.error};
-    }
-    const auto put = StoreReadBlock(source, offset, std::span<const std::byte>(block).first(got.value), part);
-    feed.submit(block, put.value);
-    if (!put.ok() || put.value != got.value)
-        return {put.value, PartCopyFailure::Write, put.error};
-    return {got.value};
+    if (target.file == nullptr || (target.at >= 0 && target.holes && IsAllZero(block)))
+        return {block.size(), error::None};
+    if (target.at < 0)
+        return StoreReadBlock(source, offset, block, *target.file);
+    return target.file->writeAt(target.at, block);
+}
+
+CopyStepResult stored(const Result<std::size_t>& put, std::size_t got)
+{
+    // Bytes read but not stored would be missing from the target.
+    if (!put.ok() || put.value != got)
+        return {put.value, CopyFailure::Write, put.error};
+    return {got};
 }
 
 } // namespace
+
+CopyStepResult CopyStep(File& source, std::int64_t offset, std::uint64_t want, const StepTarget& target,
+                        const StepFeed& feed, std::vector<std::byte>& buffer)
+{
+    if (feed.feed == nullptr) {
+        if (target.file != nullptr && target.at < 0)
+            if (const CopyResult moved = source.copyRangeTo(offset, *target.file, want); !moved.fallBack)
+                return {moved.bytes};
+        if (buffer.size() < want)
+            buffer.resize(static_cast<std::size_t>(want));
+        const auto got = source.readAt(offset, std::span(buffer).first(static_cast<std::size_t>(want)));
+        if (!got.ok())
+            return {0, CopyFailure::Read, got.error};
+        if (got.value == 0)
+            return {};
+        return stored(store(source, offset, std::span<const std::byte>(buffer).first(got.value), target), got.value);
+    }
+    std::span<std::byte> block;
+    while ((block = feed.feed->acquire(feed.part, std::chrono::milliseconds(10))).empty())
+        if (feed.waiting && !feed.waiting())
+            return {0, CopyFailure::Stopped};
+    const auto got = source.readAt(offset, block.first(static_cast<std::size_t>(want)));
+    if (!got.ok() || got.value == 0) {
+        feed.feed->submit(feed.part, block, 0);
+        return got.ok() ? CopyStepResult{} : CopyStepResult{0, CopyFailure::Read, got.error};
+    }
+    const auto put = store(source, offset, std::span<const std::byte>(block).first(got.value), target);
+    feed.feed->submit(feed.part, block, put.value);
+    return stored(put, got.value);
+}
 
 PartCopyResult CopyAndClosePart(File& source, const PartJob& job, File& part, const PartCopySettings& settings,
                                 std::vector<std::byte>& buffer, SharedCopyState& shared,
@@ -104,11 +94,16 @@ PartCopyResult CopyAndClosePart(File& source, const PartJob& job, File& part, co
     PartCopyResult result;
     std::uint64_t count = 0;
     const std::size_t blockSize = settings.feed ? settings.feed->blockSize() : settings.blockSize;
+    const StepFeed waitFor{settings.feed, job.index, [&] {
+                               if (betweenSteps)
+                                   betweenSteps();
+                               return shared.wanted(job.index);
+                           }};
     do {
         if (betweenSteps)
             betweenSteps();
         if (!shared.wanted(job.index)) {
-            result.failure = PartCopyFailure::Stopped;
+            result.failure = CopyFailure::Stopped;
             break;
         }
         const std::int64_t offset = job.offset + result.written;
@@ -118,13 +113,10 @@ PartCopyResult CopyAndClosePart(File& source, const PartJob& job, File& part, co
         count = 0;
         if (want == 0)
             break; // the source's end as the run found it: nothing past it is read
-        const Step step =
-            settings.feed
-                ? hashedStep(source, offset, part, static_cast<std::uint64_t>(want), *settings.feed,
-                             betweenSteps, [&] { return shared.wanted(job.index); })
-                : copyStep(source, offset, part, static_cast<std::uint64_t>(want), settings.blockSize, buffer);
+        const CopyStepResult step =
+            CopyStep(source, offset, static_cast<std::uint64_t>(want), {&part}, waitFor, buffer);
         count = step.count;
-        if (step.failure == PartCopyFailure::Write && step.error == error::DiskFull && settings.endAtFullMedium) {
+        if (step.failure == CopyFailure::Write && step.error == error::DiskFull && settings.endAtFullMedium) {
             // The medium holds less than its free space promised (room its
             // file system keeps for itself): the part ends with what fitted.
             result.written += static_cast<std::int64_t>(step.count);
@@ -132,11 +124,12 @@ PartCopyResult CopyAndClosePart(File& source, const PartJob& job, File& part, co
             break;
         }
         result.failure = step.failure;
-        if (result.failure != PartCopyFailure::None)
+        result.error = step.error;
+        if (result.failure != CopyFailure::None)
             break;
         if (count == 0 && settings.sourceEnd >= 0) {
             // Shorter than when the run opened it: truncated or rewritten.
-            result.failure = PartCopyFailure::Changed;
+            result.failure = CopyFailure::Changed;
             break;
         }
         result.written += static_cast<std::int64_t>(count);
@@ -146,11 +139,11 @@ PartCopyResult CopyAndClosePart(File& source, const PartJob& job, File& part, co
 
     // The other thread learns first that the parts after this one are not
     // wanted, so that it stops before this thread is done closing.
-    const bool failed = result.failure != PartCopyFailure::None && result.failure != PartCopyFailure::Stopped;
-    result.sourceEnded = result.failure == PartCopyFailure::None && count == 0 && !result.mediumFull;
+    const bool failed = result.failure != CopyFailure::None && result.failure != CopyFailure::Stopped;
+    result.sourceEnded = result.failure == CopyFailure::None && count == 0 && !result.mediumFull;
     if (failed || result.sourceEnded)
         shared.wantNothingAfter(job.index);
-    if (result.failure != PartCopyFailure::None) {
+    if (result.failure != CopyFailure::None) {
         part.close(); // the part stays as far as it got; its failure is already known
         return result;
     }
@@ -158,7 +151,7 @@ PartCopyResult CopyAndClosePart(File& source, const PartJob& job, File& part, co
     const bool closed = part.close() == error::None;
     if (!flushed || !closed) {
         // A flush or close that fails may have lost data the writes accepted.
-        result.failure = PartCopyFailure::Write;
+        result.failure = CopyFailure::Write;
         shared.wantNothingAfter(job.index);
     }
     return result;

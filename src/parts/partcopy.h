@@ -1,13 +1,15 @@
 #pragma once
-// The copy of one part's range of the source, as both threads of a run that
+// The copy of one part, as every loop of both engines performs it: one
+// step (CopyStep) that moves a block from a file into another, through the
+// run's block feed when anything wants the bytes, and one failure enum.
+// The split's loop is CopyAndClosePart, as both threads of a run that
 // copies two parts at once perform it.
 //
 // The source is read only at explicit offsets (File::copyRangeTo, then
-// File::readAt where the in-kernel copy declines), so the two threads can
-// share its one open file. Each part file belongs to the thread that copies
-// it, which also closes it.
+// File::readAt where the in-kernel copy declines), so two threads can share
+// its one open file. Each part file belongs to the thread that copies it,
+// which also closes it.
 
-#include "platform/platform.h"
 #include "parts/blockfeed.h"
 #include "platform/platform.h"
 
@@ -19,19 +21,49 @@
 
 namespace darvolt {
 
-enum class PartCopyFailure {
+enum class CopyFailure {
     None,
     Read,    // the source could not be read
-    Write,   // the part refused data, stored less than asked, or failed to flush or close
-    Changed, // the source ended before the size it had when the run opened it
-    Stopped, // given up because the part is no longer wanted (or the run was interrupted)
+    Write,   // the target refused data, stored less than asked, or failed to flush or close
+    Changed, // the source is not the size, or not the file, it was when the run measured it
+    Stopped, // given up because the copy is no longer wanted (or the run was interrupted)
 };
 
 struct PartCopyResult {
     std::int64_t written = 0;
     bool sourceEnded = false; // the last step found the end of the source: no part follows
     bool mediumFull = false;  // the part ended early because its medium filled up
-    PartCopyFailure failure = PartCopyFailure::None;
+    CopyFailure failure = CopyFailure::None;
+    ErrorCode error = error::None; // the system's, with a Read or Write failure
+};
+
+// One step of a copy: how many bytes it stored (0 at the source's end), or
+// what failed.
+struct CopyStepResult {
+    std::uint64_t count = 0;
+    CopyFailure failure = CopyFailure::None;
+    ErrorCode error = error::None;
+};
+
+// Where a step puts its bytes.
+struct StepTarget {
+    File* file = nullptr; // none: the bytes are only read (for the feed)
+    // At this offset of the file; negative: where the file stands, one
+    // step after the other.
+    std::int64_t at = -1;
+    // The file is new and its size is set by a later write: a block of
+    // zeros at an offset is left out, a hole that reads as zeros.
+    bool holes = false;
+};
+
+// Where a step takes its block from when the run's consumers want it: a
+// buffer of the feed, whose bytes count as the next of `part`. While none
+// is free, `waiting` runs (it may work for the run) and says whether to
+// wait on; a step that stops waiting fails as Stopped.
+struct StepFeed {
+    BlockFeed* feed = nullptr;
+    std::int64_t part = 0;
+    std::function<bool()> waiting;
 };
 
 // One part of the run: its number, where it starts in the source and how
@@ -94,6 +126,12 @@ private:
 // tells that at the speed of memory, where a byte loop would crawl through
 // the gigabytes of a sparse source's holes.
 bool IsAllZero(std::span<const std::byte> block);
+
+// Copies at most `want` bytes of `source` from `offset` into `target`:
+// through a buffer of the feed when there is one, else in the kernel where
+// the platform can, else through `buffer` (sized on first need to `want`).
+CopyStepResult CopyStep(File& source, std::int64_t offset, std::uint64_t want, const StepTarget& target,
+                        const StepFeed& feed, std::vector<std::byte>& buffer);
 
 // Stores in `target` the bytes of `block`, which were just read from
 // `source` at `offset` (to be hashed): written from the block, which costs

@@ -142,11 +142,11 @@ void PartPipeline::finish(std::int64_t index, const PartCopyResult& result)
     Slot& part = slot(index);
     part.where = Where::Done;
     part.result = result;
-    if (result.failure == PartCopyFailure::Read)
+    if (result.failure == CopyFailure::Read)
         part.failure = std::string(texts::ReadFailed);
-    else if (result.failure == PartCopyFailure::Write)
+    else if (result.failure == CopyFailure::Write)
         part.failure = std::string(texts::WriteFailed);
-    else if (result.failure == PartCopyFailure::Changed)
+    else if (result.failure == CopyFailure::Changed)
         part.failure = std::string(texts::SourceChanged);
 }
 
@@ -161,7 +161,7 @@ std::optional<PipelineEnd> PartPipeline::settle()
             window_.pop_front();
             continue;
         }
-        if (front.result.failure == PartCopyFailure::Stopped)
+        if (front.result.failure == CopyFailure::Stopped)
             break; // interrupted: dealt with below once nothing runs
         if (front.failure) {
             // The first failure in part order. The part after it stops at its
@@ -192,7 +192,7 @@ std::optional<PipelineEnd> PartPipeline::settle()
         parts_->push_back(front.part.name);
         bareParts_->push_back(front.part.bare);
         if (s_.copy.feed != nullptr)
-            s_.copy.feed->endPart();
+            s_.copy.feed->endPart(front.index);
         listedKb_ += front.result.written / 1024;
         writtenBytes_ += front.result.written;
         if (!worker_) // parts of the size the medium took, one after another

@@ -1,7 +1,7 @@
 #include "split/splitfile.h"
 
 #include "parts/checksumfile.h"
-#include "parts/checksumworker.h"
+#include "parts/rundigests.h"
 #include "parts/mergescript.h"
 #include "parts/mergeshell.h"
 #include "split/runfile.h"
@@ -98,10 +98,10 @@ private:
     PartCopySettings copy_;
     std::unique_ptr<SpanTarget> span_;
 
-    // Before the feeds: their threads hand blocks to its encoder.
+    // The feed's consumers come before it: its threads hand them blocks.
     std::unique_ptr<RecoveryWriter> recovery_;
-    std::unique_ptr<ChecksumWorker> checksums_;
-    std::unique_ptr<BlockFeed> recoveryFeed_; // recovery data without checksums
+    std::unique_ptr<RunDigests> digests_;
+    std::unique_ptr<BlockFeed> feed_; // when anything wants the blocks
     std::unique_ptr<File> source_;
     std::optional<FileIdentity> sourceId_;
     PartList parts_;
@@ -141,13 +141,14 @@ SplitOutcome SplitRun::run()
             *source_);
         others = recovery_->consumers();
     }
-    const std::size_t feedBlock = std::min(copy_.blockSize, ChecksumWorker::CacheBlock);
     if (options_.checksums) {
-        checksums_ = std::make_unique<ChecksumWorker>(feedBlock, true, others);
-        copy_.feed = &checksums_->feed();
-    } else if (!others.empty()) {
-        recoveryFeed_ = std::make_unique<BlockFeed>(feedBlock, others);
-        copy_.feed = recoveryFeed_.get();
+        digests_ = std::make_unique<RunDigests>(DigestKinds{DigestKind::Sha256, DigestKind::Sha256, {}});
+        const std::vector<BlockConsumer*> digests = digests_->consumers();
+        others.insert(others.begin(), digests.begin(), digests.end());
+    }
+    if (!others.empty()) {
+        feed_ = std::make_unique<BlockFeed>(std::min(copy_.blockSize, BlockFeed::CacheBlock), others);
+        copy_.feed = feed_.get();
     }
 
     if (const auto stoppedWith = copyParts(); stoppedWith)
@@ -205,13 +206,13 @@ RecoveryEnd SplitRun::writeRecoveryData()
 
 std::vector<ChecksumEntry> SplitRun::checksumEntries()
 {
-    while (!checksums_->finished(std::max(pacer_.interval(), std::chrono::milliseconds(1))))
+    while (!feed_->finished(std::max(pacer_.interval(), std::chrono::milliseconds(1))))
         pacer_.pace();
-    const std::vector<Digest> digests = checksums_->takeReadyDigests();
+    const std::vector<Digest> digests = digests_->takeReady();
     std::vector<ChecksumEntry> entries;
     for (std::size_t i = 0; i < bareParts_.size() && i < digests.size(); ++i)
         entries.push_back({bareParts_[i], digests[i]});
-    entries.push_back({sourceName_, checksums_->wholeDigest()});
+    entries.push_back({sourceName_, digests_->whole()});
     return entries;
 }
 
@@ -221,14 +222,14 @@ std::optional<bool> SplitRun::writeRunFiles()
     const std::string sums = prefix_ + ChecksumFileName(sourceName_);
     const std::string shell = prefix_ + std::string(MergeShellName);
     for (const std::string* path : {&script, &sums, &shell})
-        if ((checksums_ || path != &sums) && isSource(*path))
+        if ((digests_ || path != &sums) && isSource(*path))
             return std::nullopt;
-    const std::vector<ChecksumEntry> entries = checksums_ ? checksumEntries() : std::vector<ChecksumEntry>{};
+    const std::vector<ChecksumEntry> entries = digests_ ? checksumEntries() : std::vector<ChecksumEntry>{};
     // MERGE.BAT first: on a last diskette with little room it is the one
     // that must be there.
     bool complete = WriteMergeScript(platform_, view_, script, bareParts_, sourceName_, copy_.flush);
-    sumsWritten_ = checksums_ && WriteChecksumFile(platform_, view_, sums, entries, copy_.flush);
-    complete = (!checksums_ || sumsWritten_) && complete;
+    sumsWritten_ = digests_ && WriteChecksumFile(platform_, view_, sums, entries, copy_.flush);
+    complete = (!digests_ || sumsWritten_) && complete;
     const std::string text = MergeShellText(sourceName_, bareParts_, entries, recoveryName_);
     complete = WriteRunFile(platform_, view_, shell, {text}, copy_.flush) && complete;
     return complete;
@@ -240,7 +241,7 @@ std::optional<SplitOutcome> SplitRun::copyParts()
     if (spanning_)
         span_ = std::make_unique<SpanTarget>(
             platform_, view_,
-            SpanTarget::Setup{outputFolder_, sourceName_, copy_.sourceEnd, copy_.permissions, checksums_ != nullptr,
+            SpanTarget::Setup{outputFolder_, sourceName_, copy_.sourceEnd, copy_.permissions, digests_ != nullptr,
                               options_.stop, [this](const std::string& path) { return isSource(path); }});
     else
         folder = std::make_unique<FolderTarget>(platform_, view_, prefix_, sourceName_, partSize_, copy_.permissions);

@@ -3,7 +3,8 @@
 // mode), and what the clearing of an earlier run takes away.
 
 #include "platform/fakeplatform.h"
-#include "parts/checksumworker.h"
+#include "parts/blockfeed.h"
+#include "parts/rundigests.h"
 #include "parts/checksumfile.h"
 #include "parts/sha256.h"
 #include "parts/mergescript.h"
@@ -15,6 +16,8 @@
 
 #include <QCryptographicHash>
 #include <QTest>
+
+#include <thread>
 
 using namespace darvolt;
 using Medium = FakePlatform::Medium;
@@ -35,6 +38,25 @@ std::string expectedSums(const std::vector<std::pair<std::string, std::string>>&
         text += qtSha256(contents) + "  " + name + "\n";
     return text;
 }
+
+// A consumer of the block feed that keeps what each lane saw, in order.
+class RecordingConsumer : public BlockConsumer {
+public:
+    explicit RecordingConsumer(int lanes) : lanes_(lanes), seen_(static_cast<std::size_t>(lanes)) {}
+    int lanes() const override { return lanes_; }
+    void consume(int lane, std::int64_t part, std::span<const std::byte> bytes) override
+    {
+        for (const std::byte b : bytes)
+            seen_[static_cast<std::size_t>(lane)].push_back({part, static_cast<int>(b)});
+    }
+    void endPart(int lane, std::int64_t part) override { seen_[static_cast<std::size_t>(lane)].push_back({part, -1}); }
+    // Per lane: (part, byte), and (part, -1) where the part ended.
+    const std::vector<std::vector<std::pair<std::int64_t, int>>>& seen() const { return seen_; }
+
+private:
+    const int lanes_;
+    std::vector<std::vector<std::pair<std::int64_t, int>>> seen_;
+};
 
 // A consumer of the block feed that fails at one step: the nth block of a
 // part, or its end.
@@ -78,6 +100,8 @@ private slots:
     void clearingTakesScriptsAndChecksumsFirstAndNothingElse();
     void aConsumerThatThrowsFailsTheFeed_data();
     void aConsumerThatThrowsFailsTheFeed();
+    void partsHandedOverAtOnceReachEachLaneInOrder_data();
+    void partsHandedOverAtOnceReachEachLaneInOrder();
 };
 
 void tst_Checksums::linesAreWhatSha256sumWrites_data()
@@ -286,18 +310,21 @@ void tst_Checksums::aConsumerThatThrowsFailsTheFeed()
     QFETCH(bool, atEnd);
     QFETCH(bool, waitsLong);
     FailingConsumer failing(failAt, atEnd, waitsLong);
-    ChecksumWorker worker(64, true, {&failing});
+    RunDigests digests({DigestKind::Sha256, DigestKind::Sha256, {}});
+    std::vector<BlockConsumer*> consumers = digests.consumers();
+    consumers.push_back(&failing);
+    BlockFeed worker(64, consumers);
     bool thrown = false;
     try {
         // Three parts of four blocks.
         for (int part = 0; part < 3; ++part) {
             for (int block = 0; block < 4; ++block) {
                 std::span<std::byte> buffer;
-                while ((buffer = worker.acquire(std::chrono::milliseconds(10))).empty()) {
+                while ((buffer = worker.acquire(part, std::chrono::milliseconds(10))).empty()) {
                 }
-                worker.submit(buffer, buffer.size());
+                worker.submit(part, buffer, buffer.size());
             }
-            worker.endPart();
+            worker.endPart(part);
         }
         while (!worker.finished(std::chrono::milliseconds(10))) {
         }
@@ -305,6 +332,59 @@ void tst_Checksums::aConsumerThatThrowsFailsTheFeed()
         thrown = std::string(e.what()) == "the consumer failed";
     }
     QVERIFY(thrown);
+}
+
+void tst_Checksums::partsHandedOverAtOnceReachEachLaneInOrder_data()
+{
+    QTest::addColumn<int>("lanes");
+    QTest::addColumn<int>("buffers");
+    QTest::newRow("one lane, eight buffers") << 1 << 8;
+    QTest::newRow("one lane, two buffers") << 1 << 2;
+    QTest::newRow("one lane, one buffer") << 1 << 1;
+    QTest::newRow("two lanes, eight buffers") << 2 << 8;
+    QTest::newRow("three lanes, three buffers") << 3 << 3;
+}
+
+// Two threads hand over every other part, neither waiting for the other, as
+// a join of two parts at once does: each lane still sees its parts whole and
+// in part order, and neither thread is left without a buffer for good.
+void tst_Checksums::partsHandedOverAtOnceReachEachLaneInOrder()
+{
+    QFETCH(int, lanes);
+    QFETCH(int, buffers);
+    constexpr int parts = 9;
+    constexpr int blocks = 5;
+    constexpr std::size_t block = 16;
+    RecordingConsumer recording(lanes);
+    {
+        BlockFeed feed(block, {&recording}, static_cast<std::size_t>(buffers));
+        const auto handOver = [&feed](int first) {
+            for (std::int64_t part = first; part < parts; part += 2) {
+                for (int b = 0; b < blocks; ++b) {
+                    std::span<std::byte> buffer;
+                    while ((buffer = feed.acquire(part, std::chrono::milliseconds(10))).empty()) {
+                    }
+                    std::fill(buffer.begin(), buffer.end(), std::byte(part * blocks + b));
+                    feed.submit(part, buffer, block);
+                }
+                feed.endPart(part);
+            }
+        };
+        std::thread odd(handOver, 1);
+        handOver(0);
+        odd.join();
+        while (!feed.finished(std::chrono::milliseconds(10))) {
+        }
+    }
+    for (int lane = 0; lane < lanes; ++lane) {
+        std::vector<std::pair<std::int64_t, int>> expected;
+        for (std::int64_t part = lane; part < parts; part += lanes) {
+            for (int b = 0; b < blocks; ++b)
+                expected.insert(expected.end(), block, {part, static_cast<int>(part * blocks + b)});
+            expected.push_back({part, -1});
+        }
+        QCOMPARE(recording.seen()[static_cast<std::size_t>(lane)], expected);
+    }
 }
 
 QTEST_GUILESS_MAIN(tst_Checksums)

@@ -1,21 +1,20 @@
 #pragma once
 // The digests of what a run reads: of every part, in part order, and of
 // everything together (SHA-256 for a split; for a join, the kinds its
-// checksum files carry), taken as consumers of the run's BlockFeed
-// (blockfeed.h), which it owns. Other consumers (the recovery encoder) may
-// be listed beside the digests and see the same blocks.
+// checksum files carry). They are consumers of the run's BlockFeed
+// (blockfeed.h), listed there beside any other (the recovery encoder).
 //
 // The parts are independent, so their digests take two lanes: two parts
 // are hashed at once when the run is ahead of the hashing, one on each
 // core. The digest of the whole takes every byte in order. A join needs it
 // only when it checks a complete set.
 
-#include "parts/blockfeed.h"
+#include "parts/blockconsumer.h"
 #include "parts/hasher.h"
 
 #include <map>
-#include <optional>
 #include <mutex>
+#include <optional>
 #include <vector>
 
 namespace darvolt {
@@ -23,16 +22,26 @@ namespace darvolt {
 // A digest of every part, on two lanes.
 class PartDigests : public BlockConsumer {
 public:
-    explicit PartDigests(DigestKind kind) : hashes_{Hasher(kind), Hasher(kind)} {}
+    // Parts flagged in `known` are not hashed: their digest is known already.
+    PartDigests(DigestKind kind, std::vector<bool> known = {})
+        : hashes_{Hasher(kind), Hasher(kind)}, known_(std::move(known))
+    {
+    }
     int lanes() const override { return 2; }
     void consume(int lane, std::int64_t part, std::span<const std::byte> bytes) override;
     void endPart(int lane, std::int64_t part) override;
     // The digests of the parts that are ready, from the first not yet taken
-    // on, in part order; each handed out once.
+    // on, in part order; each handed out once. A known part's is empty.
     std::vector<Digest> takeReady();
 
 private:
+    bool known(std::int64_t part) const
+    {
+        return part >= 0 && static_cast<std::size_t>(part) < known_.size() && known_[static_cast<std::size_t>(part)];
+    }
+
     Hasher hashes_[2];
+    const std::vector<bool> known_;
     std::mutex mutex_;
     std::map<std::int64_t, Digest> ready_;
     std::int64_t next_ = 0; // the first part not handed out
@@ -54,37 +63,28 @@ private:
 struct DigestKinds {
     std::optional<DigestKind> parts = DigestKind::Sha256;
     std::optional<DigestKind> whole;
+    // Per part: its digest is known, it is not hashed.
+    std::vector<bool> known;
 };
 
-class ChecksumWorker {
+class RunDigests {
 public:
-    static constexpr std::size_t CacheBlock = BlockFeed::CacheBlock;
+    explicit RunDigests(DigestKinds kinds);
+    RunDigests(const RunDigests&) = delete;
+    RunDigests& operator=(const RunDigests&) = delete;
 
-    // SHA-256 of every part, and of the whole when asked.
-    ChecksumWorker(std::size_t blockSize, bool hashWhole, std::vector<BlockConsumer*> others = {});
-    ChecksumWorker(std::size_t blockSize, DigestKinds kinds, std::vector<BlockConsumer*> others = {});
-
-    BlockFeed& feed() { return feed_; }
-    std::size_t blockSize() const { return feed_.blockSize(); }
-    std::span<std::byte> acquire(std::chrono::milliseconds wait) { return feed_.acquire(wait); }
-    void submit(std::span<std::byte> buffer, std::size_t count) { feed_.submit(buffer, count); }
-    void endPart() { feed_.endPart(); }
-    bool finished(std::chrono::milliseconds wait) { return feed_.finished(wait); }
-
+    // What the run's feed lists, before its other consumers.
+    std::vector<BlockConsumer*> consumers();
     // The digests of the parts ended so far that are ready, in part order,
-    // each handed out once.
-    // None unless the parts are hashed.
-    std::vector<Digest> takeReadyDigests() { return parts_.takeReady(); }
-    // After finished(): the digest of all bytes handed over.
-    Digest wholeDigest() { return whole_.finish(); }
+    // each handed out once. None unless the parts are hashed.
+    std::vector<Digest> takeReady() { return parts_.takeReady(); }
+    // Once the feed has finished: the digest of all bytes handed over.
+    Digest whole() { return whole_.finish(); }
 
 private:
-    static std::vector<BlockConsumer*> listed(PartDigests* parts, WholeDigest* whole,
-                                              std::vector<BlockConsumer*> others);
-
+    const DigestKinds kinds_;
     PartDigests parts_;
     WholeDigest whole_;
-    BlockFeed feed_; // last: its thread uses the consumers above
 };
 
 } // namespace darvolt
