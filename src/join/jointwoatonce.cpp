@@ -167,8 +167,12 @@ JoinOutcome JoinRun::joinTwoAtOnce()
         }
         progress();
         betweenSteps();
-        if (window.empty() && next == n)
+        if (window.empty() && next == n) {
+            // Every consumer has had every block before the file is joined.
+            while (!feed_->finished(std::max(pacer_.interval(), 1ms)))
+                betweenSteps();
             return JoinOutcome::Joined;
+        }
         if (stopped() && window.empty())
             return failCopy({0, CopyFailure::Stopped}, set_.parts.back());
         if (!worker.busy() && window.size() < 2 && next < n && !stopped()) {

@@ -64,6 +64,19 @@ std::string sha(const std::string& bytes, QCryptographicHash::Algorithm kind = Q
     return QCryptographicHash::hash(QByteArray::fromStdString(bytes), kind).toHex().toStdString();
 }
 
+// A consumer listed beside the join's digests: it must see every byte of
+// every part, part after part, however many threads copy.
+class SeeingConsumer : public BlockConsumer {
+public:
+    void consume(int, std::int64_t, std::span<const std::byte> bytes) override
+    {
+        seen.append(reinterpret_cast<const char*>(bytes.data()), bytes.size());
+    }
+    void endPart(int, std::int64_t) override { ++parts; }
+    std::string seen;
+    std::size_t parts = 0;
+};
+
 enum class Twist {
     None, Damaged, Missing, Extra, ExtraNext, Truncated, DiskFull, Existing, ExistingReplaced, NoSums, NoSumsGap,
     OutputIsPart, Interrupted, DamagedThenUnreadable,
@@ -227,8 +240,14 @@ void tst_JoinFile::joinsOrRefuses()
     default: break;
     }
     const std::string in = input == "part" ? part(0) : input == "folder" ? folder : folder + "/" + source + ".sha256";
+    SeeingConsumer seeing;
+    options.consumers = {&seeing};
     const JoinResult result = JoinParts(fake, view, in, options);
     const int ok = int(JoinOutcome::Joined);
+    if (outcome == ok) {
+        QVERIFY(seeing.seen == data);
+        QCOMPARE(seeing.parts, result.parts);
+    }
 
     QCOMPARE(int(result.outcome), outcome);
     QVERIFY(view.log.size() >= std::size_t(expected.size()));
