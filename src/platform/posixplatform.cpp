@@ -1,5 +1,7 @@
 #include "platform/posixplatform.h"
 
+#include "platform/pathrules.h"
+
 #include "platform/detachedlaunch.h"
 #include "platform/diskservice.h"
 #include "platform/posixdevices.h"
@@ -71,18 +73,11 @@ std::string parentOf(const std::string& path)
     return path.substr(0, slash);
 }
 
-std::string withoutTrailingSlashes(std::string path)
-{
-    while (path.size() > 1 && path.back() == '/')
-        path.pop_back();
-    return path;
-}
-
 // A folder as held folders are told apart: "." for the current one, no
 // trailing "/".
 std::string folderName(const std::string& folder)
 {
-    return withoutTrailingSlashes(folder.empty() ? std::string(".") : folder);
+    return WithoutTrailingSlashes(FolderShown(folder));
 }
 
 constexpr std::int64_t FuseMagic = 0x65735546;
@@ -91,7 +86,7 @@ constexpr std::int64_t FuseMagic = 0x65735546;
 // made, or one that was not found, is named by its folder's rules.
 bool nearestStatfs(const std::string& path, std::string& folder, struct statfs& fs)
 {
-    folder = withoutTrailingSlashes(path.empty() ? std::string(".") : path);
+    folder = WithoutTrailingSlashes(FolderShown(path));
     while (::statfs(folder.c_str(), &fs) != 0) {
         if (folder == "/" || folder == ".")
             return false;
@@ -113,7 +108,7 @@ PosixPlatformOptions PosixPlatformOptions::fromEnvironment()
 PosixPlatform::PosixPlatform(PosixPlatformOptions options) : options_(std::move(options))
 {
     if (!options_.driveFolder.empty())
-        options_.driveFolder = withoutTrailingSlashes(options_.driveFolder);
+        options_.driveFolder = WithoutTrailingSlashes(options_.driveFolder);
 }
 
 std::string PosixPlatform::desktopMediaFolder()
@@ -356,7 +351,7 @@ ErrorCode PosixPlatform::flushFolder(const std::string& folder)
 bool PosixPlatform::isRemovable(const std::string& folder)
 {
     struct stat st {};
-    if (::stat(folder.empty() ? "." : folder.c_str(), &st) != 0)
+    if (::stat(FolderShown(folder).c_str(), &st) != 0)
         return false;
     if (major(st.st_dev) != 0)
         return IsRemovableBlockDevice(st.st_dev, options_.sysRoot);
@@ -508,7 +503,7 @@ ErrorCode PosixPlatform::useMedium(const RemovableMedium& medium)
             return error::NotReady;
         folder = std::move(mounted.value);
     }
-    folder = withoutTrailingSlashes(folder);
+    folder = WithoutTrailingSlashes(folder);
     if (folder.empty() || folderState(folder) != error::None)
         return error::NotReady;
     mediumFolder_ = folder;

@@ -45,6 +45,10 @@ public:
     // the parts before it are settled.
     virtual Step open(std::int64_t index, std::int64_t offset, Part& part, std::string& failure) = 0;
     // Part `index` is copied and closed with `result` (no failure in it).
+    // Again is for a part that gave no bytes (result.written == 0): the
+    // blocks of a part that gave some are with the feed's consumers already
+    // (the digests, the recovery encoder), which cannot take them back, so
+    // such a part can only be kept or fail the run.
     virtual Step written(const Part& part, const PartCopyResult& result) = 0;
 };
 

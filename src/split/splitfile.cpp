@@ -7,6 +7,7 @@
 #include "split/runfile.h"
 #include "parts/messagepacer.h"
 #include "parts/partnaming.h"
+#include "platform/pathrules.h"
 #include "split/partpipeline.h"
 #include "split/recoverydata.h"
 #include "split/sharedfolder.h"
@@ -44,17 +45,11 @@ public:
     {
         if (request.outputFolder.empty())
             return OutputFolder(request.sourceFolder, request.sourceName);
-        std::string folder = request.outputFolder;
-        while (folder.size() > 1 && folder.back() == '/')
-            folder.pop_back();
-        return folder;
+        return WithoutTrailingSlashes(request.outputFolder);
     }
     SplitResult result(SplitOutcome outcome) const
     {
-        std::string folder = prefix_;
-        if (folder.size() > 1 && folder.back() == '/')
-            folder.pop_back();
-        return {outcome, folder, bareParts_.size(), sumsWritten_};
+        return {outcome, WithoutTrailingSlashes(prefix_), bareParts_.size(), sumsWritten_};
     }
 
 private:
@@ -132,8 +127,7 @@ SplitOutcome SplitRun::run()
     const bool recovery = !spanning_ && options_.recoveryPercent > 0;
     std::vector<BlockConsumer*> others;
     if (recovery) {
-        std::string folder = prefix_;
-        folder.pop_back(); // the prefix ends in "/"
+        const std::string folder = WithoutTrailingSlashes(prefix_);
         recovery_ = std::make_unique<RecoveryWriter>(
             RecoveryJob{platform_, view_, pacer_, options_.stop, folder, sourceName_, partSize_,
                         std::max<std::int64_t>(copy_.sourceEnd, 0), options_.recoveryPercent, copy_.flush,
@@ -250,7 +244,7 @@ std::optional<SplitOutcome> SplitRun::copyParts()
     // digest of the whole and the recovery encoder want the blocks in
     // source order, so such a run copies one part at a time on this thread
     // while the other core hashes.
-    const bool concurrent = target.concurrent() && copy_.feed == nullptr && options_.concurrentCopies
+    const bool concurrent = target.concurrent() && copy_.feed == nullptr
                             && platform_.allowsConcurrentCopies() && PartPipeline::worthwhile(copy_.sourceEnd, partSize_);
     PipelineSetup setup{platform_, view_, pacer_, target, *source_, copy_, concurrent};
     if (copy_.sourceEnd >= 0 && partSize_ > 0)

@@ -46,9 +46,6 @@ enum class SplitOutcome {
 
 struct SplitOptions : EngineOptions {
     SplitOptions() { openFileManager = true; } // on the parts' folder after a folder-mode run
-    // In folder mode, copy two parts at once on two threads where the
-    // platform allows it and the source makes more than one part.
-    bool concurrentCopies = true;
     // Flush the parts in folder mode also where the output folder is not on
     // a removable device.
     bool alwaysFlush = false;
