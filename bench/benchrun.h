@@ -36,8 +36,22 @@ struct Run {
     double user = 0;  // CPU seconds in the program, all its threads and waited-for children
     double system = 0; // CPU seconds in the kernel on its behalf
     long peakKiB = 0;
+    long long readBytes = -1; // what it and its children read through the kernel (rchar), -1 unknown
     int status = -1;
 };
+
+// The bytes an exited child, not yet reaped, and its reaped children read
+// through read() and its kin, cached or not.
+inline long long bytesReadBy(pid_t pid)
+{
+    std::ifstream io("/proc/" + std::to_string(pid) + "/io");
+    std::string key;
+    long long value = -1;
+    while (io >> key >> value)
+        if (key == "rchar:")
+            return value;
+    return -1;
+}
 
 inline double seconds(const timeval& t) { return double(t.tv_sec) + double(t.tv_usec) / 1e6; }
 
@@ -64,6 +78,11 @@ inline Run runProgram(const std::vector<std::string>& args, const fs::path& work
     }
     int status = 0;
     rusage usage {};
+    // Exited but not reaped, its counts are still there to read.
+    siginfo_t exited {};
+    while (::waitid(P_PID, static_cast<id_t>(pid), &exited, WEXITED | WNOWAIT) < 0 && errno == EINTR) {
+    }
+    run.readBytes = bytesReadBy(pid);
     while (::wait4(pid, &status, 0, &usage) < 0 && errno == EINTR) {
     }
     run.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
