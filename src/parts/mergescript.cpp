@@ -19,8 +19,9 @@ bool unwritable(char c)
     return u < 32 || u == 127 || c == '"' || c == '*';
 }
 
-// For use between double quotes, where only "%" still means something.
-std::string quoted(std::string_view name)
+// A name as cmd.exe reads it back: what the script cannot write becomes
+// "?", "%" is doubled, and the characters of `caret` take a caret.
+std::string escaped(std::string_view name, std::string_view caret)
 {
     std::string out;
     for (char c : name) {
@@ -28,10 +29,18 @@ std::string quoted(std::string_view name)
             out += '?';
         else if (c == '%')
             out += "%%";
+        else if (caret.find(c) != std::string_view::npos)
+            out += std::string{'^', c};
         else
             out += c;
     }
     return out;
+}
+
+// For use between double quotes, where only "%" still means something.
+std::string quoted(std::string_view name)
+{
+    return escaped(name, {});
 }
 
 bool needsQuotes(std::string_view name)
@@ -45,18 +54,7 @@ bool needsQuotes(std::string_view name)
 // For ECHO's text, where blanks are harmless and operators need a caret.
 std::string escapedForEcho(std::string_view name)
 {
-    std::string out;
-    for (char c : name) {
-        if (unwritable(c))
-            out += '?';
-        else if (c == '%')
-            out += "%%";
-        else if (std::string_view("&|<>^()").find(c) != std::string_view::npos)
-            out += std::string{'^', c};
-        else
-            out += c;
-    }
-    return out;
+    return escaped(name, "&|<>^()");
 }
 
 std::string deleteLine(std::string pattern)
