@@ -154,6 +154,86 @@ void doubtHiddenName(PartSet& set, std::string_view source)
     }
 }
 
+// A numbered set's .crc file, which names the whole file and checks it;
+// the message when one is there but cannot be read.
+std::optional<std::string> takeCrcFile(Platform& platform, const ForeignLookup& lookup, PartSet& set,
+                                       std::vector<std::string>& wholeNames)
+{
+    const std::string stem = stemOf(set.naming);
+    wholeNames.push_back(stem);
+    for (const std::string& file : lookup.files)
+        if (IsCrcFileName(file) && file.substr(0, file.size() - 4) == stem) {
+            auto opened = platform.openForReading(set.path(file));
+            const std::optional<CrcFile> crc = opened.ok() ? ReadCrcFile(*opened.value) : std::nullopt;
+            // A .crc file that cannot be read is no reason to join unchecked.
+            if (!crc)
+                return texts::join::notACrcFile(file);
+            set.crcName = file;
+            set.sizeSource = file;
+            wholeNames.insert(wholeNames.begin(), crc->name);
+            set.sourceName = crc->name;
+            set.nameTold = true;
+            set.whole = crc->crc;
+            set.wholeSize = crc->size;
+            set.checksumName = set.crcName;
+            doubtHiddenName(set, set.crcName);
+            break;
+        }
+    return std::nullopt;
+}
+
+// The file's name where nothing listed it: the one given, a numbered
+// volume's stem (film.avi.001), or what GNU split's prefix may say.
+void nameFromParts(PartSet& set, const ForeignLookup& lookup)
+{
+    const SetNaming& naming = set.naming;
+    if (!set.sourceName.empty())
+        return;
+    if (!lookup.outputName.empty()) {
+        set.sourceName = lookup.outputName;
+    } else if (naming.convention() == SetConvention::Numbered) {
+        set.sourceName = stemOf(naming);
+        set.nameTold = true;
+        doubtHiddenName(set, naming.name(0));
+    } else {
+        const PrefixGuess guess = guessFromPrefix(naming.prefix());
+        set.sourceName = guess.name;
+        set.nameTold = guess.certain;
+        set.nameFromPrefix = guess.certain;
+        if (!guess.certain && !guess.name.empty())
+            set.nameDoubt = texts::join::nameGuessed(naming.name(0), texts::join::gnuSplitSet(), guess.name);
+    }
+}
+
+// The set's parts: as many as a list of them says, or up to the highest
+// found; the message when there are none or too many.
+std::optional<std::string> listParts(Platform& platform, PartSet& set, const std::map<std::int64_t, std::string>& found,
+                                     const std::optional<ListedSums>& listed)
+{
+    const bool partsListed = listed && !listed->parts.empty();
+    const std::int64_t extent = partsListed ? listed->parts.rbegin()->first + 1
+                                : found.empty() ? 0
+                                                : found.rbegin()->first + 1;
+    if (extent == 0)
+        return texts::join::noParts(FolderShown(set.folder));
+    if (extent > MaxSetParts)
+        return texts::join::beyondAnySet(set.naming.name(extent - 1), MaxSetParts);
+    for (std::int64_t index = 0; index < extent; ++index) {
+        SetPart part;
+        part.number = index;
+        part.name = set.naming.name(index);
+        if (partsListed)
+            if (const auto digest = listed->parts.find(index); digest != listed->parts.end())
+                part.expected = digest->second;
+        set.parts.push_back(std::move(part));
+    }
+    MeasureParts(platform, set);
+    for (const auto& [index, name] : found)
+        if (index >= extent)
+            set.extra.push_back(name);
+    return std::nullopt;
+}
+
 std::optional<FoundSet> setOf(Platform& platform, const ForeignLookup& lookup, const SetNaming& naming,
                               const std::string& preferredList = {})
 {
@@ -167,38 +247,15 @@ std::optional<FoundSet> setOf(Platform& platform, const ForeignLookup& lookup, c
             found.emplace(*index, file);
 
     std::vector<std::string> wholeNames;
-    std::optional<CrcFile> crc;
-    if (naming.convention() == SetConvention::Numbered) {
-        const std::string stem = stemOf(naming);
-        wholeNames.push_back(stem);
-        for (const std::string& file : lookup.files)
-            if (IsCrcFileName(file) && file.substr(0, file.size() - 4) == stem) {
-                auto opened = platform.openForReading(set.path(file));
-                crc = opened.ok() ? ReadCrcFile(*opened.value) : std::nullopt;
-                // A .crc file that cannot be read is no reason to join unchecked.
-                if (!crc)
-                    return FoundSet{std::nullopt, texts::join::notACrcFile(file)};
-                set.crcName = file;
-                set.sizeSource = file;
-                wholeNames.insert(wholeNames.begin(), crc->name);
-                break;
-            }
-    }
+    if (naming.convention() == SetConvention::Numbered)
+        if (const auto unreadable = takeCrcFile(platform, lookup, set, wholeNames))
+            return FoundSet{std::nullopt, *unreadable};
     if (!lookup.outputName.empty())
         wholeNames.push_back(lookup.outputName);
     const ListLookup lists = FindChecksumList(platform, lookup.folder, lookup.files, naming, wholeNames, preferredList);
     if (!lists.unreadable.empty())
         return FoundSet{std::nullopt, lists.unreadable};
     const std::optional<ListedSums>& listed = lists.sums;
-
-    if (crc) {
-        set.sourceName = crc->name;
-        set.nameTold = true;
-        set.whole = crc->crc;
-        set.wholeSize = crc->size;
-        set.checksumName = set.crcName;
-        doubtHiddenName(set, set.crcName);
-    }
     if (listed) {
         set.checksumName = listed->listName;
         if (listed->whole) {
@@ -210,46 +267,9 @@ std::optional<FoundSet> setOf(Platform& platform, const ForeignLookup& lookup, c
             }
         }
     }
-    // Numbered volumes are named after their file (film.avi.001); GNU
-    // split's prefix may say it.
-    if (set.sourceName.empty() && !lookup.outputName.empty()) {
-        set.sourceName = lookup.outputName;
-    } else if (set.sourceName.empty() && naming.convention() == SetConvention::Numbered) {
-        set.sourceName = stemOf(naming);
-        set.nameTold = true;
-        doubtHiddenName(set, naming.name(0));
-    } else if (set.sourceName.empty()) {
-        const PrefixGuess guess = guessFromPrefix(naming.prefix());
-        set.sourceName = guess.name;
-        set.nameTold = guess.certain;
-        set.nameFromPrefix = guess.certain;
-        if (!guess.certain && !guess.name.empty())
-            set.nameDoubt = texts::join::nameGuessed(naming.name(0), texts::join::gnuSplitSet(), guess.name);
-    }
-
-    // A list of the parts says how many there are; without one, the
-    // highest found does.
-    const bool partsListed = listed && !listed->parts.empty();
-    const std::int64_t extent = partsListed ? listed->parts.rbegin()->first + 1
-                                : found.empty() ? 0
-                                                : found.rbegin()->first + 1;
-    if (extent == 0)
-        return FoundSet{std::nullopt, texts::join::noParts(FolderShown(lookup.folder))};
-    if (extent > MaxSetParts)
-        return FoundSet{std::nullopt, texts::join::beyondAnySet(naming.name(extent - 1), MaxSetParts)};
-    for (std::int64_t index = 0; index < extent; ++index) {
-        SetPart part;
-        part.number = index;
-        part.name = naming.name(index);
-        if (partsListed)
-            if (const auto digest = listed->parts.find(index); digest != listed->parts.end())
-                part.expected = digest->second;
-        set.parts.push_back(std::move(part));
-    }
-    MeasureParts(platform, set);
-    for (const auto& [index, name] : found)
-        if (index >= extent)
-            set.extra.push_back(name);
+    nameFromParts(set, lookup);
+    if (const auto none = listParts(platform, set, found, listed))
+        return FoundSet{std::nullopt, *none};
     // 7-Zip volumes tell their archive's size in the first one.
     if (!set.wholeSize && naming.convention() == SetConvention::Numbered && set.parts.front().present)
         if (auto first = platform.openForReading(set.path(set.parts.front().name)); first.ok())

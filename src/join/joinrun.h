@@ -107,6 +107,7 @@ private:
     JoinOutcome join();
     // jointwoatonce.cpp: a checked join of two parts at once.
     struct PartInFlight;
+    class TwoAtOnce;
     JoinOutcome joinTwoAtOnce();
     CopyStepResult copyPartAt(PartInFlight& part, const std::atomic<bool>& abandoned,
                               const std::function<void()>& betweenSteps);

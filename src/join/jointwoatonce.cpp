@@ -28,18 +28,61 @@ struct JoinRun::PartInFlight {
     std::vector<std::byte>* buffer = nullptr;
 };
 
+// The parts in flight, at most two, in part order: one copied by this
+// thread, one by the worker. A part leaves the front once it is copied and
+// its digest compared; the first failure in part order ends the join once
+// the other part has given up.
+class JoinRun::TwoAtOnce {
+public:
+    explicit TwoAtOnce(JoinRun& run) : run_(run) {}
+    // Told first to give its part up, however the join ends, before the
+    // worker is joined.
+    ~TwoAtOnce() { abandoned_ = true; }
+    TwoAtOnce(const TwoAtOnce&) = delete;
+    TwoAtOnce& operator=(const TwoAtOnce&) = delete;
+
+    JoinOutcome join();
+
+private:
+    bool roomForAnother() const { return window_.size() < 2 && next_ < run_.set_.parts.size() && !run_.stopped(); }
+    // The settled parts leave the front; the outcome once the front failed.
+    std::optional<JoinOutcome> settle();
+    // Opens the next part and hands it out; the part for this thread, if it
+    // is to copy it.
+    PartInFlight* startNext(bool onWorker);
+    void copy(PartInFlight& part, const std::function<void()>& betweenSteps);
+    void copyHere(PartInFlight& part);
+    void collect(std::chrono::milliseconds wait);
+    void progress();
+    // Gives up the part still running, once the front has failed.
+    void giveUpRest();
+
+    JoinRun& run_;
+    std::deque<PartInFlight> window_;
+    std::vector<std::byte> buffers_[2];
+    std::atomic<bool> abandoned_{false};
+    std::size_t next_ = 0;
+    std::int64_t at_ = 0;
+    std::int64_t settled_ = 0; // bytes of the parts that left the window
+    std::optional<std::size_t> firstBad_;
+    JobThread worker_; // last: its jobs use everything above
+};
+
 CopyStepResult JoinRun::copyPartAt(PartInFlight& part, const std::atomic<bool>& abandoned,
                                    const std::function<void()>& betweenSteps)
 {
     File& source = *part.source;
     const auto before = source.identity();
-    const auto number = static_cast<std::int64_t>(part.index);
     const auto wanted = [&] { return !stopped() && !abandoned.load(std::memory_order_relaxed); };
-    const StepFeed feed{feed_.get(), number, [&] {
+    // Both threads copy: each hashes the block it just read where it can,
+    // while the block is in its core's cache.
+    const StepFeed feed{feed_.get(), static_cast<std::int64_t>(part.index),
+                        [&] {
                             if (betweenSteps)
                                 betweenSteps();
                             return wanted();
-                        }};
+                        },
+                        true};
     // The joined file is new: a block of zeros left out stays a hole that
     // reads as zeros. The last part writes all of its blocks, so the file
     // ends where it should.
@@ -78,128 +121,128 @@ JoinOutcome JoinRun::joinTwoAtOnce()
     // that fails is told before its digest could count.
     for (std::size_t i = 0; i < n; ++i)
         fed_.push_back(i);
-    std::deque<PartInFlight> window; // at most two, in part order
-    std::vector<std::byte> buffers[2];
-    std::atomic<bool> abandoned{false};
-    std::size_t next = 0;
-    std::int64_t at = 0;
-    std::int64_t finished = 0; // bytes of the parts compared
-    std::optional<std::size_t> firstBad;
+    return TwoAtOnce(*this).join();
+}
 
-    const auto progress = [&] {
-        done_ = finished;
-        for (const PartInFlight& part : window)
-            done_ += part.bytes.load(std::memory_order_relaxed);
-    };
-    // Declared after everything its jobs use, so it is joined first, and
-    // told first to give its part up, also when a view call throws.
-    JobThread worker;
-    struct GiveUp {
-        std::atomic<bool>& abandoned;
-        ~GiveUp() { abandoned = true; }
-    } giveUp{abandoned};
-    const auto collect = [&](std::chrono::milliseconds wait) {
-        if (worker.busy() && worker.collect(wait))
-            for (PartInFlight& part : window)
-                if (part.onWorker)
-                    part.done = true;
-    };
-    // Every part begun is ended in the feed, read or not, so that its
-    // consumers go on.
-    const auto copy = [this, &abandoned](PartInFlight& slot, const std::function<void()>& between) {
-        slot.copied = copyPartAt(slot, abandoned, between);
-        feed_->endPart(static_cast<std::int64_t>(slot.index));
-    };
-    // Opens the next part and hands it out; the part for this thread, if
-    // it is to copy it.
-    const auto startNext = [&](bool onWorker) -> PartInFlight* {
-        const SetPart& part = set_.parts[next];
-        view_.setStatusText(texts::join::joining(part.name));
-        pacer_.pumpNow();
-        PartInFlight& slot = window.emplace_back();
-        slot.index = next++;
-        slot.at = at;
-        at += part.size;
-        slot.onWorker = onWorker;
-        slot.buffer = &buffers[onWorker ? 1 : 0];
-        auto opened = platform_.openForReading(set_.path(part.name));
-        if (!opened.ok()) {
-            slot.done = true;
-            slot.copied = {0, CopyFailure::Read, opened.error};
-            feed_->endPart(static_cast<std::int64_t>(slot.index));
-            return nullptr;
-        }
-        slot.source = std::move(opened.value);
-        if (onWorker) {
-            worker.start([copy, &slot] { copy(slot, {}); });
-            return nullptr;
-        }
-        return &slot;
-    };
-    // Gives up the part still running, once the front has failed.
-    const auto giveUpRest = [&] {
-        abandoned = true;
-        while (worker.busy())
-            collect(pacer_.interval());
-        progress();
-    };
-
+JoinOutcome JoinRun::TwoAtOnce::join()
+{
     for (;;) {
         collect(0ms);
-        if (const auto bad = compareDigests(); bad && !firstBad)
-            firstBad = bad;
-        // The settled parts at the front, in order: copied, and their
-        // digests compared.
-        while (!window.empty() && window.front().done) {
-            PartInFlight& front = window.front();
-            if (front.copied.failure != CopyFailure::None) {
-                giveUpRest();
-                return failCopy(front.copied, set_.parts[front.index]);
-            }
-            if (firstBad == front.index) {
-                giveUpRest();
-                return damaged(front.index);
-            }
-            if (compared_ <= front.index)
-                break;
-            finished += set_.parts[front.index].size;
-            window.pop_front();
-        }
+        if (const auto ended = settle())
+            return *ended;
         progress();
-        betweenSteps();
-        if (window.empty() && next == n) {
+        run_.betweenSteps();
+        if (window_.empty() && next_ == run_.set_.parts.size()) {
             // Every consumer has had every block before the file is joined.
-            while (!feed_->finished(std::max(pacer_.interval(), 1ms)))
-                betweenSteps();
+            while (!run_.feed_->finished(std::max(run_.pacer_.interval(), 1ms)))
+                run_.betweenSteps();
             return JoinOutcome::Joined;
         }
-        if (stopped() && window.empty())
-            return failCopy({0, CopyFailure::Stopped}, set_.parts.back());
-        if (!worker.busy() && window.size() < 2 && next < n && !stopped()) {
+        if (run_.stopped() && window_.empty())
+            return run_.failCopy({0, CopyFailure::Stopped}, run_.set_.parts.back());
+        if (!worker_.busy() && roomForAnother()) {
             startNext(true);
-            continue;
+        } else if (roomForAnother()) {
+            if (PartInFlight* mine = startNext(false))
+                copyHere(*mine);
+        } else if (window_.front().done) {
+            // The front waits for its digest, which this thread helps make.
+            run_.feed_->help(std::max(run_.pacer_.interval(), 1ms));
+        } else {
+            collect(std::max(run_.pacer_.interval(), 1ms));
         }
-        if (window.size() < 2 && next < n && !stopped()) {
-            if (PartInFlight* mine = startNext(false)) {
-                copy(*mine, [&] {
-                    collect(0ms);
-                    // An earlier part that failed makes this one unwanted.
-                    if (window.front().done && window.front().copied.failure != CopyFailure::None)
-                        abandoned = true;
-                    progress();
-                    betweenSteps();
-                });
-                mine->done = true;
-            }
-            continue;
-        }
-        // The front waits for its digest, which this thread helps make, or
-        // for the other thread's copy.
-        if (window.front().done)
-            feed_->help(std::max(pacer_.interval(), 1ms));
-        else
-            collect(std::max(pacer_.interval(), 1ms));
     }
+}
+
+std::optional<JoinOutcome> JoinRun::TwoAtOnce::settle()
+{
+    if (const auto bad = run_.compareDigests(); bad && !firstBad_)
+        firstBad_ = bad;
+    while (!window_.empty() && window_.front().done) {
+        PartInFlight& front = window_.front();
+        if (front.copied.failure != CopyFailure::None) {
+            giveUpRest();
+            return run_.failCopy(front.copied, run_.set_.parts[front.index]);
+        }
+        if (firstBad_ == front.index) {
+            giveUpRest();
+            return run_.damaged(front.index);
+        }
+        if (run_.compared_ <= front.index)
+            break; // its digest is still being made
+        settled_ += run_.set_.parts[front.index].size;
+        window_.pop_front();
+    }
+    return std::nullopt;
+}
+
+JoinRun::PartInFlight* JoinRun::TwoAtOnce::startNext(bool onWorker)
+{
+    const SetPart& part = run_.set_.parts[next_];
+    run_.view_.setStatusText(texts::join::joining(part.name));
+    run_.pacer_.pumpNow();
+    PartInFlight& slot = window_.emplace_back();
+    slot.index = next_++;
+    slot.at = at_;
+    at_ += part.size;
+    slot.onWorker = onWorker;
+    slot.buffer = &buffers_[onWorker ? 1 : 0];
+    auto opened = run_.platform_.openForReading(run_.set_.path(part.name));
+    if (!opened.ok()) {
+        slot.done = true;
+        slot.copied = {0, CopyFailure::Read, opened.error};
+        run_.feed_->endPart(static_cast<std::int64_t>(slot.index));
+        return nullptr;
+    }
+    slot.source = std::move(opened.value);
+    if (onWorker) {
+        worker_.start([this, &slot] { copy(slot, {}); });
+        return nullptr;
+    }
+    return &slot;
+}
+
+void JoinRun::TwoAtOnce::copy(PartInFlight& part, const std::function<void()>& betweenSteps)
+{
+    part.copied = run_.copyPartAt(part, abandoned_, betweenSteps);
+    // Read or not, the part is ended in the feed, so that its consumers go on.
+    run_.feed_->endPart(static_cast<std::int64_t>(part.index));
+}
+
+void JoinRun::TwoAtOnce::copyHere(PartInFlight& part)
+{
+    copy(part, [this] {
+        collect(0ms);
+        // An earlier part that failed makes this one unwanted.
+        if (window_.front().done && window_.front().copied.failure != CopyFailure::None)
+            abandoned_ = true;
+        progress();
+        run_.betweenSteps();
+    });
+    part.done = true;
+}
+
+void JoinRun::TwoAtOnce::collect(std::chrono::milliseconds wait)
+{
+    if (worker_.busy() && worker_.collect(wait))
+        for (PartInFlight& part : window_)
+            if (part.onWorker)
+                part.done = true;
+}
+
+void JoinRun::TwoAtOnce::progress()
+{
+    run_.done_ = settled_;
+    for (const PartInFlight& part : window_)
+        run_.done_ += part.bytes.load(std::memory_order_relaxed);
+}
+
+void JoinRun::TwoAtOnce::giveUpRest()
+{
+    abandoned_ = true;
+    while (worker_.busy())
+        collect(run_.pacer_.interval());
+    progress();
 }
 
 } // namespace darvolt

@@ -27,7 +27,7 @@ BlockFeed::~BlockFeed()
         const std::lock_guard lock(mutex_);
         quit_ = true;
     }
-    changed_.notify_all();
+    work_.notify_all();
     thread_.join();
 }
 
@@ -66,26 +66,35 @@ std::span<std::byte> BlockFeed::acquire(std::int64_t part, std::chrono::millisec
     }
 }
 
-void BlockFeed::submit(std::int64_t part, std::span<std::byte> buffer, std::size_t count)
+void BlockFeed::submit(std::int64_t part, std::span<std::byte> buffer, std::size_t count, bool takeHere)
 {
-    {
-        const std::lock_guard lock(mutex_);
-        const auto found = std::find_if(storage_.begin(), storage_.end(),
-                                        [&](const auto& block) { return block.get() == buffer.data(); });
-        const int index = static_cast<int>(found - storage_.begin());
-        count = std::min(count, buffer.size());
-        int holders = 0;
-        if (count > 0)
-            for (Lane& lane : lanes_)
-                if (lane.takes(part)) {
-                    lane.pending[part].push_back({index, count});
-                    ++holders;
-                }
-        holds_[static_cast<std::size_t>(index)] = holders;
-        if (holders == 0)
-            release(index);
+    std::unique_lock lock(mutex_);
+    const auto found = std::find_if(storage_.begin(), storage_.end(),
+                                    [&](const auto& block) { return block.get() == buffer.data(); });
+    const int index = static_cast<int>(found - storage_.begin());
+    count = std::min(count, buffer.size());
+    int holders = 0;
+    Lane* here = nullptr;
+    if (count > 0)
+        for (Lane& lane : lanes_)
+            if (lane.takes(part)) {
+                std::deque<Item>& queue = lane.pending[part];
+                queue.push_back({index, count});
+                ++holders;
+                if (takeHere && !here && !lane.busy && !lane.consumer->waitsLong() && lane.next == part
+                    && queue.size() == 1)
+                    here = &lane;
+            }
+    holds_[static_cast<std::size_t>(index)] = holders;
+    if (holders == 0)
+        release(index);
+    // Nobody else need wake for the block this thread takes itself.
+    if (holders != 1 || here == nullptr) {
+        changed_.notify_all();
+        work_.notify_one();
     }
-    changed_.notify_all();
+    if (here != nullptr)
+        workOn(*here, lock);
 }
 
 void BlockFeed::endPart(std::int64_t part)
@@ -100,6 +109,7 @@ void BlockFeed::endPart(std::int64_t part)
             ++firstOpen_;
     }
     changed_.notify_all();
+    work_.notify_one();
 }
 
 void BlockFeed::release(int buffer)
@@ -188,13 +198,15 @@ void BlockFeed::workOn(Lane& lane, std::unique_lock<std::mutex>& lock)
     if (failure && !failure_)
         failure_ = failure;
     changed_.notify_all();
+    if (lane.ready() > 0)
+        work_.notify_one();
 }
 
 void BlockFeed::loop()
 {
     std::unique_lock lock(mutex_);
     for (;;) {
-        changed_.wait(lock, [this] { return quit_ || idleLane(true) != nullptr; });
+        work_.wait(lock, [this] { return quit_ || idleLane(true) != nullptr; });
         if (quit_)
             return;
         workOn(*idleLane(true), lock);

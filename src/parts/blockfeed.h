@@ -56,8 +56,11 @@ public:
     // Empty when none came free.
     std::span<std::byte> acquire(std::int64_t part, std::chrono::milliseconds wait);
     // The first `count` bytes of a buffer acquired for `part` are its next
-    // bytes (0 gives the buffer back unused).
-    void submit(std::int64_t part, std::span<std::byte> buffer, std::size_t count);
+    // bytes (0 gives the buffer back unused). With `takeHere`, the caller
+    // works the first lane that is free to take the block at once, while it
+    // is still in the caller's cache: for runs whose every thread copies,
+    // where leaving the block to another core costs more than it gains.
+    void submit(std::int64_t part, std::span<std::byte> buffer, std::size_t count, bool takeHere = false);
     // `part` has no more bytes.
     void endPart(std::int64_t part);
 
@@ -103,7 +106,8 @@ private:
     std::vector<std::unique_ptr<std::byte[]>> storage_;
 
     std::mutex mutex_;
-    std::condition_variable changed_;
+    std::condition_variable changed_; // a block handed over or taken, a buffer free
+    std::condition_variable work_;    // the feed's thread: a lane has work
     std::vector<int> free_;
     std::vector<int> holds_; // per buffer: lanes still to take it
     std::vector<std::int64_t> owner_; // per buffer: the part it was acquired for, -1 when free

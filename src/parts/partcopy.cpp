@@ -83,7 +83,7 @@ CopyStepResult CopyStep(File& source, std::int64_t offset, std::uint64_t want, c
         return got.ok() ? CopyStepResult{} : CopyStepResult{0, CopyFailure::Read, got.error};
     }
     const auto put = store(source, offset, std::span<const std::byte>(block).first(got.value), target);
-    feed.feed->submit(feed.part, block, put.value);
+    feed.feed->submit(feed.part, block, put.value, feed.takeHere);
     return stored(put, got.value);
 }
 

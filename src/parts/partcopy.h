@@ -64,6 +64,9 @@ struct StepFeed {
     BlockFeed* feed = nullptr;
     std::int64_t part = 0;
     std::function<bool()> waiting;
+    // The step's thread takes the block to a free consumer itself (see
+    // BlockFeed::submit).
+    bool takeHere = false;
 };
 
 // One part of the run: its number, where it starts in the source and how
