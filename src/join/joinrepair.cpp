@@ -108,7 +108,9 @@ void JoinRun::takeRebuiltParts()
         const auto id = platform_.identityOf(set_.path(part.name));
         part.present = id.ok();
         part.size = id.ok() ? id.value.size : 0;
-        vouched_[static_cast<std::size_t>(*index)] = std::nullopt;
+        // A rebuilt part with a digest in the list was put in place only
+        // once it matched it: the join copies it without hashing it again.
+        vouched_[static_cast<std::size_t>(*index)] = part.expected && id.ok() ? std::optional(id.value) : std::nullopt;
     }
     std::erase_if(set_.extra, [&](const std::string& name) {
         return std::find(rebuilt_.begin(), rebuilt_.end(), name) != rebuilt_.end();
