@@ -4,6 +4,7 @@
 
 #include "platform/fakeplatform.h"
 #include "parts/blockfeed.h"
+#include "parts/partcopy.h"
 #include "parts/rundigests.h"
 #include "parts/checksumfile.h"
 #include "parts/sha256.h"
@@ -102,6 +103,8 @@ private slots:
     void aConsumerThatThrowsFailsTheFeed();
     void partsHandedOverAtOnceReachEachLaneInOrder_data();
     void partsHandedOverAtOnceReachEachLaneInOrder();
+    void oneCopyStepForEveryLoop_data();
+    void oneCopyStepForEveryLoop();
 };
 
 void tst_Checksums::linesAreWhatSha256sumWrites_data()
@@ -385,6 +388,70 @@ void tst_Checksums::partsHandedOverAtOnceReachEachLaneInOrder()
         }
         QCOMPARE(recording.seen()[static_cast<std::size_t>(lane)], expected);
     }
+}
+
+void tst_Checksums::oneCopyStepForEveryLoop_data()
+{
+    QTest::addColumn<bool>("feed");
+    QTest::addColumn<int>("at");         // where the step writes; -1: where the target stands
+    QTest::addColumn<bool>("holes");
+    QTest::addColumn<QByteArray>("source");
+    QTest::addColumn<QString>("fault"); // "", "read", "disk full", "no target"
+    QTest::addColumn<int>("failure");
+    QTest::addColumn<QByteArray>("target");
+    const int none = int(CopyFailure::None);
+    const QByteArray zeros(8, '\0');
+    for (const bool feed : {false, true}) {
+        const char* how = feed ? "through the feed" : "alone";
+        QTest::addRow("%s: in order", how) << feed << -1 << false << QByteArray("abcdefgh") << "" << none << QByteArray("abcdefgh");
+        QTest::addRow("%s: at an offset", how) << feed << 4 << false << QByteArray("abcdefgh") << "" << none << QByteArray(4, '\0') + "abcdefgh";
+        QTest::addRow("%s: zeros left a hole", how) << feed << 4 << true << zeros << "" << none << QByteArray();
+        QTest::addRow("%s: zeros written", how) << feed << 4 << false << zeros << "" << none << QByteArray(12, '\0');
+        QTest::addRow("%s: read only", how) << feed << -1 << false << QByteArray("abcdefgh") << "no target" << none << QByteArray();
+        QTest::addRow("%s: unreadable", how) << feed << -1 << false << QByteArray("abcdefgh") << "read" << int(CopyFailure::Read) << QByteArray();
+        QTest::addRow("%s: disk full", how) << feed << 4 << false << QByteArray("abcdefgh") << "disk full" << int(CopyFailure::Write) << QByteArray();
+    }
+}
+
+// The step the split and both of the join's loops take: where the bytes go,
+// what the feed's consumers see, and what a failure says.
+void tst_Checksums::oneCopyStepForEveryLoop()
+{
+    QFETCH(bool, feed);
+    QFETCH(int, at);
+    QFETCH(bool, holes);
+    QFETCH(QByteArray, source);
+    QFETCH(QString, fault);
+    QFETCH(int, failure);
+    QFETCH(QByteArray, target);
+    FakePlatform fake;
+    fake.addFile("/s", source.toStdString());
+    if (fault == "read")
+        fake.failReadAt("/s", 0, error::DeviceError);
+    if (fault == "disk full")
+        fake.failFileCall("/t", FakePlatform::Operation::Write, 1, error::DiskFull);
+    auto in = fake.openForReading("/s");
+    auto out = fake.createFile("/t", DefaultPermissions);
+    QVERIFY(in.ok() && out.ok());
+    RecordingConsumer seeing(1);
+    BlockFeed blocks(64, {&seeing});
+    std::vector<std::byte> buffer;
+    const StepTarget where{fault == "no target" ? nullptr : out.value.get(), at, holes};
+    const CopyStepResult step = CopyStep(*in.value, 0, 64, where, {feed ? &blocks : nullptr, 0, {}}, buffer);
+    QCOMPARE(int(step.failure), failure);
+    QCOMPARE(step.error, failure == int(CopyFailure::Write) ? error::DiskFull
+                         : failure == int(CopyFailure::Read) ? error::DeviceError
+                                                            : error::None);
+    const bool copied = failure == int(CopyFailure::None);
+    QCOMPARE(step.count, copied ? std::uint64_t(source.size()) : 0U);
+    out.value->close();
+    if (copied)
+        QCOMPARE(QByteArray::fromStdString(fake.contents("/t")), target);
+    // The feed's consumers see what was stored, and only that.
+    blocks.endPart(0);
+    while (!blocks.finished(std::chrono::milliseconds(10))) {
+    }
+    QCOMPARE(std::uint64_t(seeing.seen()[0].size() - 1), feed ? step.count : 0U);
 }
 
 QTEST_GUILESS_MAIN(tst_Checksums)
