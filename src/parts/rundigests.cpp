@@ -29,7 +29,7 @@ std::vector<Digest> PartDigests::takeReady()
 }
 
 RunDigests::RunDigests(DigestKinds kinds)
-    : kinds_(kinds), parts_(kinds.parts.value_or(DigestKind::Sha256), std::move(kinds.known)),
+    : hashesParts_(kinds.parts.has_value()), hashesWhole_(kinds.whole.has_value()), parts_(kinds.parts.value_or(DigestKind::Sha256), std::move(kinds.known)),
       whole_(kinds.whole.value_or(DigestKind::Sha256))
 {
 }
@@ -37,9 +37,9 @@ RunDigests::RunDigests(DigestKinds kinds)
 std::vector<BlockConsumer*> RunDigests::consumers()
 {
     std::vector<BlockConsumer*> listed;
-    if (kinds_.parts)
+    if (hashesParts_)
         listed.push_back(&parts_);
-    if (kinds_.whole)
+    if (hashesWhole_)
         listed.push_back(&whole_);
     return listed;
 }

@@ -82,7 +82,8 @@ public:
     Digest whole() { return whole_.finish(); }
 
 private:
-    const DigestKinds kinds_;
+    const bool hashesParts_;
+    const bool hashesWhole_;
     PartDigests parts_;
     WholeDigest whole_;
 };
