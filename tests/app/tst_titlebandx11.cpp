@@ -58,15 +58,15 @@ void dragMovesTheWindow(XSession &x, const QString &window)
     // pointer waits there until the program has asked, then goes to and fro
     // a pixel until the window manager has taken over.
     x.MoveTo(grab + step);
-    QTRY_VERIFY_WITH_TIMEOUT(x.RootEvents().contains(QLatin1String("(_NET_WM_MOVERESIZE)")), 5000);
+    QTRY_VERIFY_WITH_TIMEOUT(x.RootEvents().contains(QLatin1String("(_NET_WM_MOVERESIZE)")), 15000);
     int nudge = 0;
     QTRY_VERIFY_WITH_TIMEOUT((x.MoveTo(grab + step + QPoint(1 + ++nudge % 2, 0)),
                               topLeft(x, window) != start.topLeft()),
                              5000);
     x.MoveTo(grab + drag);
-    QTRY_COMPARE_WITH_TIMEOUT(topLeft(x, window), start.topLeft() + drag - step, 5000);
+    QTRY_COMPARE_WITH_TIMEOUT(topLeft(x, window), start.topLeft() + drag - step, 15000);
     x.Release();
-    QTRY_COMPARE_WITH_TIMEOUT(topLeft(x, window), start.topLeft() + drag - step, 5000);
+    QTRY_COMPARE_WITH_TIMEOUT(topLeft(x, window), start.topLeft() + drag - step, 15000);
 }
 
 void rightClickOpensTheWindowMenuAtThePointer(const XSession &x, const TestChild &darvolt, const QString &window)
@@ -76,10 +76,10 @@ void rightClickOpensTheWindowMenuAtThePointer(const XSession &x, const TestChild
     x.MoveTo(at);
     x.Click(3);
     QString menu;
-    QTRY_VERIFY_WITH_TIMEOUT(!(menu = otherWindow(x, darvolt, window)).isEmpty(), 5000);
+    QTRY_VERIFY_WITH_TIMEOUT(!(menu = otherWindow(x, darvolt, window)).isEmpty(), 15000);
     QCOMPARE(topLeft(x, menu), at);
     x.XDoTool({QStringLiteral("key"), QStringLiteral("Escape")});
-    QTRY_VERIFY_WITH_TIMEOUT(otherWindow(x, darvolt, window).isEmpty(), 5000);
+    QTRY_VERIFY_WITH_TIMEOUT(otherWindow(x, darvolt, window).isEmpty(), 15000);
 }
 
 // Whether the window manager stacks the window above all others.
@@ -105,16 +105,16 @@ void doubleClickDoesWhatTheBorderAllows(const XSession &x, const QString &window
     // The window manager may have placed the main window, or dragged it,
     // over the other form's band: bring that form to the top first.
     x.XDoTool({QStringLiteral("windowactivate"), sizeable});
-    QTRY_VERIFY_WITH_TIMEOUT(onTop(x, sizeable), 5000);
+    QTRY_VERIFY_WITH_TIMEOUT(onTop(x, sizeable), 15000);
     const QRect normal = x.Geometry(sizeable).value_or(QRect());
     x.MoveTo(normal.topLeft() + sizeableLayout(normal.size()).band.center());
     x.Click(1, 2);
-    QTRY_VERIFY_WITH_TIMEOUT(x.Maximised(sizeable), 5000);
-    QTRY_COMPARE_WITH_TIMEOUT(x.Geometry(sizeable), std::optional(QRect(0, 0, 1024, 768)), 5000);
+    QTRY_VERIFY_WITH_TIMEOUT(x.Maximised(sizeable), 15000);
+    QTRY_COMPARE_WITH_TIMEOUT(x.Geometry(sizeable), std::optional(QRect(0, 0, 1024, 768)), 15000);
     x.MoveTo(sizeableLayout(QSize(1024, 768)).band.center());
     x.Click(1, 2);
-    QTRY_VERIFY_WITH_TIMEOUT(!x.Maximised(sizeable), 5000);
-    QTRY_COMPARE_WITH_TIMEOUT(x.Geometry(sizeable), std::optional(normal), 5000);
+    QTRY_VERIFY_WITH_TIMEOUT(!x.Maximised(sizeable), 15000);
+    QTRY_COMPARE_WITH_TIMEOUT(x.Geometry(sizeable), std::optional(normal), 15000);
 
     // The main window's double click came long before all that.
     QCOMPARE(x.Geometry(window), std::optional(before));
@@ -150,7 +150,7 @@ void minimiseIconifiesWhereTheManagerDoes(const XSession &x, const TestChild &da
                 QTest::qWait(20);
         }
         QVERIFY(shown);
-        QTRY_COMPARE_WITH_TIMEOUT(x.WindowState(window), QStringLiteral("Normal"), 5000);
+        QTRY_COMPARE_WITH_TIMEOUT(x.WindowState(window), QStringLiteral("Normal"), 15000);
         return;
     }
     // Not iconified: right only if the window manager iconifies nothing,
@@ -165,7 +165,7 @@ void closeBoxEndsTheProgram(const XSession &x, TestChild &darvolt, const QString
     const QRect frame = x.Geometry(window).value_or(QRect());
     x.MoveTo(frame.topLeft() + mainLayout(frame.size()).closeButton.center());
     x.Click(1);
-    QTRY_VERIFY_WITH_TIMEOUT(!darvolt.Running(), 5000);
+    QTRY_VERIFY_WITH_TIMEOUT(!darvolt.Running(), 15000);
     QVERIFY(darvolt.EndedCleanly());
 }
 
@@ -205,12 +205,12 @@ private Q_SLOTS:
                 + (darvolt.Running() ? "running" : "ended");
         };
         QString window, sizeableWindow;
-        QTRY_VERIFY2_WITH_TIMEOUT(!(window = onlyWindow(x, darvolt)).isEmpty(), state().constData(), 10000);
-        QTRY_VERIFY2_WITH_TIMEOUT(!(sizeableWindow = onlyWindow(x, sizeable)).isEmpty(), state().constData(), 10000);
+        QTRY_VERIFY2_WITH_TIMEOUT(!(window = onlyWindow(x, darvolt)).isEmpty(), state().constData(), 30000);
+        QTRY_VERIFY2_WITH_TIMEOUT(!(sizeableWindow = onlyWindow(x, sizeable)).isEmpty(), state().constData(), 30000);
         if (!managerFirst)
             QVERIFY2(x.StartWindowManager(manager), managerFailure().constData());
-        QTRY_COMPARE_WITH_TIMEOUT(x.WindowState(window), QStringLiteral("Normal"), 10000);
-        QTRY_COMPARE_WITH_TIMEOUT(x.WindowState(sizeableWindow), QStringLiteral("Normal"), 10000);
+        QTRY_COMPARE_WITH_TIMEOUT(x.WindowState(window), QStringLiteral("Normal"), 30000);
+        QTRY_COMPARE_WITH_TIMEOUT(x.WindowState(sizeableWindow), QStringLiteral("Normal"), 30000);
 
         dragMovesTheWindow(x, window);
         if (QTest::currentTestFailed())
